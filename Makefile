@@ -1,0 +1,34 @@
+BUILD ?= build
+TYPE ?= RelWithDebInfo
+JOBS ?= $(shell nproc)
+
+.PHONY: deps configure build run test format fuzz bench clean
+
+deps:
+	@scripts/install-deps.sh
+
+configure: deps
+	@test -f $(BUILD)/build.ninja || cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(TYPE)
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/parlune
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+fuzz: deps
+	scripts/run-fuzzers.sh $(FUZZ_SECONDS)
+
+bench: deps
+	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DPARLUNE_BENCH=ON
+	cmake --build build-bench -j $(JOBS)
+	scripts/run-benchmarks.sh build-bench
+
+clean:
+	rm -rf $(BUILD) build-bench build-fuzz

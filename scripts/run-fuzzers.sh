@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang and runs each for a bounded time (seconds, default 60).
+set -euo pipefail
+seconds=${1:-60}
+cd "$(dirname "$0")/.."
+if [ ! -f fuzz/CMakeLists.txt ]; then echo "no fuzz targets"; exit 0; fi
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPARLUNE_FUZZ=ON >/dev/null
+cmake --build build-fuzz -j "$(nproc)"
+for target in build-fuzz/fuzz/fuzz_*; do
+  [ -x "$target" ] || continue
+  name=$(basename "$target")
+  corpus=fuzz-corpus/$name
+  mkdir -p "$corpus"
+  seeds=fuzz/seeds/$name
+  echo "== $name for ${seconds}s"
+  "$target" -max_total_time="$seconds" -max_len=65536 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+    "$corpus" $( [ -d "$seeds" ] && echo "$seeds" ) 2>&1 | tail -n 15
+done
