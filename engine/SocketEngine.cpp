@@ -396,7 +396,9 @@ qint64 SocketEngine::SendDirect(QByteArrayView address, QByteArrayView packet)
 
 void SocketEngine::SendBroadcast(QByteArrayView packet)
 {
-    const quint16 port = endpoints_.broadcastPort ? endpoints_.broadcastPort : broadcastPort();
+    const quint16 port = endpoints_.broadcastDestinationPort ? endpoints_.broadcastDestinationPort
+                         : endpoints_.broadcastPort         ? endpoints_.broadcastPort
+                                                            : broadcastPort();
     const sockaddr_in destination = ipv4(endpoints_.broadcastAddress.toIPv4Address(), port);
     const ssize_t n = ::sendto(udpFd_, packet.data(), size_t(packet.size()), MSG_DONTWAIT | MSG_NOSIGNAL,
                                reinterpret_cast<const sockaddr *>(&destination), sizeof destination);

@@ -32,10 +32,11 @@ public:
 
     struct Endpoints
     {
-        quint16 broadcastPort = 6543; // 0: any free port; broadcasts then go to the port bound
+        quint16 broadcastPort = 6543; // 0: any free port
         quint16 listenPort = 3289;
         quint16 directPort = 3289; // where direct sends connect to
         QHostAddress broadcastAddress = QHostAddress(QHostAddress::Broadcast);
+        quint16 broadcastDestinationPort = 0; // 0: the port the broadcast socket is bound to
     };
 
     // Bounds against peers that never answer, never close or never stop sending.
