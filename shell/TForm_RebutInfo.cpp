@@ -93,7 +93,7 @@ void TForm_RebutInfo::ShowReceivedNotice(const QByteArray &text, const QByteArra
     bool created = false;
     TForm_RebutInfo *window = open(caption, &created);
     QTextCursor cursor = window->suiMemo_Info->textCursor();
-    window->insertText(cursor, text);
+    window->insertParagraphs(cursor, text);
     window->suiMemo_Info->setTextCursor(cursor);
     if (created)
         window->showPlaced();
@@ -124,8 +124,8 @@ void TForm_RebutInfo::insertText(QTextCursor &cursor, QByteArrayView text)
 void TForm_RebutInfo::insertParagraphs(QTextCursor &cursor, QByteArrayView text)
 {
     insertText(cursor, text);
-    // A notice that does not end its own paragraph (plain text, as a rule) would otherwise run into the
-    // line below it.
+    // The reader lets a document's last \par end its paragraph without breaking it, and plain text has none:
+    // without a break here a notice would run into the line below it.
     if (!cursor.atBlockStart())
         cursor.insertBlock();
 }

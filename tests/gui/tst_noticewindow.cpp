@@ -22,12 +22,17 @@ QByteArray rtfNotice(const QString &text)
                      R"(MS Sans Serif;}}\viewkind4\uc1\pard\lang1028\f0\fs16)";
     if (!text.isEmpty() && text.front().unicode() < 0x80)
         rtf += ' ';
-    for (const char byte : cp950::encode(text)) {
-        const auto b = static_cast<unsigned char>(byte);
-        if (b > 0x7F)
-            rtf += "\\'" + QByteArray::number(b, 16).rightJustified(2, '0');
-        else
-            rtf += byte;
+    // Both bytes of a double-byte character as escapes: a trail byte may be a brace or a backslash.
+    const QByteArray bytes = cp950::encode(text);
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (b > 0x7F) {
+            rtf += "\\'" + QByteArray::number(b, 16) + "\\'" +
+                   QByteArray::number(static_cast<unsigned char>(bytes[i + 1]), 16).rightJustified(2, '0');
+            ++i;
+        } else {
+            rtf += bytes[i];
+        }
     }
     return rtf + "\\par}";
 }
