@@ -47,6 +47,8 @@ TForm_RebutInfo::TForm_RebutInfo()
     suiMemo_Info->setGeometry(4, 27, 209, 66);
     suiMemo_Info->setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
     suiMemo_Info->setReadOnly(false);
+    // The narrow inset of the desktop this window was drawn for; with Qt's wider one the separator line wraps.
+    suiMemo_Info->document()->setDocumentMargin(2);
     // The area grows with the window so that a maximised window shows more notices.
     m_anchors->add(suiMemo_Info, Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge | Qt::BottomEdge);
 

@@ -1,15 +1,18 @@
 #include "engine/Cp950.h"
 #include "shell/TForm_RebutInfo.h"
+#include "widgets/FontSubstitutions.h"
 #include "widgets/SkinnedFrame.h"
 #include "widgets/richtext/RtfReader.h"
 
 #include <QPushButton>
+#include <QScrollBar>
 #include <QScreen>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QTextLayout>
 
 namespace {
 
@@ -149,6 +152,23 @@ private Q_SLOTS:
         QCOMPARE(lines(window), (QStringList{texts[2], Separator, texts[1], Separator, texts[0]}));
         QCOMPARE(window->suiForm1->caption(), QStringLiteral("通知2"));
         QCOMPARE(window->suiMemo_Info->textCursor().position(), 0);
+    }
+
+    void separatorFitsOnOneLine()
+    {
+        NEED_RTF_READER();
+        FontSubstitutions::install();
+        // Three notices, so that the scroll bar takes its share of the width.
+        for (const char *text : {"one", "two", "three"})
+            TForm_RebutInfo::ShowNotice(rtfNotice(QString::fromLatin1(text)), "a");
+        TForm_RebutInfo *window = TForm_RebutInfo::instance();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QTRY_VERIFY(window->suiMemo_Info->verticalScrollBar()->isVisible());
+        for (int number : {1, 3}) {
+            const QTextBlock separator = window->suiMemo_Info->document()->findBlockByNumber(number);
+            QCOMPARE(separator.text(), Separator);
+            QCOMPARE(separator.layout()->lineCount(), 1);
+        }
     }
 
     void plainNoticeKeepsTheDefaultFont()
