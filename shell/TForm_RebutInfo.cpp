@@ -21,9 +21,9 @@ const QSize DesignSize(226, 152);
 } // namespace
 
 TForm_RebutInfo::TForm_RebutInfo()
-    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      suiForm1(new SkinnedFrame(this)), suiMemo_Info(new QTextEdit(suiForm1)),
-      suiButton_OK(new QPushButton(QStringLiteral("確 定"), suiForm1)), m_anchors(new Anchors(suiForm1, DesignSize))
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), suiForm1(new SkinnedFrame(this)),
+      suiMemo_Info(new QTextEdit(suiForm1)), suiButton_OK(new QPushButton(QStringLiteral("確 定"), suiForm1)),
+      m_anchors(new Anchors(suiForm1, DesignSize))
 {
     setObjectName(QStringLiteral("Form_RebutInfo"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -59,7 +59,10 @@ TForm_RebutInfo::TForm_RebutInfo()
     connect(suiButton_OK, &QPushButton::clicked, this, &TForm_RebutInfo::suiButton_OKClick);
 }
 
-TForm_RebutInfo *TForm_RebutInfo::instance() { return openWindow.data(); }
+TForm_RebutInfo *TForm_RebutInfo::instance()
+{
+    return openWindow.data();
+}
 
 TForm_RebutInfo *TForm_RebutInfo::open(const QByteArray &caption, bool *created)
 {
@@ -140,7 +143,10 @@ void TForm_RebutInfo::moveCaretToStart()
     suiMemo_Info->ensureCursorVisible();
 }
 
-void TForm_RebutInfo::suiButton_OKClick() { close(); }
+void TForm_RebutInfo::suiButton_OKClick()
+{
+    close();
+}
 
 void TForm_RebutInfo::closeEvent(QCloseEvent *event)
 {

@@ -5,8 +5,8 @@
 #include "widgets/richtext/RtfReader.h"
 
 #include <QPushButton>
-#include <QScrollBar>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -40,7 +40,10 @@ QByteArray rtfNotice(const QString &text)
     return rtf + "\\par}";
 }
 
-QByteArray big5(const QString &text) { return cp950::encode(text); }
+QByteArray big5(const QString &text)
+{
+    return cp950::encode(text);
+}
 
 // The area's text, one entry a paragraph, without the empty paragraph a document may end with.
 QStringList lines(const TForm_RebutInfo *window)
@@ -177,7 +180,8 @@ private Q_SLOTS:
         TForm_RebutInfo::ShowNotice(R"({\rtf1\ansi{\fonttbl{\f0 Courier;}}\f0\fs40\b big\par})", "a");
         TForm_RebutInfo::ShowNotice("plain {\\b not bold}", "b");
         TForm_RebutInfo *window = TForm_RebutInfo::instance();
-        QCOMPARE(lines(window), (QStringList{QStringLiteral("plain {\\b not bold}"), Separator, QStringLiteral("big")}));
+        QCOMPARE(lines(window),
+                 (QStringList{QStringLiteral("plain {\\b not bold}"), Separator, QStringLiteral("big")}));
         QTextCursor cursor(window->suiMemo_Info->document());
         cursor.setPosition(1);
         const QFont font = cursor.charFormat().font().resolve(window->suiMemo_Info->document()->defaultFont());
