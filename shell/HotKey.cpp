@@ -68,9 +68,8 @@ void HotKey::grab()
             for (std::uint16_t locks : combinations) {
                 const std::uint16_t modifiers = XCB_MOD_MASK_SHIFT | locks;
                 // Checked, so that a refused grab ends here instead of as an error message from Qt.
-                const xcb_void_cookie_t cookie =
-                    xcb_grab_key_checked(connection, 1, roots.data->root, modifiers, keycode, XCB_GRAB_MODE_ASYNC,
-                                         XCB_GRAB_MODE_ASYNC);
+                const xcb_void_cookie_t cookie = xcb_grab_key_checked(
+                    connection, 1, roots.data->root, modifiers, keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
                 if (xcb_generic_error_t *error = xcb_request_check(connection, cookie))
                     std::free(error);
                 else
@@ -97,8 +96,9 @@ bool HotKey::nativeEventFilter(const QByteArray &eventType, void *message, qintp
     if ((event->response_type & ~0x80) != XCB_KEY_PRESS)
         return false;
     const auto *press = static_cast<const xcb_key_press_event_t *>(message);
-    const bool ours = std::any_of(m_grabbed.cbegin(), m_grabbed.cend(),
-                                  [press](const Grab &g) { return g.root == press->event && g.keycode == press->detail; });
+    const bool ours = std::any_of(m_grabbed.cbegin(), m_grabbed.cend(), [press](const Grab &g) {
+        return g.root == press->event && g.keycode == press->detail;
+    });
     if (!ours)
         return false;
     if (isShiftOnly(press->state))

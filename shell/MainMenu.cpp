@@ -57,7 +57,7 @@ public:
             const int mid = r.top() + r.height() / 2;
             const int left = MainMenu::BannerWidth + 2;
             painter->save();
-            painter->setPen(QColor(128, 128, 128));
+            painter->setPen(Qt::black);
             painter->drawLine(left, mid - 1, r.right(), mid - 1);
             painter->setPen(Qt::white);
             painter->drawLine(left, mid, r.right(), mid);
@@ -150,10 +150,10 @@ void MainMenu::addEngravedSeparator(const QString &name)
 
 void MainMenu::build()
 {
-    const QSet<QString> itemRule{
-        QStringLiteral("系統廣播"), QStringLiteral("信息管理"), QStringLiteral("發送信息"), QStringLiteral("個人設定"),
-        QStringLiteral("系統參數"), QStringLiteral("遠程管理"), QStringLiteral("傳送文件"), QStringLiteral("關于..."),
-        QStringLiteral("幫助"),     QStringLiteral("刷新"),     QStringLiteral("退出")};
+    const QSet<QString> itemRule{QStringLiteral("系統廣播"), QStringLiteral("信息管理"), QStringLiteral("發送信息"),
+                                 QStringLiteral("個人設定"), QStringLiteral("系統參數"), QStringLiteral("遠程管理"),
+                                 QStringLiteral("傳送文件"), QStringLiteral("關于..."),  QStringLiteral("幫助"),
+                                 QStringLiteral("刷新"),     QStringLiteral("退出")};
     auto *style = new MenuStyle(itemRule, true);
     style->setParent(this);
     setStyle(style);
@@ -167,8 +167,8 @@ void MainMenu::build()
     connect(moravik, &QAction::triggered, this, &MainMenu::MenuItem_MoravikClick);
 
     QMenu *broadcasting = addSubmenu(QStringLiteral("MenuItem_Broadcasting"), QStringLiteral("系統廣播"), 0);
-    connect(addItem(broadcasting, QStringLiteral("MenuItem_BSend"), QStringLiteral("發送廣播"), 16), &QAction::triggered,
-            this, [this] { run(m_hooks.sendBroadcast); });
+    connect(addItem(broadcasting, QStringLiteral("MenuItem_BSend"), QStringLiteral("發送廣播"), 16),
+            &QAction::triggered, this, [this] { run(m_hooks.sendBroadcast); });
     broadcasting->addSeparator();
     addSwitch(broadcasting, kBShow, QStringLiteral("顯示廣播"), true);
     broadcasting->addSeparator();
@@ -212,8 +212,8 @@ void MainMenu::build()
     addSwitch(game, QStringLiteral("MenuItem_GAgree"), QStringLiteral("接受請求"), true);
     addEngravedSeparator(QStringLiteral("N12"));
 
-    connect(addItem(this, QStringLiteral("MenuItem_SendFile"), QStringLiteral("傳送文件"), 6), &QAction::triggered, this,
-            [this] { run(m_hooks.openSendFile); });
+    connect(addItem(this, QStringLiteral("MenuItem_SendFile"), QStringLiteral("傳送文件"), 6), &QAction::triggered,
+            this, [this] { run(m_hooks.openSendFile); });
     addEngravedSeparator(QStringLiteral("N15"));
     connect(addItem(this, QStringLiteral("MenuItem_About"), QStringLiteral("關于..."), 7), &QAction::triggered, this,
             [this] { run(m_hooks.showAbout); });
@@ -308,8 +308,9 @@ QString MainMenu::settingOf(const QString &item)
 
 QByteArray MainMenu::noticeText(const QString &text)
 {
-    QByteArray rtf = QByteArrayLiteral("{\\rtf1\\ansi\\ansicpg950\\deff0\\deflang1033\\deflangfe1028{\\fonttbl{\\f0\\fnil"
-                                       "\\fcharset136 MS Sans Serif;}}\\viewkind4\\uc1\\pard\\lang1028\\f0\\fs16");
+    QByteArray rtf =
+        QByteArrayLiteral("{\\rtf1\\ansi\\ansicpg950\\deff0\\deflang1033\\deflangfe1028{\\fonttbl{\\f0\\fnil"
+                          "\\fcharset136 MS Sans Serif;}}\\viewkind4\\uc1\\pard\\lang1028\\f0\\fs16");
     const QByteArray bytes = cp950::encode(text);
     if (!bytes.isEmpty() && !cp950::isLeadByte(static_cast<unsigned char>(bytes[0])))
         rtf += ' '; // ends the control word; a text that begins with an escape needs none

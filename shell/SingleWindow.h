@@ -5,8 +5,7 @@
 
 // One process-wide window per kind T: the command that opens it creates the window or brings the existing one to
 // the front. The window deletes itself on close, which clears the reference through QPointer.
-template <typename T>
-class SingleWindow final
+template <typename T> class SingleWindow final
 {
 public:
     SingleWindow() = delete;
@@ -14,8 +13,7 @@ public:
     static T *instance() { return reference().data(); }
 
     // make() builds a new window (owned by nobody: it lives until it is closed).
-    template <typename Make>
-    static T *open(Make &&make)
+    template <typename Make> static T *open(Make &&make)
     {
         QPointer<T> &window = reference();
         if (window) {

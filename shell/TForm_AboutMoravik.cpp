@@ -24,21 +24,11 @@ TForm_AboutMoravik::~TForm_AboutMoravik() = default;
 
 QStringList TForm_AboutMoravik::credits()
 {
-    return {QStringLiteral("Parlune"),
-            QStringLiteral("區域網路即時通訊"),
-            QString(),
-            QStringLiteral("── 製作 ──"),
-            QStringLiteral("the Parlune developers"),
-            QString(),
-            QStringLiteral("── 網路與引擎 ──"),
-            QStringLiteral("the Parlune developers"),
-            QString(),
-            QStringLiteral("── 介面與圖示 ──"),
-            QStringLiteral("the Parlune developers"),
-            QString(),
-            QStringLiteral("── 測試 ──"),
-            QStringLiteral("the Parlune developers"),
-            QString(),
+    return {QStringLiteral("Parlune"),          QStringLiteral("區域網路即時通訊"),       QString(),
+            QStringLiteral("── 製作 ──"),       QStringLiteral("the Parlune developers"), QString(),
+            QStringLiteral("── 網路與引擎 ──"), QStringLiteral("the Parlune developers"), QString(),
+            QStringLiteral("── 介面與圖示 ──"), QStringLiteral("the Parlune developers"), QString(),
+            QStringLiteral("── 測試 ──"),       QStringLiteral("the Parlune developers"), QString(),
             QStringLiteral("謝謝使用!")};
 }
 

@@ -209,7 +209,7 @@ QList<Glyph> glyphs()
         p.drawEllipse(QRectF(3, 3, 13, 13));
     };
     g[11] = [](QPainter &p) { person(p, QColor(200, 140, 60)); }; // spare
-    g[12] = [](QPainter &p) { // exit: power symbol
+    g[12] = [](QPainter &p) {                                     // exit: power symbol
         pen(p, QColor(190, 30, 30), 2);
         p.setBrush(Qt::NoBrush);
         p.drawArc(QRectF(3.5, 4, 12, 12), 125 * 16, 290 * 16);
@@ -331,8 +331,10 @@ int main(int argc, char *argv[])
     const QString out = QString::fromLocal8Bit(argv[1]);
     bool ok = true;
     ok &= save(mark(32, kBlueLight, kBlueDark, true, false), out + QStringLiteral("/tray/tray0.png"));
-    ok &= save(mark(32, QColor(255, 200, 110), QColor(220, 90, 20), true, true), out + QStringLiteral("/tray/tray1.png"));
-    ok &= save(mark(32, QColor(220, 220, 220), QColor(120, 120, 120), true, false), out + QStringLiteral("/tray/tray2.png"));
+    ok &=
+        save(mark(32, QColor(255, 200, 110), QColor(220, 90, 20), true, true), out + QStringLiteral("/tray/tray1.png"));
+    ok &= save(mark(32, QColor(220, 220, 220), QColor(120, 120, 120), true, false),
+               out + QStringLiteral("/tray/tray2.png"));
     ok &= save(mark(32, kBlueLight, kBlueDark, true, false), out + QStringLiteral("/icons/MAINICON.png"));
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
         ok &= save(mark(size, kBlueLight, kBlueDark, true, false),

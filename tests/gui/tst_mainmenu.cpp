@@ -73,24 +73,39 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("caption");
-        const char *items[][2] = {
-            {"MenuItem_Broadcasting", "系統廣播"}, {"MenuItem_InfoManage", "信息管理"},
-            {"MenuItem_SendMessage", "發送信息"},  {"MenuItem_Bio", "個人設定"},
-            {"MenuItem_SysSetup", "系統參數"},     {"MenuItem_RemoteBatch", "遠程管理"},
-            {"MenuItem_Game", "網絡遊戲"},         {"MenuItem_SendFile", "傳送文件"},
-            {"MenuItem_About", "關于..."},         {"MenuItem_Help", "幫助"},
-            {"MenuItem_Refurbish", "刷新"},        {"MenuItem_State", "狀態"},
-            {"MenuItem_Close", "退出"},            {"MenuItem_BSend", "發送廣播"},
-            {"MenuItem_BShow", "顯示廣播"},        {"MenuItem_BAutoHide", "自動隱藏"},
-            {"MenuItem_IAtuoShow", "自動彈出"},    {"MenuItem_IInnervation", "圖標閃動"},
-            {"MenuItem_ISuggestive", "聲音提示"},  {"MenuItem_Empty", "清空信息"},
-            {"MenuItem_Preferences", "參數設置"},  {"MenuItem_Helper", "Parlune 助手"},
-            {"MenuItem_HelperSel", "選擇助手"},    {"MenuItem_AutoRun", "自動啟動"},
-            {"MenuItem_RTelecentre", "連接主機"},  {"MenuItem_RTelnet", "遠程控制"},
-            {"MenuItem_GFive", "妙手連珠"},        {"MenuItem_GAgree", "接受請求"},
-            {"MenuItem_SOnLine", "上線"},          {"MenuItem_SLeave", "離開"},
-            {"MenuItem_SHideLine", "隱身"},        {"MenuItem_SOffLine", "離線"},
-            {"MenuItem_Moravik", ""}};
+        const char *items[][2] = {{"MenuItem_Broadcasting", "系統廣播"},
+                                  {"MenuItem_InfoManage", "信息管理"},
+                                  {"MenuItem_SendMessage", "發送信息"},
+                                  {"MenuItem_Bio", "個人設定"},
+                                  {"MenuItem_SysSetup", "系統參數"},
+                                  {"MenuItem_RemoteBatch", "遠程管理"},
+                                  {"MenuItem_Game", "網絡遊戲"},
+                                  {"MenuItem_SendFile", "傳送文件"},
+                                  {"MenuItem_About", "關于..."},
+                                  {"MenuItem_Help", "幫助"},
+                                  {"MenuItem_Refurbish", "刷新"},
+                                  {"MenuItem_State", "狀態"},
+                                  {"MenuItem_Close", "退出"},
+                                  {"MenuItem_BSend", "發送廣播"},
+                                  {"MenuItem_BShow", "顯示廣播"},
+                                  {"MenuItem_BAutoHide", "自動隱藏"},
+                                  {"MenuItem_IAtuoShow", "自動彈出"},
+                                  {"MenuItem_IInnervation", "圖標閃動"},
+                                  {"MenuItem_ISuggestive", "聲音提示"},
+                                  {"MenuItem_Empty", "清空信息"},
+                                  {"MenuItem_Preferences", "參數設置"},
+                                  {"MenuItem_Helper", "Parlune 助手"},
+                                  {"MenuItem_HelperSel", "選擇助手"},
+                                  {"MenuItem_AutoRun", "自動啟動"},
+                                  {"MenuItem_RTelecentre", "連接主機"},
+                                  {"MenuItem_RTelnet", "遠程控制"},
+                                  {"MenuItem_GFive", "妙手連珠"},
+                                  {"MenuItem_GAgree", "接受請求"},
+                                  {"MenuItem_SOnLine", "上線"},
+                                  {"MenuItem_SLeave", "離開"},
+                                  {"MenuItem_SHideLine", "隱身"},
+                                  {"MenuItem_SOffLine", "離線"},
+                                  {"MenuItem_Moravik", ""}};
         for (const auto &i : items)
             QTest::newRow(i[0]) << QString::fromUtf8(i[0]) << QString::fromUtf8(i[1]);
     }
@@ -109,17 +124,25 @@ private Q_SLOTS:
         QStringList names;
         for (QAction *a : menu->actions())
             names << a->objectName();
-        const QStringList expected{
-            QStringLiteral("MenuItem_Broadcasting"), QStringLiteral("MenuItem_InfoManage"),
-            QStringLiteral("MenuItem_SendMessage"),  QStringLiteral("MenuItem_Separate"),
-            QStringLiteral("MenuItem_Bio"),          QStringLiteral("MenuItem_SysSetup"),
-            QStringLiteral("N4"),                    QStringLiteral("MenuItem_RemoteBatch"),
-            QStringLiteral("MenuItem_Game"),         QStringLiteral("N12"),
-            QStringLiteral("MenuItem_SendFile"),     QStringLiteral("N15"),
-            QStringLiteral("MenuItem_About"),        QStringLiteral("MenuItem_Help"),
-            QStringLiteral("N3"),                    QStringLiteral("MenuItem_Refurbish"),
-            QStringLiteral("MenuItem_State"),        QStringLiteral("N1"),
-            QStringLiteral("MenuItem_Close")};
+        const QStringList expected{QStringLiteral("MenuItem_Broadcasting"),
+                                   QStringLiteral("MenuItem_InfoManage"),
+                                   QStringLiteral("MenuItem_SendMessage"),
+                                   QStringLiteral("MenuItem_Separate"),
+                                   QStringLiteral("MenuItem_Bio"),
+                                   QStringLiteral("MenuItem_SysSetup"),
+                                   QStringLiteral("N4"),
+                                   QStringLiteral("MenuItem_RemoteBatch"),
+                                   QStringLiteral("MenuItem_Game"),
+                                   QStringLiteral("N12"),
+                                   QStringLiteral("MenuItem_SendFile"),
+                                   QStringLiteral("N15"),
+                                   QStringLiteral("MenuItem_About"),
+                                   QStringLiteral("MenuItem_Help"),
+                                   QStringLiteral("N3"),
+                                   QStringLiteral("MenuItem_Refurbish"),
+                                   QStringLiteral("MenuItem_State"),
+                                   QStringLiteral("N1"),
+                                   QStringLiteral("MenuItem_Close")};
         QCOMPARE(names, expected);
     }
 
@@ -246,19 +269,32 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("call");
-        QTest::newRow("send message") << "MenuItem_SendMessage" << "sendMessage";
-        QTest::newRow("send broadcast") << "MenuItem_BSend" << "sendBroadcast";
-        QTest::newRow("profile") << "MenuItem_Bio" << "openProfile";
-        QTest::newRow("send file") << "MenuItem_SendFile" << "openSendFile";
-        QTest::newRow("remote host") << "MenuItem_RTelecentre" << "openRemoteHost";
-        QTest::newRow("game") << "MenuItem_GFive" << "openGame";
-        QTest::newRow("choose assistant") << "MenuItem_HelperSel" << "chooseAssistant";
-        QTest::newRow("refresh") << "MenuItem_Refurbish" << "announcePresence";
-        QTest::newRow("about") << "MenuItem_About" << "showAbout";
-        QTest::newRow("credits") << "MenuItem_Moravik" << "openCredits";
-        QTest::newRow("exit") << "MenuItem_Close" << "closeConsole";
-        QTest::newRow("preferences do nothing") << "MenuItem_Preferences" << "";
-        QTest::newRow("help does nothing") << "MenuItem_Help" << "";
+        QTest::newRow("send message") << "MenuItem_SendMessage"
+                                      << "sendMessage";
+        QTest::newRow("send broadcast") << "MenuItem_BSend"
+                                        << "sendBroadcast";
+        QTest::newRow("profile") << "MenuItem_Bio"
+                                 << "openProfile";
+        QTest::newRow("send file") << "MenuItem_SendFile"
+                                   << "openSendFile";
+        QTest::newRow("remote host") << "MenuItem_RTelecentre"
+                                     << "openRemoteHost";
+        QTest::newRow("game") << "MenuItem_GFive"
+                              << "openGame";
+        QTest::newRow("choose assistant") << "MenuItem_HelperSel"
+                                          << "chooseAssistant";
+        QTest::newRow("refresh") << "MenuItem_Refurbish"
+                                 << "announcePresence";
+        QTest::newRow("about") << "MenuItem_About"
+                               << "showAbout";
+        QTest::newRow("credits") << "MenuItem_Moravik"
+                                 << "openCredits";
+        QTest::newRow("exit") << "MenuItem_Close"
+                              << "closeConsole";
+        QTest::newRow("preferences do nothing") << "MenuItem_Preferences"
+                                                << "";
+        QTest::newRow("help does nothing") << "MenuItem_Help"
+                                           << "";
     }
     void commandsRunTheirHook()
     {

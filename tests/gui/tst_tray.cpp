@@ -74,8 +74,8 @@ private Q_SLOTS:
         QTest::newRow("short") << QByteArray("Tester") << QByteArray("192.168.1.20") << QByteArray("Tester");
         QTest::newRow("11 bytes with 15-character address")
             << QByteArray("ABCDEFGHIJK") << QByteArray("192.168.100.200") << QByteArray("ABCDEFGHIJK");
-        QTest::newRow("12 bytes cut to 11") << QByteArray("ABCDEFGHIJKL") << QByteArray("192.168.100.200")
-                                            << QByteArray("ABCDEFGHIJK");
+        QTest::newRow("12 bytes cut to 11")
+            << QByteArray("ABCDEFGHIJKL") << QByteArray("192.168.100.200") << QByteArray("ABCDEFGHIJK");
         // Six double-byte characters: 11 bytes of room keep five whole ones, never half of the sixth.
         QTest::newRow("double-byte cut on a boundary")
             << cp950::encode(QStringLiteral("測試暱稱很長")) << QByteArray("192.168.100.200")
@@ -112,7 +112,8 @@ private Q_SLOTS:
         address = "10.1.2.3";
         nickname = cp950::encode(QStringLiteral("小明"));
         tray->showLook(Look::NewMessage);
-        QCOMPARE(tray->systemTrayIcon()->toolTip(), QStringLiteral("Parlune Console\nNickname: 小明\nNumberIP: 10.1.2.3"));
+        QCOMPARE(tray->systemTrayIcon()->toolTip(),
+                 QStringLiteral("Parlune Console\nNickname: 小明\nNumberIP: 10.1.2.3"));
         nickname = "Other";
         tray->refreshTip();
         QVERIFY(tray->systemTrayIcon()->toolTip().contains(QStringLiteral("Nickname: Other\n")));
