@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <algorithm>
 
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>

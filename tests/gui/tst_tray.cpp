@@ -272,12 +272,6 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(own.FlashPhase(), true, 5000);
     }
 
-    void removeHidesTheIcon()
-    {
-        tray->RemoveTrayIcon();
-        QVERIFY(!tray->systemTrayIcon()->isVisible());
-    }
-
     void hotKeyAcceptsShiftWithLocksOnly_data()
     {
         QTest::addColumn<int>("state");
