@@ -231,6 +231,15 @@ private Q_SLOTS:
         QCOMPARE(elsewhere.currentImeName(), QByteArray());
     }
 
+    // Outside an East Asian locale the session is not even asked.
+    void processWideOutsideEastAsianLocale()
+    {
+        qputenv("LC_ALL", "C");
+        QCOMPARE(CurrentImeName(), QByteArray());
+        ActivateIme("rime");
+        QCOMPARE(CurrentImeName(), QByteArray());
+    }
+
     void ibusEngineList_data()
     {
         QTest::addColumn<QByteArray>("output");

@@ -428,6 +428,33 @@ private Q_SLOTS:
         QVERIFY(!key->writeInteger(settings::AutoStartValue, 1));
     }
 
+    void switchedOffEntryCountsAsAbsent_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::newRow("hidden") << QByteArray("Hidden=true");
+        QTest::newRow("gnome switch") << QByteArray("X-GNOME-Autostart-enabled=false");
+    }
+    void switchedOffEntryCountsAsAbsent()
+    {
+        QFETCH(QByteArray, line);
+        IniSettingsStore store;
+        const QString entryPath = configDir() + QStringLiteral("/autostart/parlune.desktop");
+        QVERIFY(QDir().mkpath(configDir() + QStringLiteral("/autostart")));
+        const QByteArray entry = "[Desktop Entry]\nType=Application\nExec=/old/parlune\n" + line + '\n';
+        {
+            QFile file(entryPath);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(entry);
+        }
+        QVERIFY(!ReadStartupSettings(store, environmentFor(QStringLiteral("/new/"))).AutoRun);
+        QCOMPARE(readFile(entryPath), entry);
+
+        QVERIFY(settings::writeAutoStart(store, true, QStringLiteral("/new/parlune")));
+        QVERIFY(!autostart::isSwitchedOff(readFile(entryPath)));
+        QVERIFY(settings::writeAutoStart(store, false, {}));
+        QVERIFY(!QFile::exists(entryPath));
+    }
+
     void autostartEntryRoundTrip_data()
     {
         QTest::addColumn<QString>("path");
