@@ -132,12 +132,14 @@ private Q_SLOTS:
         QVERIFY(!host::LocalAddress(QStringLiteral("/nonexistent/route")).startsWith("127."));
         QVERIFY(!host::LocalAddress().startsWith("127."));
 
-        const auto candidate = std::find_if(real.rbegin(), real.rend(), [](const InterfaceAddress &entry) {
+        const auto candidate = std::find_if(real.begin(), real.end(), [](const InterfaceAddress &entry) {
             return entry.up && !entry.loopback && (entry.ipv4 >> 24) != 127;
         });
-        if (candidate == real.rend())
+        if (candidate == real.end())
             QSKIP("no interface besides the loopback one is up");
-        writeTable(RouteHeader + route(candidate->interfaceName.constData(), "00000000", "0003", 0, "00000000"));
+        writeTable(RouteHeader + route("lo", "00000000", "0003", 0, "00000000") +
+                   route(candidate->interfaceName.constData(), "00000000", "0003", 10, "00000000"));
+        // The first address listed for an interface is its primary one.
         QCOMPARE(host::LocalAddress(tablePath), QHostAddress(candidate->ipv4).toString().toLatin1());
     }
 
