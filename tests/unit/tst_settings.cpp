@@ -193,7 +193,7 @@ private Q_SLOTS:
         QCOMPARE(result.OwnNickname, QByteArray("WORKSTATION-NUM"));
         QCOMPARE(result.ImeName, QByteArray("chewing"));
         QVERIFY(result.OwnFace.isEmpty());
-        QCOMPARE(result.State, PresenceState::Online);
+        QCOMPARE(result.State, Presence::Online);
         // The character file does not exist: the item is off, the stored switch stays on.
         QVERIFY(!result.Helper);
         QVERIFY(result.AtuoShow && result.Telnet && result.GameAgree && result.Suggestive && result.Innervation &&
@@ -226,18 +226,18 @@ private Q_SLOTS:
     void storedState_data()
     {
         QTest::addColumn<int>("stored");
-        QTest::addColumn<PresenceState>("expected");
-        QTest::newRow("offline") << 0 << PresenceState::Offline;
-        QTest::newRow("online") << 1 << PresenceState::Online;
-        QTest::newRow("hidden") << 2 << PresenceState::Hidden;
-        QTest::newRow("away") << 6 << PresenceState::Away;
-        QTest::newRow("3 is not a status") << 3 << PresenceState::Online;
-        QTest::newRow("negative") << -6 << PresenceState::Online;
+        QTest::addColumn<Presence::Status>("expected");
+        QTest::newRow("offline") << 0 << Presence::Offline;
+        QTest::newRow("online") << 1 << Presence::Online;
+        QTest::newRow("hidden") << 2 << Presence::Hidden;
+        QTest::newRow("away") << 6 << Presence::Away;
+        QTest::newRow("3 is not a status") << 3 << Presence::Online;
+        QTest::newRow("negative") << -6 << Presence::Online;
     }
     void storedState()
     {
         QFETCH(int, stored);
-        QFETCH(PresenceState, expected);
+        QFETCH(Presence::Status, expected);
         MemorySettingsStore store;
         store.plant(settings::SystemKey, settings::State, {Type::Integer, {}, stored});
         HookLog log;
@@ -256,7 +256,7 @@ private Q_SLOTS:
         store.plant(settings::ProfileKey, settings::Nickname, {Type::Integer, {}, 5});
         store.plant(settings::ProfileKey, settings::Face, {Type::String, "BM", 0});
         const StartupSettings result = ReadStartupSettings(store, environmentFor(QStringLiteral("/p/")));
-        QCOMPARE(result.State, PresenceState::Online);
+        QCOMPARE(result.State, Presence::Online);
         QVERIFY(result.Telnet);
         QCOMPARE(result.OwnNickname, QByteArray("WORKSTATION-NUM"));
         QVERIFY(result.OwnFace.isEmpty());
@@ -375,7 +375,7 @@ private Q_SLOTS:
         QCOMPARE(r.AutoRun, !autoStartBlocked);
         QCOMPARE(r.OwnNickname, profileBlocked ? QByteArray() : QByteArray("nick"));
         QVERIFY(r.ImeName.isEmpty() == profileBlocked);
-        QCOMPARE(r.State, systemBlocked ? initial.State : PresenceState::Offline);
+        QCOMPARE(r.State, systemBlocked ? initial.State : Presence::Offline);
         QCOMPARE(r.ShowBroadcasting, systemBlocked ? initial.ShowBroadcasting : false);
         QCOMPARE(r.AtuoShow, systemBlocked ? initial.AtuoShow : false);
         QCOMPARE(r.Suggestive, initial.Suggestive);
@@ -526,7 +526,7 @@ private Q_SLOTS:
         store.setUnopenable(key, false);
         QCOMPARE(settings::readInteger(store, key, name), 1);
 
-        QVERIFY(settings::writeState(store, PresenceState::Away));
+        QVERIFY(settings::writeState(store, Presence::Away));
         QCOMPARE(settings::readInteger(store, settings::SystemKey, settings::State), 6);
     }
 };
