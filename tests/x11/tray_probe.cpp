@@ -61,8 +61,9 @@ int main(int argc, char *argv[])
     // The tray host embeds the icon asynchronously: report where it landed once it has a place.
     auto *report = new QTimer(&app);
     QObject::connect(report, &QTimer::timeout, &app, [&tray, &hotKey, report] {
+        // Before the host has docked the icon it reports a place at the origin; trayer sits bottom right.
         const QRect where = tray.systemTrayIcon()->geometry();
-        if (where.isEmpty())
+        if (where.isEmpty() || where.topLeft() == QPoint(0, 0))
             return;
         report->stop();
         say(QStringLiteral("ready %1 %2 %3 %4 hotkey=%5")
