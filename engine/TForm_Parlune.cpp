@@ -87,6 +87,9 @@ void TForm_Parlune::FormCreate()
     if (created_)
         return;
     created_ = true;
+    // From here on a termination request waits for the event loop and ends through the close query.
+    terminationSignals_ = new TerminationSignals(this);
+    connect(terminationSignals_, &TerminationSignals::terminationRequested, this, &TForm_Parlune::requestClose);
 
     CreateTrayIconImage();
     RegisterHotKey();
@@ -110,9 +113,6 @@ void TForm_Parlune::FormCreate()
     applySettings(ReadStartupSettings(*store_, environment, hooks));
 
     AddTrayIcon();
-
-    terminationSignals_ = new TerminationSignals(this);
-    connect(terminationSignals_, &TerminationSignals::terminationRequested, this, &TForm_Parlune::requestClose);
 }
 
 void TForm_Parlune::applySettings(const StartupSettings &settings)
