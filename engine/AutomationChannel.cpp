@@ -118,7 +118,7 @@ QJsonObject AutomationChannel::answer(const QJsonObject &request)
     if (command == QLatin1String("sendDirect")) {
         const QByteArray address = request.value(QStringLiteral("address")).toString().toLatin1();
         QJsonObject reply = success();
-        reply.insert(QStringLiteral("result"), double(console_.socketEngine().SendDirect(address, packet)));
+        reply.insert(QStringLiteral("result"), console_.socketEngine().SendDirect(address, packet));
         return reply;
     }
     if (command == QLatin1String("sendBroadcast")) {

@@ -343,7 +343,7 @@ void SocketEngine::dispatch(Transport transport, const QByteArray &packet)
     }
 }
 
-qint64 SocketEngine::SendDirect(QByteArrayView address, QByteArrayView packet)
+int SocketEngine::SendDirect(const QByteArray &address, const QByteArray &packet)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) {
@@ -352,14 +352,13 @@ qint64 SocketEngine::SendDirect(QByteArrayView address, QByteArrayView packet)
     }
     auto closeAndReturn = [fd](qint64 result) {
         ::close(fd);
-        return result;
+        return int(result);
     };
 
     // inet_addr answers INADDR_NONE for text that is no address; a connect there could only fail.
-    const QByteArray text = address.toByteArray();
-    if (text.contains('\0'))
+    if (address.contains('\0'))
         return closeAndReturn(-1);
-    const in_addr_t peer = ::inet_addr(text.constData());
+    const in_addr_t peer = ::inet_addr(address.constData());
     if (peer == INADDR_NONE)
         return closeAndReturn(-1);
 
@@ -394,7 +393,7 @@ qint64 SocketEngine::SendDirect(QByteArrayView address, QByteArrayView packet)
     return closeAndReturn(written > 0 || packet.isEmpty() ? written : -1);
 }
 
-void SocketEngine::SendBroadcast(QByteArrayView packet)
+void SocketEngine::SendBroadcast(const QByteArray &packet)
 {
     const quint16 port = endpoints_.broadcastDestinationPort ? endpoints_.broadcastDestinationPort
                          : endpoints_.broadcastPort         ? endpoints_.broadcastPort

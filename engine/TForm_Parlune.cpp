@@ -1,16 +1,23 @@
 #include "engine/TForm_Parlune.h"
 
+#include "engine/FriendTable.h"
+#include "engine/InboundDispatch.h"
+#include "engine/MessageTable.h"
 #include "engine/Packet.h"
+#include "engine/Presence.h"
 #include "engine/SettingWrites.h"
 #include "engine/SettingsStore.h"
 #include "engine/StartupSettings.h"
 #include "platform/HostAddress.h"
 #include "platform/InputMethod.h"
+#include "platform/PowerOff.h"
 #include "platform/TerminationSignals.h"
+#include "shell/HotKey.h"
+#include "shell/MainMenu.h"
 #include "shell/TForm_RebutInfo.h"
+#include "shell/TrayIcon.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QSessionManager>
@@ -34,32 +41,54 @@ TForm_Parlune::TForm_Parlune(const SocketEngine::Endpoints &endpoints, std::uniq
     Timer_Innervation->setObjectName(QStringLiteral("Timer_Innervation"));
     Timer_Innervation->setInterval(500);
 
-    StatusGroup = new QActionGroup(this);
-    StatusGroup->setObjectName(QStringLiteral("MenuItem_State"));
-    StatusGroup->setExclusive(true);
-    MenuItem_SOnLine = addSwitch("MenuItem_SOnLine", QStringLiteral(u"上線"), true);
-    MenuItem_SLeave = addSwitch("MenuItem_SLeave", QStringLiteral(u"離開"), false);
-    MenuItem_SHideLine = addSwitch("MenuItem_SHideLine", QStringLiteral(u"隱身"), false);
-    MenuItem_SOffLine = addSwitch("MenuItem_SOffLine", QStringLiteral(u"離線"), false);
-    for (QAction *status : {MenuItem_SOnLine, MenuItem_SLeave, MenuItem_SHideLine, MenuItem_SOffLine})
-        StatusGroup->addAction(status);
+    RxMemoryData_Friend = new FriendTable(this);
+    RxMemoryData_Friend->setObjectName(QStringLiteral("RxMemoryData_Friend"));
+    RxMemoryData_Message = new MessageTable(this);
+    RxMemoryData_Message->setObjectName(QStringLiteral("RxMemoryData_Message"));
+    presence = new Presence(*RxMemoryData_Friend, *engine_, *this, [] { return LocalAddress(); }, this);
+    presence->storeState = [this](int state) { settings::writeState(*store_, Presence::Status(state)); };
 
-    MenuItem_BShow = addSwitch("MenuItem_BShow", QStringLiteral(u"顯示廣播"), true);
-    MenuItem_BAutoHide = addSwitch("MenuItem_BAutoHide", QStringLiteral(u"自動隱藏"), false);
-    MenuItem_IAtuoShow = addSwitch("MenuItem_IAtuoShow", QStringLiteral(u"自動彈出"), true);
-    MenuItem_IInnervation = addSwitch("MenuItem_IInnervation", QStringLiteral(u"圖標閃動"), false);
-    MenuItem_ISuggestive = addSwitch("MenuItem_ISuggestive", QStringLiteral(u"聲音提示"), false);
-    MenuItem_Helper = addSwitch("MenuItem_Helper", QStringLiteral(u"Parlune 助手"), false);
-    MenuItem_AutoRun = addSwitch("MenuItem_AutoRun", QStringLiteral(u"自動啟動"), false);
-    MenuItem_RTelnet = addSwitch("MenuItem_RTelnet", QStringLiteral(u"遠程控制"), true);
-    MenuItem_GAgree = addSwitch("MenuItem_GAgree", QStringLiteral(u"接受請求"), true);
+    PopupMenu_Main = createMenu();
+    auto item = [this](const char *name) { return PopupMenu_Main->action(QLatin1String(name)); };
+    MenuItem_SOnLine = item("MenuItem_SOnLine");
+    MenuItem_SLeave = item("MenuItem_SLeave");
+    MenuItem_SHideLine = item("MenuItem_SHideLine");
+    MenuItem_SOffLine = item("MenuItem_SOffLine");
+    MenuItem_BShow = item("MenuItem_BShow");
+    MenuItem_BAutoHide = item("MenuItem_BAutoHide");
+    MenuItem_IAtuoShow = item("MenuItem_IAtuoShow");
+    MenuItem_IInnervation = item("MenuItem_IInnervation");
+    MenuItem_ISuggestive = item("MenuItem_ISuggestive");
+    MenuItem_Helper = item("MenuItem_Helper");
+    MenuItem_AutoRun = item("MenuItem_AutoRun");
+    MenuItem_RTelnet = item("MenuItem_RTelnet");
+    MenuItem_GAgree = item("MenuItem_GAgree");
+    MenuItem_Refurbish = item("MenuItem_Refurbish");
+    MenuItem_Close = item("MenuItem_Close");
 
-    MenuItem_Refurbish = new QAction(QStringLiteral(u"刷新"), this);
-    MenuItem_Refurbish->setObjectName(QStringLiteral("MenuItem_Refurbish"));
-    connect(MenuItem_Refurbish, &QAction::triggered, this, &TForm_Parlune::AnnouncePresence);
-    MenuItem_Close = new QAction(QStringLiteral(u"退出"), this);
-    MenuItem_Close->setObjectName(QStringLiteral("MenuItem_Close"));
-    connect(MenuItem_Close, &QAction::triggered, this, &QWidget::close);
+    InboundDispatch::Hooks hooks;
+    hooks.autoShow = [this] { return MenuItem_IAtuoShow->isChecked(); };
+    hooks.beepOn = [this] { return MenuItem_ISuggestive->isChecked(); };
+    hooks.remoteControl = [this] { return MenuItem_RTelnet->isChecked(); };
+    hooks.away = [this] { return MenuItem_SLeave->isChecked(); };
+    hooks.localAddress = [] { return LocalAddress(); };
+    hooks.beep = [] { QApplication::beep(); };
+    hooks.showNotice = [this](const QByteArray &text, const QByteArray &caption) { ShowNotice(text, caption); };
+    hooks.insertNotice = [this](const QByteArray &text, const QByteArray &caption) {
+        Q_EMIT noticeShown(text, caption);
+        if (noticeSink_)
+            noticeSink_->ShowNotice(text, caption);
+        else
+            TForm_RebutInfo::ShowReceivedNotice(text, caption);
+    };
+    hooks.signalUnread = [this] {
+        if (trayIcon)
+            trayIcon->unreadMessageStored();
+    };
+    hooks.powerOffHost = [] { PowerOffHost(); };
+    hooks.closeConsole = [this] { requestClose(); };
+    inboundDispatch = new InboundDispatch(*RxMemoryData_Message, *engine_, *this, std::move(hooks), this);
+    registerActions();
 
     // A failed engine asks to close while start-up still runs; the close waits for the event loop.
     connect(engine_, &SocketEngine::closeRequested, this, &TForm_Parlune::requestClose, Qt::QueuedConnection);
@@ -73,13 +102,76 @@ TForm_Parlune::TForm_Parlune(const SocketEngine::Endpoints &endpoints, std::uniq
 
 TForm_Parlune::~TForm_Parlune() = default;
 
-QAction *TForm_Parlune::addSwitch(const char *objectName, const QString &caption, bool checked)
+MainMenu *TForm_Parlune::createMenu()
 {
-    auto *action = new QAction(caption, this);
-    action->setObjectName(QLatin1String(objectName));
-    action->setCheckable(true);
-    action->setChecked(checked);
-    return action;
+    MainMenu::Hooks hooks;
+    hooks.writeSwitch = [this](const QString &item, bool checked) { return writeSwitch(item, checked); };
+    hooks.showNotice = [this](const QByteArray &text, const QByteArray &caption) { ShowNotice(text, caption); };
+    hooks.flashingSwitchedOn = [this] {
+        if (trayIcon)
+            trayIcon->flashingSwitchedOn();
+    };
+    hooks.emptyMessages = [this] {
+        RxMemoryData_Message->clear();
+        if (trayIcon)
+            trayIcon->comeToRest();
+    };
+    hooks.announcePresence = [this] { AnnouncePresence(); };
+    hooks.setStatus = [this](Presence::Status status) { presence->SetStatus(status); };
+    hooks.closeConsole = [this] { close(); };
+    auto *menu = new MainMenu(std::move(hooks), this);
+    return menu;
+}
+
+bool TForm_Parlune::writeSwitch(const QString &item, bool checked)
+{
+    using settings::Switch;
+    static const QHash<QString, Switch> switches{
+        {QStringLiteral("MenuItem_Helper"), Switch::Helper},
+        {QStringLiteral("MenuItem_IAtuoShow"), Switch::AtuoShow},
+        {QStringLiteral("MenuItem_RTelnet"), Switch::Telnet},
+        {QStringLiteral("MenuItem_GAgree"), Switch::GameAgree},
+        {QStringLiteral("MenuItem_ISuggestive"), Switch::Suggestive},
+        {QStringLiteral("MenuItem_IInnervation"), Switch::Innervation},
+        {QStringLiteral("MenuItem_BAutoHide"), Switch::BAutoHide},
+        {QStringLiteral("MenuItem_BShow"), Switch::ShowBroadcasting},
+    };
+    if (item == QLatin1String("MenuItem_AutoRun"))
+        return settings::writeAutoStart(*store_, checked, QCoreApplication::applicationFilePath());
+    const auto it = switches.constFind(item);
+    return it != switches.cend() && settings::writeSwitch(*store_, *it, checked);
+}
+
+void TForm_Parlune::createTray()
+{
+    TrayIcon::Hooks hooks;
+    hooks.nickname = [this] { return OwnNickname; };
+    hooks.localAddress = [] { return LocalAddress(); };
+    hooks.flashingSwitch = [this] { return MenuItem_IInnervation->isChecked(); };
+    hooks.hasUnread = [this] { return RxMemoryData_Message->locateFirstUnread() >= 0; };
+    hooks.popupMenu = [this](const QPoint &at) { PopupMenu_Main->popupAt(at); };
+    trayIcon = new TrayIcon(std::move(hooks), Timer_Innervation, this);
+}
+
+// Each arriving command goes to the rules that act on it; the engine keeps the transport of each code.
+void TForm_Parlune::registerActions()
+{
+    using T = SocketEngine::Transport;
+    using namespace Packet;
+    SocketEngine &e = *engine_;
+    e.registerAction(T::Udp, CMD_OFFLINE, [this](const QByteArray &p) { presence->onOffline(p); });
+    e.registerAction(T::Udp, CMD_ONLINE, [this](const QByteArray &p) { presence->onOnline(p); });
+    e.registerAction(T::Udp, CMD_AWAY, [this](const QByteArray &p) { presence->onOnline(p); });
+    e.registerAction(T::Udp, CMD_HIDDEN, [this](const QByteArray &p) { presence->onHidden(p); });
+    e.registerAction(T::Tcp, CMD_PRESENCE_REPLY, [this](const QByteArray &p) { presence->onPresenceReply(p); });
+    e.registerAction(T::Udp, CMD_BROADCAST, [this](const QByteArray &p) { inboundDispatch->onBroadcast(p); });
+    e.registerAction(T::Udp, CMD_BULLETIN, [this](const QByteArray &p) { inboundDispatch->onBulletin(p); });
+    e.registerAction(T::Udp, CMD_GAME, [this](const QByteArray &p) { inboundDispatch->onGame(p, false); });
+    e.registerAction(T::Tcp, CMD_GAME, [this](const QByteArray &p) { inboundDispatch->onGame(p, true); });
+    e.registerAction(T::Tcp, CMD_MESSAGE, [this](const QByteArray &p) { inboundDispatch->onMessage(p); });
+    e.registerAction(T::Tcp, CMD_REMOTE_SHUTDOWN,
+                     [this](const QByteArray &p) { inboundDispatch->onRemoteShutdown(p); });
+    e.registerAction(T::Tcp, CMD_NOTICE, [this](const QByteArray &p) { inboundDispatch->onNotice(p); });
 }
 
 void TForm_Parlune::FormCreate()
@@ -91,10 +183,10 @@ void TForm_Parlune::FormCreate()
     terminationSignals_ = new TerminationSignals(this);
     connect(terminationSignals_, &TerminationSignals::terminationRequested, this, &TForm_Parlune::requestClose);
 
-    CreateTrayIconImage();
+    createTray();
     RegisterHotKey();
     OwnAddress = LocalAddress();
-    AutoReplyText = QByteArray(DefaultAutoReply);
+    AutoReplyText = InboundDispatch::defaultAutoReply();
     engine_->StartSocketEngine();
 
     StartupEnvironment environment;
@@ -112,7 +204,7 @@ void TForm_Parlune::FormCreate()
     hooks.CreateTicker = [this](const StartupSettings &) { CreateTicker(); };
     applySettings(ReadStartupSettings(*store_, environment, hooks));
 
-    AddTrayIcon();
+    trayIcon->AddTrayIcon();
 }
 
 void TForm_Parlune::applySettings(const StartupSettings &settings)
@@ -122,46 +214,21 @@ void TForm_Parlune::applySettings(const StartupSettings &settings)
     OwnPassword = settings.OwnPassword;
     ImeName = settings.ImeName;
 
-    switch (settings.State) {
-    case PresenceState::Offline:
-        MenuItem_SOffLine->setChecked(true);
-        break;
-    case PresenceState::Online:
-        MenuItem_SOnLine->setChecked(true);
-        break;
-    case PresenceState::Hidden:
-        MenuItem_SHideLine->setChecked(true);
-        break;
-    case PresenceState::Away:
-        MenuItem_SLeave->setChecked(true);
-        break;
-    }
-    MenuItem_AutoRun->setChecked(settings.AutoRun);
-    MenuItem_Helper->setChecked(settings.Helper);
-    MenuItem_IAtuoShow->setChecked(settings.AtuoShow);
-    MenuItem_RTelnet->setChecked(settings.Telnet);
-    MenuItem_GAgree->setChecked(settings.GameAgree);
-    MenuItem_ISuggestive->setChecked(settings.Suggestive);
-    MenuItem_IInnervation->setChecked(settings.Innervation);
-    MenuItem_BAutoHide->setChecked(settings.BAutoHide);
-    MenuItem_BShow->setChecked(settings.ShowBroadcasting);
+    presence->restoreStatus(settings.State);
+    PopupMenu_Main->setStatus(settings.State);
+    const std::pair<const char *, bool> marks[] = {
+        {"MenuItem_AutoRun", settings.AutoRun},         {"MenuItem_Helper", settings.Helper},
+        {"MenuItem_IAtuoShow", settings.AtuoShow},      {"MenuItem_RTelnet", settings.Telnet},
+        {"MenuItem_GAgree", settings.GameAgree},        {"MenuItem_ISuggestive", settings.Suggestive},
+        {"MenuItem_IInnervation", settings.Innervation}, {"MenuItem_BAutoHide", settings.BAutoHide},
+        {"MenuItem_BShow", settings.ShowBroadcasting},
+    };
+    for (const auto &[name, checked] : marks)
+        PopupMenu_Main->setChecked(QLatin1String(name), checked);
     MenuItem_BAutoHide->setVisible(settings.BAutoHideVisible);
 }
 
-void TForm_Parlune::AnnouncePresence()
-{
-    // The friend table lands with presence handling; emptying it belongs here.
-    OwnAddress = LocalAddress();
-    using namespace Packet;
-    if (MenuItem_SOnLine->isChecked())
-        engine_->SendBroadcast(build(CMD_ONLINE, {OwnAddress, OwnNickname, OwnFace}));
-    if (MenuItem_SLeave->isChecked())
-        engine_->SendBroadcast(build(CMD_AWAY, {OwnAddress, OwnNickname, OwnFace}));
-    if (MenuItem_SHideLine->isChecked())
-        engine_->SendBroadcast(build(CMD_HIDDEN, {OwnAddress, OwnNickname}));
-    if (MenuItem_SOffLine->isChecked())
-        engine_->SendBroadcast(build(CMD_OFFLINE, {OwnAddress}));
-}
+void TForm_Parlune::AnnouncePresence() { presence->AnnouncePresence(); }
 
 void TForm_Parlune::ShowNotice(const QByteArray &text, const QByteArray &caption)
 {
@@ -172,7 +239,11 @@ void TForm_Parlune::ShowNotice(const QByteArray &text, const QByteArray &caption
         TForm_RebutInfo::ShowNotice(text, caption);
 }
 
-void TForm_Parlune::ConsoleActivate() {}
+void TForm_Parlune::ConsoleActivate()
+{
+    if (trayIcon)
+        trayIcon->requestActivation();
+}
 
 void TForm_Parlune::requestClose()
 {
@@ -196,13 +267,16 @@ void TForm_Parlune::FormCloseQuery()
     UnloadAssistant();
     engine_->SendBroadcast(Packet::build(Packet::CMD_OFFLINE, {LocalAddress()}));
     engine_->CloseSockets();
-    RemoveTrayIcon();
+    if (trayIcon)
+        trayIcon->RemoveTrayIcon();
 }
 
-void TForm_Parlune::CreateTrayIconImage() {}
-void TForm_Parlune::RegisterHotKey() {}
-void TForm_Parlune::AddTrayIcon() {}
-void TForm_Parlune::RemoveTrayIcon() {}
+void TForm_Parlune::RegisterHotKey()
+{
+    // The hot key runs the send-message command, which the message windows bring.
+    hotKey_ = new HotKey(this);
+}
+
 void TForm_Parlune::LoadAssistant() {}
 void TForm_Parlune::UnloadAssistant() {}
 void TForm_Parlune::CreateTicker() {}

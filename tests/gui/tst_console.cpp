@@ -1,3 +1,4 @@
+#include "engine/InboundDispatch.h"
 #include "engine/MemorySettingsStore.h"
 #include "engine/NoticeText.h"
 #include "engine/Packet.h"
@@ -6,7 +7,6 @@
 #include "platform/HostAddress.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
@@ -103,7 +103,7 @@ private Q_SLOTS:
         c.FormCreate();
         QVERIFY(!c.isVisible());
         QVERIFY(!c.testAttribute(Qt::WA_WState_Created) || !c.isVisible());
-        QCOMPARE(c.AutoReplyText, QByteArray(TForm_Parlune::DefaultAutoReply));
+        QCOMPARE(c.AutoReplyText, InboundDispatch::defaultAutoReply());
         QVERIFY(c.AutoReplyText.endsWith(R"(\'c1\'70\'b5\'b8\lang1033 ...\lang1028\par})"));
     }
 
