@@ -20,8 +20,14 @@ namespace {
 constexpr qsizetype MaxRequestBytes = qsizetype(16) << 20;
 constexpr size_t MaxNotices = 10000;
 
-QJsonObject failure(const QString &error) { return {{QStringLiteral("ok"), false}, {QStringLiteral("error"), error}}; }
-QJsonObject success() { return {{QStringLiteral("ok"), true}}; }
+QJsonObject failure(const QString &error)
+{
+    return {{QStringLiteral("ok"), false}, {QStringLiteral("error"), error}};
+}
+QJsonObject success()
+{
+    return {{QStringLiteral("ok"), true}};
+}
 
 QString plainText(const QByteArray &text)
 {
@@ -49,7 +55,10 @@ AutomationChannel::AutomationChannel(TForm_Parlune &console, const QString &path
 
 AutomationChannel::~AutomationChannel() = default;
 
-bool AutomationChannel::isListening() const { return server_->isListening(); }
+bool AutomationChannel::isListening() const
+{
+    return server_->isListening();
+}
 
 void AutomationChannel::acceptClients()
 {

@@ -45,7 +45,8 @@ TForm_Parlune::TForm_Parlune(const SocketEngine::Endpoints &endpoints, std::uniq
     RxMemoryData_Friend->setObjectName(QStringLiteral("RxMemoryData_Friend"));
     RxMemoryData_Message = new MessageTable(this);
     RxMemoryData_Message->setObjectName(QStringLiteral("RxMemoryData_Message"));
-    presence = new Presence(*RxMemoryData_Friend, *engine_, *this, [] { return LocalAddress(); }, this);
+    presence = new Presence(
+        *RxMemoryData_Friend, *engine_, *this, [] { return LocalAddress(); }, this);
     presence->storeState = [this](int state) { settings::writeState(*store_, Presence::Status(state)); };
 
     PopupMenu_Main = createMenu();
@@ -217,9 +218,9 @@ void TForm_Parlune::applySettings(const StartupSettings &settings)
     presence->restoreStatus(settings.State);
     PopupMenu_Main->setStatus(settings.State);
     const std::pair<const char *, bool> marks[] = {
-        {"MenuItem_AutoRun", settings.AutoRun},         {"MenuItem_Helper", settings.Helper},
-        {"MenuItem_IAtuoShow", settings.AtuoShow},      {"MenuItem_RTelnet", settings.Telnet},
-        {"MenuItem_GAgree", settings.GameAgree},        {"MenuItem_ISuggestive", settings.Suggestive},
+        {"MenuItem_AutoRun", settings.AutoRun},          {"MenuItem_Helper", settings.Helper},
+        {"MenuItem_IAtuoShow", settings.AtuoShow},       {"MenuItem_RTelnet", settings.Telnet},
+        {"MenuItem_GAgree", settings.GameAgree},         {"MenuItem_ISuggestive", settings.Suggestive},
         {"MenuItem_IInnervation", settings.Innervation}, {"MenuItem_BAutoHide", settings.BAutoHide},
         {"MenuItem_BShow", settings.ShowBroadcasting},
     };
@@ -228,7 +229,10 @@ void TForm_Parlune::applySettings(const StartupSettings &settings)
     MenuItem_BAutoHide->setVisible(settings.BAutoHideVisible);
 }
 
-void TForm_Parlune::AnnouncePresence() { presence->AnnouncePresence(); }
+void TForm_Parlune::AnnouncePresence()
+{
+    presence->AnnouncePresence();
+}
 
 void TForm_Parlune::ShowNotice(const QByteArray &text, const QByteArray &caption)
 {

@@ -48,9 +48,15 @@ QString SingleInstance::defaultDirectory()
     return QDir::tempPath();
 }
 
-QString SingleInstance::socketPath() const { return directory_ + QLatin1Char('/') + baseName_; }
+QString SingleInstance::socketPath() const
+{
+    return directory_ + QLatin1Char('/') + baseName_;
+}
 
-QString SingleInstance::lockPath() const { return socketPath() + QStringLiteral(".lock"); }
+QString SingleInstance::lockPath() const
+{
+    return socketPath() + QStringLiteral(".lock");
+}
 
 bool SingleInstance::acquire()
 {

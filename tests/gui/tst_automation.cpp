@@ -137,8 +137,8 @@ private Q_SLOTS:
 
         const QByteArray notice = Packet::build(Packet::CMD_NOTICE, {"caption", "body"});
         Client client(dir.filePath(QStringLiteral("automation")));
-        const QJsonObject direct = client.ask(R"({"cmd":"sendDirect","address":"127.0.0.1","packet":")" +
-                                              notice.toBase64() + R"("})");
+        const QJsonObject direct =
+            client.ask(R"({"cmd":"sendDirect","address":"127.0.0.1","packet":")" + notice.toBase64() + R"("})");
         QCOMPARE(direct[QStringLiteral("result")].toInt(), notice.size());
         QTRY_COMPARE(received, QByteArrayList{notice});
 

@@ -85,10 +85,10 @@ private Q_SLOTS:
 
         // As created, before any setting is read.
         const std::pair<const char *, bool> marks[] = {
-            {"MenuItem_SOnLine", true},       {"MenuItem_SLeave", false},      {"MenuItem_SHideLine", false},
-            {"MenuItem_SOffLine", false},     {"MenuItem_BShow", true},        {"MenuItem_BAutoHide", false},
-            {"MenuItem_IAtuoShow", true},     {"MenuItem_IInnervation", false}, {"MenuItem_ISuggestive", false},
-            {"MenuItem_Helper", false},       {"MenuItem_AutoRun", false},     {"MenuItem_RTelnet", true},
+            {"MenuItem_SOnLine", true},   {"MenuItem_SLeave", false},       {"MenuItem_SHideLine", false},
+            {"MenuItem_SOffLine", false}, {"MenuItem_BShow", true},         {"MenuItem_BAutoHide", false},
+            {"MenuItem_IAtuoShow", true}, {"MenuItem_IInnervation", false}, {"MenuItem_ISuggestive", false},
+            {"MenuItem_Helper", false},   {"MenuItem_AutoRun", false},      {"MenuItem_RTelnet", true},
             {"MenuItem_GAgree", true},
         };
         for (const auto &[name, checked] : marks) {
@@ -190,7 +190,8 @@ private Q_SLOTS:
             QMetaObject::invokeMethod(qApp, "aboutToQuit");
         } else {
             // What the session manager's logout and a failed engine reach.
-            QMetaObject::invokeMethod(&c, [&c] { c.close(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                &c, [&c] { c.close(); }, Qt::QueuedConnection);
         }
         QTRY_VERIFY(c.hasClosed());
         c.close();
