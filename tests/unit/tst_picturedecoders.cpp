@@ -335,7 +335,8 @@ private Q_SLOTS:
         d.goalHeight = sizes[3];
         d.scaleX = sizes[4];
         d.scaleY = sizes[5];
-        const auto result = RtfPicture::render(d, data);
+        qint64 budget = RtfPicture::DocumentPixelBudget;
+        const auto result = RtfPicture::render(d, data, budget);
         QCOMPARE(result.has_value(), !shown.isEmpty());
         if (!result)
             return;
@@ -343,7 +344,7 @@ private Q_SLOTS:
         // A placeholder is grey and never larger than a small box, whatever size it is shown at.
         QCOMPARE(QColor(result->image.pixel(result->image.width() / 2, result->image.height() / 2)) == QColor(Red),
                  decoded);
-        QVERIFY(result->image.width() <= 256 || decoded);
+        QVERIFY(result->image.width() <= 16 || decoded);
     }
 
     void png()
@@ -354,10 +355,47 @@ private Q_SLOTS:
         QVERIFY(pattern(6, 4).save(&buffer, "PNG"));
         RtfPicture::Description d;
         d.kind = RtfPicture::Kind::Png;
-        const auto result = RtfPicture::render(d, bytes);
+        qint64 budget = RtfPicture::DocumentPixelBudget;
+        const auto result = RtfPicture::render(d, bytes, budget);
         QVERIFY(result);
         QCOMPARE(result->image.size(), QSize(6, 4));
         QCOMPARE(QColor(result->image.pixel(0, 0)), QColor(Green));
+        QCOMPARE(budget, RtfPicture::DocumentPixelBudget - 24);
+    }
+
+    // Once a document's pictures have used the budget, the next ones are not decoded but still shown.
+    void pixelBudget_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<qint64>("pixels");
+        QTest::newRow("dib") << int(RtfPicture::Kind::Dib) << PictureBytes::dib(filled(8, 4, Red)) << qint64(32);
+        QTest::newRow("metafile") << int(RtfPicture::Kind::Metafile)
+                                  << wmfStretchDib(PictureBytes::dib(filled(8, 4, Red)), {8, 4}, {0, 0, 8, 4})
+                                  << qint64(32);
+        QTest::newRow("jpeg") << int(RtfPicture::Kind::Jpeg) << PictureBytes::jpeg(filled(8, 4, Red)) << qint64(32);
+    }
+    void pixelBudget()
+    {
+        QFETCH(int, kind);
+        QFETCH(QByteArray, data);
+        QFETCH(qint64, pixels);
+        RtfPicture::Description d;
+        d.kind = RtfPicture::Kind(kind);
+        qint64 budget = pixels;
+        auto first = RtfPicture::render(d, data, budget);
+        QVERIFY(first);
+        QCOMPARE(first->image.size(), QSize(8, 4));
+        QCOMPARE(budget, 0);
+        d.goalWidth = 120;
+        d.goalHeight = 60;
+        auto second = RtfPicture::render(d, data, budget);
+        QVERIFY(second);
+        QCOMPARE(second->image, RtfPicture::placeholder());
+        QCOMPARE(second->displaySize, QSizeF(8, 4));
+        QVERIFY(DibDecoder::decode(PictureBytes::dib(filled(8, 4, Red)), 31).isNull());
+        QVERIFY(JpegDecoder::decode(PictureBytes::jpeg(filled(8, 4, Red)), 31).isNull());
+        QCOMPARE(JpegDecoder::imageSize(PictureBytes::jpeg(filled(8, 4, Red))), QSize(8, 4));
     }
 };
 

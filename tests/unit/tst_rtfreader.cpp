@@ -339,7 +339,7 @@ private Q_SLOTS:
         QTest::newRow("wmetafile size in hundredths of mm") << "{\\pict\\wmetafile8\\picw2540\\pich1270 " + wmf + "}" << 1
                                                             << QSizeF(96, 48) << QSize(4, 2) << Green;
         QTest::newRow("vector metafile") << "{\\pict\\wmetafile8\\picwgoal1500\\pichgoal750 " + hex(vectorMetafile()) + "}"
-                                         << 1 << QSizeF(100, 50) << QSize(100, 50) << PlaceholderGrey;
+                                         << 1 << QSizeF(100, 50) << QSize(16, 16) << PlaceholderGrey;
         const QByteArray png = hex(pngBytes(pattern(6, 4)));
         QTest::newRow("pngblip scaled") << "{\\pict\\pngblip\\picscalex200\\picscaley50 " + png + "}" << 1
                                         << QSizeF(12, 2) << QSize(6, 4) << Green;
@@ -347,7 +347,7 @@ private Q_SLOTS:
         QTest::newRow("jpegblip") << "{\\pict\\jpegblip\\picw16\\pich8 " + jpg + "}" << 1 << QSizeF(16, 8)
                                   << QSize(16, 8) << Green;
         QTest::newRow("emfblip") << QByteArray("{\\pict\\emfblip\\picwgoal1500\\pichgoal750 0102030405}") << 1
-                                 << QSizeF(100, 50) << QSize(100, 50) << PlaceholderGrey;
+                                 << QSizeF(100, 50) << QSize(16, 16) << PlaceholderGrey;
         QTest::newRow("shppict taken, nonshppict not")
             << "{\\*\\shppict{\\pict\\pngblip " + png + "}}{\\nonshppict{\\pict\\wmetafile8 " + wmf + "}}" << 1
             << QSizeF(6, 4) << QSize(6, 4) << Green;
@@ -358,7 +358,7 @@ private Q_SLOTS:
         QTest::newRow("picture properties group") << "{\\pict{\\*\\picprop{\\sp{\\sn x}{\\sv 1}}}\\dibitmap " + bitmap + "}"
                                                   << 1 << QSizeF(4, 2) << QSize(4, 2) << Green;
         QTest::newRow("undecodable with goal") << QByteArray("{\\pict\\dibitmap\\picwgoal150\\pichgoal150 0011}") << 1
-                                               << QSizeF(10, 10) << QSize(10, 10) << PlaceholderGrey;
+                                               << QSizeF(10, 10) << QSize(16, 16) << PlaceholderGrey;
         QTest::newRow("undecodable without size") << QByteArray("{\\pict\\dibitmap 0011}") << 0 << QSizeF() << QSize()
                                                   << QRgb(0);
         QTest::newRow("two pictures") << "{\\pict\\dibitmap " + bitmap + "}{\\pict\\pngblip " + png + "}" << 2
@@ -476,6 +476,13 @@ private Q_SLOTS:
                                              << QString(6000, QLatin1Char('a'));
         QTest::newRow("picture inside a picture")
             << QByteArray("{\\rtf1 {\\pict\\dibitmap{\\pict\\pngblip 00}00}x}") << "x";
+        QTest::newRow("thousands of placeholders")
+            << "{\\rtf1 " + QByteArray("{\\pict\\picwgoal99999\\pichgoal99999 00}").repeated(20000) + "}"
+            << QString(20000, QChar::ObjectReplacementCharacter);
+        QByteArray runLength = infoHeader(8192, 8192, 8, 1, 1) + QByteArray(4, '\0') + QByteArray("\x00\x01", 2);
+        QTest::newRow("many pictures claiming the most pixels")
+            << "{\\rtf1 " + ("{\\pict\\dibitmap\\picwgoal150\\pichgoal150 " + hex(runLength) + "}").repeated(40) + "}"
+            << QString(40, QChar::ObjectReplacementCharacter);
         QTest::newRow("nul bytes") << QByteArray("{\\rtf1 a\0b}", 11) << "ab";
     }
     void hostile()

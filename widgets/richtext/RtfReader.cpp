@@ -298,12 +298,16 @@ private:
     {
         auto it = m_decoders.find(codePage);
         if (it == m_decoders.end()) {
+            // A document names one or two code pages; one naming thousands gets no more than a few at a time.
+            if (m_decoders.size() >= MaxDecoders)
+                m_decoders.clear();
             const QByteArray name = "windows-" + QByteArray::number(codePage);
             it = m_decoders.emplace(codePage, QStringDecoder(name.constData(), QStringDecoder::Flag::Stateless)).first;
         }
         return it->second;
     }
 
+    static constexpr size_t MaxDecoders = 8;
     std::map<int, QStringDecoder> m_decoders;
 };
 
@@ -1046,7 +1050,7 @@ private:
     {
         PictureGroup picture = std::move(*m_picture);
         m_picture.reset();
-        std::optional<RtfPicture::Shown> shown = RtfPicture::render(picture.description, picture.data);
+        std::optional<RtfPicture::Shown> shown = RtfPicture::render(picture.description, picture.data, m_pixelBudget);
         if (!shown)
             return;
         beginContent();
@@ -1076,6 +1080,7 @@ private:
     std::optional<PictureGroup> m_picture;
     size_t m_pictureDepth = 0;
     bool m_sawShapePicture = false;
+    qint64 m_pixelBudget = RtfPicture::DocumentPixelBudget;
 
     TextDecoders m_decoders;
     QByteArray m_pendingBytes;
