@@ -115,6 +115,9 @@ private Q_SLOTS:
         QTest::newRow("lone lead at end") << QByteArray("a\\'b1") << QStringLiteral("a\uFFFD");
         QTest::newRow("lone lead before group") << QByteArray("\\'b1{\\b x}") << QStringLiteral("\uFFFDx");
         QTest::newRow("lone lead before keyword") << QByteArray("\\'b1\\tab x") << QStringLiteral("\uFFFD\tx");
+        QTest::newRow("lead byte before a space") << QByteArray("\\'a4 x\\'a4\\'0d") << QStringLiteral("\uFFFD x\uFFFD\n");
+        QTest::newRow("936 lead byte before a space") << QByteArray("{\\rtf1\\ansi\\ansicpg936 \\'d6 x}")
+                                                      << QStringLiteral("\uFFFD x");
         QTest::newRow("932 lone lead") << QByteArray("{\\rtf1\\ansi\\ansicpg932 \\'93\\par x}")
                                        << QStringLiteral("\uFFFD\nx");
         // Symbols and special characters.
