@@ -95,7 +95,9 @@ QImage unpackRows(const Layout &l, const uchar *rows, qint64 stride)
 {
     const bool indexed = l.bpp <= 8;
     const bool alpha = !indexed && l.masks[3].bits > 0;
-    QImage image = newImage(l, indexed ? QImage::Format_Indexed8 : alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    QImage image = newImage(l, indexed ? QImage::Format_Indexed8
+                               : alpha ? QImage::Format_ARGB32
+                                       : QImage::Format_RGB32);
     if (image.isNull())
         return {};
     bool anyAlpha = false;

@@ -83,10 +83,8 @@ bool readInto(jpeg_decompress_struct &info, QImage &image, std::vector<JSAMPLE> 
     return true;
 }
 
-
 // Runs read(info) with libjpeg's errors turned into a false result.
-template <typename Read>
-bool withDecompressor(QByteArrayView jpeg, Read read)
+template <typename Read> bool withDecompressor(QByteArrayView jpeg, Read read)
 {
     jpeg_decompress_struct info{};
     ErrorManager errors;
@@ -129,7 +127,8 @@ QSize imageSize(QByteArrayView jpeg)
     QSize size;
     withDecompressor(jpeg, [&](jpeg_decompress_struct &info) {
         jpeg_read_header(&info, TRUE);
-        size = QSize(int(qMin<JDIMENSION>(info.image_width, 0x7FFFFFFF)), int(qMin<JDIMENSION>(info.image_height, 0x7FFFFFFF)));
+        size = QSize(int(qMin<JDIMENSION>(info.image_width, 0x7FFFFFFF)),
+                     int(qMin<JDIMENSION>(info.image_height, 0x7FFFFFFF)));
         return true;
     });
     return size;

@@ -15,14 +15,14 @@ enum class Kind { Unknown, Dib, DeviceBitmap, Metafile, Png, Jpeg, Emf };
 struct Description
 {
     Kind kind = Kind::Unknown;
-    qint32 width = 0;       // \picw: pixels for bitmaps, 0.01 mm for metafiles
-    qint32 height = 0;      // \pich
-    qint32 goalWidth = 0;   // \picwgoal, twips
-    qint32 goalHeight = 0;  // \pichgoal
-    qint32 scaleX = 100;    // \picscalex, percent
-    qint32 scaleY = 100;    // \picscaley
-    qint32 widthBytes = 0;  // \picwbmp / \wbmwidthbytes, device bitmaps only
-    qint32 bitsPixel = 1;   // \picbpp / \wbmbitspixel
+    qint32 width = 0;      // \picw: pixels for bitmaps, 0.01 mm for metafiles
+    qint32 height = 0;     // \pich
+    qint32 goalWidth = 0;  // \picwgoal, twips
+    qint32 goalHeight = 0; // \pichgoal
+    qint32 scaleX = 100;   // \picscalex, percent
+    qint32 scaleY = 100;   // \picscaley
+    qint32 widthBytes = 0; // \picwbmp / \wbmwidthbytes, device bitmaps only
+    qint32 bitsPixel = 1;  // \picbpp / \wbmbitspixel
 };
 
 struct Shown

@@ -63,11 +63,20 @@ std::optional<Blit> readBlit(QByteArrayView record, quint16 function, qint64 max
     // Word counts of the fixed parameters before the DIB (raster operation counted as two words).
     int fixed = 0;
     switch (function) {
-    case StretchDib: fixed = 11; break;    // rop(2) usage sh sw sy sx dh dw dy dx
-    case DibStretchBlt: fixed = 10; break; // rop(2) sh sw sy sx dh dw dy dx
-    case DibBitBlt: fixed = 8; break;      // rop(2) sy sx h w dy dx
-    case SetDibToDev: fixed = 9; break;    // usage scans start ydib xdib h w dy dx
-    default: return std::nullopt;
+    case StretchDib:
+        fixed = 11;
+        break; // rop(2) usage sh sw sy sx dh dw dy dx
+    case DibStretchBlt:
+        fixed = 10;
+        break; // rop(2) sh sw sy sx dh dw dy dx
+    case DibBitBlt:
+        fixed = 8;
+        break; // rop(2) sy sx h w dy dx
+    case SetDibToDev:
+        fixed = 9;
+        break; // usage scans start ydib xdib h w dy dx
+    default:
+        return std::nullopt;
     }
     const qsizetype dibAt = 6 + 2 * qsizetype(fixed);
     if (record.size() <= dibAt)
@@ -123,7 +132,8 @@ QImage compose(const std::vector<Blit> &blits, QRect window, qint64 maxPixels)
     if (scale <= 0)
         scale = 1;
     scale = qMin(scale, double(DibDecoder::MaxDimension) / qMax(bounds.width(), bounds.height()));
-    scale = qMin(scale, std::sqrt(qMin(double(maxPixels), MaxCanvasPixels) / (double(bounds.width()) * bounds.height())));
+    scale =
+        qMin(scale, std::sqrt(qMin(double(maxPixels), MaxCanvasPixels) / (double(bounds.width()) * bounds.height())));
     const int width = qMax(1, int(bounds.width() * scale));
     const int height = qMax(1, int(bounds.height() * scale));
     QImage canvas(width, height, QImage::Format_RGB32);
