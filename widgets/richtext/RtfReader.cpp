@@ -1229,9 +1229,13 @@ void insertText(QTextCursor &cursor, QByteArrayView text)
 
 void load(QTextDocument &document, QByteArrayView rtf)
 {
+    // A loaded text is where editing starts, not a step the user can undo.
+    const bool undo = document.isUndoRedoEnabled();
+    document.setUndoRedoEnabled(false);
     document.clear();
     QTextCursor cursor(&document);
     insertRtf(cursor, rtf);
+    document.setUndoRedoEnabled(undo);
 }
 
 } // namespace RtfReader
