@@ -104,7 +104,8 @@ private Q_SLOTS:
         QTest::newRow("1253 from fcharset161")
             << QByteArray("{\\rtf1\\ansi{\\fonttbl{\\f0\\fcharset161 A;}}\\f0 \\'e1}") << QStringLiteral("α");
         QTest::newRow("936 from a font's cpg")
-            << QByteArray("{\\rtf1\\ansi{\\fonttbl{\\f0\\fcharset1\\cpg936 A;}}\\f0 \\'d6\\'d0}") << QStringLiteral("中");
+            << QByteArray("{\\rtf1\\ansi{\\fonttbl{\\f0\\fcharset1\\cpg936 A;}}\\f0 \\'d6\\'d0}")
+            << QStringLiteral("中");
         QTest::newRow("fonts switch code pages")
             << QByteArray(
                    "{\\rtf1\\ansi{\\fonttbl{\\f0\\fcharset136 A;}{\\f1\\fcharset128 B;}}\\f0\\'a4\\'a4\\f1\\'93\\'fa}")
@@ -281,6 +282,14 @@ private Q_SLOTS:
                    "\\'b7\\'73\\'b2\\'d3\\'a9\\'fa\\'c5\\'e9;}}\r\n\\viewkind4\\uc1\\pard\\lang1028\\f0\\fs20 "
                    "\\'a7\\'41\\'a6\\'6e\\par\r\nabc\\par\r\n}\r\n")
             << QStringLiteral("你好\nabc");
+        QTest::newRow("auto-reply frame, escape right after a keyword")
+            << QByteArray(
+                   "{\\rtf1\\ansi\\ansicpg950\\deff0\\deflang1033\\deflangfe1028{\\fonttbl{\\f0\\fnil\\fcharset136 "
+                   "\\'b2\\'d3\\'a9\\'fa\\'c5\\'e9;}}\\viewkind4\\uc1\\pard\\lang1028\\f0\\fs20\\'b1\\'7a\\'a6\\'6e!"
+                   "\\'a7\\'da\\'b2\\'7b\\'a6\\'62\\'a6\\'b3\\'a8\\'c6\\'a6\\'a3\\'a1\\'41\\'bd\\'d0\\'b5\\'79\\'ab\\'"
+                   "e1"
+                   "\\'c1\\'70\\'b5\\'b8\\lang1033 ...\\lang1028\\par}")
+            << QStringLiteral("您好!我現在有事忙，請稍後聯絡...");
     }
     void paragraphs()
     {
