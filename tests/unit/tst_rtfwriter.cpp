@@ -176,6 +176,28 @@ private Q_SLOTS:
                      "\\viewkind4\\uc1\\pard\\cf1\\lang1028\\f0\\fs20 x\\cf2\\f1 y\\cf1\\f0 z\\f2 w\\par}");
     }
 
+    // A font table longer than any usual header still comes out whole and in front.
+    void longFontTable()
+    {
+        auto document = newDocument();
+        QTextCursor cursor(document.get());
+        QByteArray expectedTable = MingFontEntry;
+        QByteArray expectedBody;
+        for (int i = 1; i <= 120; ++i) {
+            const QString family = QStringLiteral("Family %1 ").arg(i) + QString(40, QLatin1Char('x'));
+            QTextCharFormat format;
+            format.setFontFamilies({family});
+            cursor.insertText(QString::fromUtf8(i == 1 ? "中" : "z"), i == 1 ? QTextCharFormat() : format);
+            if (i > 1) {
+                expectedTable += "{\\f" + QByteArray::number(i - 1) + "\\fnil\\fcharset136 " + family.toLatin1() + ";}";
+                expectedBody += "\\f" + QByteArray::number(i - 1) + " z";
+            }
+        }
+        QCOMPARE(RtfWriter::write(*document),
+                 "{\\rtf1\\ansi\\ansicpg950\\deff0\\deflang1033\\deflangfe1028{\\fonttbl" + expectedTable +
+                     "}\\viewkind4\\uc1\\pard\\lang1028\\f0\\fs20\\'a4\\'a4" + expectedBody + "\\par}");
+    }
+
     void paragraphs()
     {
         auto document = newDocument();
