@@ -283,6 +283,41 @@ private Q_SLOTS:
         QCOMPARE(wmf.mid(dib + 40, 4), QByteArray("\x03\x02\x01\xff", 4));
     }
 
+    // Sizes a received document may carry; the picture group stays within what RTF and metafiles hold.
+    void pictureSizes_data()
+    {
+        QTest::addColumn<QSizeF>("shown");
+        QTest::addColumn<QSize>("pixels");
+        QTest::addColumn<QByteArray>("sizes");
+        QTest::newRow("unset: the image's own")
+            << QSizeF() << QSize(4, 2) << QByteArray("\\picw106\\pich53\\picwgoal60\\pichgoal30 ");
+        QTest::newRow("not a number") << QSizeF(qQNaN(), 10) << QSize(4, 2)
+                                      << QByteArray("\\picw106\\pich53\\picwgoal60\\pichgoal30 ");
+        QTest::newRow("negative") << QSizeF(-5, 10) << QSize(4, 2)
+                                  << QByteArray("\\picw106\\pich53\\picwgoal60\\pichgoal30 ");
+        QTest::newRow("huge is capped") << QSizeF(1e12, 0.2) << QSize(4, 2)
+                                        << QByteArray("\\picw866960\\pich26\\picwgoal491505\\pichgoal15 ");
+        QTest::newRow("fraction rounds") << QSizeF(10.4, 10.6) << QSize(4, 2)
+                                         << QByteArray("\\picw265\\pich291\\picwgoal150\\pichgoal165 ");
+    }
+
+    void pictureSizes()
+    {
+        QFETCH(QSizeF, shown);
+        QFETCH(QSize, pixels);
+        QFETCH(QByteArray, sizes);
+        auto document = newDocument();
+        QTextCursor cursor(document.get());
+        QImage image(pixels, QImage::Format_RGB32);
+        image.fill(Qt::blue);
+        QTextImageFormat format = DocumentPictures::add(*document, image);
+        format.setWidth(shown.width());
+        format.setHeight(shown.height());
+        cursor.insertImage(format);
+        const QByteArray rtf = RtfWriter::write(*document);
+        QVERIFY2(rtf.contains("{\\pict\\wmetafile8" + sizes), rtf.left(200).constData());
+    }
+
     void pictureWithoutImageIsLeftOut()
     {
         auto document = newDocument();

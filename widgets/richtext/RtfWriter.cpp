@@ -349,7 +349,7 @@ private:
     {
         if (image.isNull())
             return;
-        if (shown.width() <= 0 || shown.height() <= 0)
+        if (!(shown.width() > 0 && shown.height() > 0)) // also catches NaN from a hostile document
             shown = image.size();
         const int max = MetafileWriter::MaxDimension;
         if (image.width() > max || image.height() > max)
