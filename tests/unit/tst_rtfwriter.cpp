@@ -318,6 +318,25 @@ private Q_SLOTS:
         QVERIFY2(rtf.contains("{\\pict\\wmetafile8" + sizes), rtf.left(200).constData());
     }
 
+    // Metafile coordinates are 16-bit: a wider picture is scaled down rather than written wrong.
+    void pictureWiderThanAMetafileHolds()
+    {
+        auto document = newDocument();
+        QTextCursor cursor(document.get());
+        QImage image(40000, 2, QImage::Format_RGB32);
+        image.fill(Qt::green);
+        DocumentPictures::insert(cursor, image, QSizeF(100, 10));
+        const QByteArray rtf = RtfWriter::write(*document);
+        const qsizetype start = rtf.indexOf("\\pichgoal150 ") + 14;
+        QVERIFY(start > 14);
+        const QByteArray wmf = QByteArray::fromHex(rtf.mid(start, rtf.indexOf('}', start) - start));
+        const qsizetype stretch = wmf.indexOf(QByteArray("\x43\x0f\x20\x00\xcc\x00", 6));
+        QVERIFY(stretch > 0);
+        QCOMPARE(u16At(wmf, stretch + 8), quint16(1));      // source height
+        QCOMPARE(u16At(wmf, stretch + 10), quint16(32767)); // source width
+        QCOMPARE(u32At(wmf, stretch + 24 + 4), 32767u);     // the DIB's own width
+    }
+
     void pictureWithoutImageIsLeftOut()
     {
         auto document = newDocument();
