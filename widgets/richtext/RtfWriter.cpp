@@ -1,6 +1,5 @@
 #include "widgets/richtext/RtfWriter.h"
 
-#include "engine/Cp950.h"
 #include "widgets/richtext/Cp950CharTable.h"
 #include "widgets/richtext/DibEncoder.h"
 #include "widgets/richtext/DocumentPictures.h"
@@ -9,6 +8,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QHash>
 #include <QImage>
 #include <QList>
 #include <QTextBlock>
@@ -231,14 +231,14 @@ private:
         return family.isEmpty() ? m_defaultFamily : family;
     }
 
+    // Looked up by hash: a pasted document may carry a font or colour per character.
     int fontIndex(const QString &family)
     {
-        qsizetype i = m_fonts.indexOf(family);
-        if (i < 0) {
-            i = m_fonts.size();
-            m_fonts.append(family);
-        }
-        return int(i);
+        const auto it = m_fontIndex.constFind(family);
+        if (it != m_fontIndex.cend())
+            return it.value();
+        m_fonts.append(family);
+        return m_fontIndex.insert(family, int(m_fonts.size() - 1)).value();
     }
 
     int colourIndex(const QTextCharFormat &format)
@@ -249,12 +249,11 @@ private:
         if (brush.style() == Qt::NoBrush)
             return 0;
         const QRgb rgb = brush.color().rgb() | 0xFF000000u;
-        qsizetype i = m_colours.indexOf(rgb);
-        if (i < 0) {
-            i = m_colours.size();
-            m_colours.append(rgb);
-        }
-        return int(i) + 1;
+        const auto it = m_colourIndex.constFind(rgb);
+        if (it != m_colourIndex.cend())
+            return it.value();
+        m_colours.append(rgb);
+        return m_colourIndex.insert(rgb, int(m_colours.size())).value();
     }
 
     void writeText(QStringView text)
@@ -420,7 +419,9 @@ private:
     CharState m_stateBeforeLink;
     QString m_linkHref;
     QStringList m_fonts;
-    QList<QRgb> m_colours;
+    QHash<QString, int> m_fontIndex;
+    QList<QRgb> m_colours; // entry i is colour table index i + 1; 0 is automatic
+    QHash<QRgb, int> m_colourIndex;
 };
 
 } // namespace
