@@ -96,6 +96,7 @@ private Q_SLOTS:
         QTest::newRow("tab") << QStringLiteral("a\tb") << QByteArray(" a\\tab b");
         QTest::newRow("line separator") << QStringLiteral("a\u2028b") << QByteArray(" a\\line b");
         QTest::newRow("control byte never raw") << QStringLiteral("a\x08z") << QByteArray(" a\\'08z");
+        QTest::newRow("vertical tab stays itself") << QStringLiteral("a\vz") << QByteArray(" a\\'0bz");
     }
 
     void characters()

@@ -302,7 +302,6 @@ private:
             word("\\tab");
             return;
         case '\n':
-        case '\v':
             word("\\line");
             return;
         default:
