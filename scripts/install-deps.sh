@@ -9,6 +9,7 @@ packages=(
   fonts-arphic-uming fonts-dejavu-core fonts-liberation2
   xvfb xdotool trayer imagemagick x11-utils dbus iproute2 util-linux
   libreoffice-writer-nogui
+  python3
 )
 missing=()
 for p in "${packages[@]}"; do
