@@ -16,6 +16,7 @@
 #include <QTextFragment>
 
 #include <cmath>
+#include <cstring>
 
 namespace RtfWriter {
 namespace {
@@ -24,6 +25,7 @@ constexpr char16_t ObjectReplacement = 0xFFFC;
 constexpr char16_t FrameStart = 0xFDD0;
 constexpr char16_t FrameEnd = 0xFDD1;
 constexpr qsizetype PictureHexDigitsPerLine = 128;
+constexpr qsizetype HeaderReserve = 4096;
 
 struct CharState
 {
@@ -51,7 +53,10 @@ public:
 
     QByteArray write()
     {
-        m_body.reserve(m_document.characterCount() * 4 + 256);
+        // The font and colour tables are known only at the end, so the body is written after a gap kept for
+        // them: a large message is then never copied again.
+        m_body.reserve(HeaderReserve + estimatedBodySize());
+        m_body.resize(HeaderReserve);
         m_body += "\\viewkind4\\uc1";
         m_needsDelimiter = true;
         bool first = true;
@@ -70,9 +75,38 @@ public:
         }
         m_body += '}';
 
-        QByteArray out;
-        out.reserve(m_body.size() + 64 + m_fonts.size() * 48 + m_colours.size() * 32);
-        out += "{\\rtf1\\ansi\\ansicpg950\\deff0\\deflang1033\\deflangfe1028{\\fonttbl";
+        const QByteArray header = headerBytes();
+        if (header.size() > HeaderReserve) {
+            m_body.replace(0, HeaderReserve, header);
+            return std::move(m_body);
+        }
+        const qsizetype start = HeaderReserve - header.size();
+        std::memcpy(m_body.data() + start, header.constData(), size_t(header.size()));
+        m_body.remove(0, start); // dropping a prefix only moves the start of the data
+        return std::move(m_body);
+    }
+
+private:
+    // Every character as two escapes, every picture as the hex of a 32-bit bitmap in lines.
+    qint64 estimatedBodySize() const
+    {
+        qint64 size = qint64(m_document.characterCount()) * 8 + 256;
+        for (QTextBlock block = m_document.begin(); block.isValid(); block = block.next()) {
+            for (auto it = block.begin(); !it.atEnd(); ++it) {
+                const QTextCharFormat format = it.fragment().charFormat();
+                if (!format.isImageFormat())
+                    continue;
+                const QImage image = DocumentPictures::imageOf(m_document, format.toImageFormat());
+                const qint64 bytes = qint64(image.width()) * image.height() * 4 + 1200;
+                size += it.fragment().length() * (bytes * 2 + bytes / 32 + 128);
+            }
+        }
+        return std::min<qint64>(size, qint64(1) << 30);
+    }
+
+    QByteArray headerBytes() const
+    {
+        QByteArray out = "{\\rtf1\\ansi\\ansicpg950\\deff0\\deflang1033\\deflangfe1028{\\fonttbl";
         for (qsizetype i = 0; i < m_fonts.size(); ++i) {
             out += "{\\f" + QByteArray::number(i) + "\\fnil\\fcharset136 ";
             appendFontName(out, m_fonts.at(i));
@@ -81,17 +115,15 @@ public:
         out += '}';
         if (!m_colours.isEmpty()) {
             out += "{\\colortbl ;";
-            for (const QRgb rgb : std::as_const(m_colours)) {
+            for (const QRgb rgb : m_colours) {
                 out += "\\red" + QByteArray::number(qRed(rgb)) + "\\green" + QByteArray::number(qGreen(rgb)) +
                        "\\blue" + QByteArray::number(qBlue(rgb)) + ';';
             }
             out += '}';
         }
-        out += m_body;
         return out;
     }
 
-private:
     // Messages are left-to-right text, so leading and trailing alignment mean left and right.
     static int alignmentOf(const QTextBlock &block)
     {
@@ -317,7 +349,7 @@ private:
     {
         if (image.isNull())
             return;
-        if (shown.width() <= 0 || shown.height() <= 0)
+        if (!(shown.width() > 0 && shown.height() > 0)) // also catches NaN from a hostile document
             shown = image.size();
         const int max = MetafileWriter::MaxDimension;
         if (image.width() > max || image.height() > max)
@@ -336,7 +368,6 @@ private:
         // Metafile extents are in hundredths of a millimetre: 1440 twips to 2540 of them.
         const auto hundredthsMm = [](qint64 tw) { return (tw * 2540 + 720) / 1440; };
 
-        m_body.reserve(m_body.size() + wmf.size() * 2 + wmf.size() / 32 + 128);
         m_body += "{\\pict\\wmetafile8\\picw" + QByteArray::number(hundredthsMm(goalWidth)) + "\\pich" +
                   QByteArray::number(hundredthsMm(goalHeight)) + "\\picwgoal" + QByteArray::number(goalWidth) +
                   "\\pichgoal" + QByteArray::number(goalHeight) + ' ';

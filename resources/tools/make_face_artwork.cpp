@@ -2,7 +2,7 @@
 // things), the two page arrows and the banner of the picture-file item. Each picture is painted with
 // vectors at four times its size and scaled down, which keeps outlines crisp but smooth at 20 pixels.
 //
-// Usage: face-artwork <resources folder> [contact sheet.png]
+// Usage: face_artwork <resources folder> [contact sheet.png]
 
 #include <QDir>
 #include <QFont>
@@ -1869,7 +1869,7 @@ int main(int argc, char **argv)
 {
     QGuiApplication app(argc, argv);
     if (argc < 2) {
-        QTextStream(stderr) << "usage: face-artwork <resources folder> [contact sheet.png]\n";
+        QTextStream(stderr) << "usage: face_artwork <resources folder> [contact sheet.png]\n";
         return 2;
     }
     const QDir resources(QString::fromLocal8Bit(argv[1]));

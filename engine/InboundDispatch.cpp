@@ -1,0 +1,145 @@
+#include "engine/InboundDispatch.h"
+
+#include "engine/Cp950.h"
+#include "engine/MessageTable.h"
+#include "engine/Packet.h"
+#include "engine/PacketTransport.h"
+
+using namespace Packet;
+
+namespace {
+
+constexpr char MingFramePrefix[] = "{\\rtf1\\ansi\\ansicpg950\\deff0\\deflang1033\\deflangfe1028{\\fonttbl{\\f0\\fnil"
+                                   "\\fcharset136 \\'b2\\'d3\\'a9\\'fa\\'c5\\'e9;}}\\viewkind4\\uc1\\pard\\lang1028"
+                                   "\\f0\\fs20";
+
+// Texts of the system are written here in Unicode and go out in code page 950.
+QByteArray big5(const char16_t *text) { return cp950::encode(QStringView(text)); }
+
+} // namespace
+
+QByteArray InboundDispatch::mingNotice(const QByteArray &cp950Text)
+{
+    // A lead byte's trail byte may be ASCII (0x40-0x7E): it is escaped too, so walk by characters.
+    static constexpr char hex[] = "0123456789abcdef";
+    QByteArray out(MingFramePrefix);
+    for (qsizetype i = 0; i < cp950Text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(cp950Text[i]);
+        const bool lead = byte >= 0x81 && byte <= 0xFE && i + 1 < cp950Text.size();
+        const int count = lead ? 2 : (byte >= 0x80 ? 1 : 0);
+        if (count == 0) {
+            if (byte == '\\' || byte == '{' || byte == '}')
+                out.append('\\');
+            out.append(char(byte));
+            continue;
+        }
+        for (int k = 0; k < count; ++k) {
+            const auto b = static_cast<unsigned char>(cp950Text[i + k]);
+            out.append("\\'");
+            out.append(hex[b >> 4]);
+            out.append(hex[b & 0xF]);
+        }
+        i += count - 1;
+    }
+    out.append("\\par}");
+    return out;
+}
+
+QByteArray InboundDispatch::defaultAutoReply()
+{
+    return QByteArray(MingFramePrefix) +
+           "\\'b1\\'7a\\'a6\\'6e!\\'a7\\'da\\'b2\\'7b\\'a6\\'62\\'a6\\'b3\\'a8\\'c6\\'a6\\'a3\\'a1\\'41\\'bd\\'d0\\'b5"
+           "\\'79\\'ab\\'e1\\'c1\\'70\\'b5\\'b8\\lang1033 ...\\lang1028\\par}";
+}
+
+InboundDispatch::InboundDispatch(MessageTable &messages, PacketTransport &transport, ConsoleValues &values,
+                                 Hooks hooks, QObject *parent)
+    : QObject(parent), m_messages(messages), m_transport(transport), m_values(values), m_hooks(std::move(hooks))
+{
+    connect(&m_messages, &MessageTable::afterPost, this, &InboundDispatch::RxMemoryData_MessageAfterPost);
+}
+
+void InboundDispatch::onMessage(const QByteArray &packet)
+{
+    const QByteArray address = ExtractField(2, packet);
+    m_messages.append(ExtractField(3, packet), address, ExtractField(5, packet));
+    if (m_hooks.beepOn && m_hooks.beepOn() && m_hooks.beep)
+        m_hooks.beep();
+    if (m_hooks.away && m_hooks.away() && address != m_hooks.localAddress()) {
+        const QByteArray caption = big5(u"應答信息- [") + m_values.OwnNickname + "]";
+        m_transport.SendDirect(address, build(CMD_NOTICE, {caption, m_values.AutoReplyText}));
+    }
+}
+
+void InboundDispatch::RxMemoryData_MessageAfterPost()
+{
+    if (m_hooks.autoShow && m_hooks.autoShow() && !(m_hooks.messageWindowOpen && m_hooks.messageWindowOpen())) {
+        if (m_hooks.openCurrentForReading)
+            m_hooks.openCurrentForReading();
+        const Message *row = m_messages.current();
+        if (row) {
+            const QByteArray ip = row->IP;
+            m_messages.setCurrentRead(true);
+            m_messages.setFilter(QStringLiteral("IP='%1'").arg(QString::fromLatin1(ip)));
+            m_messages.setFiltered(true);
+        }
+    }
+    const Message *row = m_messages.current();
+    if (row && !row->Read && m_hooks.signalUnread)
+        m_hooks.signalUnread();
+}
+
+void InboundDispatch::onRemoteShutdown(const QByteArray &packet)
+{
+    const QByteArray requester = ExtractField(2, packet);
+    const QByteArray caption = big5(u"遠程主機信息");
+    auto reply = [&](const QByteArray &text) {
+        m_transport.SendDirect(requester, build(CMD_NOTICE, {caption, mingNotice(text)}));
+    };
+    if (!(m_hooks.remoteControl && m_hooks.remoteControl())) {
+        reply(big5(u"遠程主機未啟動遠程控制!"));
+        return;
+    }
+    if (ExtractField(4, packet) != m_values.OwnPassword) {
+        reply(big5(u"密碼錯誤!"));
+        return;
+    }
+    reply(big5(u"遠程主機已關閉!"));
+    if (m_hooks.powerOffHost)
+        m_hooks.powerOffHost();
+    if (m_hooks.closeConsole)
+        m_hooks.closeConsole();
+}
+
+void InboundDispatch::onNotice(const QByteArray &packet)
+{
+    if (m_hooks.insertNotice)
+        m_hooks.insertNotice(ExtractField(3, packet), ExtractField(2, packet));
+}
+
+void InboundDispatch::onBulletin(const QByteArray &packet)
+{
+    if (ExtractField(2, packet) == m_hooks.localAddress())
+        return;
+    const QByteArray caption = big5(u"緊急通告－") + ExtractField(3, packet);
+    if (m_hooks.showNotice)
+        m_hooks.showNotice(ExtractField(5, packet), caption);
+}
+
+void InboundDispatch::onBroadcast(const QByteArray &packet)
+{
+    const QByteArray name = ExtractField(3, packet);
+    const QByteArray body = ExtractField(5, packet);
+    if (m_hooks.speakBroadcast)
+        m_hooks.speakBroadcast(name, body);
+    if (m_hooks.showBroadcast)
+        m_hooks.showBroadcast(name, ExtractField(4, packet), body);
+}
+
+void InboundDispatch::onGame(const QByteArray &packet, bool viaStream)
+{
+    if (!viaStream && ExtractField(2, packet) == m_hooks.localAddress())
+        return;
+    if (m_hooks.routeGame)
+        m_hooks.routeGame(packet, viaStream);
+}

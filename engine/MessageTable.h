@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+// Received chat messages in arrival order, kept in memory for the run. Like the friend table it has a current
+// row that appending, lookups and browsing move. Every store of a row (append or edit) announces itself through
+// afterPost(), where the console decides between popping the message up and flashing the tray.
+struct Message
+{
+    QByteArray Nickname; // at most 20 bytes
+    QByteArray IP;       // at most 20 bytes
+    QDateTime Date;      // the receiver's clock when stored
+    QByteArray Content;  // the RTF body
+    bool Read = false;
+};
+
+class MessageTable final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(MessageTable)
+
+public:
+    static constexpr int FieldBytes = 20;
+
+    explicit MessageTable(QObject *parent = nullptr) : QObject(parent) {}
+
+    int size() const { return int(m_rows.size()); }
+    bool isEmpty() const { return m_rows.isEmpty(); }
+    const Message &at(int row) const { return m_rows.at(row); }
+    int currentRow() const { return m_current; }
+    const Message *current() const;
+
+    // Appends an unread row stamped now, makes it current and posts it.
+    void append(const QByteArray &nickname, const QByteArray &ip, const QByteArray &content,
+                const QDateTime &date = QDateTime::currentDateTime());
+    // Sets Read of the current row and posts it.
+    void setCurrentRead(bool read);
+    void clear();
+
+    // Browsing moves the current row; each returns false when it could not move.
+    bool first();
+    bool last();
+    bool next();
+    bool prior();
+    bool moveTo(int row);
+    // The first unread row in table order, made current; -1 when all are read.
+    int locateFirstUnread();
+
+    // The table keeps a filter expression it never evaluates: no row is ever hidden. Only switching the
+    // filtered mark has an effect: it moves the current row to the first row.
+    QString filter() const { return m_filter; }
+    void setFilter(const QString &expression) { m_filter = expression; }
+    bool filtered() const { return m_filtered; }
+    void setFiltered(bool on);
+
+Q_SIGNALS:
+    void afterPost();
+    void cleared();
+
+private:
+    QList<Message> m_rows;
+    int m_current = -1;
+    QString m_filter;
+    bool m_filtered = false;
+};

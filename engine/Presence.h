@@ -1,0 +1,60 @@
+#pragma once
+
+#include "engine/ConsoleValues.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <functional>
+
+class FriendTable;
+class PacketTransport;
+
+// The user's status and the announcements that keep every friend table current. Each instance broadcasts its
+// status; listeners update their tables and answer directly unless they are hidden; the answers rebuild the
+// announcer's table.
+class Presence final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Presence)
+
+public:
+    // The values are the command codes of the matching announcement and what "State" stores.
+    enum Status { Offline = 0, Online = 1, Hidden = 2, Away = 6 };
+    Q_ENUM(Status)
+
+    Presence(FriendTable &friends, PacketTransport &transport, ConsoleValues &values,
+             std::function<QByteArray()> localAddress, QObject *parent = nullptr);
+
+    Status status() const { return m_status; }
+    // Sets the status without announcing it (start-up, from the stored "State").
+    void restoreStatus(Status status);
+    // A stored number that is one of the four values; anything else means online.
+    static Status statusFromStored(int stored, bool *known = nullptr);
+
+    // Empties the friend table, refreshes the own address and broadcasts the status.
+    void AnnouncePresence();
+    // The four status commands: set, broadcast with the address of this moment, store.
+    void SetStatus(Status status);
+
+    // Receipt of the presence commands.
+    void onOffline(const QByteArray &packet);
+    void onOnline(const QByteArray &packet); // CMD_ONLINE and CMD_AWAY
+    void onHidden(const QByteArray &packet);
+    void onPresenceReply(const QByteArray &packet);
+
+    // Stores "State"; set by the console.
+    std::function<void(int)> storeState;
+
+Q_SIGNALS:
+    void statusChanged(Presence::Status status);
+
+private:
+    QByteArray announcement(Status status, const QByteArray &address) const;
+    void answer(const QByteArray &address);
+
+    FriendTable &m_friends;
+    PacketTransport &m_transport;
+    ConsoleValues &m_values;
+    std::function<QByteArray()> m_localAddress;
+    Status m_status = Online;
+};

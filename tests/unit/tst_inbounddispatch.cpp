@@ -1,0 +1,188 @@
+#include "engine/Cp950.h"
+#include "engine/InboundDispatch.h"
+#include "engine/MessageTable.h"
+#include "engine/Packet.h"
+#include "tests/support/RecordingTransport.h"
+
+#include <QTest>
+
+using namespace Packet;
+
+namespace {
+QByteArray big5(const char16_t *text) { return cp950::encode(QStringView(text)); }
+} // namespace
+
+class TestInboundDispatch : public QObject
+{
+    Q_OBJECT
+
+    struct Rig
+    {
+        MessageTable messages;
+        RecordingTransport transport;
+        ConsoleValues values;
+        bool autoShow = false, beepOn = false, remoteControl = true, away = false, windowOpen = false;
+        int beeps = 0, opened = 0, unreadSignals = 0, powerOffs = 0, closes = 0;
+        QList<QPair<QByteArray, QByteArray>> notices, inserted;
+        QStringList events;
+        std::unique_ptr<InboundDispatch> dispatch;
+
+        Rig()
+        {
+            values.OwnNickname = "me";
+            values.AutoReplyText = InboundDispatch::defaultAutoReply();
+            InboundDispatch::Hooks h;
+            h.autoShow = [this] { return autoShow; };
+            h.beepOn = [this] { return beepOn; };
+            h.remoteControl = [this] { return remoteControl; };
+            h.away = [this] { return away; };
+            h.localAddress = [] { return QByteArray("10.0.0.1"); };
+            h.beep = [this] { ++beeps; };
+            h.showNotice = [this](const QByteArray &t, const QByteArray &c) { notices.append({t, c}); };
+            h.insertNotice = [this](const QByteArray &t, const QByteArray &c) { inserted.append({t, c}); };
+            h.messageWindowOpen = [this] { return windowOpen; };
+            h.openCurrentForReading = [this] {
+                ++opened;
+                windowOpen = true;
+            };
+            h.signalUnread = [this] { ++unreadSignals; };
+            h.powerOffHost = [this] {
+                ++powerOffs;
+                events << QStringLiteral("poweroff");
+            };
+            h.closeConsole = [this] {
+                ++closes;
+                events << QStringLiteral("close");
+            };
+            dispatch = std::make_unique<InboundDispatch>(messages, transport, values, h);
+        }
+        QByteArray message(const QByteArray &from) { return build(CMD_MESSAGE, {from, "bob", "09:15", "{\\rtf1 hi}", "0"}); }
+    };
+
+private Q_SLOTS:
+    void storesUnreadWithReceiverClock()
+    {
+        Rig rig;
+        const QDateTime before = QDateTime::currentDateTime();
+        rig.dispatch->onMessage(rig.message("10.0.0.2"));
+        QCOMPARE(rig.messages.size(), 1);
+        const Message &m = rig.messages.at(0);
+        QCOMPARE(m.Nickname, QByteArray("bob"));
+        QCOMPARE(m.IP, QByteArray("10.0.0.2"));
+        QCOMPARE(m.Content, QByteArray("{\\rtf1 hi}"));
+        QVERIFY(!m.Read);
+        QVERIFY(m.Date >= before.addSecs(-1));
+        QCOMPARE(rig.unreadSignals, 1);
+        QCOMPARE(rig.opened, 0);
+        QCOMPARE(rig.beeps, 0);
+    }
+
+    void autoShowOpensAndMarksRead()
+    {
+        Rig rig;
+        rig.autoShow = true;
+        rig.beepOn = true;
+        rig.dispatch->onMessage(rig.message("10.0.0.2"));
+        QCOMPARE(rig.opened, 1);
+        QVERIFY(rig.messages.at(0).Read);
+        QCOMPARE(rig.messages.filter(), QStringLiteral("IP='10.0.0.2'"));
+        QVERIFY(rig.messages.filtered());
+        QCOMPARE(rig.unreadSignals, 0);
+        QCOMPARE(rig.beeps, 1);
+
+        // With the window open, the next message stays unread and flashes the tray.
+        rig.dispatch->onMessage(rig.message("10.0.0.3"));
+        QCOMPARE(rig.opened, 1);
+        QVERIFY(!rig.messages.at(1).Read);
+        QCOMPARE(rig.unreadSignals, 1);
+    }
+
+    // Switching the filter mark on moves the current row to the first row; an older unread message there
+    // keeps the tray flashing even though the new one popped up.
+    void popupOverOlderUnreadStillFlashes()
+    {
+        Rig rig;
+        rig.dispatch->onMessage(rig.message("10.0.0.2"));
+        rig.autoShow = true;
+        rig.dispatch->onMessage(rig.message("10.0.0.3"));
+        QVERIFY(rig.messages.at(1).Read);
+        QCOMPARE(rig.messages.currentRow(), 0);
+        QCOMPARE(rig.unreadSignals, 2);
+    }
+
+    void awayAutoReply()
+    {
+        Rig rig;
+        rig.away = true;
+        rig.dispatch->onMessage(rig.message("10.0.0.2"));
+        rig.dispatch->onMessage(rig.message("10.0.0.1")); // from the own address: no reply
+        QCOMPARE(rig.transport.direct.size(), 1);
+        QCOMPARE(rig.transport.direct.at(0).first, QByteArray("10.0.0.2"));
+        QCOMPARE(rig.transport.direct.at(0).second,
+                 build(CMD_NOTICE, {big5(u"應答信息- [") + "me]", InboundDispatch::defaultAutoReply()}));
+        QCOMPARE(rig.messages.size(), 2);
+    }
+
+    void remoteShutdown_data()
+    {
+        QTest::addColumn<bool>("allowed");
+        QTest::addColumn<QByteArray>("ownPassword");
+        QTest::addColumn<QByteArray>("given");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<bool>("powersOff");
+        QTest::newRow("factory settings, empty password") << true << QByteArray() << QByteArray() << QStringLiteral("遠程主機已關閉!") << true;
+        QTest::newRow("right password") << true << QByteArray("pw") << QByteArray("pw") << QStringLiteral("遠程主機已關閉!") << true;
+        QTest::newRow("wrong password") << true << QByteArray("pw") << QByteArray("PW") << QStringLiteral("密碼錯誤!") << false;
+        QTest::newRow("remote control off") << false << QByteArray() << QByteArray() << QStringLiteral("遠程主機未啟動遠程控制!") << false;
+    }
+    void remoteShutdown()
+    {
+        QFETCH(bool, allowed);
+        QFETCH(QByteArray, ownPassword);
+        QFETCH(QByteArray, given);
+        QFETCH(QString, answer);
+        QFETCH(bool, powersOff);
+        Rig rig;
+        rig.remoteControl = allowed;
+        rig.values.OwnPassword = ownPassword;
+        rig.dispatch->onRemoteShutdown(build(CMD_REMOTE_SHUTDOWN, {"10.0.0.9", "admin", given}));
+        QCOMPARE(rig.transport.direct.size(), 1);
+        const QByteArray packet = rig.transport.direct.at(0).second;
+        QCOMPARE(rig.transport.direct.at(0).first, QByteArray("10.0.0.9"));
+        QCOMPARE(ExtractField(2, packet), big5(u"遠程主機信息"));
+        QCOMPARE(ExtractField(3, packet), InboundDispatch::mingNotice(cp950::encode(answer)));
+        QCOMPARE(rig.powerOffs, powersOff ? 1 : 0);
+        const QStringList expectedEvents = powersOff ? QStringList{QStringLiteral("poweroff"), QStringLiteral("close")} : QStringList{};
+        QCOMPARE(rig.events, expectedEvents);
+    }
+
+    void noticeFrames()
+    {
+        // The auto-reply frame and the answers share one prefix; trail bytes in the ASCII range are escaped too.
+        const QByteArray frame = InboundDispatch::mingNotice(big5(u"密碼錯誤!"));
+        QCOMPARE(frame, QByteArray("{\\rtf1\\ansi\\ansicpg950\\deff0\\deflang1033\\deflangfe1028{\\fonttbl{\\f0\\fnil"
+                                   "\\fcharset136 \\'b2\\'d3\\'a9\\'fa\\'c5\\'e9;}}\\viewkind4\\uc1\\pard\\lang1028\\f0"
+                                   "\\fs20\\'b1\\'4b\\'bd\\'58\\'bf\\'f9\\'bb\\'7e!\\par}"));
+        QVERIFY(InboundDispatch::defaultAutoReply().startsWith(frame.left(frame.indexOf("\\'b1"))));
+    }
+
+    void bulletinsNoticesBroadcastsGames()
+    {
+        Rig rig;
+        rig.dispatch->onBulletin(build(CMD_BULLETIN, {"10.0.0.1", "me", "10:00", "{\\rtf1 own}"}));
+        QVERIFY(rig.notices.isEmpty());
+        rig.dispatch->onBulletin(build(CMD_BULLETIN, {"10.0.0.2", big5(u"匿名"), "10:00", "{\\rtf1 x}"}));
+        QCOMPARE(rig.notices.value(0).first, QByteArray("{\\rtf1 x}"));
+        QCOMPARE(rig.notices.value(0).second, big5(u"緊急通告－匿名"));
+
+        rig.dispatch->onNotice(build(CMD_NOTICE, {"cap", "plain body"}));
+        QCOMPARE(rig.inserted.value(0), qMakePair(QByteArray("plain body"), QByteArray("cap")));
+
+        // Hand-offs that have no receiver yet do nothing, and nothing fails.
+        rig.dispatch->onBroadcast(build(CMD_BROADCAST, {"10.0.0.1", "me", "10:00", "{\\rtf1 b}"}));
+        rig.dispatch->onGame(build(CMD_GAME, {"10.0.0.2", "bob", "1"}), false);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestInboundDispatch)
+#include "tst_inbounddispatch.moc"
