@@ -1,5 +1,8 @@
 #include "engine/AutomationChannel.h"
 
+#include "engine/FriendTable.h"
+#include "engine/MessageTable.h"
+
 #include "engine/Cp950.h"
 #include "engine/TForm_Parlune.h"
 #include "widgets/richtext/RtfReader.h"
@@ -124,6 +127,10 @@ QJsonObject AutomationChannel::answer(const QJsonObject &request)
         reply.insert(QStringLiteral("checked"), action->isChecked());
         return reply;
     }
+    if (command == QLatin1String("friends"))
+        return friends();
+    if (command == QLatin1String("messages"))
+        return messages();
     if (command == QLatin1String("sendDirect")) {
         const QByteArray address = request.value(QStringLiteral("address")).toString().toLatin1();
         QJsonObject reply = success();
@@ -135,6 +142,37 @@ QJsonObject AutomationChannel::answer(const QJsonObject &request)
         return success();
     }
     return failure(QStringLiteral("unknown command"));
+}
+
+QJsonObject AutomationChannel::friends() const
+{
+    QJsonArray rows;
+    for (const Friend &f : console_.RxMemoryData_Friend->rows()) {
+        rows.append(QJsonObject{{QStringLiteral("user"), cp950::decode(f.User)},
+                                {QStringLiteral("ip"), QString::fromLatin1(f.IP)},
+                                {QStringLiteral("face"), QString::fromLatin1(f.Face.toBase64())}});
+    }
+    QJsonObject reply = success();
+    reply.insert(QStringLiteral("friends"), rows);
+    return reply;
+}
+
+QJsonObject AutomationChannel::messages() const
+{
+    const MessageTable &table = *console_.RxMemoryData_Message;
+    QJsonArray rows;
+    for (int i = 0; i < table.size(); ++i) {
+        const Message &m = table.at(i);
+        rows.append(QJsonObject{{QStringLiteral("nickname"), cp950::decode(m.Nickname)},
+                                {QStringLiteral("ip"), QString::fromLatin1(m.IP)},
+                                {QStringLiteral("date"), m.Date.toString(Qt::ISODate)},
+                                {QStringLiteral("content"), QString::fromLatin1(m.Content.toBase64())},
+                                {QStringLiteral("read"), m.Read}});
+    }
+    QJsonObject reply = success();
+    reply.insert(QStringLiteral("messages"), rows);
+    reply.insert(QStringLiteral("current"), table.currentRow());
+    return reply;
 }
 
 QJsonObject AutomationChannel::notices() const

@@ -23,6 +23,10 @@ class TForm_Parlune;
 //   {"cmd":"trigger","name":objectName}               -> {"ok":true}  triggers the console's QAction or
 //        clicks the button of that name in any window; runs after the answer, as a click would
 //   {"cmd":"checked","name":objectName}               -> {"ok":true,"checked":bool}  a check mark
+//   {"cmd":"friends"}                                 -> {"ok":true,"friends":[{"user":…,"ip":…,"face":base64}]}
+//        the friend table in its order
+//   {"cmd":"messages"}                                -> {"ok":true,"current":row,"messages":[{"nickname":…,
+//        "ip":…,"date":ISO 8601,"content":base64 RTF,"read":bool}]}  the message table in arrival order
 //   {"cmd":"sendDirect","address":…,"packet":base64}  -> {"ok":true,"result":bytes sent or -1}
 //   {"cmd":"sendBroadcast","packet":base64}           -> {"ok":true}
 class AutomationChannel final : public QObject
@@ -50,6 +54,8 @@ private:
     void readRequests(QLocalSocket *client);
     QJsonObject answer(const QJsonObject &request);
     QJsonObject notices() const;
+    QJsonObject friends() const;
+    QJsonObject messages() const;
 
     TForm_Parlune &console_;
     QLocalServer *server_;
