@@ -1,7 +1,7 @@
 #include "messages/MessageSender.h"
 
-#include "engine/Cp950.h"
 #include "engine/NoticeSink.h"
+#include "engine/NoticeText.h"
 
 #include <QDeadlineTimer>
 #include <QHostAddress>
@@ -9,12 +9,9 @@
 
 namespace {
 
-// Notice texts are code page 950 on the wire; written as UTF-8 here for legibility.
-QByteArray cp950Of(const char *utf8) { return cp950::encode(QString::fromUtf8(utf8)); }
-
 void notify(NoticeSink &notices, const char *utf8Text, const char *caption)
 {
-    notices.ShowNotice(MessageSender::sansSerifNotice(cp950Of(utf8Text)), QByteArray(caption));
+    notices.ShowNotice(NoticeText::build(QString::fromUtf8(utf8Text)), QByteArray(caption));
 }
 
 std::optional<quint32> parsePart(QByteArrayView part)
@@ -94,21 +91,6 @@ std::optional<quint32> inetAddr(QByteArrayView text)
     if (address == 0xFFFFFFFFu)
         return std::nullopt;
     return address;
-}
-
-QByteArray sansSerifNotice(QByteArrayView cp950Text)
-{
-    QByteArray rtf("{\\rtf1\\ansi\\ansicpg950\\deff0\\deflang1033\\deflangfe1028{\\fonttbl{\\f0\\fnil\\fcharset136 "
-                   "MS Sans Serif;}}\\viewkind4\\uc1\\pard\\lang1028\\f0\\fs16");
-    static const char hex[] = "0123456789abcdef";
-    for (const char c : cp950Text) {
-        const auto byte = static_cast<unsigned char>(c);
-        rtf += "\\'";
-        rtf += hex[byte >> 4];
-        rtf += hex[byte & 0xF];
-    }
-    rtf += "\\par}";
-    return rtf;
 }
 
 } // namespace MessageSender

@@ -39,9 +39,6 @@ int pieceCount(qsizetype packetBytes);
 // value inet_addr reports failures with, so it is no address here either.
 std::optional<quint32> inetAddr(QByteArrayView text);
 
-// The 8-point notice frame around one line of code page 950 text.
-QByteArray sansSerifNotice(QByteArrayView cp950Text);
-
 } // namespace MessageSender
 
 // Writes the packet over a connection of its own to the address, in pieces of 30000 bytes, then closes it.

@@ -5,7 +5,10 @@
 #include "engine/FriendTable.h"
 #include "engine/MessageTable.h"
 #include "engine/NoticeSink.h"
+#include "engine/NoticeText.h"
 #include "engine/Packet.h"
+#include "widgets/Placement.h"
+#include "widgets/SkinnedFrame.h"
 #include "widgets/richtext/RtfReader.h"
 #include "widgets/richtext/RtfWriter.h"
 
@@ -40,20 +43,6 @@ QFont mingFont()
     QFont font(big5("細明體"));
     font.setPointSize(10);
     return font;
-}
-
-// Bottom-right corner above the panel: left = screen width - window width - 5, top = screen height -
-// window height - what the panels take at the bottom.
-void placeAboveTaskbar(QWidget *window)
-{
-    QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    const QRect full = screen->geometry();
-    const QRect available = screen->availableGeometry();
-    const int taskbar = full.bottom() - available.bottom();
-    window->move(full.left() + full.width() - window->width() - 5,
-                 full.top() + full.height() - window->height() - taskbar);
 }
 
 QPixmap redCross()
@@ -126,24 +115,20 @@ void TForm_Messenger::buildControls()
         return b;
     };
 
-    m_titleBar = new QWidget(this);
-    m_titleBar->setObjectName(QStringLiteral("suiForm_MessageTitleBar"));
-    static const char *const glyphs[] = {"☺", "×", "□", "⌚", "i", "☷"};
-    for (int i = 0; i < 6; ++i) {
-        auto *b = new QToolButton(m_titleBar);
-        b->setObjectName(QStringLiteral("TitleButton%1").arg(i));
-        b->setText(QString::fromUtf8(glyphs[i]));
-        b->setAutoRaise(true);
-        b->setFocusPolicy(Qt::NoFocus);
-        b->setFixedSize(16, 16);
-        connect(b, &QToolButton::clicked, this, [this, i] { onTitleButton(i); });
-        m_titleButtons.append(b);
-    }
-    FlatEdit_IP = new QLineEdit(m_titleBar);
+    suiForm_Message = new SkinnedFrame(this);
+    suiForm_Message->setObjectName(QStringLiteral("suiForm_Message"));
+    suiForm_Message->setIconVisible(false);
+    suiForm_Message->addTitleButton(TitleButtonKind::Custom, big5("稍後閱讀"), QStringLiteral("L"));
+    suiForm_Message->addTitleButton(TitleButtonKind::Custom, big5("信息"), QStringLiteral("i"));
+    suiForm_Message->addTitleButton(TitleButtonKind::Custom, big5("好友"), QStringLiteral("F"));
+    connect(suiForm_Message, &SkinnedFrame::titleButtonClicked, this, &TForm_Messenger::onTitleButtonClicked);
+    QWidget *body = suiForm_Message;
+
+    FlatEdit_IP = new QLineEdit(body);
     FlatEdit_IP->setObjectName(QStringLiteral("FlatEdit_IP"));
     FlatEdit_IP->setFrame(false);
 
-    XPTask_Info = new QFrame(this);
+    XPTask_Info = new QFrame(body);
     XPTask_Info->setObjectName(QStringLiteral("XPTask_Info"));
     XPTask_Info->setFrameShape(QFrame::StyledPanel);
     m_infoLabel = new QLabel(QStringLiteral("Info:"), XPTask_Info);
@@ -161,36 +146,36 @@ void TForm_Messenger::buildControls()
     ImageClose->setPixmap(redCross());
     ImageClose->installEventFilter(this);
 
-    RxRichEdit_Content = new QTextEdit(this);
+    RxRichEdit_Content = new QTextEdit(body);
     RxRichEdit_Content->setObjectName(QStringLiteral("RxRichEdit_Content"));
     RxRichEdit_Content->setFont(mingFont());
     RxRichEdit_Content->setAcceptRichText(true);
     RxRichEdit_Content->installEventFilter(this);
     RxRichEdit_Content->viewport()->installEventFilter(this);
 
-    suiButton_Close = button("suiButton_Close", "取消", this);
-    suiButton_Message = button("suiButton_Message", "信息", this);
-    suiButton_Record = button("suiButton_Record", "聊天記錄", this);
-    suiImageButton_Prior = new QToolButton(this);
+    suiButton_Close = button("suiButton_Close", "取消", body);
+    suiButton_Message = button("suiButton_Message", "信息", body);
+    suiButton_Record = button("suiButton_Record", "聊天記錄", body);
+    suiImageButton_Prior = new QToolButton(body);
     suiImageButton_Prior->setObjectName(QStringLiteral("suiImageButton_Prior"));
     suiImageButton_Prior->setArrowType(Qt::UpArrow);
     suiImageButton_Prior->setAutoRaise(true);
-    suiImageButton_Next = new QToolButton(this);
+    suiImageButton_Next = new QToolButton(body);
     suiImageButton_Next->setObjectName(QStringLiteral("suiImageButton_Next"));
     suiImageButton_Next->setArrowType(Qt::DownArrow);
     suiImageButton_Next->setAutoRaise(true);
-    suiRadioButton_Font = new QRadioButton(this);
+    suiRadioButton_Font = new QRadioButton(body);
     suiRadioButton_Font->setObjectName(QStringLiteral("suiRadioButton_Font"));
     suiRadioButton_Font->setToolTip(big5("字體"));
     suiRadioButton_Font->setAutoExclusive(false);
-    suiButton_Reply = button("suiButton_Reply", "回復", this);
-    suiButton_Send = button("suiButton_Send", "發送", this);
+    suiButton_Reply = button("suiButton_Reply", "回復", body);
+    suiButton_Send = button("suiButton_Send", "發送", body);
     // The record button covers "信息" and its arrows until browsing uncovers them.
     suiButton_Record->raise();
     // The send button lies over the reply button; its visibility is the mode.
     suiButton_Send->raise();
 
-    Panel5 = new QFrame(this);
+    Panel5 = new QFrame(body);
     Panel5->setObjectName(QStringLiteral("Panel5"));
     Panel5->setAutoFillBackground(true);
     Panel5->setFrameShape(QFrame::StyledPanel);
@@ -226,23 +211,23 @@ void TForm_Messenger::relayout()
 {
     const int w = width();
     const int h = height();
-    m_titleBar->setGeometry(0, 0, w, TitleBarHeight);
-    // Control box at the left; close, maximise, later, info and friends from the right edge inwards.
-    m_titleButtons[ControlBox]->move(4, 4);
-    static constexpr int fromRight[] = {0, 1, 2, 5, 4, 3};
-    for (int i = 1; i < 6; ++i)
-        m_titleButtons[i]->move(w - 4 - 17 * (6 - fromRight[i]), 4);
-    FlatEdit_IP->setGeometry(24, 3, qMax(20, w - 24 - 6 - 17 * 5), 18);
+    suiForm_Message->setGeometry(0, 0, w, h);
+    // The recipient box lies in the title bar between the control box and the buttons on the right.
+    int editRight = w;
+    for (int i = SkinnedFrame::CloseButton; i < suiForm_Message->titleButtonCount(); ++i)
+        editRight = qMin(editRight, suiForm_Message->titleButton(i)->x());
+    const int editLeft = suiForm_Message->titleButton(ControlBox)->geometry().right() + 5;
+    FlatEdit_IP->setGeometry(editLeft, 4, qMax(20, editRight - 4 - editLeft), 18);
 
     const int strip = m_stripOpen ? StripHeight : 0;
-    XPTask_Info->setGeometry(0, TitleBarHeight, w, strip);
+    XPTask_Info->setGeometry(1, BodyTop, w - 2, strip);
     m_infoLabel->setGeometry(4, 6, 28, 18);
     Panel_Info->setGeometry(34, 5, qMax(10, w - 34 - 24), 20);
     Gauge_Progress->setGeometry(Panel_Info->contentsRect().adjusted(1, 1, -1, -1));
     ImageClose->setGeometry(w - 18, 9, 12, 12);
 
     const int buttonsTop = h - 25;
-    RxRichEdit_Content->setGeometry(4, TitleBarHeight + strip + 2, w - 8, qMax(0, buttonsTop - TitleBarHeight - strip - 5));
+    RxRichEdit_Content->setGeometry(4, BodyTop + strip + 2, w - 8, qMax(0, buttonsTop - BodyTop - strip - 5));
     suiButton_Close->setGeometry(4, buttonsTop, 48, 21);
     const int centre = w / 2;
     suiButton_Record->setGeometry(centre - 35, buttonsTop, 70, 21);
@@ -253,7 +238,7 @@ void TForm_Messenger::relayout()
     suiButton_Send->setGeometry(suiButton_Reply->geometry());
     suiRadioButton_Font->setGeometry(w - 4 - 44 - 18, buttonsTop + 2, 16, 17);
 
-    Panel5->setGeometry(0, TitleBarHeight, w, h - TitleBarHeight);
+    Panel5->setGeometry(1, BodyTop, w - 2, h - BodyTop - 1);
     const int column = 50;
     suiListView_Friend->setGeometry(4, 4, qMax(10, w - column - 12), qMax(10, Panel5->height() - 8));
     int y = 4;
@@ -280,7 +265,7 @@ QPixmap TForm_Messenger::defaultFace()
     return face;
 }
 
-QAbstractButton *TForm_Messenger::titleButton(int index) const { return m_titleButtons.value(index); }
+QAbstractButton *TForm_Messenger::titleButton(int index) const { return suiForm_Message->titleButton(index); }
 
 bool TForm_Messenger::isComposing() const { return !suiButton_Send->isHidden(); }
 
@@ -301,18 +286,6 @@ void TForm_Messenger::resizeEvent(QResizeEvent *event)
         return;
     }
     relayout();
-}
-
-void TForm_Messenger::paintEvent(QPaintEvent *)
-{
-    QPainter painter(this);
-    painter.fillRect(rect(), QColor(231, 231, 231));
-    QLinearGradient title(0, 0, 0, TitleBarHeight);
-    title.setColorAt(0, QColor(118, 146, 190));
-    title.setColorAt(1, QColor(72, 100, 150));
-    painter.fillRect(QRect(0, 0, width(), TitleBarHeight), title);
-    painter.setPen(QColor(127, 127, 127));
-    painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 // ---- console side -------------------------------------------------------------------------------------------
@@ -385,7 +358,7 @@ void TForm_Messenger::FormShow()
         m_deps.activateIme(m_deps.values->ImeName);
     setStripOpen(false);
     caretToStart();
-    placeAboveTaskbar(this);
+    PlaceAboveTaskbar(this);
 }
 
 void TForm_Messenger::closeEvent(QCloseEvent *event)
@@ -471,25 +444,11 @@ void TForm_Messenger::setStripOpen(bool open)
 
 void TForm_Messenger::ImageCloseClick() { setStripOpen(false); }
 
-void TForm_Messenger::onTitleButton(int index)
+void TForm_Messenger::onTitleButtonClicked(int index)
 {
-    switch (index) {
-    case ControlBox:
-        // The face menu hangs here once the editor with faces is in.
-        break;
-    case Close:
-        close();
-        break;
-    case Maximize:
-        if (isMaximized())
-            showNormal();
-        else
-            showMaximized();
-        break;
-    default:
+    // The frame itself closes, maximises and opens the control box's menu.
+    if (index >= Later)
         suiForm_MessageTitleBarCustomBtnsClick(index);
-        break;
-    }
 }
 
 void TForm_Messenger::suiForm_MessageTitleBarCustomBtnsClick(int index)
@@ -611,13 +570,13 @@ void TForm_Messenger::suiButton_SendClick()
 {
     NoticeSink &notices = *m_deps.notices;
     if (editorPlainText().isEmpty()) {
-        notices.ShowNotice(MessageSender::sansSerifNotice(cp950::encode(big5("不能發送空信息!"))),
+        notices.ShowNotice(NoticeText::build(big5("不能發送空信息!")),
                            QByteArrayLiteral("Send Error"));
         return;
     }
     const std::optional<QByteArray> address = resolveRecipient(FlatEdit_IP->text());
     if (!address) {
-        notices.ShowNotice(MessageSender::sansSerifNotice(cp950::encode(big5("請確認所輸入的暱稱無誤，並且在線!"))),
+        notices.ShowNotice(NoticeText::build(big5("請確認所輸入的暱稱無誤，並且在線!")),
                            QByteArrayLiteral("Send Error"));
         return;
     }

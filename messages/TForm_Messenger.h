@@ -19,6 +19,7 @@ class QPushButton;
 class QRadioButton;
 class QTextEdit;
 class QToolButton;
+class SkinnedFrame;
 
 // The one window for reading received chat messages and writing new ones. Its mode is the visibility of
 // the send button: shown means composing, hidden means reading; there is no other flag.
@@ -31,7 +32,8 @@ public:
     static constexpr int DesignWidth = 226;
     static constexpr int DesignHeight = 152;
     static constexpr int NarrowestWidth = 206;
-    static constexpr int TitleBarHeight = 24;
+    // Border and title bar of the skinned frame.
+    static constexpr int BodyTop = 25;
     static constexpr int StripHeight = 30;
     static constexpr int FaceSize = 32;
     enum TitleButton { ControlBox = 0, Close = 1, Maximize = 2, Later = 3, Info = 4, Friends = 5 };
@@ -78,7 +80,6 @@ protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
-    void paintEvent(QPaintEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -88,7 +89,7 @@ private:
     bool RxRichEdit_ContentKeyDown(QKeyEvent *event);
     void RxRichEdit_ContentMouseDown();
     void suiListView_FriendMouseDown(Qt::MouseButton button);
-    void onTitleButton(int index);
+    void onTitleButtonClicked(int index);
 
     void buildControls();
     void relayout();
@@ -114,8 +115,7 @@ private:
     QFont m_editorFont;
     QList<QPixmap> m_mien;
 
-    QWidget *m_titleBar = nullptr;
-    QList<QToolButton *> m_titleButtons;
+    SkinnedFrame *suiForm_Message = nullptr;
     QLineEdit *FlatEdit_IP = nullptr;
     QFrame *XPTask_Info = nullptr;
     QLabel *m_infoLabel = nullptr;
