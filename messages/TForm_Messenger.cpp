@@ -96,7 +96,10 @@ TForm_Messenger::TForm_Messenger(const MessengerDeps &deps) : QWidget(nullptr), 
 
     // Row numbers stay valid while rows are only appended; emptying the table loses the opened message.
     if (m_deps.messages)
-        connect(m_deps.messages, &MessageTable::cleared, this, [this] { m_openedMessage = -1; });
+        connect(m_deps.messages, &MessageTable::cleared, this, [this] {
+            m_openedMessageGone = m_openedMessage >= 0;
+            m_openedMessage = -1;
+        });
     Form_Messenger = this;
 }
 
@@ -460,7 +463,8 @@ void TForm_Messenger::suiForm_MessageTitleBarCustomBtnsClick(int index)
             m_deps.values->AsideContent = editorRtf();
         } else {
             MessageTable &messages = *m_deps.messages;
-            const bool onRecord = m_openedMessage < 0 || messages.moveTo(m_openedMessage);
+            const bool onRecord =
+                m_openedMessage >= 0 ? messages.moveTo(m_openedMessage) : !m_openedMessageGone;
             if (onRecord)
                 messages.setCurrentRead(false);
         }

@@ -110,6 +110,8 @@ private:
 
     MessengerDeps m_deps;
     int m_openedMessage = -1;
+    // The table was emptied after the window was opened with a message: the later button marks nothing.
+    bool m_openedMessageGone = false;
     bool m_stripOpen = false;
     // The editor's own font: the default message font when composing began.
     QFont m_editorFont;
