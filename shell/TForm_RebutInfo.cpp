@@ -21,9 +21,9 @@ const QSize DesignSize(226, 152);
 } // namespace
 
 TForm_RebutInfo::TForm_RebutInfo()
-    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      suiForm1(new SkinnedFrame(this)), suiMemo_Info(new QTextEdit(suiForm1)),
-      suiButton_OK(new QPushButton(QStringLiteral("確 定"), suiForm1)), m_anchors(new Anchors(suiForm1, DesignSize))
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), suiForm1(new SkinnedFrame(this)),
+      suiMemo_Info(new QTextEdit(suiForm1)), suiButton_OK(new QPushButton(QStringLiteral("確 定"), suiForm1)),
+      m_anchors(new Anchors(suiForm1, DesignSize))
 {
     setObjectName(QStringLiteral("Form_RebutInfo"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -47,6 +47,8 @@ TForm_RebutInfo::TForm_RebutInfo()
     suiMemo_Info->setGeometry(4, 27, 209, 66);
     suiMemo_Info->setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
     suiMemo_Info->setReadOnly(false);
+    // The narrow inset of the desktop this window was drawn for; with Qt's wider one the separator line wraps.
+    suiMemo_Info->document()->setDocumentMargin(2);
     // The area grows with the window so that a maximised window shows more notices.
     m_anchors->add(suiMemo_Info, Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge | Qt::BottomEdge);
 
@@ -57,7 +59,10 @@ TForm_RebutInfo::TForm_RebutInfo()
     connect(suiButton_OK, &QPushButton::clicked, this, &TForm_RebutInfo::suiButton_OKClick);
 }
 
-TForm_RebutInfo *TForm_RebutInfo::instance() { return openWindow.data(); }
+TForm_RebutInfo *TForm_RebutInfo::instance()
+{
+    return openWindow.data();
+}
 
 TForm_RebutInfo *TForm_RebutInfo::open(const QByteArray &caption, bool *created)
 {
@@ -93,7 +98,7 @@ void TForm_RebutInfo::ShowReceivedNotice(const QByteArray &text, const QByteArra
     bool created = false;
     TForm_RebutInfo *window = open(caption, &created);
     QTextCursor cursor = window->suiMemo_Info->textCursor();
-    window->insertText(cursor, text);
+    window->insertParagraphs(cursor, text);
     window->suiMemo_Info->setTextCursor(cursor);
     if (created)
         window->showPlaced();
@@ -124,8 +129,8 @@ void TForm_RebutInfo::insertText(QTextCursor &cursor, QByteArrayView text)
 void TForm_RebutInfo::insertParagraphs(QTextCursor &cursor, QByteArrayView text)
 {
     insertText(cursor, text);
-    // A notice that does not end its own paragraph (plain text, as a rule) would otherwise run into the
-    // line below it.
+    // The reader lets a document's last \par end its paragraph without breaking it, and plain text has none:
+    // without a break here a notice would run into the line below it.
     if (!cursor.atBlockStart())
         cursor.insertBlock();
 }
@@ -138,7 +143,10 @@ void TForm_RebutInfo::moveCaretToStart()
     suiMemo_Info->ensureCursorVisible();
 }
 
-void TForm_RebutInfo::suiButton_OKClick() { close(); }
+void TForm_RebutInfo::suiButton_OKClick()
+{
+    close();
+}
 
 void TForm_RebutInfo::closeEvent(QCloseEvent *event)
 {

@@ -32,8 +32,10 @@ void install()
     const QStringList ming{QStringLiteral("AR PL UMing TW"), QStringLiteral("Noto Serif CJK TC"),
                            QStringLiteral("Noto Sans CJK TC"), QStringLiteral("AR PL UMing HK"),
                            QStringLiteral("Droid Sans Fallback")};
-    const QStringList sans{QStringLiteral("DejaVu Sans"), QStringLiteral("Noto Sans"),
-                           QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans")};
+    // Narrow sans fonts first: the windows were laid out for a small bitmap font, and a separator line of 29
+    // equal signs has to fit the notice area.
+    const QStringList sans{QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"), QStringLiteral("Nimbus Sans"),
+                           QStringLiteral("Noto Sans"), QStringLiteral("DejaVu Sans")};
     // The sans list ends with the Ming fonts: "MS Sans Serif" text in the Big5 character set is mostly
     // Chinese, which the Latin fonts lack.
     const Substitution substitutions[] = {

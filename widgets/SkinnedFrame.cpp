@@ -29,8 +29,7 @@ QRect resized(const QRect &start, Qt::Edges edges, QPoint delta, QSize minimum, 
 
 } // namespace
 
-SkinnedFrame::SkinnedFrame(QWidget *parent)
-    : QWidget(parent), m_captionFont(QStringLiteral("MS Sans Serif"), 10)
+SkinnedFrame::SkinnedFrame(QWidget *parent) : QWidget(parent), m_captionFont(QStringLiteral("MS Sans Serif"), 10)
 {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -121,7 +120,10 @@ void SkinnedFrame::setTitleButtonVisible(int index, bool visible)
     }
 }
 
-void SkinnedFrame::setControlMenu(QMenu *menu) { m_controlMenu = menu; }
+void SkinnedFrame::setControlMenu(QMenu *menu)
+{
+    m_controlMenu = menu;
+}
 
 QRect SkinnedFrame::titleBarRect() const
 {
@@ -229,8 +231,7 @@ void SkinnedFrame::showWindowMenu()
             setRolledUp(false);
         });
         restore->setEnabled(m_zoomed || m_rolledUp);
-        QAction *minimize =
-            m_windowMenu->addAction(QStringLiteral("最小化"), this, [this] { setRolledUp(true); });
+        QAction *minimize = m_windowMenu->addAction(QStringLiteral("最小化"), this, [this] { setRolledUp(true); });
         minimize->setEnabled(visibleKind(TitleButtonKind::Minimize) && !m_rolledUp);
         QAction *maximize = m_windowMenu->addAction(QStringLiteral("最大化"), this, [this] { setZoomed(true); });
         maximize->setEnabled(visibleKind(TitleButtonKind::Maximize) && !m_zoomed);
@@ -299,8 +300,8 @@ void SkinnedFrame::paintEvent(QPaintEvent *)
     const QRect text = captionRect();
     if (m_iconVisible && !m_icon.isNull()) {
         const int y = bar.top() + (bar.height() - TitleButton::Size) / 2;
-        m_icon.paint(&painter, QRect(text.left() - TitleButton::Size - ButtonSpacing, y, TitleButton::Size,
-                                     TitleButton::Size));
+        m_icon.paint(&painter,
+                     QRect(text.left() - TitleButton::Size - ButtonSpacing, y, TitleButton::Size, TitleButton::Size));
     }
     if (text.width() > 0) {
         painter.setFont(m_captionFont);

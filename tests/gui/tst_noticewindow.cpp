@@ -1,15 +1,18 @@
 #include "engine/Cp950.h"
 #include "shell/TForm_RebutInfo.h"
+#include "widgets/FontSubstitutions.h"
 #include "widgets/SkinnedFrame.h"
 #include "widgets/richtext/RtfReader.h"
 
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QTextLayout>
 
 namespace {
 
@@ -22,17 +25,25 @@ QByteArray rtfNotice(const QString &text)
                      R"(MS Sans Serif;}}\viewkind4\uc1\pard\lang1028\f0\fs16)";
     if (!text.isEmpty() && text.front().unicode() < 0x80)
         rtf += ' ';
-    for (const char byte : cp950::encode(text)) {
-        const auto b = static_cast<unsigned char>(byte);
-        if (b > 0x7F)
-            rtf += "\\'" + QByteArray::number(b, 16).rightJustified(2, '0');
-        else
-            rtf += byte;
+    // Both bytes of a double-byte character as escapes: a trail byte may be a brace or a backslash.
+    const QByteArray bytes = cp950::encode(text);
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (b > 0x7F) {
+            rtf += "\\'" + QByteArray::number(b, 16) + "\\'" +
+                   QByteArray::number(static_cast<unsigned char>(bytes[i + 1]), 16).rightJustified(2, '0');
+            ++i;
+        } else {
+            rtf += bytes[i];
+        }
     }
     return rtf + "\\par}";
 }
 
-QByteArray big5(const QString &text) { return cp950::encode(text); }
+QByteArray big5(const QString &text)
+{
+    return cp950::encode(text);
+}
 
 // The area's text, one entry a paragraph, without the empty paragraph a document may end with.
 QStringList lines(const TForm_RebutInfo *window)
@@ -146,13 +157,31 @@ private Q_SLOTS:
         QCOMPARE(window->suiMemo_Info->textCursor().position(), 0);
     }
 
+    void separatorFitsOnOneLine()
+    {
+        NEED_RTF_READER();
+        FontSubstitutions::install();
+        // Three notices, so that the scroll bar takes its share of the width.
+        for (const char *text : {"one", "two", "three"})
+            TForm_RebutInfo::ShowNotice(rtfNotice(QString::fromLatin1(text)), "a");
+        TForm_RebutInfo *window = TForm_RebutInfo::instance();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QTRY_VERIFY(window->suiMemo_Info->verticalScrollBar()->isVisible());
+        for (int number : {1, 3}) {
+            const QTextBlock separator = window->suiMemo_Info->document()->findBlockByNumber(number);
+            QCOMPARE(separator.text(), Separator);
+            QCOMPARE(separator.layout()->lineCount(), 1);
+        }
+    }
+
     void plainNoticeKeepsTheDefaultFont()
     {
         NEED_RTF_READER();
         TForm_RebutInfo::ShowNotice(R"({\rtf1\ansi{\fonttbl{\f0 Courier;}}\f0\fs40\b big\par})", "a");
         TForm_RebutInfo::ShowNotice("plain {\\b not bold}", "b");
         TForm_RebutInfo *window = TForm_RebutInfo::instance();
-        QCOMPARE(lines(window), (QStringList{QStringLiteral("plain {\\b not bold}"), Separator, QStringLiteral("big")}));
+        QCOMPARE(lines(window),
+                 (QStringList{QStringLiteral("plain {\\b not bold}"), Separator, QStringLiteral("big")}));
         QTextCursor cursor(window->suiMemo_Info->document());
         cursor.setPosition(1);
         const QFont font = cursor.charFormat().font().resolve(window->suiMemo_Info->document()->defaultFont());
