@@ -7,10 +7,10 @@
 #include "engine/NoticeSink.h"
 #include "engine/NoticeText.h"
 #include "engine/Packet.h"
+#include "messages/FaceMenu.h"
+#include "widgets/RichEdit.h"
 #include "widgets/Placement.h"
 #include "widgets/SkinnedFrame.h"
-#include "widgets/richtext/RtfReader.h"
-#include "widgets/richtext/RtfWriter.h"
 
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -21,12 +21,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
-#include <QTextEdit>
 #include <QTime>
 #include <QTimer>
 #include <QToolButton>
@@ -77,6 +77,24 @@ bool plausibleFace(const QByteArray &bmp)
     }
     return width > 0 && height > 0 && width <= MaxSide && height <= MaxSide;
 }
+
+// The frame opens the control box's menu itself; this stand-in opens the face menu in its place.
+class FaceMenuLauncher final : public QMenu
+{
+public:
+    FaceMenuLauncher(std::function<void()> open, QWidget *parent) : QMenu(parent), m_open(std::move(open)) {}
+
+    void setVisible(bool visible) override
+    {
+        if (visible)
+            m_open();
+        else
+            QMenu::setVisible(false);
+    }
+
+private:
+    std::function<void()> m_open;
+};
 
 } // namespace
 
@@ -149,10 +167,17 @@ void TForm_Messenger::buildControls()
     ImageClose->setPixmap(redCross());
     ImageClose->installEventFilter(this);
 
-    RxRichEdit_Content = new QTextEdit(body);
+    RxRichEdit_Content = new RichEdit(body);
     RxRichEdit_Content->setObjectName(QStringLiteral("RxRichEdit_Content"));
     RxRichEdit_Content->setFont(mingFont());
-    RxRichEdit_Content->setAcceptRichText(true);
+    connect(RxRichEdit_Content, &RichEdit::linkClicked, this, &TForm_Messenger::RxRichEdit_ContentURLClick);
+    m_faceMenu = new FaceMenu(RxRichEdit_Content, this);
+    suiForm_Message->setControlMenu(new FaceMenuLauncher(
+        [this] {
+            const QAbstractButton *box = suiForm_Message->titleButton(ControlBox);
+            m_faceMenu->popup(box->mapToGlobal(QPoint(0, box->height())));
+        },
+        this));
     RxRichEdit_Content->installEventFilter(this);
     RxRichEdit_Content->viewport()->installEventFilter(this);
 
@@ -388,11 +413,7 @@ void TForm_Messenger::suiButton_CloseClick() { close(); }
 
 // ---- reading and browsing -----------------------------------------------------------------------------------
 
-void TForm_Messenger::insertContent(const QByteArray &content)
-{
-    QTextCursor cursor = RxRichEdit_Content->textCursor();
-    RtfReader::insertText(cursor, content);
-}
+void TForm_Messenger::insertContent(const QByteArray &content) { RxRichEdit_Content->insertText(content); }
 
 void TForm_Messenger::caretToStart()
 {
@@ -539,9 +560,9 @@ void TForm_Messenger::giveEditorDefaultFont()
     RxRichEdit_Content->setCurrentFont(m_editorFont);
 }
 
-QByteArray TForm_Messenger::editorRtf() const { return RtfWriter::write(*RxRichEdit_Content->document()); }
+QByteArray TForm_Messenger::editorRtf() const { return RxRichEdit_Content->saveRtf(); }
 
-QString TForm_Messenger::editorPlainText() const { return RtfWriter::plainText(*RxRichEdit_Content->document()); }
+QString TForm_Messenger::editorPlainText() const { return RxRichEdit_Content->plainText(); }
 
 void TForm_Messenger::suiButton_ReplyClick()
 {

@@ -17,8 +17,9 @@ class QListWidget;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
-class QTextEdit;
 class QToolButton;
+class FaceMenu;
+class RichEdit;
 class SkinnedFrame;
 
 // The one window for reading received chat messages and writing new ones. Its mode is the visibility of
@@ -124,7 +125,8 @@ private:
     QLabel *Panel_Info = nullptr;
     QProgressBar *Gauge_Progress = nullptr;
     QLabel *ImageClose = nullptr;
-    QTextEdit *RxRichEdit_Content = nullptr;
+    RichEdit *RxRichEdit_Content = nullptr;
+    FaceMenu *m_faceMenu = nullptr;
     QPushButton *suiButton_Close = nullptr;
     QPushButton *suiButton_Record = nullptr;
     QPushButton *suiButton_Message = nullptr;

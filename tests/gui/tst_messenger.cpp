@@ -8,6 +8,8 @@
 #include "messages/TForm_Messenger.h"
 
 #include <QBuffer>
+#include <QDesktopServices>
+#include <QMenu>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
@@ -49,6 +51,12 @@ QByteArray bmpFace(QColor colour)
 class TestMessenger final : public QObject
 {
     Q_OBJECT
+
+public Q_SLOTS:
+    void openUrl(const QUrl &url) { openedUrls.append(url); }
+
+private:
+    QList<QUrl> openedUrls;
 
     MessageTable messages;
     FriendTable friends;
@@ -567,6 +575,31 @@ private Q_SLOTS:
         int height = 50;
         QVERIFY(w->FormCanResize(width, height));
         QCOMPARE(width, 206);
+    }
+
+    void controlBoxOpensFaceMenu()
+    {
+        TForm_Messenger::MenuItem_SendMessageClick(deps);
+        QTest::mouseClick(window()->titleButton(TForm_Messenger::ControlBox), Qt::LeftButton);
+        auto *faces = window()->findChild<QWidget *>(QStringLiteral("PopupMenu_Face"));
+        QVERIFY(faces);
+        QVERIFY(faces->isVisible());
+        for (const QMenu *menu : window()->findChildren<QMenu *>())
+            QVERIFY(!menu->isVisible());
+        faces->hide();
+    }
+
+    void linkOpensWithDesktopHandler()
+    {
+        QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "openUrl");
+        append("a", "see http://example.org/x here");
+        TForm_Messenger::MenuItem_SendMessageClick(deps);
+        QTextCursor cursor(editor()->document());
+        cursor.setPosition(10);
+        const QPoint onLink = editor()->cursorRect(cursor).center();
+        QTest::mouseClick(editor()->viewport(), Qt::LeftButton, {}, onLink);
+        QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+        QCOMPARE(openedUrls, QList<QUrl>{QUrl(QStringLiteral("http://example.org/x"))});
     }
 
     void closingByEveryWayStoresIme_data()
