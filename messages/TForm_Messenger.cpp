@@ -214,6 +214,7 @@ void TForm_Messenger::buildControls()
     suiListView_Friend->setMovement(QListView::Static);
     suiListView_Friend->setResizeMode(QListView::Adjust);
     suiListView_Friend->setWordWrap(true);
+    suiListView_Friend->setGridSize(QSize(64, 58));
     suiListView_Friend->setFont(mingFont());
     suiListView_Friend->viewport()->installEventFilter(this);
     suiButton_Updata = button("suiButton_Updata", "刷新", Panel5);
@@ -621,6 +622,7 @@ void TForm_Messenger::beginPieces(int pieces)
         Gauge_Progress->show();
         if (!m_stripOpen)
             setStripOpen(true);
+        // Nothing else paints while the sender blocks.
         repaint();
     }
 }
@@ -628,9 +630,9 @@ void TForm_Messenger::beginPieces(int pieces)
 void TForm_Messenger::setPiece(int piece)
 {
     Gauge_Progress->setValue(piece);
-    // Nothing else paints while the sender blocks.
-    if (Gauge_Progress->isVisible())
-        Gauge_Progress->repaint();
+    if (!Gauge_Progress->isVisible())
+        return;
+    Gauge_Progress->repaint();
 }
 
 void TForm_Messenger::sendFailed() { setStripOpen(false); }
