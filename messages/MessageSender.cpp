@@ -86,7 +86,10 @@ bool writeAll(qintptr descriptor, const char *data, qsizetype length, const QDea
 
 namespace MessageSender {
 
-int pieceCount(qsizetype packetBytes) { return int((packetBytes + PieceBytes - 1) / PieceBytes); }
+int pieceCount(qsizetype packetBytes)
+{
+    return int((packetBytes + PieceBytes - 1) / PieceBytes);
+}
 
 std::optional<quint32> inetAddr(QByteArrayView text)
 {

@@ -8,8 +8,8 @@
 #include "engine/NoticeText.h"
 #include "engine/Packet.h"
 #include "messages/FaceMenu.h"
-#include "widgets/RichEdit.h"
 #include "widgets/Placement.h"
+#include "widgets/RichEdit.h"
 #include "widgets/SkinnedFrame.h"
 
 #include <QCloseEvent>
@@ -36,7 +36,10 @@ QPointer<TForm_Messenger> Form_Messenger;
 
 namespace {
 
-QString big5(const char *utf8) { return QString::fromUtf8(utf8); }
+QString big5(const char *utf8)
+{
+    return QString::fromUtf8(utf8);
+}
 
 QFont mingFont()
 {
@@ -294,9 +297,15 @@ QPixmap TForm_Messenger::defaultFace()
     return face;
 }
 
-QAbstractButton *TForm_Messenger::titleButton(int index) const { return suiForm_Message->titleButton(index); }
+QAbstractButton *TForm_Messenger::titleButton(int index) const
+{
+    return suiForm_Message->titleButton(index);
+}
 
-bool TForm_Messenger::isComposing() const { return !suiButton_Send->isHidden(); }
+bool TForm_Messenger::isComposing() const
+{
+    return !suiButton_Send->isHidden();
+}
 
 bool TForm_Messenger::FormCanResize(int &newWidth, int & /*newHeight*/) const
 {
@@ -410,11 +419,17 @@ void TForm_Messenger::FormClose()
         Form_Messenger = nullptr;
 }
 
-void TForm_Messenger::suiButton_CloseClick() { close(); }
+void TForm_Messenger::suiButton_CloseClick()
+{
+    close();
+}
 
 // ---- reading and browsing -----------------------------------------------------------------------------------
 
-void TForm_Messenger::insertContent(const QByteArray &content) { RxRichEdit_Content->insertText(content); }
+void TForm_Messenger::insertContent(const QByteArray &content)
+{
+    RxRichEdit_Content->insertText(content);
+}
 
 void TForm_Messenger::caretToStart()
 {
@@ -445,7 +460,10 @@ void TForm_Messenger::suiButton_RecordClick()
     showCurrentRecord();
 }
 
-void TForm_Messenger::suiButton_MessageClick() { suiButton_Record->show(); }
+void TForm_Messenger::suiButton_MessageClick()
+{
+    suiButton_Record->show();
+}
 
 void TForm_Messenger::suiImageButton_PriorClick()
 {
@@ -467,7 +485,10 @@ void TForm_Messenger::setStripOpen(bool open)
     relayout();
 }
 
-void TForm_Messenger::ImageCloseClick() { setStripOpen(false); }
+void TForm_Messenger::ImageCloseClick()
+{
+    setStripOpen(false);
+}
 
 void TForm_Messenger::onTitleButtonClicked(int index)
 {
@@ -485,8 +506,7 @@ void TForm_Messenger::suiForm_MessageTitleBarCustomBtnsClick(int index)
             m_deps.values->AsideContent = editorRtf();
         } else {
             MessageTable &messages = *m_deps.messages;
-            const bool onRecord =
-                m_openedMessage >= 0 ? messages.moveTo(m_openedMessage) : !m_openedMessageGone;
+            const bool onRecord = m_openedMessage >= 0 ? messages.moveTo(m_openedMessage) : !m_openedMessageGone;
             if (onRecord)
                 messages.setCurrentRead(false);
         }
@@ -546,9 +566,15 @@ bool TForm_Messenger::RxRichEdit_ContentKeyDown(QKeyEvent *event)
     return false;
 }
 
-void TForm_Messenger::RxRichEdit_ContentMouseDown() { setStripOpen(false); }
+void TForm_Messenger::RxRichEdit_ContentMouseDown()
+{
+    setStripOpen(false);
+}
 
-void TForm_Messenger::RxRichEdit_ContentURLClick(const QUrl &url) { QDesktopServices::openUrl(url); }
+void TForm_Messenger::RxRichEdit_ContentURLClick(const QUrl &url)
+{
+    QDesktopServices::openUrl(url);
+}
 
 // ---- composing ----------------------------------------------------------------------------------------------
 
@@ -561,9 +587,15 @@ void TForm_Messenger::giveEditorDefaultFont()
     RxRichEdit_Content->setCurrentFont(m_editorFont);
 }
 
-QByteArray TForm_Messenger::editorRtf() const { return RxRichEdit_Content->saveRtf(); }
+QByteArray TForm_Messenger::editorRtf() const
+{
+    return RxRichEdit_Content->saveRtf();
+}
 
-QString TForm_Messenger::editorPlainText() const { return RxRichEdit_Content->plainText(); }
+QString TForm_Messenger::editorPlainText() const
+{
+    return RxRichEdit_Content->plainText();
+}
 
 void TForm_Messenger::suiButton_ReplyClick()
 {
@@ -596,8 +628,7 @@ void TForm_Messenger::suiButton_SendClick()
 {
     NoticeSink &notices = *m_deps.notices;
     if (editorPlainText().isEmpty()) {
-        notices.ShowNotice(NoticeText::build(big5("不能發送空信息!")),
-                           QByteArrayLiteral("Send Error"));
+        notices.ShowNotice(NoticeText::build(big5("不能發送空信息!")), QByteArrayLiteral("Send Error"));
         return;
     }
     const std::optional<QByteArray> address = resolveRecipient(FlatEdit_IP->text());
@@ -635,7 +666,10 @@ void TForm_Messenger::setPiece(int piece)
     Gauge_Progress->repaint();
 }
 
-void TForm_Messenger::sendFailed() { setStripOpen(false); }
+void TForm_Messenger::sendFailed()
+{
+    setStripOpen(false);
+}
 
 void TForm_Messenger::suiRadioButton_FontClick()
 {
@@ -659,8 +693,7 @@ void TForm_Messenger::suiRadioButton_FontClick()
             *defaultFont = *chosen;
     }
     // A font chosen for a selection changes only that selection.
-    if (RxRichEdit_Content->textCursor().hasSelection() && !RxRichEdit_Content->document()->isEmpty() &&
-        defaultFont)
+    if (RxRichEdit_Content->textCursor().hasSelection() && !RxRichEdit_Content->document()->isEmpty() && defaultFont)
         *defaultFont = m_editorFont;
     suiRadioButton_Font->setChecked(false);
     RxRichEdit_Content->setFocus();
@@ -699,7 +732,10 @@ void TForm_Messenger::suiButton_UpdataClick()
     }
 }
 
-void TForm_Messenger::suiButton_CancelClick() { Panel5->hide(); }
+void TForm_Messenger::suiButton_CancelClick()
+{
+    Panel5->hide();
+}
 
 void TForm_Messenger::suiListView_FriendMouseDown(Qt::MouseButton button)
 {

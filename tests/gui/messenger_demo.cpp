@@ -2,7 +2,7 @@
 // picture, "compose" a new message with the friend panel open, "send" a long message going out to a peer
 // that does not read, so the gauge stands part way. Prints the window's geometry for the screenshot.
 //
-// Usage: messenger-demo read|compose|send
+// Usage: messenger-demo read|compose|send [--design]
 
 #include "engine/ConsoleValues.h"
 #include "engine/Cp950.h"
@@ -115,8 +115,11 @@ int main(int argc, char **argv)
     }
     TForm_Messenger::MenuItem_SendMessageClick(deps);
     TForm_Messenger *window = Form_Messenger;
-    window->resize(300, 260);
-    PlaceAboveTaskbar(window);
+    // "--design" keeps the design size.
+    if (!app.arguments().contains(QLatin1String("--design"))) {
+        window->resize(300, 260);
+        PlaceAboveTaskbar(window);
+    }
     QMetaObject::invokeMethod(window, [window] { window->show(); });
     if (mode == QLatin1String("compose")) {
         window->findChild<QWidget *>(QStringLiteral("FlatEdit_IP"))->setProperty("text", QStringLiteral("老王"));
@@ -127,9 +130,8 @@ int main(int argc, char **argv)
         window->findChild<QWidget *>(QStringLiteral("FlatEdit_IP"))->setProperty("text", QStringLiteral("127.0.0.1"));
         window->findChild<QTextEdit *>(QStringLiteral("RxRichEdit_Content"))
             ->setPlainText(QStringLiteral("一封很長的信息……"));
-        QTimer::singleShot(800, window, [window] {
-            window->findChild<QAbstractButton *>(QStringLiteral("suiButton_Send"))->click();
-        });
+        QTimer::singleShot(
+            800, window, [window] { window->findChild<QAbstractButton *>(QStringLiteral("suiButton_Send"))->click(); });
     }
     QTimer::singleShot(300, window, [window] {
         const QRect frame = window->frameGeometry();

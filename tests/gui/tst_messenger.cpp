@@ -9,12 +9,12 @@
 
 #include <QBuffer>
 #include <QDesktopServices>
-#include <QMenu>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -33,7 +33,10 @@ struct RecordingNotices final : NoticeSink
     void ShowNotice(const QByteArray &text, const QByteArray &caption) override { shown.append({text, caption}); }
 };
 
-QByteArray big5(const char *utf8) { return cp950::encode(QString::fromUtf8(utf8)); }
+QByteArray big5(const char *utf8)
+{
+    return cp950::encode(QString::fromUtf8(utf8));
+}
 
 QByteArray bmpFace(QColor colour)
 {
@@ -322,12 +325,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("recipient");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QByteArray>("notice");
-        QTest::newRow("empty text") << QStringLiteral("127.0.0.1") << QString() << NoticeText::build(u"不能發送空信息!");
+        QTest::newRow("empty text") << QStringLiteral("127.0.0.1") << QString()
+                                    << NoticeText::build(u"不能發送空信息!");
         QTest::newRow("unknown nickname") << QStringLiteral("nobody") << QStringLiteral("hi")
                                           << NoticeText::build(u"請確認所輸入的暱稱無誤，並且在線!");
-        QTest::newRow("broadcast address is a nickname")
-            << QStringLiteral("255.255.255.255") << QStringLiteral("hi")
-            << NoticeText::build(u"請確認所輸入的暱稱無誤，並且在線!");
+        QTest::newRow("broadcast address is a nickname") << QStringLiteral("255.255.255.255") << QStringLiteral("hi")
+                                                         << NoticeText::build(u"請確認所輸入的暱稱無誤，並且在線!");
         QTest::newRow("nickname case matters") << QStringLiteral("ALICE") << QStringLiteral("hi")
                                                << NoticeText::build(u"請確認所輸入的暱稱無誤，並且在線!");
     }
@@ -469,8 +472,8 @@ private Q_SLOTS:
             captions.append(list->item(i)->text());
             images.append(list->item(i)->data(Qt::UserRole + 1).toInt());
         }
-        QCOMPARE(captions, QStringList({QStringLiteral("甲"), QStringLiteral("乙"), QStringLiteral("丙"),
-                                        QStringLiteral("丁")}));
+        QCOMPARE(captions,
+                 QStringList({QStringLiteral("甲"), QStringLiteral("乙"), QStringLiteral("丙"), QStringLiteral("丁")}));
         QCOMPARE(images, QList<int>({1, 0, 0, 2}));
         QCOMPARE(window()->ImageList_Mien().size(), 3);
         QCOMPARE(list->item(0)->data(Qt::UserRole).toByteArray(), QByteArray("10.0.0.2"));
