@@ -31,6 +31,8 @@ struct SendOptions
 namespace MessageSender {
 
 inline constexpr qsizetype PieceBytes = 30000;
+// Messages of more pieces than this are written several pieces at a time.
+inline constexpr int GaugeSteps = 100;
 
 int pieceCount(qsizetype packetBytes);
 

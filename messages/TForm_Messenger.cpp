@@ -660,10 +660,9 @@ void TForm_Messenger::beginPieces(int pieces)
 
 void TForm_Messenger::setPiece(int piece)
 {
+    // The bar repaints at once by itself whenever the new value moves it by a pixel; that is the only
+    // painting while the sender blocks.
     Gauge_Progress->setValue(piece);
-    if (!Gauge_Progress->isVisible())
-        return;
-    Gauge_Progress->repaint();
 }
 
 void TForm_Messenger::sendFailed()
