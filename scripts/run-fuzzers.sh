@@ -7,7 +7,7 @@ if [ ! -f fuzz/CMakeLists.txt ]; then echo "no fuzz targets"; exit 0; fi
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPARLUNE_FUZZ=ON >/dev/null
 cmake --build build-fuzz -j "$(nproc)"
 for target in build-fuzz/fuzz/fuzz_*; do
-  [ -x "$target" ] || continue
+  [ -f "$target" ] && [ -x "$target" ] || continue
   name=$(basename "$target")
   corpus=fuzz-corpus/$name
   mkdir -p "$corpus"

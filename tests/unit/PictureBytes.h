@@ -95,11 +95,11 @@ inline QByteArray wmfHeader()
 // What the Windows rich-edit control writes for a bitmap: window origin and extent, one META_STRETCHDIB.
 inline QByteArray wmfStretchDib(const QByteArray &dibBytes, QSize source, QRect target)
 {
-    QByteArray stretch = le32(0x00CC0020) + le16(0) + le16(source.height()) + le16(source.width()) + le16(0) +
-                         le16(0) + le16(target.height()) + le16(target.width()) + le16(target.y()) + le16(target.x());
+    QByteArray stretch = le32(0x00CC0020) + le16(0) + le16(source.height()) + le16(source.width()) + le16(0) + le16(0) +
+                         le16(target.height()) + le16(target.width()) + le16(target.y()) + le16(target.x());
     return wmfHeader() + wmfRecord(0x020B, le16(0) + le16(0)) +
-           wmfRecord(0x020C, le16(target.height()) + le16(target.width())) +
-           wmfRecord(0x0F43, stretch + dibBytes) + wmfRecord(0x0000, {});
+           wmfRecord(0x020C, le16(target.height()) + le16(target.width())) + wmfRecord(0x0F43, stretch + dibBytes) +
+           wmfRecord(0x0000, {});
 }
 
 // JPEG bytes through libjpeg itself.

@@ -26,7 +26,7 @@ QByteArray indexedDib(int bpp)
     const QRgb palette[4] = {Black, Red, Green, Blue};
     for (int i = 0; i < colours; ++i)
         out += bgr0(i < 4 ? palette[i] : White);
-    auto row = [&](const int (&indices)[4]) {
+    auto row = [&](const int(&indices)[4]) {
         QByteArray bytes(4, '\0');
         for (int x = 0; x < 4; ++x) {
             const int bit = x * bpp;
@@ -59,9 +59,11 @@ private Q_SLOTS:
 
         const QImage image = pattern(5, 3);
         QTest::newRow("24 bpp bottom-up, top-left") << PictureBytes::dib(image) << QSize(5, 3) << QPoint(0, 0) << Green;
-        QTest::newRow("24 bpp bottom-up, bottom-right") << PictureBytes::dib(image) << QSize(5, 3) << QPoint(4, 2) << Blue;
+        QTest::newRow("24 bpp bottom-up, bottom-right")
+            << PictureBytes::dib(image) << QSize(5, 3) << QPoint(4, 2) << Blue;
         QTest::newRow("24 bpp top-down") << PictureBytes::dib(image, 24, true) << QSize(5, 3) << QPoint(0, 0) << Green;
-        QTest::newRow("32 bpp, zero alpha is opaque") << PictureBytes::dib(image, 32) << QSize(5, 3) << QPoint(1, 2) << Red;
+        QTest::newRow("32 bpp, zero alpha is opaque")
+            << PictureBytes::dib(image, 32) << QSize(5, 3) << QPoint(1, 2) << Red;
         QTest::newRow("1 bpp") << indexedDib(1) << QSize(4, 2) << QPoint(0, 0) << Red;
         QTest::newRow("1 bpp second row") << indexedDib(1) << QSize(4, 2) << QPoint(3, 1) << Red;
         QTest::newRow("4 bpp") << indexedDib(4) << QSize(4, 2) << QPoint(2, 0) << Blue;
@@ -74,22 +76,26 @@ private Q_SLOTS:
         QTest::newRow("16 bpp 565 bit fields")
             << infoHeader(1, 1, 16, 3) + le32(0xF800) + le32(0x07E0) + le32(0x001F) + le16(0x07E0) + le16(0)
             << QSize(1, 1) << QPoint(0, 0) << Green;
-        QTest::newRow("32 bpp bit fields") << infoHeader(1, 1, 32, 3) + le32(0xFF) + le32(0xFF00) + le32(0xFF0000) +
-                                                  le32(0x00FF0000)
-                                           << QSize(1, 1) << QPoint(0, 0) << Blue;
+        QTest::newRow("32 bpp bit fields")
+            << infoHeader(1, 1, 32, 3) + le32(0xFF) + le32(0xFF00) + le32(0xFF0000) + le32(0x00FF0000) << QSize(1, 1)
+            << QPoint(0, 0) << Blue;
 
         // RLE8: a run of 3 of index 1 then end of line; a literal row 2 3 then end of bitmap.
         const QByteArray palette = bgr0(Black) + bgr0(Red) + bgr0(Green) + bgr0(Blue);
-        QTest::newRow("rle8 run") << infoHeader(3, 2, 8, 1, 4) + palette + QByteArray("\x03\x01\x00\x00\x00\x03\x02\x03\x02\x00\x00\x01", 12)
+        QTest::newRow("rle8 run") << infoHeader(3, 2, 8, 1, 4) + palette +
+                                         QByteArray("\x03\x01\x00\x00\x00\x03\x02\x03\x02\x00\x00\x01", 12)
                                   << QSize(3, 2) << QPoint(2, 1) << Red;
-        QTest::newRow("rle8 literal") << infoHeader(3, 2, 8, 1, 4) + palette + QByteArray("\x03\x01\x00\x00\x00\x03\x02\x03\x02\x00\x00\x01", 12)
+        QTest::newRow("rle8 literal") << infoHeader(3, 2, 8, 1, 4) + palette +
+                                             QByteArray("\x03\x01\x00\x00\x00\x03\x02\x03\x02\x00\x00\x01", 12)
                                       << QSize(3, 2) << QPoint(1, 0) << Blue;
         QTest::newRow("rle4 run alternates") << infoHeader(4, 1, 4, 2, 4) + palette + QByteArray("\x04\x12\x00\x01", 4)
                                              << QSize(4, 1) << QPoint(1, 0) << Green;
-        QTest::newRow("core header") << le32(12) + le16(1) + le16(1) + le16(1) + le16(24) + QByteArray("\x00\x00\xFF\x00", 4)
+        QTest::newRow("core header") << le32(12) + le16(1) + le16(1) + le16(1) + le16(24) +
+                                            QByteArray("\x00\x00\xFF\x00", 4)
                                      << QSize(1, 1) << QPoint(0, 0) << Red;
         // The last row may lack its padding.
-        QTest::newRow("unpadded last row") << PictureBytes::dib(filled(1, 2, Red)).chopped(1) << QSize(1, 2) << QPoint(0, 0) << Red;
+        QTest::newRow("unpadded last row")
+            << PictureBytes::dib(filled(1, 2, Red)).chopped(1) << QSize(1, 2) << QPoint(0, 0) << Red;
     }
     void packedDib()
     {
@@ -163,7 +169,8 @@ private Q_SLOTS:
         QTest::addColumn<QRgb>("firstPixel"); // null colour: decoding must fail
         QTest::newRow("monochrome") << QByteArray("\x80\x00\x00\x00", 4) << 2 << 2 << 2 << 1 << White;
         QTest::newRow("24 bpp top-down") << QByteArray("\x00\x00\xFF\x00\xFF\x00", 6) << 1 << 2 << 3 << 24 << Red;
-        QTest::newRow("widthBytes computed") << QByteArray("\x00\xFF\x00\x00\x00\x00\x00\x00", 8) << 1 << 2 << 0 << 24 << Green;
+        QTest::newRow("widthBytes computed")
+            << QByteArray("\x00\xFF\x00\x00\x00\x00\x00\x00", 8) << 1 << 2 << 0 << 24 << Green;
         QTest::newRow("rows missing") << QByteArray("\x00\x00\xFF", 3) << 1 << 2 << 3 << 24 << QRgb(0);
         QTest::newRow("widthBytes too small") << QByteArray(64, '\0') << 4 << 2 << 1 << 24 << QRgb(0);
         QTest::newRow("huge width") << QByteArray(64, '\0') << 1 << 0x7FFFFFFF << 0 << 1 << QRgb(0);
@@ -193,24 +200,26 @@ private Q_SLOTS:
         const QByteArray bitmap = PictureBytes::dib(pattern(4, 2));
         const QByteArray stretch = wmfStretchDib(bitmap, {4, 2}, {0, 0, 4, 2});
         QTest::newRow("one stretched bitmap") << stretch << QSize(4, 2) << QSize(4, 2);
-        const QByteArray placeable = le32(0x9AC6CDD7) + le16(0) + le16(0) + le16(0) + le16(40) + le16(20) +
-                                     le16(1440) + le32(0) + le16(0);
+        const QByteArray placeable =
+            le32(0x9AC6CDD7) + le16(0) + le16(0) + le16(0) + le16(40) + le16(20) + le16(1440) + le32(0) + le16(0);
         QTest::newRow("placeable header") << placeable + stretch << QSize(4, 2) << QSize(4, 2);
         const QByteArray bitBlt = le32(0x00CC0020) + le16(0) + le16(0) + le16(2) + le16(4) + le16(0) + le16(0);
         QTest::newRow("dib bitblt") << wmfHeader() + wmfRecord(0x0940, bitBlt + bitmap) << QSize(4, 2) << QSize();
-        const QByteArray toDevice = le16(0) + le16(2) + le16(0) + le16(0) + le16(0) + le16(2) + le16(4) + le16(0) + le16(0);
-        QTest::newRow("set dib to device") << wmfHeader() + wmfRecord(0x0D33, toDevice + bitmap) << QSize(4, 2)
-                                           << QSize();
-        const QByteArray stretchBlt = le32(0x00CC0020) + le16(2) + le16(4) + le16(0) + le16(0) + le16(2) + le16(4) +
-                                      le16(0) + le16(0);
+        const QByteArray toDevice =
+            le16(0) + le16(2) + le16(0) + le16(0) + le16(0) + le16(2) + le16(4) + le16(0) + le16(0);
+        QTest::newRow("set dib to device")
+            << wmfHeader() + wmfRecord(0x0D33, toDevice + bitmap) << QSize(4, 2) << QSize();
+        const QByteArray stretchBlt =
+            le32(0x00CC0020) + le16(2) + le16(4) + le16(0) + le16(0) + le16(2) + le16(4) + le16(0) + le16(0);
         QTest::newRow("dib stretchblt") << wmfHeader() + wmfRecord(0x0B41, stretchBlt + bitmap) << QSize(4, 2)
                                         << QSize();
         const QByteArray lineTo = wmfRecord(0x0213, le16(10) + le16(10));
         QTest::newRow("vector only") << wmfHeader() + wmfRecord(0x020C, le16(100) + le16(200)) + lineTo << QSize()
                                      << QSize(200, 100);
-        QTest::newRow("record of size zero stops") << wmfHeader() + le32(0) + le16(0x0F43) + stretch << QSize()
-                                                   << QSize();
-        QTest::newRow("record claims more than present") << stretch.first(stretch.size() - 30) << QSize() << QSize(4, 2);
+        QTest::newRow("record of size zero stops")
+            << wmfHeader() + le32(0) + le16(0x0F43) + stretch << QSize() << QSize();
+        QTest::newRow("record claims more than present")
+            << stretch.first(stretch.size() - 30) << QSize() << QSize(4, 2);
         QTest::newRow("header only") << wmfHeader() << QSize() << QSize();
         QTest::newRow("garbage") << QByteArray(7, '\xFF') << QSize() << QSize();
     }
@@ -306,19 +315,19 @@ private Q_SLOTS:
         const int wmfKind = int(RtfPicture::Kind::Metafile);
         const int emfKind = int(RtfPicture::Kind::Emf);
         QTest::newRow("own size") << dibKind << QList<int>{0, 0, 0, 0, 100, 100} << bitmap << QSizeF(10, 20) << true;
-        QTest::newRow("goal in twips") << dibKind << QList<int>{10, 20, 300, 450, 100, 100} << bitmap
-                                       << QSizeF(20, 30) << true;
+        QTest::newRow("goal in twips") << dibKind << QList<int>{10, 20, 300, 450, 100, 100} << bitmap << QSizeF(20, 30)
+                                       << true;
         QTest::newRow("scaled") << dibKind << QList<int>{10, 20, 0, 0, 50, 200} << bitmap << QSizeF(5, 40) << true;
-        QTest::newRow("metafile in hundredths of mm") << wmfKind << QList<int>{2540, 1270, 0, 0, 100, 100}
-                                                      << QByteArray() << QSizeF(96, 48) << false;
+        QTest::newRow("metafile in hundredths of mm")
+            << wmfKind << QList<int>{2540, 1270, 0, 0, 100, 100} << QByteArray() << QSizeF(96, 48) << false;
         QTest::newRow("emf placeholder") << emfKind << QList<int>{0, 0, 1500, 750, 100, 100} << QByteArray("x")
                                          << QSizeF(100, 50) << false;
-        QTest::newRow("undecodable without size") << dibKind << QList<int>{0, 0, 0, 0, 100, 100} << QByteArray("junk")
-                                                  << QSizeF() << false;
+        QTest::newRow("undecodable without size")
+            << dibKind << QList<int>{0, 0, 0, 0, 100, 100} << QByteArray("junk") << QSizeF() << false;
         QTest::newRow("size beyond 32 bits is capped") << dibKind << QList<int>{0x7FFFFFFF, 0x7FFFFFFF, 0, 0, 100, 100}
-                                                      << QByteArray() << QSizeF(8192, 8192) << false;
-        QTest::newRow("negative sizes ignored") << dibKind << QList<int>{-5, -5, -300, -300, -100, -100} << bitmap
-                                                << QSizeF(10, 20) << true;
+                                                       << QByteArray() << QSizeF(8192, 8192) << false;
+        QTest::newRow("negative sizes ignored")
+            << dibKind << QList<int>{-5, -5, -300, -300, -100, -100} << bitmap << QSizeF(10, 20) << true;
     }
     void shownSize()
     {
@@ -335,7 +344,8 @@ private Q_SLOTS:
         d.goalHeight = sizes[3];
         d.scaleX = sizes[4];
         d.scaleY = sizes[5];
-        const auto result = RtfPicture::render(d, data);
+        qint64 budget = RtfPicture::DocumentPixelBudget;
+        const auto result = RtfPicture::render(d, data, budget);
         QCOMPARE(result.has_value(), !shown.isEmpty());
         if (!result)
             return;
@@ -343,7 +353,7 @@ private Q_SLOTS:
         // A placeholder is grey and never larger than a small box, whatever size it is shown at.
         QCOMPARE(QColor(result->image.pixel(result->image.width() / 2, result->image.height() / 2)) == QColor(Red),
                  decoded);
-        QVERIFY(result->image.width() <= 256 || decoded);
+        QVERIFY(result->image.width() <= 16 || decoded);
     }
 
     void png()
@@ -354,10 +364,47 @@ private Q_SLOTS:
         QVERIFY(pattern(6, 4).save(&buffer, "PNG"));
         RtfPicture::Description d;
         d.kind = RtfPicture::Kind::Png;
-        const auto result = RtfPicture::render(d, bytes);
+        qint64 budget = RtfPicture::DocumentPixelBudget;
+        const auto result = RtfPicture::render(d, bytes, budget);
         QVERIFY(result);
         QCOMPARE(result->image.size(), QSize(6, 4));
         QCOMPARE(QColor(result->image.pixel(0, 0)), QColor(Green));
+        QCOMPARE(budget, RtfPicture::DocumentPixelBudget - 24);
+    }
+
+    // Once a document's pictures have used the budget, the next ones are not decoded but still shown.
+    void pixelBudget_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<qint64>("pixels");
+        QTest::newRow("dib") << int(RtfPicture::Kind::Dib) << PictureBytes::dib(filled(8, 4, Red)) << qint64(32);
+        QTest::newRow("metafile") << int(RtfPicture::Kind::Metafile)
+                                  << wmfStretchDib(PictureBytes::dib(filled(8, 4, Red)), {8, 4}, {0, 0, 8, 4})
+                                  << qint64(32);
+        QTest::newRow("jpeg") << int(RtfPicture::Kind::Jpeg) << PictureBytes::jpeg(filled(8, 4, Red)) << qint64(32);
+    }
+    void pixelBudget()
+    {
+        QFETCH(int, kind);
+        QFETCH(QByteArray, data);
+        QFETCH(qint64, pixels);
+        RtfPicture::Description d;
+        d.kind = RtfPicture::Kind(kind);
+        qint64 budget = pixels;
+        auto first = RtfPicture::render(d, data, budget);
+        QVERIFY(first);
+        QCOMPARE(first->image.size(), QSize(8, 4));
+        QCOMPARE(budget, 0);
+        d.goalWidth = 120;
+        d.goalHeight = 60;
+        auto second = RtfPicture::render(d, data, budget);
+        QVERIFY(second);
+        QCOMPARE(second->image, RtfPicture::placeholder());
+        QCOMPARE(second->displaySize, QSizeF(8, 4));
+        QVERIFY(DibDecoder::decode(PictureBytes::dib(filled(8, 4, Red)), 31).isNull());
+        QVERIFY(JpegDecoder::decode(PictureBytes::jpeg(filled(8, 4, Red)), 31).isNull());
+        QCOMPARE(JpegDecoder::imageSize(PictureBytes::jpeg(filled(8, 4, Red))), QSize(8, 4));
     }
 };
 

@@ -103,8 +103,12 @@ private Q_SLOTS:
             << QByteArray("{\\rtf1\\ansi{\\fonttbl{\\f0\\fcharset204 A;}}\\f0 \\'c0}") << QStringLiteral("А");
         QTest::newRow("1253 from fcharset161")
             << QByteArray("{\\rtf1\\ansi{\\fonttbl{\\f0\\fcharset161 A;}}\\f0 \\'e1}") << QStringLiteral("α");
+        QTest::newRow("936 from a font's cpg")
+            << QByteArray("{\\rtf1\\ansi{\\fonttbl{\\f0\\fcharset1\\cpg936 A;}}\\f0 \\'d6\\'d0}")
+            << QStringLiteral("中");
         QTest::newRow("fonts switch code pages")
-            << QByteArray("{\\rtf1\\ansi{\\fonttbl{\\f0\\fcharset136 A;}{\\f1\\fcharset128 B;}}\\f0\\'a4\\'a4\\f1\\'93\\'fa}")
+            << QByteArray(
+                   "{\\rtf1\\ansi{\\fonttbl{\\f0\\fcharset136 A;}{\\f1\\fcharset128 B;}}\\f0\\'a4\\'a4\\f1\\'93\\'fa}")
             << QStringLiteral("中日");
         // The three forms of a double-byte character.
         QTest::newRow("escaped lead, literal trail") << QByteArray("\\'a7A\\'a6n") << QStringLiteral("你好");
@@ -115,22 +119,28 @@ private Q_SLOTS:
         QTest::newRow("lone lead at end") << QByteArray("a\\'b1") << QStringLiteral("a\uFFFD");
         QTest::newRow("lone lead before group") << QByteArray("\\'b1{\\b x}") << QStringLiteral("\uFFFDx");
         QTest::newRow("lone lead before keyword") << QByteArray("\\'b1\\tab x") << QStringLiteral("\uFFFD\tx");
+        QTest::newRow("lead byte before a space")
+            << QByteArray("\\'a4 x\\'a4\\'0d") << QStringLiteral("\uFFFD x\uFFFD\n");
+        QTest::newRow("936 lead byte before a space")
+            << QByteArray("{\\rtf1\\ansi\\ansicpg936 \\'d6 x}") << QStringLiteral("\uFFFD x");
         QTest::newRow("932 lone lead") << QByteArray("{\\rtf1\\ansi\\ansicpg932 \\'93\\par x}")
                                        << QStringLiteral("\uFFFD\nx");
         // Symbols and special characters.
         QTest::newRow("control symbols") << QByteArray("\\{a\\} \\\\ b\\~c\\-d\\_e")
                                          << QStringLiteral("{a} \\ b\u00A0cd\u2011e");
-        QTest::newRow("special characters") << QByteArray("\\lquote x\\rquote \\ldblquote\\rdblquote\\emdash\\endash\\bullet")
-                                            << QStringLiteral("‘x’“”—–•");
+        QTest::newRow("special characters")
+            << QByteArray("\\lquote x\\rquote \\ldblquote\\rdblquote\\emdash\\endash\\bullet")
+            << QStringLiteral("‘x’“”—–•");
         QTest::newRow("tab and line") << QByteArray("a\\tab b\\line c") << QStringLiteral("a\tb\u2028c");
         QTest::newRow("raw line breaks ignored") << QByteArray("a\r\nb\nc") << QStringLiteral("abc");
         QTest::newRow("escaped line break") << QByteArray("a\\\nb") << QStringLiteral("a\nb");
         QTest::newRow("space ends a keyword") << QByteArray("\\b  x") << QStringLiteral(" x");
         // Destinations.
-        QTest::newRow("unknown ignorable destination") << QByteArray("{\\*\\unknown hidden}shown") << QStringLiteral("shown");
+        QTest::newRow("unknown ignorable destination")
+            << QByteArray("{\\*\\unknown hidden}shown") << QStringLiteral("shown");
         QTest::newRow("generator") << QByteArray("{\\*\\generator Riched20 5.50;}x") << QStringLiteral("x");
-        QTest::newRow("known skipped destinations") << QByteArray("{\\info{\\title t}}{\\stylesheet{\\s0 Normal;}}x")
-                                                    << QStringLiteral("x");
+        QTest::newRow("known skipped destinations")
+            << QByteArray("{\\info{\\title t}}{\\stylesheet{\\s0 Normal;}}x") << QStringLiteral("x");
         QTest::newRow("unknown keyword keeps text") << QByteArray("\\foo12 x{\\bar y}") << QStringLiteral("xy");
         QTest::newRow("tables show nothing")
             << QByteArray("{\\fonttbl{\\f0 Arial;}}{\\colortbl ;\\red1\\green2\\blue3;}x") << QStringLiteral("x");
@@ -153,7 +163,8 @@ private Q_SLOTS:
         QTest::newRow("uc0") << QByteArray("\\uc0\\u20013 x") << QStringLiteral("中x");
         QTest::newRow("negative") << QByteArray("\\u-3913?") << QString(QChar(0xF0B7));
         QTest::newRow("surrogate pair") << QByteArray("\\u-10179?\\u-8704?") << QStringLiteral("😀");
-        QTest::newRow("uc scoped to its group") << QByteArray("{\\uc2\\u20013 ab}\\u20013 cd") << QStringLiteral("中中d");
+        QTest::newRow("uc scoped to its group")
+            << QByteArray("{\\uc2\\u20013 ab}\\u20013 cd") << QStringLiteral("中中d");
         QTest::newRow("group end stops skipping") << QByteArray("\\uc3\\u20013{x}y") << QStringLiteral("中xy");
         QTest::newRow("keyword counts as one") << QByteArray("\\u20013\\lquote x") << QStringLiteral("中x");
         QTest::newRow("bin counts as one") << QByteArray("\\u20013\\bin2 abx") << QStringLiteral("中x");
@@ -197,16 +208,22 @@ private Q_SLOTS:
         QTest::newRow("font name in code page 950")
             << QByteArray("{\\fonttbl{\\f1\\fcharset136 \\'b2\\'d3\\'a9\\'fa\\'c5\\'e9;}}\\f1 x") << "x" << families
             << QVariant(QStringList{QStringLiteral("細明體")});
-        QTest::newRow("default font")
-            << QByteArray("{\\rtf1\\ansi\\deff1{\\fonttbl{\\f0 Courier;}{\\f1\\fswiss Arial;}} x}") << "x" << families
-            << QVariant(QStringList{QStringLiteral("Arial")});
+        QTest::newRow("default font") << QByteArray(
+                                             "{\\rtf1\\ansi\\deff1{\\fonttbl{\\f0 Courier;}{\\f1\\fswiss Arial;}} x}")
+                                      << "x" << families << QVariant(QStringList{QStringLiteral("Arial")});
         const QByteArray colours("{\\colortbl ;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}");
-        QTest::newRow("cf") << colours + "\\cf1 x\\cf2 y\\cf0 z" << "x" << foreground << QVariant(QBrush(QColor(255, 0, 0)));
-        QTest::newRow("cf2") << colours + "\\cf1 x\\cf2 y\\cf0 z" << "y" << foreground << QVariant(QBrush(QColor(0, 0, 255)));
-        QTest::newRow("cf0 is auto") << colours + "\\cf1 x\\cf2 y\\cf0 z" << "z" << foreground << QVariant();
-        QTest::newRow("cf beyond table") << colours + "\\cf9 x" << "x" << foreground << QVariant();
-        QTest::newRow("highlight") << colours + "\\highlight2 x" << "x" << background << QVariant(QBrush(QColor(0, 0, 255)));
-        QTest::newRow("cb") << colours + "\\cb1 x" << "x" << background << QVariant(QBrush(QColor(255, 0, 0)));
+        QTest::newRow("cf") << colours + "\\cf1 x\\cf2 y\\cf0 z"
+                            << "x" << foreground << QVariant(QBrush(QColor(255, 0, 0)));
+        QTest::newRow("cf2") << colours + "\\cf1 x\\cf2 y\\cf0 z"
+                             << "y" << foreground << QVariant(QBrush(QColor(0, 0, 255)));
+        QTest::newRow("cf0 is auto") << colours + "\\cf1 x\\cf2 y\\cf0 z"
+                                     << "z" << foreground << QVariant();
+        QTest::newRow("cf beyond table") << colours + "\\cf9 x"
+                                         << "x" << foreground << QVariant();
+        QTest::newRow("highlight") << colours + "\\highlight2 x"
+                                   << "x" << background << QVariant(QBrush(QColor(0, 0, 255)));
+        QTest::newRow("cb") << colours + "\\cb1 x"
+                            << "x" << background << QVariant(QBrush(QColor(255, 0, 0)));
     }
     void formatting()
     {
@@ -260,10 +277,19 @@ private Q_SLOTS:
         QTest::newRow("two paragraphs") << QByteArray("a\\par b\\par") << QStringLiteral("a\nb");
         QTest::newRow("leading empty paragraph") << QByteArray("\\par a") << QStringLiteral("\na");
         QTest::newRow("windows control output")
-            << QByteArray("{\\rtf1\\ansi\\ansicpg950\\deff0\\deflang1033\\deflangfe1028{\\fonttbl{\\f0\\fnil\\fcharset136 "
-                          "\\'b7\\'73\\'b2\\'d3\\'a9\\'fa\\'c5\\'e9;}}\r\n\\viewkind4\\uc1\\pard\\lang1028\\f0\\fs20 "
-                          "\\'a7\\'41\\'a6\\'6e\\par\r\nabc\\par\r\n}\r\n")
+            << QByteArray(
+                   "{\\rtf1\\ansi\\ansicpg950\\deff0\\deflang1033\\deflangfe1028{\\fonttbl{\\f0\\fnil\\fcharset136 "
+                   "\\'b7\\'73\\'b2\\'d3\\'a9\\'fa\\'c5\\'e9;}}\r\n\\viewkind4\\uc1\\pard\\lang1028\\f0\\fs20 "
+                   "\\'a7\\'41\\'a6\\'6e\\par\r\nabc\\par\r\n}\r\n")
             << QStringLiteral("你好\nabc");
+        QTest::newRow("auto-reply frame, escape right after a keyword")
+            << QByteArray(
+                   "{\\rtf1\\ansi\\ansicpg950\\deff0\\deflang1033\\deflangfe1028{\\fonttbl{\\f0\\fnil\\fcharset136 "
+                   "\\'b2\\'d3\\'a9\\'fa\\'c5\\'e9;}}\\viewkind4\\uc1\\pard\\lang1028\\f0\\fs20\\'b1\\'7a\\'a6\\'6e!"
+                   "\\'a7\\'da\\'b2\\'7b\\'a6\\'62\\'a6\\'b3\\'a8\\'c6\\'a6\\'a3\\'a1\\'41\\'bd\\'d0\\'b5\\'79\\'ab\\'"
+                   "e1"
+                   "\\'c1\\'70\\'b5\\'b8\\lang1033 ...\\lang1028\\par}")
+            << QStringLiteral("您好!我現在有事忙，請稍後聯絡...");
     }
     void paragraphs()
     {
@@ -277,18 +303,22 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("href"); // empty: no link
-        QTest::newRow("hyperlink") << QByteArray("{\\field{\\*\\fldinst HYPERLINK \"http://example.com/\"}{\\fldrslt site}}")
-                                   << "site" << "http://example.com/";
+        QTest::newRow("hyperlink") << QByteArray(
+                                          "{\\field{\\*\\fldinst HYPERLINK \"http://example.com/\"}{\\fldrslt site}}")
+                                   << "site"
+                                   << "http://example.com/";
         QTest::newRow("groups inside")
-            << QByteArray("{\\field{\\*\\fldinst{HYPERLINK \"http://a.b/c?d=1\" }}{\\fldrslt{\\ul\\cf1 go}}}")
-            << "go" << "http://a.b/c?d=1";
+            << QByteArray("{\\field{\\*\\fldinst{HYPERLINK \"http://a.b/c?d=1\" }}{\\fldrslt{\\ul\\cf1 go}}}") << "go"
+            << "http://a.b/c?d=1";
         QTest::newRow("unquoted") << QByteArray("{\\field{\\*\\fldinst HYPERLINK http://x.y/}{\\fldrslt x}}") << "x"
                                   << "http://x.y/";
-        QTest::newRow("tooltip switch") << QByteArray("{\\field{\\*\\fldinst HYPERLINK \"http://b/\" \\\\o \"tip\"}{\\fldrslt b}}")
-                                        << "b" << "http://b/";
+        QTest::newRow("tooltip switch")
+            << QByteArray("{\\field{\\*\\fldinst HYPERLINK \"http://b/\" \\\\o \"tip\"}{\\fldrslt b}}") << "b"
+            << "http://b/";
         QTest::newRow("bookmark") << QByteArray("{\\field{\\*\\fldinst HYPERLINK \\\\l \"top\"}{\\fldrslt t}}") << "t"
                                   << "#top";
-        QTest::newRow("other field") << QByteArray("{\\field{\\*\\fldinst PAGE}{\\fldrslt 3}}") << "3" << "";
+        QTest::newRow("other field") << QByteArray("{\\field{\\*\\fldinst PAGE}{\\fldrslt 3}}") << "3"
+                                     << "";
     }
     void links()
     {
@@ -317,29 +347,32 @@ private Q_SLOTS:
         QTest::addColumn<QRgb>("topLeft");
 
         const QByteArray bitmap = hex(PictureBytes::dib(pattern(4, 2)));
-        QTest::newRow("message picture group") << "{\\rtf1 {\\pict\\dibitmap " + bitmap + " }}" << 1 << QSizeF(4, 2)
-                                               << QSize(4, 2) << Green;
-        QTest::newRow("dibitmap with goal") << "{\\pict\\dibitmap0\\picw4\\pich2\\picwgoal600\\pichgoal300 " + bitmap + "}"
-                                            << 1 << QSizeF(40, 20) << QSize(4, 2) << Green;
+        QTest::newRow("message picture group")
+            << "{\\rtf1 {\\pict\\dibitmap " + bitmap + " }}" << 1 << QSizeF(4, 2) << QSize(4, 2) << Green;
+        QTest::newRow("dibitmap with goal")
+            << "{\\pict\\dibitmap0\\picw4\\pich2\\picwgoal600\\pichgoal300 " + bitmap + "}" << 1 << QSizeF(40, 20)
+            << QSize(4, 2) << Green;
         QByteArray spaced;
         for (qsizetype i = 0; i < bitmap.size(); i += 7)
             spaced += bitmap.mid(i, 7) + "\r\n \t";
-        QTest::newRow("hex with white space") << "{\\pict\\dibitmap " + spaced + "}" << 1 << QSizeF(4, 2) << QSize(4, 2)
-                                              << Green;
-        QTest::newRow("odd nibble dropped") << "{\\pict\\dibitmap " + bitmap + "F}" << 1 << QSizeF(4, 2) << QSize(4, 2)
-                                            << Green;
+        QTest::newRow("hex with white space")
+            << "{\\pict\\dibitmap " + spaced + "}" << 1 << QSizeF(4, 2) << QSize(4, 2) << Green;
+        QTest::newRow("odd nibble dropped")
+            << "{\\pict\\dibitmap " + bitmap + "F}" << 1 << QSizeF(4, 2) << QSize(4, 2) << Green;
         const QByteArray raw = PictureBytes::dib(pattern(4, 2));
         QTest::newRow("binary data") << "{\\pict\\dibitmap\\bin" + QByteArray::number(raw.size()) + " " + raw + "}" << 1
                                      << QSizeF(4, 2) << QSize(4, 2) << Green;
         QTest::newRow("wbitmap") << QByteArray("{\\pict\\wbitmap0\\picw1\\pich2\\picwbmp4\\picbpp24 00FF000000000000}")
                                  << 1 << QSizeF(1, 2) << QSize(1, 2) << Green;
         const QByteArray wmf = hex(wmfStretchDib(PictureBytes::dib(pattern(4, 2)), {4, 2}, {0, 0, 4, 2}));
-        QTest::newRow("wmetafile8 stretchdib") << "{\\pict\\wmetafile8\\picw106\\pich53\\picwgoal60\\pichgoal30 " + wmf + "}"
-                                               << 1 << QSizeF(4, 2) << QSize(4, 2) << Green;
-        QTest::newRow("wmetafile size in hundredths of mm") << "{\\pict\\wmetafile8\\picw2540\\pich1270 " + wmf + "}" << 1
-                                                            << QSizeF(96, 48) << QSize(4, 2) << Green;
-        QTest::newRow("vector metafile") << "{\\pict\\wmetafile8\\picwgoal1500\\pichgoal750 " + hex(vectorMetafile()) + "}"
-                                         << 1 << QSizeF(100, 50) << QSize(100, 50) << PlaceholderGrey;
+        QTest::newRow("wmetafile8 stretchdib")
+            << "{\\pict\\wmetafile8\\picw106\\pich53\\picwgoal60\\pichgoal30 " + wmf + "}" << 1 << QSizeF(4, 2)
+            << QSize(4, 2) << Green;
+        QTest::newRow("wmetafile size in hundredths of mm")
+            << "{\\pict\\wmetafile8\\picw2540\\pich1270 " + wmf + "}" << 1 << QSizeF(96, 48) << QSize(4, 2) << Green;
+        QTest::newRow("vector metafile") << "{\\pict\\wmetafile8\\picwgoal1500\\pichgoal750 " + hex(vectorMetafile()) +
+                                                "}"
+                                         << 1 << QSizeF(100, 50) << QSize(16, 16) << PlaceholderGrey;
         const QByteArray png = hex(pngBytes(pattern(6, 4)));
         QTest::newRow("pngblip scaled") << "{\\pict\\pngblip\\picscalex200\\picscaley50 " + png + "}" << 1
                                         << QSizeF(12, 2) << QSize(6, 4) << Green;
@@ -347,20 +380,22 @@ private Q_SLOTS:
         QTest::newRow("jpegblip") << "{\\pict\\jpegblip\\picw16\\pich8 " + jpg + "}" << 1 << QSizeF(16, 8)
                                   << QSize(16, 8) << Green;
         QTest::newRow("emfblip") << QByteArray("{\\pict\\emfblip\\picwgoal1500\\pichgoal750 0102030405}") << 1
-                                 << QSizeF(100, 50) << QSize(100, 50) << PlaceholderGrey;
+                                 << QSizeF(100, 50) << QSize(16, 16) << PlaceholderGrey;
         QTest::newRow("shppict taken, nonshppict not")
             << "{\\*\\shppict{\\pict\\pngblip " + png + "}}{\\nonshppict{\\pict\\wmetafile8 " + wmf + "}}" << 1
             << QSizeF(6, 4) << QSize(6, 4) << Green;
         QTest::newRow("object result")
             << "{\\object\\objemb{\\*\\objclass Paint.Picture}\\objw100\\objh50{\\*\\objdata 01050000020000}"
-               "{\\result{\\pict\\dibitmap " + bitmap + "}}}"
+               "{\\result{\\pict\\dibitmap " +
+                   bitmap + "}}}"
             << 1 << QSizeF(4, 2) << QSize(4, 2) << Green;
-        QTest::newRow("picture properties group") << "{\\pict{\\*\\picprop{\\sp{\\sn x}{\\sv 1}}}\\dibitmap " + bitmap + "}"
-                                                  << 1 << QSizeF(4, 2) << QSize(4, 2) << Green;
+        QTest::newRow("picture properties group")
+            << "{\\pict{\\*\\picprop{\\sp{\\sn x}{\\sv 1}}}\\dibitmap " + bitmap + "}" << 1 << QSizeF(4, 2)
+            << QSize(4, 2) << Green;
         QTest::newRow("undecodable with goal") << QByteArray("{\\pict\\dibitmap\\picwgoal150\\pichgoal150 0011}") << 1
-                                               << QSizeF(10, 10) << QSize(10, 10) << PlaceholderGrey;
-        QTest::newRow("undecodable without size") << QByteArray("{\\pict\\dibitmap 0011}") << 0 << QSizeF() << QSize()
-                                                  << QRgb(0);
+                                               << QSizeF(10, 10) << QSize(16, 16) << PlaceholderGrey;
+        QTest::newRow("undecodable without size")
+            << QByteArray("{\\pict\\dibitmap 0011}") << 0 << QSizeF() << QSize() << QRgb(0);
         QTest::newRow("two pictures") << "{\\pict\\dibitmap " + bitmap + "}{\\pict\\pngblip " + png + "}" << 2
                                       << QSizeF(4, 2) << QSize(4, 2) << Green;
     }
@@ -373,7 +408,8 @@ private Q_SLOTS:
         QFETCH(QRgb, topLeft);
         QTextDocument doc;
         RtfReader::load(doc, document("a" + body + "b"));
-        QCOMPARE(doc.toPlainText(), QStringLiteral("a") + QString(count, QChar::ObjectReplacementCharacter) + QStringLiteral("b"));
+        QCOMPARE(doc.toPlainText(),
+                 QStringLiteral("a") + QString(count, QChar::ObjectReplacementCharacter) + QStringLiteral("b"));
         const QList<QTextImageFormat> pictures = picturesOf(doc);
         QCOMPARE(pictures.size(), count);
         if (!count)
@@ -393,15 +429,15 @@ private Q_SLOTS:
         QTest::addColumn<int>("caret");
         QTest::addColumn<QByteArray>("inserted");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("middle of a paragraph") << "HelloWorld" << 5 << QByteArray("{\\rtf1 \\b ABC}")
-                                               << "HelloABCWorld";
-        QTest::newRow("paragraph break in the middle") << "HelloWorld" << 5 << QByteArray("{\\rtf1 A\\par B}")
-                                                       << "HelloA\nBWorld";
+        QTest::newRow("middle of a paragraph")
+            << "HelloWorld" << 5 << QByteArray("{\\rtf1 \\b ABC}") << "HelloABCWorld";
+        QTest::newRow("paragraph break in the middle")
+            << "HelloWorld" << 5 << QByteArray("{\\rtf1 A\\par B}") << "HelloA\nBWorld";
         QTest::newRow("at the end") << "ab" << 2 << QByteArray("{\\rtf1 c}") << "abc";
         QTest::newRow("before later paragraphs") << "ab\ncd" << 1 << QByteArray("{\\rtf1 X\\par Y}") << "aX\nYb\ncd";
-        QTest::newRow("picture at the caret") << "ab" << 1
-                                              << "{\\rtf1 {\\pict\\dibitmap " + hex(PictureBytes::dib(pattern(2, 2))) + " }}"
-                                              << "a\uFFFCb";
+        QTest::newRow("picture at the caret")
+            << "ab" << 1 << "{\\rtf1 {\\pict\\dibitmap " + hex(PictureBytes::dib(pattern(2, 2))) + " }}"
+            << "a\uFFFCb";
         QTest::newRow("plain code page 950 text") << "ab" << 1 << QByteArray("\xa4\xa4\r\n\xa4\xe5") << "a中\n文b";
         QTest::newRow("plain text is not parsed") << "" << 0 << QByteArray("{\\b x}") << "{\\b x}";
     }
@@ -444,10 +480,13 @@ private Q_SLOTS:
         QTest::newRow("extra closing braces") << QByteArray("{\\rtf1 a}}}}") << "a";
         QTest::newRow("closing brace first") << QByteArray("}{\\rtf1 a}") << "";
         QTest::newRow("nesting thousands deep")
-            << "{\\rtf1 a" + QByteArray(20000, '{') + "lost" + QByteArray(20000, '}') + "b}" << "ab";
+            << "{\\rtf1 a" + QByteArray(20000, '{') + "lost" + QByteArray(20000, '}') + "b}"
+            << "ab";
         QTest::newRow("nesting below the cap")
-            << "{\\rtf1 a" + QByteArray(200, '{') + "kept" + QByteArray(200, '}') + "b}" << "akeptb";
-        QTest::newRow("unbalanced deep nesting") << "{\\rtf1 a" + QByteArray(100000, '{') + "x" << "a";
+            << "{\\rtf1 a" + QByteArray(200, '{') + "kept" + QByteArray(200, '}') + "b}"
+            << "akeptb";
+        QTest::newRow("unbalanced deep nesting") << "{\\rtf1 a" + QByteArray(100000, '{') + "x"
+                                                 << "a";
         QTest::newRow("bin beyond the end") << QByteArray("{\\rtf1 a\\bin999999999999 xyz}") << "a";
         QTest::newRow("bin negative") << QByteArray("{\\rtf1 a\\bin-5 xyz}") << "axyz";
         QTest::newRow("bin hides braces in a skipped group") << QByteArray("{\\rtf1 {\\*\\foo \\bin2 }}}b}") << "b";
@@ -459,13 +498,16 @@ private Q_SLOTS:
         QByteArray jpegBytes = PictureBytes::jpeg(filled(16, 16, Green));
         jpegBytes.replace(jpegBytes.indexOf("\xFF\xC0") + 5, 4, QByteArray("\xFF\xF0\xFF\xF0", 4));
         QTest::newRow("jpeg with enormous dimensions")
-            << "{\\rtf1 {\\pict\\jpegblip\\picwgoal150\\pichgoal150 " + hex(jpegBytes) + "}x}" << "\uFFFCx";
-        QTest::newRow("truncated hex") << "{\\rtf1 a{\\pict\\dibitmap " + hex(PictureBytes::dib(pattern(4, 2))).chopped(9)
+            << "{\\rtf1 {\\pict\\jpegblip\\picwgoal150\\pichgoal150 " + hex(jpegBytes) + "}x}"
+            << "\uFFFCx";
+        QTest::newRow("truncated hex") << "{\\rtf1 a{\\pict\\dibitmap " +
+                                              hex(PictureBytes::dib(pattern(4, 2))).chopped(9)
                                        << "a";
         QTest::newRow("lone lead byte at the end") << QByteArray("{\\rtf1\\ansicpg950 a\\'b1") << "a\uFFFD";
         QTest::newRow("hex escape cut off") << QByteArray("{\\rtf1 a\\'4") << "a";
         QTest::newRow("backslash at the end") << QByteArray("{\\rtf1 a\\") << "a";
-        QTest::newRow("keyword of 100 letters") << "{\\rtf1 \\" + QByteArray(100, 'b') + " x}" << "x";
+        QTest::newRow("keyword of 100 letters") << "{\\rtf1 \\" + QByteArray(100, 'b') + " x}"
+                                                << "x";
         QTest::newRow("parameters beyond 32 bits")
             << QByteArray("{\\rtf1 \\fs99999999999999999999 x\\cf-99999999999999 y\\uc99999999999 z}") << "xyz";
         QTest::newRow("thousands of fonts and colours")
@@ -476,6 +518,13 @@ private Q_SLOTS:
                                              << QString(6000, QLatin1Char('a'));
         QTest::newRow("picture inside a picture")
             << QByteArray("{\\rtf1 {\\pict\\dibitmap{\\pict\\pngblip 00}00}x}") << "x";
+        QTest::newRow("thousands of placeholders")
+            << "{\\rtf1 " + QByteArray("{\\pict\\picwgoal99999\\pichgoal99999 00}").repeated(20000) + "}"
+            << QString(20000, QChar::ObjectReplacementCharacter);
+        QByteArray runLength = infoHeader(8192, 8192, 8, 1, 1) + QByteArray(4, '\0') + QByteArray("\x00\x01", 2);
+        QTest::newRow("many pictures claiming the most pixels")
+            << "{\\rtf1 " + ("{\\pict\\dibitmap\\picwgoal150\\pichgoal150 " + hex(runLength) + "}").repeated(40) + "}"
+            << QString(40, QChar::ObjectReplacementCharacter);
         QTest::newRow("nul bytes") << QByteArray("{\\rtf1 a\0b}", 11) << "ab";
     }
     void hostile()

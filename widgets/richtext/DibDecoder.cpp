@@ -20,9 +20,10 @@ quint32 u32(QByteArrayView d, qsizetype at)
            quint32(quint8(d[at + 3])) << 24;
 }
 
-bool sizeAllowed(qint64 width, qint64 height)
+bool sizeAllowed(qint64 width, qint64 height, qint64 maxPixels)
 {
-    return width > 0 && height > 0 && width <= MaxDimension && height <= MaxDimension && width * height <= MaxPixels;
+    return width > 0 && height > 0 && width <= MaxDimension && height <= MaxDimension &&
+           width * height <= qMin(maxPixels, MaxPixels);
 }
 
 bool depthSupported(int bpp)
@@ -94,7 +95,9 @@ QImage unpackRows(const Layout &l, const uchar *rows, qint64 stride)
 {
     const bool indexed = l.bpp <= 8;
     const bool alpha = !indexed && l.masks[3].bits > 0;
-    QImage image = newImage(l, indexed ? QImage::Format_Indexed8 : alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    QImage image = newImage(l, indexed ? QImage::Format_Indexed8
+                               : alpha ? QImage::Format_ARGB32
+                                       : QImage::Format_RGB32);
     if (image.isNull())
         return {};
     bool anyAlpha = false;
@@ -205,7 +208,7 @@ QImage decodeRunLength(const Layout &l, QByteArrayView data)
 }
 
 // pixelsOffset < 0: the pixels follow the colour table (packed DIB).
-QImage decodeInfo(QByteArrayView dib, qint64 pixelsOffset)
+QImage decodeInfo(QByteArrayView dib, qint64 pixelsOffset, qint64 maxPixels)
 {
     if (dib.size() < 4)
         return {};
@@ -238,7 +241,7 @@ QImage decodeInfo(QByteArrayView dib, qint64 pixelsOffset)
         l.topDown = true;
         l.height = -l.height;
     }
-    if (!sizeAllowed(l.width, l.height) || !depthSupported(l.bpp))
+    if (!sizeAllowed(l.width, l.height, maxPixels) || !depthSupported(l.bpp))
         return {};
 
     if (compression == BiBitfields || compression == BiAlphaBitfields) {
@@ -287,12 +290,12 @@ QImage decodeInfo(QByteArrayView dib, qint64 pixelsOffset)
 
 } // namespace
 
-QImage decode(QByteArrayView packedDib)
+QImage decode(QByteArrayView packedDib, qint64 maxPixels)
 {
-    return decodeInfo(packedDib, -1);
+    return decodeInfo(packedDib, -1, maxPixels);
 }
 
-QImage decodeFile(QByteArrayView bmpFile)
+QImage decodeFile(QByteArrayView bmpFile, qint64 maxPixels)
 {
     constexpr qsizetype FileHeaderSize = 14;
     if (bmpFile.size() < FileHeaderSize || bmpFile[0] != 'B' || bmpFile[1] != 'M')
@@ -300,17 +303,17 @@ QImage decodeFile(QByteArrayView bmpFile)
     const qint64 pixelsOffset = qint64(u32(bmpFile, 10)) - FileHeaderSize;
     if (pixelsOffset < 0)
         return {};
-    return decodeInfo(bmpFile.sliced(FileHeaderSize), pixelsOffset);
+    return decodeInfo(bmpFile.sliced(FileHeaderSize), pixelsOffset, maxPixels);
 }
 
-QImage decodeDeviceBitmap(QByteArrayView bits, int width, int height, int widthBytes, int bitsPixel)
+QImage decodeDeviceBitmap(QByteArrayView bits, int width, int height, int widthBytes, int bitsPixel, qint64 maxPixels)
 {
     Layout l;
     l.width = width;
     l.height = height;
     l.bpp = bitsPixel;
     l.topDown = true;
-    if (!sizeAllowed(l.width, l.height) || !depthSupported(l.bpp))
+    if (!sizeAllowed(l.width, l.height, maxPixels) || !depthSupported(l.bpp))
         return {};
     const qint64 stride = widthBytes > 0 ? qint64(widthBytes) : ((l.width * l.bpp + 15) / 16) * 2;
     if (stride < minimumRowBytes(l) || bits.size() < stride * (l.height - 1) + minimumRowBytes(l))

@@ -42,12 +42,13 @@ void countScans(j_common_ptr info)
 }
 
 // Kept out of decode() so that no object with a destructor lives across setjmp.
-bool readInto(jpeg_decompress_struct &info, QImage &image, std::vector<JSAMPLE> &row)
+bool readInto(jpeg_decompress_struct &info, QImage &image, std::vector<JSAMPLE> &row, qint64 maxPixels)
 {
     jpeg_read_header(&info, TRUE);
     const qint64 width = info.image_width;
     const qint64 height = info.image_height;
-    if (width <= 0 || height <= 0 || width > MaxDimension || height > MaxDimension || width * height > MaxPixels)
+    if (width <= 0 || height <= 0 || width > MaxDimension || height > MaxDimension ||
+        width * height > qMin(maxPixels, MaxPixels))
         return false;
     if (width * height > qint64(info.src->bytes_in_buffer) * MaxPixelsPerByte)
         return false;
@@ -82,14 +83,9 @@ bool readInto(jpeg_decompress_struct &info, QImage &image, std::vector<JSAMPLE> 
     return true;
 }
 
-} // namespace
-
-QImage decode(QByteArrayView jpeg)
+// Runs read(info) with libjpeg's errors turned into a false result.
+template <typename Read> bool withDecompressor(QByteArrayView jpeg, Read read)
 {
-    if (jpeg.size() < 4)
-        return {};
-    QImage image;
-    std::vector<JSAMPLE> row;
     jpeg_decompress_struct info{};
     ErrorManager errors;
     ScanLimiter limiter;
@@ -98,7 +94,7 @@ QImage decode(QByteArrayView jpeg)
     errors.base.emit_message = ignoreMessage;
     if (setjmp(errors.jump)) {
         jpeg_destroy_decompress(&info);
-        return {};
+        return false;
     }
     jpeg_create_decompress(&info);
     limiter.base.progress_monitor = countScans;
@@ -106,9 +102,36 @@ QImage decode(QByteArrayView jpeg)
     // Bounds libjpeg's own working memory (coefficient buffers of progressive files) as well.
     info.mem->max_memory_to_use = 512L * 1024 * 1024;
     jpeg_mem_src(&info, reinterpret_cast<const unsigned char *>(jpeg.data()), static_cast<unsigned long>(jpeg.size()));
-    const bool ok = readInto(info, image, row);
+    const bool ok = read(info);
     jpeg_destroy_decompress(&info);
+    return ok;
+}
+
+} // namespace
+
+QImage decode(QByteArrayView jpeg, qint64 maxPixels)
+{
+    if (jpeg.size() < 4)
+        return {};
+    QImage image;
+    std::vector<JSAMPLE> row;
+    const bool ok =
+        withDecompressor(jpeg, [&](jpeg_decompress_struct &info) { return readInto(info, image, row, maxPixels); });
     return ok ? image : QImage();
+}
+
+QSize imageSize(QByteArrayView jpeg)
+{
+    if (jpeg.size() < 4)
+        return {};
+    QSize size;
+    withDecompressor(jpeg, [&](jpeg_decompress_struct &info) {
+        jpeg_read_header(&info, TRUE);
+        size = QSize(int(qMin<JDIMENSION>(info.image_width, 0x7FFFFFFF)),
+                     int(qMin<JDIMENSION>(info.image_height, 0x7FFFFFFF)));
+        return true;
+    });
+    return size;
 }
 
 } // namespace JpegDecoder

@@ -2,6 +2,7 @@
 
 #include <QByteArrayView>
 #include <QImage>
+#include <QSize>
 
 // JPEG bytes into a QImage through libjpeg itself (not Qt's image plugins). Dimensions are checked
 // against the caps below, and against what the data could plausibly carry, before any pixel buffer is
@@ -11,7 +12,10 @@ namespace JpegDecoder {
 inline constexpr int MaxDimension = 8192;
 inline constexpr qint64 MaxPixels = qint64(64) * 1024 * 1024;
 
-// Grayscale JPEGs give Format_Grayscale8, all others Format_RGB888.
-QImage decode(QByteArrayView jpeg);
+// Grayscale JPEGs give Format_Grayscale8, all others Format_RGB888. maxPixels lowers the pixel cap.
+QImage decode(QByteArrayView jpeg, qint64 maxPixels = MaxPixels);
+
+// The dimensions the frame header claims, read without decoding; empty when there is no readable header.
+QSize imageSize(QByteArrayView jpeg);
 
 } // namespace JpegDecoder

@@ -15,14 +15,14 @@ enum class Kind { Unknown, Dib, DeviceBitmap, Metafile, Png, Jpeg, Emf };
 struct Description
 {
     Kind kind = Kind::Unknown;
-    qint32 width = 0;       // \picw: pixels for bitmaps, 0.01 mm for metafiles
-    qint32 height = 0;      // \pich
-    qint32 goalWidth = 0;   // \picwgoal, twips
-    qint32 goalHeight = 0;  // \pichgoal
-    qint32 scaleX = 100;    // \picscalex, percent
-    qint32 scaleY = 100;    // \picscaley
-    qint32 widthBytes = 0;  // \picwbmp / \wbmwidthbytes, device bitmaps only
-    qint32 bitsPixel = 1;   // \picbpp / \wbmbitspixel
+    qint32 width = 0;      // \picw: pixels for bitmaps, 0.01 mm for metafiles
+    qint32 height = 0;     // \pich
+    qint32 goalWidth = 0;  // \picwgoal, twips
+    qint32 goalHeight = 0; // \pichgoal
+    qint32 scaleX = 100;   // \picscalex, percent
+    qint32 scaleY = 100;   // \picscaley
+    qint32 widthBytes = 0; // \picwbmp / \wbmwidthbytes, device bitmaps only
+    qint32 bitsPixel = 1;  // \picbpp / \wbmbitspixel
 };
 
 struct Shown
@@ -34,10 +34,15 @@ struct Shown
 // Shown sizes are kept within this many pixels a side; RTF sizes are 32-bit and may be anything.
 inline constexpr int MaxDisplaySide = 8192;
 
-// Nothing when neither the data nor the group tells a size.
-std::optional<Shown> render(const Description &description, QByteArrayView data);
+// Pixels all pictures of one document may unpack to together; later pictures show placeholders.
+inline constexpr qint64 DocumentPixelBudget = qint64(64) * 1024 * 1024;
 
-// A grey box standing in for a picture that could not be decoded.
-QImage placeholder(QSizeF displaySize);
+// Nothing when neither the data nor the group tells a size. Decoding draws on pixelBudget, and is not tried
+// when the picture would claim more than is left.
+std::optional<Shown> render(const Description &description, QByteArrayView data, qint64 &pixelBudget);
+
+// A grey box standing in for a picture that could not be decoded: one small image shared by all of them,
+// shown stretched, so that any number of placeholders costs no memory.
+QImage placeholder();
 
 } // namespace RtfPicture

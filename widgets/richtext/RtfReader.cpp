@@ -60,6 +60,7 @@ struct GroupState
 struct Font
 {
     int charset = -1;
+    int codePage = 0; // \cpgN, for a charset that names none
     QByteArray rawName;
     QString name;
 };
@@ -73,19 +74,68 @@ struct Field
 enum class Kw {
     Unknown,
     // destinations
-    Rtf, FontTable, ColourTable, SkippedDestination, Pict, Field, FieldInstruction, FieldResult, Object, Result,
-    ShapePicture, NonShapePicture,
+    Rtf,
+    FontTable,
+    ColourTable,
+    SkippedDestination,
+    Pict,
+    Field,
+    FieldInstruction,
+    FieldResult,
+    Object,
+    Result,
+    ShapePicture,
+    NonShapePicture,
     // document
-    Ansi, AnsiCodePage, DefaultFont, FontCharset, Red, Green, Blue,
+    Ansi,
+    AnsiCodePage,
+    FontCodePage,
+    DefaultFont,
+    FontCharset,
+    Red,
+    Green,
+    Blue,
     // characters
-    Plain, Bold, Italic, Underline, UnderlineNone, Strike, FontNumber, FontSize, Foreground, Background,
+    Plain,
+    Bold,
+    Italic,
+    Underline,
+    UnderlineNone,
+    Strike,
+    FontNumber,
+    FontSize,
+    Foreground,
+    Background,
     // paragraphs
-    Pard, Par, Line, Tab, Cell, AlignLeft, AlignCenter, AlignRight, AlignJustify,
+    Pard,
+    Par,
+    Line,
+    Tab,
+    Cell,
+    AlignLeft,
+    AlignCenter,
+    AlignRight,
+    AlignJustify,
     // unicode and binary
-    Unicode, UnicodeSkip, Binary,
+    Unicode,
+    UnicodeSkip,
+    Binary,
     // pictures
-    PicWidth, PicHeight, PicGoalWidth, PicGoalHeight, PicScaleX, PicScaleY, PicWidthBytes, PicBitsPixel,
-    DibBitmap, DeviceBitmap, Metafile, PngBlip, JpegBlip, EmfBlip, OtherPicture,
+    PicWidth,
+    PicHeight,
+    PicGoalWidth,
+    PicGoalHeight,
+    PicScaleX,
+    PicScaleY,
+    PicWidthBytes,
+    PicBitsPixel,
+    DibBitmap,
+    DeviceBitmap,
+    Metafile,
+    PngBlip,
+    JpegBlip,
+    EmfBlip,
+    OtherPicture,
     // special characters
     Special,
 };
@@ -135,6 +185,7 @@ const std::unordered_map<std::string_view, Keyword> &keywords()
         {"ansicpg", {Kw::AnsiCodePage}},
         {"deff", {Kw::DefaultFont}},
         {"fcharset", {Kw::FontCharset}},
+        {"cpg", {Kw::FontCodePage}},
         {"red", {Kw::Red}},
         {"green", {Kw::Green}},
         {"blue", {Kw::Blue}},
@@ -212,32 +263,50 @@ const std::unordered_map<std::string_view, Keyword> &keywords()
 int codePageOfCharset(int charset)
 {
     switch (charset) {
-    case 0: return 1252;
-    case 128: return 932;
-    case 129: return 949;
-    case 134: return 936;
-    case 136: return 950;
-    case 161: return 1253;
-    case 162: return 1254;
-    case 163: return 1258;
-    case 177: return 1255;
-    case 178: return 1256;
-    case 186: return 1257;
-    case 204: return 1251;
-    case 222: return 874;
-    case 238: return 1250;
-    default: return 0;
+    case 0:
+        return 1252;
+    case 128:
+        return 932;
+    case 129:
+        return 949;
+    case 134:
+        return 936;
+    case 136:
+        return 950;
+    case 161:
+        return 1253;
+    case 162:
+        return 1254;
+    case 163:
+        return 1258;
+    case 177:
+        return 1255;
+    case 178:
+        return 1256;
+    case 186:
+        return 1257;
+    case 204:
+        return 1251;
+    case 222:
+        return 874;
+    case 238:
+        return 1250;
+    default:
+        return 0;
     }
 }
 
 bool isLeadByte(int codePage, quint8 byte)
 {
     switch (codePage) {
-    case 932: return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+    case 932:
+        return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
     case 936:
     case 949:
-    case 950: return byte >= 0x81 && byte <= 0xFE;
-    default: return false;
+    case 950:
+        return byte >= 0x81 && byte <= 0xFE;
+    default:
+        return false;
     }
 }
 
@@ -284,8 +353,8 @@ public:
             }
         }
         QStringDecoder &decoder = decoderFor(codePage);
-        QString text = decoder.isValid() ? decoder.decode(bytes.first(complete))
-                                         : QString::fromLatin1(bytes.first(complete));
+        QString text =
+            decoder.isValid() ? decoder.decode(bytes.first(complete)) : QString::fromLatin1(bytes.first(complete));
         if (decoder.isValid())
             decoder.resetState();
         if (complete < bytes.size())
@@ -298,12 +367,16 @@ private:
     {
         auto it = m_decoders.find(codePage);
         if (it == m_decoders.end()) {
+            // A document names one or two code pages; one naming thousands gets no more than a few at a time.
+            if (m_decoders.size() >= MaxDecoders)
+                m_decoders.clear();
             const QByteArray name = "windows-" + QByteArray::number(codePage);
             it = m_decoders.emplace(codePage, QStringDecoder(name.constData(), QStringDecoder::Flag::Stateless)).first;
         }
         return it->second;
     }
 
+    static constexpr size_t MaxDecoders = 8;
     std::map<int, QStringDecoder> m_decoders;
 };
 
@@ -473,9 +546,8 @@ private:
         }
         if (m_pos < size && m_data[m_pos] == ' ')
             ++m_pos;
-        const qint32 parameter =
-            qint32(negative ? qMax<qint64>(-value, std::numeric_limits<qint32>::min())
-                            : qMin<qint64>(value, std::numeric_limits<qint32>::max()));
+        const qint32 parameter = qint32(negative ? qMax<qint64>(-value, std::numeric_limits<qint32>::min())
+                                                 : qMin<qint64>(value, std::numeric_limits<qint32>::max()));
         Keyword keyword{Kw::Unknown};
         if (word.size() <= size_t(MaxKeywordLetters)) {
             const auto &table = keywords();
@@ -616,6 +688,10 @@ private:
             if (s.destination == Destination::FontTable && m_fontBeingDefined >= 0)
                 m_fonts[m_fontBeingDefined].charset = parameter;
             break;
+        case Kw::FontCodePage:
+            if (s.destination == Destination::FontTable && m_fontBeingDefined >= 0 && parameter > 0)
+                m_fonts[m_fontBeingDefined].codePage = parameter;
+            break;
         case Kw::Red:
             m_colour.setRed(qBound(0, parameter, 255));
             m_colourGiven = true;
@@ -736,21 +812,51 @@ private:
     {
         RtfPicture::Description &d = m_picture->description;
         switch (kind) {
-        case Kw::PicWidth: d.width = parameter; break;
-        case Kw::PicHeight: d.height = parameter; break;
-        case Kw::PicGoalWidth: d.goalWidth = parameter; break;
-        case Kw::PicGoalHeight: d.goalHeight = parameter; break;
-        case Kw::PicScaleX: d.scaleX = parameter; break;
-        case Kw::PicScaleY: d.scaleY = parameter; break;
-        case Kw::PicWidthBytes: d.widthBytes = parameter; break;
-        case Kw::PicBitsPixel: d.bitsPixel = parameter; break;
-        case Kw::DibBitmap: d.kind = RtfPicture::Kind::Dib; break;
-        case Kw::DeviceBitmap: d.kind = RtfPicture::Kind::DeviceBitmap; break;
-        case Kw::Metafile: d.kind = RtfPicture::Kind::Metafile; break;
-        case Kw::PngBlip: d.kind = RtfPicture::Kind::Png; break;
-        case Kw::JpegBlip: d.kind = RtfPicture::Kind::Jpeg; break;
-        case Kw::EmfBlip: d.kind = RtfPicture::Kind::Emf; break;
-        default: d.kind = RtfPicture::Kind::Unknown; break;
+        case Kw::PicWidth:
+            d.width = parameter;
+            break;
+        case Kw::PicHeight:
+            d.height = parameter;
+            break;
+        case Kw::PicGoalWidth:
+            d.goalWidth = parameter;
+            break;
+        case Kw::PicGoalHeight:
+            d.goalHeight = parameter;
+            break;
+        case Kw::PicScaleX:
+            d.scaleX = parameter;
+            break;
+        case Kw::PicScaleY:
+            d.scaleY = parameter;
+            break;
+        case Kw::PicWidthBytes:
+            d.widthBytes = parameter;
+            break;
+        case Kw::PicBitsPixel:
+            d.bitsPixel = parameter;
+            break;
+        case Kw::DibBitmap:
+            d.kind = RtfPicture::Kind::Dib;
+            break;
+        case Kw::DeviceBitmap:
+            d.kind = RtfPicture::Kind::DeviceBitmap;
+            break;
+        case Kw::Metafile:
+            d.kind = RtfPicture::Kind::Metafile;
+            break;
+        case Kw::PngBlip:
+            d.kind = RtfPicture::Kind::Png;
+            break;
+        case Kw::JpegBlip:
+            d.kind = RtfPicture::Kind::Jpeg;
+            break;
+        case Kw::EmfBlip:
+            d.kind = RtfPicture::Kind::Emf;
+            break;
+        default:
+            d.kind = RtfPicture::Kind::Unknown;
+            break;
         }
     }
 
@@ -998,6 +1104,8 @@ private:
         if (auto it = m_fonts.find(font); it != m_fonts.end()) {
             if (const int codePage = codePageOfCharset(it->second.charset))
                 return codePage;
+            if (it->second.codePage > 0)
+                return it->second.codePage;
         }
         return m_ansiCodePage;
     }
@@ -1028,8 +1136,10 @@ private:
 
     QString fontName(const Font &font)
     {
-        const int codePage = codePageOfCharset(font.charset);
-        return m_decoders.decode(font.rawName, codePage ? codePage : m_ansiCodePage).trimmed();
+        int codePage = codePageOfCharset(font.charset);
+        if (!codePage)
+            codePage = font.codePage > 0 ? font.codePage : m_ansiCodePage;
+        return m_decoders.decode(font.rawName, codePage).trimmed();
     }
 
     QString fieldTarget(int field)
@@ -1046,7 +1156,7 @@ private:
     {
         PictureGroup picture = std::move(*m_picture);
         m_picture.reset();
-        std::optional<RtfPicture::Shown> shown = RtfPicture::render(picture.description, picture.data);
+        std::optional<RtfPicture::Shown> shown = RtfPicture::render(picture.description, picture.data, m_pixelBudget);
         if (!shown)
             return;
         beginContent();
@@ -1076,6 +1186,7 @@ private:
     std::optional<PictureGroup> m_picture;
     size_t m_pictureDepth = 0;
     bool m_sawShapePicture = false;
+    qint64 m_pixelBudget = RtfPicture::DocumentPixelBudget;
 
     TextDecoders m_decoders;
     QByteArray m_pendingBytes;
@@ -1118,9 +1229,13 @@ void insertText(QTextCursor &cursor, QByteArrayView text)
 
 void load(QTextDocument &document, QByteArrayView rtf)
 {
+    // A loaded text is where editing starts, not a step the user can undo.
+    const bool undo = document.isUndoRedoEnabled();
+    document.setUndoRedoEnabled(false);
     document.clear();
     QTextCursor cursor(&document);
     insertRtf(cursor, rtf);
+    document.setUndoRedoEnabled(undo);
 }
 
 } // namespace RtfReader

@@ -58,22 +58,31 @@ qint16 param(QByteArrayView record, int i)
     return s16(record, 6 + 2 * i);
 }
 
-std::optional<Blit> readBlit(QByteArrayView record, quint16 function)
+std::optional<Blit> readBlit(QByteArrayView record, quint16 function, qint64 maxPixels)
 {
     // Word counts of the fixed parameters before the DIB (raster operation counted as two words).
     int fixed = 0;
     switch (function) {
-    case StretchDib: fixed = 11; break;    // rop(2) usage sh sw sy sx dh dw dy dx
-    case DibStretchBlt: fixed = 10; break; // rop(2) sh sw sy sx dh dw dy dx
-    case DibBitBlt: fixed = 8; break;      // rop(2) sy sx h w dy dx
-    case SetDibToDev: fixed = 9; break;    // usage scans start ydib xdib h w dy dx
-    default: return std::nullopt;
+    case StretchDib:
+        fixed = 11;
+        break; // rop(2) usage sh sw sy sx dh dw dy dx
+    case DibStretchBlt:
+        fixed = 10;
+        break; // rop(2) sh sw sy sx dh dw dy dx
+    case DibBitBlt:
+        fixed = 8;
+        break; // rop(2) sy sx h w dy dx
+    case SetDibToDev:
+        fixed = 9;
+        break; // usage scans start ydib xdib h w dy dx
+    default:
+        return std::nullopt;
     }
     const qsizetype dibAt = 6 + 2 * qsizetype(fixed);
     if (record.size() <= dibAt)
         return std::nullopt; // the form without a bitmap (a pattern fill)
     Blit blit;
-    blit.image = DibDecoder::decode(record.sliced(dibAt));
+    blit.image = DibDecoder::decode(record.sliced(dibAt), maxPixels);
     if (blit.image.isNull())
         return std::nullopt;
     auto rect = [](int x, int y, int w, int h) { return QRect(x, y, w, h).normalized(); };
@@ -104,7 +113,7 @@ std::optional<Blit> readBlit(QByteArrayView record, quint16 function)
     return blit;
 }
 
-QImage compose(const std::vector<Blit> &blits, QRect window)
+QImage compose(const std::vector<Blit> &blits, QRect window, qint64 maxPixels)
 {
     QRect bounds = window;
     if (bounds.isEmpty()) {
@@ -123,7 +132,8 @@ QImage compose(const std::vector<Blit> &blits, QRect window)
     if (scale <= 0)
         scale = 1;
     scale = qMin(scale, double(DibDecoder::MaxDimension) / qMax(bounds.width(), bounds.height()));
-    scale = qMin(scale, std::sqrt(double(MaxCanvasPixels) / (double(bounds.width()) * bounds.height())));
+    scale =
+        qMin(scale, std::sqrt(qMin(double(maxPixels), MaxCanvasPixels) / (double(bounds.width()) * bounds.height())));
     const int width = qMax(1, int(bounds.width() * scale));
     const int height = qMax(1, int(bounds.height() * scale));
     QImage canvas(width, height, QImage::Format_RGB32);
@@ -140,7 +150,7 @@ QImage compose(const std::vector<Blit> &blits, QRect window)
 
 } // namespace
 
-Picture decode(QByteArrayView wmf)
+Picture decode(QByteArrayView wmf, qint64 maxPixels)
 {
     Picture picture;
     qsizetype at = 0;
@@ -157,6 +167,7 @@ Picture decode(QByteArrayView wmf)
     QPoint windowOrg;
     QSize windowExt;
     std::vector<Blit> blits;
+    qint64 used = 0;
     while (at + 6 <= wmf.size()) {
         const qint64 words = u32(wmf, at);
         const quint16 function = u16(wmf, at + 4);
@@ -179,9 +190,11 @@ Picture decode(QByteArrayView wmf)
         case SetViewportExt:
             break; // the picture is scaled to its goal size anyway; only the window maps logical units
         default:
-            if (blits.size() < size_t(MaxBitmaps)) {
-                if (auto blit = readBlit(record, function))
+            if (blits.size() < size_t(MaxBitmaps) && used < maxPixels) {
+                if (auto blit = readBlit(record, function, maxPixels - used)) {
+                    used += qint64(blit->image.width()) * blit->image.height();
                     blits.push_back(std::move(*blit));
+                }
             }
         }
     }
@@ -192,7 +205,7 @@ Picture decode(QByteArrayView wmf)
         const Blit &only = blits.front();
         picture.image = only.source == only.image.rect() ? only.image : only.image.copy(only.source);
     } else if (!blits.empty()) {
-        picture.image = compose(blits, window);
+        picture.image = compose(blits, window, maxPixels);
     }
     return picture;
 }

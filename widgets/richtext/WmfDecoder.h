@@ -4,6 +4,8 @@
 #include <QImage>
 #include <QSize>
 
+#include "widgets/richtext/DibDecoder.h"
+
 // Windows metafiles as RTF carries them (\wmetafile): only the bitmap records are drawn. The Windows
 // rich-edit control saves every bitmap as a metafile holding one META_STRETCHDIB record, so that case
 // gives the bitmap itself; several bitmap records are composed on a canvas of the window extent.
@@ -17,6 +19,7 @@ struct Picture
     QSize extent;
 };
 
-Picture decode(QByteArrayView metafile);
+// maxPixels bounds the pixels of all bitmaps the records unpack together.
+Picture decode(QByteArrayView metafile, qint64 maxPixels = DibDecoder::MaxPixels);
 
 } // namespace WmfDecoder
