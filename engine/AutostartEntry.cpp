@@ -79,6 +79,23 @@ std::optional<QString> firstArgument(const QString &command)
     return out.isEmpty() ? std::nullopt : std::optional<QString>(out);
 }
 
+// The first value of a key in the [Desktop Entry] group, trimmed.
+std::optional<QByteArray> mainGroupValue(const QByteArray &entry, QByteArrayView key)
+{
+    bool inMainGroup = false;
+    for (const QByteArray &rawLine : entry.split('\n')) {
+        const QByteArray line = rawLine.trimmed();
+        if (line.startsWith('[')) {
+            inMainGroup = line == "[Desktop Entry]";
+            continue;
+        }
+        const qsizetype equals = line.indexOf('=');
+        if (inMainGroup && equals > 0 && line.left(equals).trimmed() == key)
+            return line.mid(equals + 1).trimmed();
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 std::optional<QByteArray> entryFor(const QString &executablePath)
@@ -102,22 +119,16 @@ std::optional<QByteArray> entryFor(const QString &executablePath)
 
 std::optional<QString> executableOf(const QByteArray &entry)
 {
-    bool inMainGroup = false;
-    for (const QByteArray &rawLine : entry.split('\n')) {
-        const QByteArray line = rawLine.trimmed();
-        if (line.startsWith('[')) {
-            inMainGroup = line == "[Desktop Entry]";
-            continue;
-        }
-        if (!inMainGroup || !line.startsWith("Exec"))
-            continue;
-        const qsizetype equals = line.indexOf('=');
-        if (equals < 0 || line.left(equals).trimmed() != "Exec")
-            continue;
-        QString command = unescapeString(QString::fromUtf8(line.mid(equals + 1)).trimmed());
-        return firstArgument(command);
-    }
-    return std::nullopt;
+    const std::optional<QByteArray> exec = mainGroupValue(entry, "Exec");
+    if (!exec)
+        return std::nullopt;
+    return firstArgument(unescapeString(QString::fromUtf8(*exec)));
+}
+
+bool isSwitchedOff(const QByteArray &entry)
+{
+    return mainGroupValue(entry, "Hidden") == QByteArray("true") ||
+           mainGroupValue(entry, "X-GNOME-Autostart-enabled") == QByteArray("false");
 }
 
 } // namespace autostart

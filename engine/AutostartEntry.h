@@ -16,4 +16,8 @@ std::optional<QByteArray> entryFor(const QString &executablePath);
 // The executable named by an entry's Exec key, or nullopt when it has none that parses.
 std::optional<QString> executableOf(const QByteArray &entry);
 
+// True for an entry the desktop's own settings switched off (Hidden=true, X-GNOME-Autostart-enabled=false):
+// it no longer starts anything at log-on.
+bool isSwitchedOff(const QByteArray &entry);
+
 } // namespace autostart

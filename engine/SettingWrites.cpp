@@ -38,9 +38,9 @@ bool writeSwitch(SettingsStore &store, Switch which, bool on)
     return writeInteger(store, key, switchName(which), on ? 1 : 0);
 }
 
-bool writeState(SettingsStore &store, PresenceState state)
+bool writeState(SettingsStore &store, qint32 state)
 {
-    return writeInteger(store, SystemKey, State, qint32(state));
+    return writeInteger(store, SystemKey, State, state);
 }
 
 bool writeNickname(SettingsStore &store, const QByteArray &nickname)

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "engine/StartupSettings.h"
-
 #include <QByteArray>
 #include <QString>
 #include <optional>
@@ -24,7 +22,8 @@ enum class Switch {
 };
 
 bool writeSwitch(SettingsStore &store, Switch which, bool on);
-bool writeState(SettingsStore &store, PresenceState state);
+// The number of a status (Presence::Status).
+bool writeState(SettingsStore &store, qint32 state);
 
 bool writeNickname(SettingsStore &store, const QByteArray &nickname);
 bool writePassword(SettingsStore &store, const QByteArray &password);

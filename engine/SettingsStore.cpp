@@ -227,16 +227,21 @@ public:
         return info.isDir() && info.isWritable();
     }
 
-    bool exists(QAnyStringView name) const override { return isEntryName(name) && QFileInfo::exists(entryPath()); }
+    // An entry switched off in the desktop's settings starts nothing, so it counts as absent: rewriting it
+    // at start-up would switch it back on behind the user's back.
+    bool exists(QAnyStringView name) const override
+    {
+        if (!isEntryName(name) || !QFileInfo::exists(entryPath()))
+            return false;
+        const std::optional<QByteArray> entry = readEntry();
+        return !entry || !autostart::isSwitchedOff(*entry);
+    }
     std::optional<QByteArray> readString(QAnyStringView name) const override
     {
         if (!exists(name))
             return std::nullopt;
-        QFile file(entryPath());
-        if (!file.open(QIODevice::ReadOnly))
-            return QByteArray();
-        // A desktop entry is a few lines; a huge file is not ours to load.
-        const std::optional<QString> executable = autostart::executableOf(file.read(MaxEntryBytes));
+        const std::optional<QByteArray> entry = readEntry();
+        const std::optional<QString> executable = entry ? autostart::executableOf(*entry) : std::nullopt;
         return executable ? cp950::encode(*executable) : QByteArray();
     }
     std::optional<qint32> readInteger(QAnyStringView) const override { return std::nullopt; }
@@ -258,7 +263,7 @@ public:
     bool writeBinary(QAnyStringView, const QByteArray &) override { return false; }
     bool remove(QAnyStringView name) override
     {
-        if (!exists(name))
+        if (!isEntryName(name) || !QFileInfo::exists(entryPath()))
             return true;
         return QFile::remove(entryPath());
     }
@@ -269,6 +274,14 @@ private:
     static bool isEntryName(QAnyStringView name)
     {
         return QAnyStringView::compare(name, settings::AutoStartValue, Qt::CaseInsensitive) == 0;
+    }
+    std::optional<QByteArray> readEntry() const
+    {
+        QFile file(entryPath());
+        if (!file.open(QIODevice::ReadOnly))
+            return std::nullopt;
+        // A desktop entry is a few lines; a huge file is not ours to load.
+        return file.read(MaxEntryBytes);
     }
     QString entryPath() const { return m_directory + u'/' + QLatin1StringView(autostart::FileName); }
 

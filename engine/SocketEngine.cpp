@@ -73,12 +73,14 @@ public:
 SocketEngine::SocketEngine(NoticeSink &notices, QObject *parent) : SocketEngine(notices, {}, {}, parent) {}
 
 SocketEngine::SocketEngine(NoticeSink &notices, const Endpoints &endpoints, const Limits &limits, QObject *parent)
-    : QObject(parent), notices_(notices), endpoints_(endpoints), limits_(limits),
-      datagramBuffer_(MaxDatagramBytes + 1)
+    : QObject(parent), notices_(notices), endpoints_(endpoints), limits_(limits), datagramBuffer_(MaxDatagramBytes + 1)
 {
 }
 
-SocketEngine::~SocketEngine() { CloseSockets(); }
+SocketEngine::~SocketEngine()
+{
+    CloseSockets();
+}
 
 void SocketEngine::notice(QStringView text, const char *caption)
 {
@@ -121,8 +123,7 @@ void SocketEngine::StartSocketEngine()
 
     if (udpFd_ >= 0) {
         udpNotifier_ = new QSocketNotifier(udpFd_, QSocketNotifier::Read, this);
-        connect(udpNotifier_, &QSocketNotifier::activated, this,
-                [this] { HandleSocketEvent(SocketEvent::Read); });
+        connect(udpNotifier_, &QSocketNotifier::activated, this, [this] { HandleSocketEvent(SocketEvent::Read); });
     }
     if (listening) {
         listener_ = new QTcpServer(this);
@@ -170,7 +171,10 @@ quint16 SocketEngine::broadcastPort() const
     return ntohs(address.sin_port);
 }
 
-quint16 SocketEngine::listeningPort() const { return listener_ ? listener_->serverPort() : 0; }
+quint16 SocketEngine::listeningPort() const
+{
+    return listener_ ? listener_->serverPort() : 0;
+}
 
 bool SocketEngine::actsOn(Transport transport, int code)
 {
@@ -309,7 +313,8 @@ void SocketEngine::finishStream(std::shared_ptr<Stream> stream, bool cutOff)
         listener_->resumeAccepting();
         // Connections that waited while accepting was paused are not announced again.
         if (listener_->hasPendingConnections())
-            QMetaObject::invokeMethod(this, [this] { HandleSocketEvent(SocketEvent::Accept); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { HandleSocketEvent(SocketEvent::Accept); }, Qt::QueuedConnection);
     }
 
     if (!cutOff && framedAtBothEnds(text))
@@ -343,7 +348,7 @@ void SocketEngine::dispatch(Transport transport, const QByteArray &packet)
     }
 }
 
-qint64 SocketEngine::SendDirect(QByteArrayView address, QByteArrayView packet)
+int SocketEngine::SendDirect(const QByteArray &address, const QByteArray &packet)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) {
@@ -352,14 +357,13 @@ qint64 SocketEngine::SendDirect(QByteArrayView address, QByteArrayView packet)
     }
     auto closeAndReturn = [fd](qint64 result) {
         ::close(fd);
-        return result;
+        return int(result);
     };
 
     // inet_addr answers INADDR_NONE for text that is no address; a connect there could only fail.
-    const QByteArray text = address.toByteArray();
-    if (text.contains('\0'))
+    if (address.contains('\0'))
         return closeAndReturn(-1);
-    const in_addr_t peer = ::inet_addr(text.constData());
+    const in_addr_t peer = ::inet_addr(address.constData());
     if (peer == INADDR_NONE)
         return closeAndReturn(-1);
 
@@ -394,9 +398,11 @@ qint64 SocketEngine::SendDirect(QByteArrayView address, QByteArrayView packet)
     return closeAndReturn(written > 0 || packet.isEmpty() ? written : -1);
 }
 
-void SocketEngine::SendBroadcast(QByteArrayView packet)
+void SocketEngine::SendBroadcast(const QByteArray &packet)
 {
-    const quint16 port = endpoints_.broadcastPort ? endpoints_.broadcastPort : broadcastPort();
+    const quint16 port = endpoints_.broadcastDestinationPort ? endpoints_.broadcastDestinationPort
+                         : endpoints_.broadcastPort          ? endpoints_.broadcastPort
+                                                             : broadcastPort();
     const sockaddr_in destination = ipv4(endpoints_.broadcastAddress.toIPv4Address(), port);
     const ssize_t n = ::sendto(udpFd_, packet.data(), size_t(packet.size()), MSG_DONTWAIT | MSG_NOSIGNAL,
                                reinterpret_cast<const sockaddr *>(&destination), sizeof destination);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/PacketTransport.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QHostAddress>
@@ -20,7 +22,7 @@ class QTimer;
 // The network endpoints of the console: one UDP socket for broadcasts, one TCP listener for direct
 // packets, and a fresh TCP connection per direct send. Arriving packets are checked for framing and
 // handed to the action registered for their command and transport. Everything runs on the GUI thread.
-class SocketEngine final : public QObject
+class SocketEngine final : public QObject, public PacketTransport
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(SocketEngine)
@@ -32,10 +34,11 @@ public:
 
     struct Endpoints
     {
-        quint16 broadcastPort = 6543; // 0: any free port; broadcasts then go to the port bound
+        quint16 broadcastPort = 6543; // 0: any free port
         quint16 listenPort = 3289;
         quint16 directPort = 3289; // where direct sends connect to
         QHostAddress broadcastAddress = QHostAddress(QHostAddress::Broadcast);
+        quint16 broadcastDestinationPort = 0; // 0: the port the broadcast socket is bound to
     };
 
     // Bounds against peers that never answer, never close or never stop sending.
@@ -71,9 +74,9 @@ public:
 
     // Connects to address:3289, writes the packet, closes. Bytes written or -1; tells nothing. The address
     // is read as inet_addr reads it. Connect and write are each bounded by the limits.
-    qint64 SendDirect(QByteArrayView address, QByteArrayView packet);
+    int SendDirect(const QByteArray &address, const QByteArray &packet) override;
     // One datagram to the broadcast address. A failure is told unless the packet is a CMD_OFFLINE.
-    void SendBroadcast(QByteArrayView packet);
+    void SendBroadcast(const QByteArray &packet) override;
 
     // The two readiness kinds; the socket notifiers and the listener call these.
     void HandleSocketEvent(SocketEvent event);

@@ -28,19 +28,6 @@ QByteArray readText(SettingsKey &key, QAnyStringView name, const std::function<Q
     return key.readString(name).value_or(QByteArray());
 }
 
-PresenceState stateFromNumber(qint32 number)
-{
-    switch (number) {
-    case qint32(PresenceState::Offline):
-    case qint32(PresenceState::Online):
-    case qint32(PresenceState::Hidden):
-    case qint32(PresenceState::Away):
-        return PresenceState(number);
-    default:
-        return PresenceState::Online;
-    }
-}
-
 void readAutoStart(SettingsStore &store, const StartupEnvironment &environment, StartupSettings &out)
 {
     const auto key = store.openKey(settings::AutoStartKey);
@@ -88,8 +75,8 @@ void readSystem(SettingsStore &store, const StartupEnvironment &environment, con
         return;
 
     if (!key->readInteger(settings::State))
-        key->writeInteger(settings::State, qint32(PresenceState::Online));
-    out.State = stateFromNumber(key->readInteger(settings::State).value_or(qint32(PresenceState::Online)));
+        key->writeInteger(settings::State, Presence::Online);
+    out.State = Presence::statusFromStored(key->readInteger(settings::State).value_or(Presence::Online));
     if (hooks.AnnouncePresence)
         hooks.AnnouncePresence(out);
 

@@ -1,18 +1,12 @@
 #pragma once
 
+#include "engine/Presence.h"
+
 #include <QByteArray>
 #include <QString>
 #include <functional>
 
 class SettingsStore;
-
-// The stored status: the number under "State" in the system key.
-enum class PresenceState : qint32 {
-    Offline = 0,
-    Online = 1,
-    Hidden = 2,
-    Away = 6,
-};
 
 // What the console takes from the store at start-up. The defaults are the menu as it is created, which
 // is also what stays when a key cannot be opened.
@@ -27,7 +21,7 @@ struct StartupSettings
     QByteArray HelperPath;
 
     // Check marks of the menu.
-    PresenceState State = PresenceState::Online;
+    Presence::Status State = Presence::Online;
     bool AutoRun = false;
     bool Helper = false;
     bool AtuoShow = true;

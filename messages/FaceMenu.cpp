@@ -20,10 +20,19 @@ QString faceItemName(int cell)
     return cell == 0 ? QStringLiteral("N01") : QStringLiteral("N%1").arg(10 * cell + 1);
 }
 
-QSize cellSize() { return FaceMenu::N01MeasureItem() + QSize(FaceMenu::CheckMarkMargin, 0); }
-QSize bannerSize() { return FaceMenu::MenuItem_CustomMeasureItem() + QSize(FaceMenu::CheckMarkMargin, 0); }
+QSize cellSize()
+{
+    return FaceMenu::N01MeasureItem() + QSize(FaceMenu::CheckMarkMargin, 0);
+}
+QSize bannerSize()
+{
+    return FaceMenu::MenuItem_CustomMeasureItem() + QSize(FaceMenu::CheckMarkMargin, 0);
+}
 // All columns are as tall as the tallest, the four face cells.
-int columnHeight() { return qMax(Rows * cellSize().height(), bannerSize().height()); }
+int columnHeight()
+{
+    return qMax(Rows * cellSize().height(), bannerSize().height());
+}
 
 } // namespace
 
@@ -63,7 +72,8 @@ void FaceMenuItem::paintEvent(QPaintEvent *)
     }
 }
 
-FaceMenu::FaceMenu(RichEdit *editor, QWidget *window) : QWidget(window, Qt::Popup | Qt::FramelessWindowHint), m_editor(editor), m_window(window)
+FaceMenu::FaceMenu(RichEdit *editor, QWidget *window)
+    : QWidget(window, Qt::Popup | Qt::FramelessWindowHint), m_editor(editor), m_window(window)
 {
     setObjectName(QStringLiteral("PopupMenu_Face"));
     setMouseTracking(true);
@@ -119,7 +129,10 @@ FaceMenuItem *FaceMenu::item(const QString &name) const
     return nullptr;
 }
 
-int FaceMenu::page() const { return (m_items[1]->imageIndex() - FirstFaceIndex) / FacesPerPage + 1; }
+int FaceMenu::page() const
+{
+    return (m_items[1]->imageIndex() - FirstFaceIndex) / FacesPerPage + 1;
+}
 
 void FaceMenu::popup(const QPoint &globalPos)
 {
@@ -147,7 +160,10 @@ QSize FaceMenu::MenuItem_CustomMeasureItem()
     return QSize(Image_Custom().width() - CheckMarkMargin, 95);
 }
 
-QSize FaceMenu::N01MeasureItem() { return QSize(12, 24); }
+QSize FaceMenu::N01MeasureItem()
+{
+    return QSize(12, 24);
+}
 
 void FaceMenu::MenuItem_CustomDrawItem(QPainter &painter, const QRect &cell) const
 {
@@ -159,8 +175,8 @@ void FaceMenu::MenuItem_CustomDrawItem(QPainter &painter, const QRect &cell) con
 
 void FaceMenu::MenuItem_CustomClick()
 {
-    auto *dialog = new QFileDialog(m_window, QString(), QString(),
-                                   QStringLiteral("Bitmaps (*.bmp);;JPEG Image File (*.jpg)"));
+    auto *dialog =
+        new QFileDialog(m_window, QString(), QString(), QStringLiteral("Bitmaps (*.bmp);;JPEG Image File (*.jpg)"));
     dialog->setObjectName(QStringLiteral("OpenPictureDialog"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
@@ -189,15 +205,21 @@ void FaceMenu::N01Click(FaceMenuItem *sender)
     InsertGraphic(bitmap, *m_editor);
 }
 
-void FaceMenu::N261Click() { turnPage(-1); }
+void FaceMenu::N261Click()
+{
+    turnPage(-1);
+}
 
-void FaceMenu::N271Click() { turnPage(+1); }
+void FaceMenu::N271Click()
+{
+    turnPage(+1);
+}
 
 void FaceMenu::turnPage(int step)
 {
     const int last = int(ImageList_Face().size()) - 1;
-    const bool atEdge = step > 0 ? m_items[FacesPerPage]->imageIndex() >= last
-                                 : m_items[1]->imageIndex() <= FirstFaceIndex;
+    const bool atEdge =
+        step > 0 ? m_items[FacesPerPage]->imageIndex() >= last : m_items[1]->imageIndex() <= FirstFaceIndex;
     if (!atEdge) {
         for (int k = 1; k <= FacesPerPage; ++k)
             m_items[k]->setImageIndex(m_items[k]->imageIndex() + step * FacesPerPage);
@@ -228,7 +250,10 @@ void FaceMenu::mouseReleaseEvent(QMouseEvent *event)
         activate(itemAt(event->position().toPoint()));
 }
 
-void FaceMenu::leaveEvent(QEvent *) { setHot(nullptr); }
+void FaceMenu::leaveEvent(QEvent *)
+{
+    setHot(nullptr);
+}
 
 void FaceMenu::keyPressEvent(QKeyEvent *event)
 {

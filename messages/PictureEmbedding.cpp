@@ -49,7 +49,8 @@ QImage loadPictureFile(const QString &fileName, QString *error)
     }
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("Cannot open file \"%1\". %2").arg(QDir::toNativeSeparators(fileName), file.errorString());
+        *error =
+            QStringLiteral("Cannot open file \"%1\". %2").arg(QDir::toNativeSeparators(fileName), file.errorString());
         return {};
     }
     const QByteArray bytes = file.readAll();
@@ -63,8 +64,8 @@ QImage loadPictureFile(const QString &fileName, QString *error)
 
 void showLoadError(const QString &text, QWidget *parent)
 {
-    auto *box = new QMessageBox(QMessageBox::Critical, QGuiApplication::applicationDisplayName(), text,
-                                QMessageBox::Ok, parent);
+    auto *box = new QMessageBox(QMessageBox::Critical, QGuiApplication::applicationDisplayName(), text, QMessageBox::Ok,
+                                parent);
     box->setObjectName(QStringLiteral("ErrorMessageBox"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::ApplicationModal);

@@ -4,6 +4,13 @@
 #include <QHostAddress>
 #include <QNetworkInterface>
 #include <algorithm>
+#include <cstring>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <optional>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace host {
 namespace {
@@ -56,6 +63,48 @@ QByteArray dottedQuad(quint32 ipv4)
            QByteArray::number((ipv4 >> 8) & 0xff) + '.' + QByteArray::number(ipv4 & 0xff);
 }
 
+QByteArray readRouteTable(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    // /proc files report no size; read in small steps, up to a cap that keeps a strange file cheap.
+    QByteArray table;
+    char chunk[4096];
+    while (table.size() < 256 * 1024) {
+        const qint64 got = file.read(chunk, sizeof chunk);
+        if (got <= 0)
+            break;
+        table.append(chunk, got);
+    }
+    return table;
+}
+
+// The primary IPv4 address of one interface, straight from the kernel: far cheaper than listing
+// every interface, and the primary address is the one a broadcast leaves with.
+std::optional<InterfaceAddress> primaryAddressOf(const QByteArray &interfaceName)
+{
+    if (interfaceName.isEmpty() || interfaceName.size() >= IFNAMSIZ)
+        return std::nullopt;
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return std::nullopt;
+    ifreq request{};
+    std::memcpy(request.ifr_name, interfaceName.constData(), interfaceName.size());
+    std::optional<InterfaceAddress> result;
+    if (::ioctl(fd, SIOCGIFFLAGS, &request) == 0) {
+        const short flags = request.ifr_flags;
+        if (::ioctl(fd, SIOCGIFADDR, &request) == 0 && request.ifr_addr.sa_family == AF_INET) {
+            sockaddr_in address;
+            std::memcpy(&address, &request.ifr_addr, sizeof address);
+            result = InterfaceAddress{interfaceName, ntohl(address.sin_addr.s_addr), (flags & IFF_UP) != 0,
+                                      (flags & IFF_LOOPBACK) != 0};
+        }
+    }
+    ::close(fd);
+    return result;
+}
+
 } // namespace
 
 QByteArray ChooseLocalAddress(QByteArrayView routeTable, const QList<InterfaceAddress> &interfaces)
@@ -91,12 +140,16 @@ QList<InterfaceAddress> HostInterfaceAddresses()
 
 QByteArray LocalAddress(const QString &routeTablePath)
 {
-    QByteArray table;
-    QFile file(routeTablePath);
-    // The table is one line per route; a cap keeps a strange file from costing much.
-    if (file.open(QIODevice::ReadOnly))
-        table = file.read(256 * 1024);
-    return ChooseLocalAddress(table, HostInterfaceAddresses());
+    const QByteArray table = readRouteTable(routeTablePath);
+    // The usual case asks the kernel about the default route's interfaces only; the full list of
+    // interfaces is the fallback.
+    QList<InterfaceAddress> routed;
+    for (const DefaultRoute &route : defaultRoutes(table)) {
+        if (const std::optional<InterfaceAddress> entry = primaryAddressOf(route.interfaceName))
+            routed.append(*entry);
+    }
+    const QByteArray chosen = ChooseLocalAddress(table, routed);
+    return chosen.isEmpty() ? ChooseLocalAddress(table, HostInterfaceAddresses()) : chosen;
 }
 
 } // namespace host

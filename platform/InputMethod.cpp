@@ -16,6 +16,17 @@ namespace {
 constexpr int CommandTimeoutMs = 1000;
 constexpr int BusTimeoutMs = 1000;
 
+// The frameworks speak UTF-8; names here are code page 950 like every other text of the program.
+QByteArray fromFramework(const QString &name)
+{
+    return cp950::encode(name);
+}
+
+QString toFramework(const QByteArray &name)
+{
+    return cp950::decode(name);
+}
+
 bool sameName(const QByteArray &a, const QByteArray &b)
 {
     // Compared as text: folding the bytes would fold Big5 trail bytes that happen to be letters.
@@ -45,18 +56,22 @@ public:
 
     QByteArray activeEngine() override
     {
-        return runCommand(m_program, {QStringLiteral("engine")}).value_or(QByteArray()).trimmed();
+        return fromFramework(
+            QString::fromUtf8(runCommand(m_program, {QStringLiteral("engine")}).value_or(QByteArray()).trimmed()));
     }
     QByteArrayList inputMethods() override
     {
         auto output = runCommand(m_program, {QStringLiteral("list-engine"), QStringLiteral("--name-only")});
         if (!output)
             output = runCommand(m_program, {QStringLiteral("list-engine")});
-        return ParseIbusEngineList(output.value_or(QByteArray()));
+        QByteArrayList names;
+        for (const QByteArray &name : ParseIbusEngineList(output.value_or(QByteArray())))
+            names.append(fromFramework(QString::fromUtf8(name)));
+        return names;
     }
     void activateEngine(const QByteArray &engine) override
     {
-        runCommand(m_program, {QStringLiteral("engine"), QString::fromUtf8(engine)});
+        runCommand(m_program, {QStringLiteral("engine"), toFramework(engine)});
     }
 
 private:
@@ -74,7 +89,7 @@ public:
     QByteArray activeEngine() override
     {
         const QDBusMessage reply = call(QStringLiteral("CurrentInputMethod"), {});
-        return firstString(reply).toUtf8();
+        return fromFramework(firstString(reply));
     }
     QByteArrayList inputMethods() override
     {
@@ -96,14 +111,14 @@ public:
             entries >> name >> layout;
             entries.endStructure();
             if (!name.startsWith(QStringLiteral("keyboard-")))
-                names.append(name.toUtf8());
+                names.append(fromFramework(name));
         }
         entries.endArray();
         return names;
     }
     void activateEngine(const QByteArray &engine) override
     {
-        call(QStringLiteral("SetCurrentIM"), {QString::fromUtf8(engine)});
+        call(QStringLiteral("SetCurrentIM"), {toFramework(engine)});
     }
 
 private:

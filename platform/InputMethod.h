@@ -5,7 +5,7 @@
 #include <memory>
 
 // The input-method framework of the desktop session (IBus, Fcitx 5), seen as the list of input
-// methods and the engine now active. Names are the frameworks' own engine names.
+// methods and the engine now active. Names are the frameworks' engine names, in code page 950.
 class InputMethodFramework
 {
 public:

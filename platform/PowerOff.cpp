@@ -14,9 +14,9 @@ void PowerOffHost()
     QDBusConnection bus = QDBusConnection::systemBus();
     if (!bus.isConnected())
         return;
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
-                                       QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PowerOff"));
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+        QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PowerOff"));
     // false: no interactive authentication; polkit answers at once.
     call << false;
     // Bounded, so a stuck logind cannot freeze the desktop; the answer itself is of no use.

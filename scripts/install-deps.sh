@@ -7,8 +7,9 @@ packages=(
   qt6-speech-speechd-plugin qt6-declarative-dev libqt6dbus6
   libxkbcommon-dev libxcb1-dev libxcb-keysyms1-dev libjpeg-dev libicu-dev libbenchmark-dev
   fonts-arphic-uming fonts-dejavu-core fonts-liberation2
-  xvfb xdotool imagemagick x11-utils dbus iproute2 util-linux
+  xvfb xdotool trayer imagemagick x11-utils dbus iproute2 util-linux
   libreoffice-writer-nogui
+  python3
 )
 missing=()
 for p in "${packages[@]}"; do

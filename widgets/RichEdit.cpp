@@ -3,10 +3,14 @@
 #include "engine/Cp950.h"
 #include "widgets/LinkHighlighter.h"
 #include "widgets/richtext/DocumentPictures.h"
+#include "widgets/richtext/JpegDecoder.h"
 #include "widgets/richtext/RtfReader.h"
 #include "widgets/richtext/RtfWriter.h"
 
+#include <algorithm>
+
 #include <QApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QMimeData>
@@ -28,18 +32,32 @@ QString rtfMimeType(const QMimeData *source)
     return {};
 }
 
-// Local picture files dropped from a file manager arrive as URLs.
+bool isPictureFile(const QUrl &url)
+{
+    static const QStringList suffixes{QStringLiteral("bmp"), QStringLiteral("jpg"), QStringLiteral("jpeg"),
+                                      QStringLiteral("png")};
+    return url.isLocalFile() && suffixes.contains(QFileInfo(url.toLocalFile()).suffix().toLower());
+}
+
+// Local picture files dropped from a file manager arrive as URLs. JPEG goes through libjpeg, like every
+// picture file the user chooses.
 QList<QImage> picturesFromFiles(const QMimeData *source)
 {
     QList<QImage> pictures;
     for (const QUrl &url : source->urls()) {
-        if (!url.isLocalFile())
+        if (!isPictureFile(url))
             continue;
-        const QString suffix = QFileInfo(url.toLocalFile()).suffix().toLower();
-        if (suffix != QLatin1String("bmp") && suffix != QLatin1String("png"))
-            continue;
-        QImageReader reader(url.toLocalFile(), suffix.toLatin1());
-        const QImage image = reader.read();
+        const QString path = url.toLocalFile();
+        const QString suffix = QFileInfo(path).suffix().toLower();
+        QImage image;
+        if (suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg")) {
+            QFile file(path);
+            if (file.open(QIODevice::ReadOnly))
+                image = JpegDecoder::decode(file.readAll());
+        } else {
+            QImageReader reader(path, suffix.toLatin1());
+            image = reader.read();
+        }
         if (!image.isNull())
             pictures.append(image);
     }
@@ -49,10 +67,7 @@ QList<QImage> picturesFromFiles(const QMimeData *source)
 bool hasPictureFiles(const QMimeData *source)
 {
     const QList<QUrl> urls = source->urls();
-    return std::any_of(urls.begin(), urls.end(), [](const QUrl &url) {
-        const QString suffix = QFileInfo(url.toLocalFile()).suffix().toLower();
-        return url.isLocalFile() && (suffix == QLatin1String("bmp") || suffix == QLatin1String("png"));
-    });
+    return std::any_of(urls.begin(), urls.end(), isPictureFile);
 }
 
 // Rich text from other programs keeps its emphasis and colour but not their fonts, sizes, tables and
@@ -112,7 +127,10 @@ void RichEdit::loadRtf(QByteArrayView rtf)
     moveCursor(QTextCursor::Start);
 }
 
-QByteArray RichEdit::saveRtf() const { return RtfWriter::write(*document()); }
+QByteArray RichEdit::saveRtf() const
+{
+    return RtfWriter::write(*document());
+}
 
 void RichEdit::insertText(QByteArrayView text)
 {
@@ -124,7 +142,10 @@ void RichEdit::insertText(QByteArrayView text)
     setTextCursor(cursor);
 }
 
-QString RichEdit::plainText() const { return RtfWriter::plainText(*document()); }
+QString RichEdit::plainText() const
+{
+    return RtfWriter::plainText(*document());
+}
 
 QUrl RichEdit::linkAt(const QPoint &viewportPos) const
 {
@@ -136,7 +157,13 @@ QUrl RichEdit::linkAt(const QPoint &viewportPos) const
     const QTextCursor cursor = cursorForPosition(viewportPos);
     const QTextBlock block = cursor.block();
     const int inBlock = cursor.position() - block.position();
-    for (const WebAddress::Span &span : WebAddress::find(block.text())) {
+    // The pointer moves often over the same paragraph, which may be long.
+    if (m_addressesBlock != block.blockNumber() || m_addressesRevision != block.revision()) {
+        m_addressesBlock = block.blockNumber();
+        m_addressesRevision = block.revision();
+        m_addresses = WebAddress::find(block.text());
+    }
+    for (const WebAddress::Span &span : std::as_const(m_addresses)) {
         if (inBlock < span.start || inBlock > span.start + span.length)
             continue;
         QTextCursor first(block);
@@ -198,10 +225,16 @@ void RichEdit::insertFromMimeData(const QMimeData *source)
 
 QMimeData *RichEdit::createMimeDataFromSelection() const
 {
-    QMimeData *data = QTextEdit::createMimeDataFromSelection();
     const QTextCursor selection = textCursor();
     if (!selection.hasSelection())
-        return data;
+        return QTextEdit::createMimeDataFromSelection();
+    // Qt's own copy lists a fixed set of formats and would hide the RTF added to it.
+    auto *data = new QMimeData;
+    {
+        const std::unique_ptr<QMimeData> own(QTextEdit::createMimeDataFromSelection());
+        for (const QString &format : own->formats())
+            data->setData(format, own->data(format));
+    }
 
     // A copy as RTF carries the pictures, which the HTML copy only names.
     QTextDocument part;

@@ -2,10 +2,11 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QList>
 #include <QTextEdit>
 #include <QUrl>
 
-class LinkHighlighter;
+#include "widgets/LinkHighlighter.h"
 
 // The rich-text editor of every message, broadcast and notice: a QTextEdit whose content is read from
 // and written to RTF in code page 950. Web addresses in the text are shown as links and reported when
@@ -49,4 +50,7 @@ private:
 
     LinkHighlighter *m_links;
     QUrl m_pressedLink;
+    mutable int m_addressesBlock = -1;
+    mutable int m_addressesRevision = -1;
+    mutable QList<WebAddress::Span> m_addresses;
 };

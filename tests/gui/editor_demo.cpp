@@ -48,7 +48,9 @@ int main(int argc, char **argv)
         // The face as a picture group inside the message, exactly as GraphicToRtf writes it.
         + faceGroup.mid(7, faceGroup.size() - 8) +
         "\\par \\'bd\\'d0\\'ac\\'dd\\'b7\\'d3\\'a4\\'f9\\'a1\\'47\\par "
-        "{\\pict\\jpegblip\\picw160\\pich100 " + jpegBytes.toHex() + "}\\par "
+        "{\\pict\\jpegblip\\picw160\\pich100 " +
+        jpegBytes.toHex() +
+        "}\\par "
         "\\'b8\\'d4\\'b1\\'a1\\'a6\\'62 http://www.example.com/photos \\'a1\\'43\\par}";
     editor->loadRtf(message);
     window.show();

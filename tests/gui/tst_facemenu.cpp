@@ -66,7 +66,6 @@ private Q_SLOTS:
     void bannerOpensPictureFile();
     void insertPictureFile_data();
     void insertPictureFile();
-
 };
 
 void TestFaceMenu::itemsInMenuOrder()

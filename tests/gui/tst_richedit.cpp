@@ -67,6 +67,7 @@ private Q_SLOTS:
     void pointerBecomesHandOverLink();
     void pastesPicturesAndSimplifiedRichText();
     void loadsBig5AndPictureFromRtf();
+    void copiesPicturesAsRtf();
 };
 
 void TestRichEdit::insertTextReplacesSelection_data()
@@ -77,17 +78,17 @@ void TestRichEdit::insertTextReplacesSelection_data()
     QTest::addColumn<QByteArray>("inserted");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("plain at caret keeps both sides") << QByteArray("abcd") << 2 << 0 << QByteArray("XY")
-                                                     << QStringLiteral("abXYcd");
-    QTest::newRow("plain replaces selection") << QByteArray("abcd") << 1 << 2 << QByteArray("X")
-                                              << QStringLiteral("aXd");
+    QTest::newRow("plain at caret keeps both sides")
+        << QByteArray("abcd") << 2 << 0 << QByteArray("XY") << QStringLiteral("abXYcd");
+    QTest::newRow("plain replaces selection")
+        << QByteArray("abcd") << 1 << 2 << QByteArray("X") << QStringLiteral("aXd");
     QTest::newRow("Big5 bytes") << QByteArray("ab") << 1 << 0 << QByteArray("\xa4\xa4\xa4\xe5")
                                 << QString::fromUtf8("a中文b");
     QTest::newRow("RTF at caret keeps the rest of the line")
         << QByteArray("abcd") << 2 << 0 << QByteArray("{\\rtf1\\ansi\\ansicpg950 \\'a6\\'6e}")
         << QString::fromUtf8("ab好cd");
-    QTest::newRow("RTF replaces selection") << QByteArray("abcd") << 0 << 4
-                                            << QByteArray("{\\rtf1\\ansi hello}") << QStringLiteral("hello");
+    QTest::newRow("RTF replaces selection")
+        << QByteArray("abcd") << 0 << 4 << QByteArray("{\\rtf1\\ansi hello}") << QStringLiteral("hello");
     QTest::newRow("text that only looks like RTF later stays text")
         << QByteArray("") << 0 << 0 << QByteArray(" {\\rtf1 x}") << QStringLiteral(" {\\rtf1 x}");
 }
@@ -170,15 +171,15 @@ void TestRichEdit::findsWebAddresses_data()
     QTest::newRow("http with query") << QStringLiteral("see http://example.com/a?b=1&c=2 now")
                                      << QStringList{QStringLiteral("http://example.com/a?b=1&c=2")}
                                      << QStringList{QStringLiteral("http://example.com/a?b=1&c=2")};
-    QTest::newRow("ends at CJK text")
-        << QString::fromUtf8("請看https://例.tw/x 和 https://a.tw/路徑") << QStringList{QStringLiteral("https://a.tw/")}
-        << QStringList{QStringLiteral("https://a.tw/")};
+    QTest::newRow("ends at CJK text") << QString::fromUtf8("請看https://例.tw/x 和 https://a.tw/路徑")
+                                      << QStringList{QStringLiteral("https://a.tw/")}
+                                      << QStringList{QStringLiteral("https://a.tw/")};
     QTest::newRow("ends at full stop") << QString::fromUtf8("請看https://a.tw/b。謝謝")
                                        << QStringList{QStringLiteral("https://a.tw/b")}
                                        << QStringList{QStringLiteral("https://a.tw/b")};
-    QTest::newRow("www gets the web scheme") << QStringLiteral("(www.example.org), ok")
-                                             << QStringList{QStringLiteral("www.example.org")}
-                                             << QStringList{QStringLiteral("http://www.example.org")};
+    QTest::newRow("www gets the web scheme")
+        << QStringLiteral("(www.example.org), ok") << QStringList{QStringLiteral("www.example.org")}
+        << QStringList{QStringLiteral("http://www.example.org")};
     QTest::newRow("ftp and mailto, any case")
         << QStringLiteral("FTP://files.lan/pub. MailTo:someone@example.com!")
         << QStringList{QStringLiteral("FTP://files.lan/pub"), QStringLiteral("MailTo:someone@example.com")}
@@ -313,14 +314,26 @@ void TestRichEdit::pastesPicturesAndSimplifiedRichText()
     QCOMPARE(DocumentPictures::imageOf(*editor.document(), pictures[0]).size(), QSize(7, 5));
     QCOMPARE(editor.textCursor().position(), 2);
 
+    // Picture files dropped or pasted from a file manager.
+    auto *files = new QMimeData;
+    const QString data = qEnvironmentVariable("PARLUNE_SOURCE_DIR") + QStringLiteral("/tests/gui/data/");
+    files->setUrls({QUrl::fromLocalFile(data + QStringLiteral("picture.jpg")),
+                    QUrl::fromLocalFile(data + QStringLiteral("broken.bmp"))});
+    QGuiApplication::clipboard()->setMimeData(files);
+    editor.paste();
+    pictures = picturesOf(*editor.document());
+    QCOMPARE(pictures.size(), 2);
+    QCOMPARE(DocumentPictures::imageOf(*editor.document(), pictures[1]).size(), QSize(32, 24));
+    editor.undo();
+
     auto *html = new QMimeData;
     html->setHtml(QStringLiteral("<table><tr><td style=\"font-size:40px; background:yellow\"><b>bold</b> "
                                  "<span style=\"color:#ff0000\">red</span></td></tr></table>"));
     html->setText(QStringLiteral("bold red"));
     QGuiApplication::clipboard()->setMimeData(html);
     editor.paste();
-    QCOMPARE(editor.document()->toPlainText(), QStringLiteral("a") + QChar::ObjectReplacementCharacter +
-                                                   QStringLiteral("bold redb"));
+    QCOMPARE(editor.document()->toPlainText(),
+             QStringLiteral("a") + QChar::ObjectReplacementCharacter + QStringLiteral("bold redb"));
     QTextCursor probe(editor.document());
     probe.setPosition(3);
     QCOMPARE(probe.charFormat().fontWeight(), int(QFont::Bold));
@@ -355,6 +368,35 @@ void TestRichEdit::loadsBig5AndPictureFromRtf()
     QCOMPARE(image.size(), QSize(2, 1));
     QCOMPARE(image.pixelColor(0, 0), QColor(Qt::blue));
     QCOMPARE(editor.textCursor().position(), 0);
+}
+
+void TestRichEdit::copiesPicturesAsRtf()
+{
+    RichEdit from;
+    from.insertText("x\xa4\xa4");
+    QImage bitmap(3, 2, QImage::Format_RGB32);
+    bitmap.fill(QColor(0, 0, 255));
+    InsertGraphic(bitmap, from);
+    from.insertText("y");
+    select(from, 1, 2);
+    from.copy();
+    const QMimeData *copied = QGuiApplication::clipboard()->mimeData();
+    QVERIFY2(copied->hasFormat(QStringLiteral("text/rtf")), qPrintable(copied->formats().join(u',')));
+    QVERIFY(!copied->hasImage());
+
+    RichEdit into;
+    into.insertText("ab");
+    select(into, 1, 0);
+    into.paste();
+    QCOMPARE(into.document()->toPlainText(), QString::fromUtf8("a中") + QChar::ObjectReplacementCharacter + u'b');
+    const QList<QTextImageFormat> pictures = picturesOf(*into.document());
+    QCOMPARE(pictures.size(), 1);
+    QCOMPARE(DocumentPictures::imageOf(*into.document(), pictures[0]).pixelColor(1, 1), QColor(0, 0, 255));
+
+    // A picture alone also goes out as a picture for other programs.
+    select(from, 2, 1);
+    from.copy();
+    QCOMPARE(qvariant_cast<QImage>(QGuiApplication::clipboard()->mimeData()->imageData()).size(), QSize(3, 2));
 }
 
 QTEST_MAIN(TestRichEdit)

@@ -151,22 +151,6 @@ private Q_SLOTS:
         }
     }
 
-    void rowsAreBottomUpInBlueGreenRedOrder()
-    {
-        const QByteArray dib = DibEncoder::encode(cornersImage(2, 2).convertToFormat(QImage::Format_RGB888));
-        // First stored row is the image's bottom row: blue, then white; 6 bytes padded to 8.
-        QCOMPARE(dib.mid(40, 8), QByteArray("\xff\x00\x00\xff\xff\xff\x00\x00", 8));
-        QCOMPARE(dib.mid(48, 8), QByteArray("\x00\x00\xff\x00\xff\x00\x00\x00", 8));
-    }
-
-    void masksFollowTheHeader()
-    {
-        const QByteArray dib = DibEncoder::encode(cornersImage(2, 2).convertToFormat(QImage::Format_RGB16));
-        QCOMPARE(u32At(dib, 40), 0xF800u);
-        QCOMPARE(u32At(dib, 44), 0x07E0u);
-        QCOMPARE(u32At(dib, 48), 0x001Fu);
-    }
-
     void nullImageGivesNothing() { QVERIFY(DibEncoder::encode(QImage()).isEmpty()); }
 
     void metafileRecords_data()

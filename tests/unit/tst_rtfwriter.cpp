@@ -96,6 +96,7 @@ private Q_SLOTS:
         QTest::newRow("tab") << QStringLiteral("a\tb") << QByteArray(" a\\tab b");
         QTest::newRow("line separator") << QStringLiteral("a\u2028b") << QByteArray(" a\\line b");
         QTest::newRow("control byte never raw") << QStringLiteral("a\x08z") << QByteArray(" a\\'08z");
+        QTest::newRow("vertical tab stays itself") << QStringLiteral("a\vz") << QByteArray(" a\\'0bz");
     }
 
     void characters()
@@ -174,6 +175,28 @@ private Q_SLOTS:
                      "{\\f2\\fnil\\fcharset136 Odd\\'3bName\\{\\};}}"
                      "{\\colortbl ;\\red0\\green0\\blue255;\\red1\\green2\\blue3;}"
                      "\\viewkind4\\uc1\\pard\\cf1\\lang1028\\f0\\fs20 x\\cf2\\f1 y\\cf1\\f0 z\\f2 w\\par}");
+    }
+
+    // A font table longer than any usual header still comes out whole and in front.
+    void longFontTable()
+    {
+        auto document = newDocument();
+        QTextCursor cursor(document.get());
+        QByteArray expectedTable = MingFontEntry;
+        QByteArray expectedBody;
+        for (int i = 1; i <= 120; ++i) {
+            const QString family = QStringLiteral("Family %1 ").arg(i) + QString(40, QLatin1Char('x'));
+            QTextCharFormat format;
+            format.setFontFamilies({family});
+            cursor.insertText(QString::fromUtf8(i == 1 ? "中" : "z"), i == 1 ? QTextCharFormat() : format);
+            if (i > 1) {
+                expectedTable += "{\\f" + QByteArray::number(i - 1) + "\\fnil\\fcharset136 " + family.toLatin1() + ";}";
+                expectedBody += "\\f" + QByteArray::number(i - 1) + " z";
+            }
+        }
+        QCOMPARE(RtfWriter::write(*document),
+                 "{\\rtf1\\ansi\\ansicpg950\\deff0\\deflang1033\\deflangfe1028{\\fonttbl" + expectedTable +
+                     "}\\viewkind4\\uc1\\pard\\lang1028\\f0\\fs20\\'a4\\'a4" + expectedBody + "\\par}");
     }
 
     void paragraphs()
@@ -259,6 +282,60 @@ private Q_SLOTS:
         QCOMPARE(u32At(wmf, dib + 8), 30u);
         QCOMPARE(u16At(wmf, dib + 14), quint16(32));
         QCOMPARE(wmf.mid(dib + 40, 4), QByteArray("\x03\x02\x01\xff", 4));
+    }
+
+    // Sizes a received document may carry; the picture group stays within what RTF and metafiles hold.
+    void pictureSizes_data()
+    {
+        QTest::addColumn<QSizeF>("shown");
+        QTest::addColumn<QSize>("pixels");
+        QTest::addColumn<QByteArray>("sizes");
+        QTest::newRow("unset: the image's own")
+            << QSizeF() << QSize(4, 2) << QByteArray("\\picw106\\pich53\\picwgoal60\\pichgoal30 ");
+        QTest::newRow("not a number") << QSizeF(qQNaN(), 10) << QSize(4, 2)
+                                      << QByteArray("\\picw106\\pich53\\picwgoal60\\pichgoal30 ");
+        QTest::newRow("negative") << QSizeF(-5, 10) << QSize(4, 2)
+                                  << QByteArray("\\picw106\\pich53\\picwgoal60\\pichgoal30 ");
+        QTest::newRow("huge is capped") << QSizeF(1e12, 0.2) << QSize(4, 2)
+                                        << QByteArray("\\picw866960\\pich26\\picwgoal491505\\pichgoal15 ");
+        QTest::newRow("fraction rounds") << QSizeF(10.4, 10.6) << QSize(4, 2)
+                                         << QByteArray("\\picw265\\pich291\\picwgoal150\\pichgoal165 ");
+    }
+
+    void pictureSizes()
+    {
+        QFETCH(QSizeF, shown);
+        QFETCH(QSize, pixels);
+        QFETCH(QByteArray, sizes);
+        auto document = newDocument();
+        QTextCursor cursor(document.get());
+        QImage image(pixels, QImage::Format_RGB32);
+        image.fill(Qt::blue);
+        QTextImageFormat format = DocumentPictures::add(*document, image);
+        format.setWidth(shown.width());
+        format.setHeight(shown.height());
+        cursor.insertImage(format);
+        const QByteArray rtf = RtfWriter::write(*document);
+        QVERIFY2(rtf.contains("{\\pict\\wmetafile8" + sizes), rtf.left(200).constData());
+    }
+
+    // Metafile coordinates are 16-bit: a wider picture is scaled down rather than written wrong.
+    void pictureWiderThanAMetafileHolds()
+    {
+        auto document = newDocument();
+        QTextCursor cursor(document.get());
+        QImage image(40000, 2, QImage::Format_RGB32);
+        image.fill(Qt::green);
+        DocumentPictures::insert(cursor, image, QSizeF(100, 10));
+        const QByteArray rtf = RtfWriter::write(*document);
+        const qsizetype start = rtf.indexOf("\\pichgoal150 ") + 14;
+        QVERIFY(start > 14);
+        const QByteArray wmf = QByteArray::fromHex(rtf.mid(start, rtf.indexOf('}', start) - start));
+        const qsizetype stretch = wmf.indexOf(QByteArray("\x43\x0f\x20\x00\xcc\x00", 6));
+        QVERIFY(stretch > 0);
+        QCOMPARE(u16At(wmf, stretch + 8), quint16(1));      // source height
+        QCOMPARE(u16At(wmf, stretch + 10), quint16(32767)); // source width
+        QCOMPARE(u32At(wmf, stretch + 24 + 4), 32767u);     // the DIB's own width
     }
 
     void pictureWithoutImageIsLeftOut()

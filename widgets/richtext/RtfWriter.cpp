@@ -1,6 +1,5 @@
 #include "widgets/richtext/RtfWriter.h"
 
-#include "engine/Cp950.h"
 #include "widgets/richtext/Cp950CharTable.h"
 #include "widgets/richtext/DibEncoder.h"
 #include "widgets/richtext/DocumentPictures.h"
@@ -9,6 +8,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QHash>
 #include <QImage>
 #include <QList>
 #include <QTextBlock>
@@ -16,6 +16,7 @@
 #include <QTextFragment>
 
 #include <cmath>
+#include <cstring>
 
 namespace RtfWriter {
 namespace {
@@ -24,6 +25,7 @@ constexpr char16_t ObjectReplacement = 0xFFFC;
 constexpr char16_t FrameStart = 0xFDD0;
 constexpr char16_t FrameEnd = 0xFDD1;
 constexpr qsizetype PictureHexDigitsPerLine = 128;
+constexpr qsizetype HeaderReserve = 4096;
 
 struct CharState
 {
@@ -51,7 +53,10 @@ public:
 
     QByteArray write()
     {
-        m_body.reserve(m_document.characterCount() * 4 + 256);
+        // The font and colour tables are known only at the end, so the body is written after a gap kept for
+        // them: a large message is then never copied again.
+        m_body.reserve(HeaderReserve + estimatedBodySize());
+        m_body.resize(HeaderReserve);
         m_body += "\\viewkind4\\uc1";
         m_needsDelimiter = true;
         bool first = true;
@@ -70,9 +75,38 @@ public:
         }
         m_body += '}';
 
-        QByteArray out;
-        out.reserve(m_body.size() + 64 + m_fonts.size() * 48 + m_colours.size() * 32);
-        out += "{\\rtf1\\ansi\\ansicpg950\\deff0\\deflang1033\\deflangfe1028{\\fonttbl";
+        const QByteArray header = headerBytes();
+        if (header.size() > HeaderReserve) {
+            m_body.replace(0, HeaderReserve, header);
+            return std::move(m_body);
+        }
+        const qsizetype start = HeaderReserve - header.size();
+        std::memcpy(m_body.data() + start, header.constData(), size_t(header.size()));
+        m_body.remove(0, start); // dropping a prefix only moves the start of the data
+        return std::move(m_body);
+    }
+
+private:
+    // Every character as two escapes, every picture as the hex of a 32-bit bitmap in lines.
+    qint64 estimatedBodySize() const
+    {
+        qint64 size = qint64(m_document.characterCount()) * 8 + 256;
+        for (QTextBlock block = m_document.begin(); block.isValid(); block = block.next()) {
+            for (auto it = block.begin(); !it.atEnd(); ++it) {
+                const QTextCharFormat format = it.fragment().charFormat();
+                if (!format.isImageFormat())
+                    continue;
+                const QImage image = DocumentPictures::imageOf(m_document, format.toImageFormat());
+                const qint64 bytes = qint64(image.width()) * image.height() * 4 + 1200;
+                size += it.fragment().length() * (bytes * 2 + bytes / 32 + 128);
+            }
+        }
+        return std::min<qint64>(size, qint64(1) << 30);
+    }
+
+    QByteArray headerBytes() const
+    {
+        QByteArray out = "{\\rtf1\\ansi\\ansicpg950\\deff0\\deflang1033\\deflangfe1028{\\fonttbl";
         for (qsizetype i = 0; i < m_fonts.size(); ++i) {
             out += "{\\f" + QByteArray::number(i) + "\\fnil\\fcharset136 ";
             appendFontName(out, m_fonts.at(i));
@@ -81,17 +115,15 @@ public:
         out += '}';
         if (!m_colours.isEmpty()) {
             out += "{\\colortbl ;";
-            for (const QRgb rgb : std::as_const(m_colours)) {
+            for (const QRgb rgb : m_colours) {
                 out += "\\red" + QByteArray::number(qRed(rgb)) + "\\green" + QByteArray::number(qGreen(rgb)) +
                        "\\blue" + QByteArray::number(qBlue(rgb)) + ';';
             }
             out += '}';
         }
-        out += m_body;
         return out;
     }
 
-private:
     // Messages are left-to-right text, so leading and trailing alignment mean left and right.
     static int alignmentOf(const QTextBlock &block)
     {
@@ -199,14 +231,14 @@ private:
         return family.isEmpty() ? m_defaultFamily : family;
     }
 
+    // Looked up by hash: a pasted document may carry a font or colour per character.
     int fontIndex(const QString &family)
     {
-        qsizetype i = m_fonts.indexOf(family);
-        if (i < 0) {
-            i = m_fonts.size();
-            m_fonts.append(family);
-        }
-        return int(i);
+        const auto it = m_fontIndex.constFind(family);
+        if (it != m_fontIndex.cend())
+            return it.value();
+        m_fonts.append(family);
+        return m_fontIndex.insert(family, int(m_fonts.size() - 1)).value();
     }
 
     int colourIndex(const QTextCharFormat &format)
@@ -217,12 +249,11 @@ private:
         if (brush.style() == Qt::NoBrush)
             return 0;
         const QRgb rgb = brush.color().rgb() | 0xFF000000u;
-        qsizetype i = m_colours.indexOf(rgb);
-        if (i < 0) {
-            i = m_colours.size();
-            m_colours.append(rgb);
-        }
-        return int(i) + 1;
+        const auto it = m_colourIndex.constFind(rgb);
+        if (it != m_colourIndex.cend())
+            return it.value();
+        m_colours.append(rgb);
+        return m_colourIndex.insert(rgb, int(m_colours.size())).value();
     }
 
     void writeText(QStringView text)
@@ -271,7 +302,6 @@ private:
             word("\\tab");
             return;
         case '\n':
-        case '\v':
             word("\\line");
             return;
         default:
@@ -317,7 +347,7 @@ private:
     {
         if (image.isNull())
             return;
-        if (shown.width() <= 0 || shown.height() <= 0)
+        if (!(shown.width() > 0 && shown.height() > 0)) // also catches NaN from a hostile document
             shown = image.size();
         const int max = MetafileWriter::MaxDimension;
         if (image.width() > max || image.height() > max)
@@ -336,7 +366,6 @@ private:
         // Metafile extents are in hundredths of a millimetre: 1440 twips to 2540 of them.
         const auto hundredthsMm = [](qint64 tw) { return (tw * 2540 + 720) / 1440; };
 
-        m_body.reserve(m_body.size() + wmf.size() * 2 + wmf.size() / 32 + 128);
         m_body += "{\\pict\\wmetafile8\\picw" + QByteArray::number(hundredthsMm(goalWidth)) + "\\pich" +
                   QByteArray::number(hundredthsMm(goalHeight)) + "\\picwgoal" + QByteArray::number(goalWidth) +
                   "\\pichgoal" + QByteArray::number(goalHeight) + ' ';
@@ -389,7 +418,9 @@ private:
     CharState m_stateBeforeLink;
     QString m_linkHref;
     QStringList m_fonts;
-    QList<QRgb> m_colours;
+    QHash<QString, int> m_fontIndex;
+    QList<QRgb> m_colours; // entry i is colour table index i + 1; 0 is automatic
+    QHash<QRgb, int> m_colourIndex;
 };
 
 } // namespace

@@ -2,7 +2,7 @@
 // things), the two page arrows and the banner of the picture-file item. Each picture is painted with
 // vectors at four times its size and scaled down, which keeps outlines crisp but smooth at 20 pixels.
 //
-// Usage: face-artwork <resources folder> [contact sheet.png]
+// Usage: face_artwork <resources folder> [contact sheet.png]
 
 #include <QDir>
 #include <QFont>
@@ -25,7 +25,10 @@ constexpr int Scale = 4;
 using Painter = QPainter;
 using Draw = std::function<void(Painter &)>;
 
-QColor rgb(unsigned value) { return QColor::fromRgb(value); }
+QColor rgb(unsigned value)
+{
+    return QColor::fromRgb(value);
+}
 
 QPen outline(QColor color, qreal width = 0.9)
 {
@@ -127,7 +130,10 @@ const QColor YellowLine = rgb(0xB07A10);
 const QColor Ink = rgb(0x4A2A10);
 const QColor Mouth = rgb(0x8A2A1A);
 
-void head(Painter &p, QColor fill = Yellow, QColor line = YellowLine) { disc(p, {10, 10.3}, 8.6, fill, line); }
+void head(Painter &p, QColor fill = Yellow, QColor line = YellowLine)
+{
+    disc(p, {10, 10.3}, 8.6, fill, line);
+}
 
 void dotEyes(Painter &p, qreal y = 8.3, qreal r = 1.15, qreal dx = 3.1)
 {
@@ -183,11 +189,22 @@ void tear(Painter &p, QPointF top, qreal s = 1.0)
 std::vector<Draw> expressions()
 {
     return {
-        [](Painter &p) { head(p); dotEyes(p); smile(p); },
-        [](Painter &p) { head(p); happyEyes(p); grin(p); },
+        [](Painter &p) {
+            head(p);
+            dotEyes(p);
+            smile(p);
+        },
+        [](Painter &p) {
+            head(p);
+            happyEyes(p);
+            grin(p);
+        },
         [](Painter &p) { // laughing with tears
-            head(p); happyEyes(p, 7.9); grin(p, 11.0, 5.4);
-            tear(p, {3.0, 8.0}, 0.8); tear(p, {17.0, 8.0}, 0.8);
+            head(p);
+            happyEyes(p, 7.9);
+            grin(p, 11.0, 5.4);
+            tear(p, {3.0, 8.0}, 0.8);
+            tear(p, {17.0, 8.0}, 0.8);
         },
         [](Painter &p) { // wink
             head(p);
@@ -196,7 +213,8 @@ std::vector<Draw> expressions()
             smile(p, 4.0, 2.4);
         },
         [](Painter &p) { // tongue out
-            head(p); dotEyes(p);
+            head(p);
+            dotEyes(p);
             QPainterPath line(QPointF(6.0, 12.4));
             line.quadTo(10, 14.0, 14.0, 12.4);
             stroke(p, line, Ink, 1.0);
@@ -228,28 +246,39 @@ std::vector<Draw> expressions()
             stroke(p, arc({9.6, 13.4}, {11.4, 14.2}, {9.2, 15.0}), Ink, 0.9);
             heart(p, {15.6, 14.6}, 1.9, rgb(0xE8304A), 0.4);
         },
-        [](Painter &p) { head(p); closedEyes(p, 7.8); blush(p); smile(p, 3.2, 2.0, 12.6); },
+        [](Painter &p) {
+            head(p);
+            closedEyes(p, 7.8);
+            blush(p);
+            smile(p, 3.2, 2.0, 12.6);
+        },
         [](Painter &p) { // surprised
             head(p);
-            ellipse(p, {6.9, 7.8}, 1.2, 1.6, Ink); ellipse(p, {13.1, 7.8}, 1.2, 1.6, Ink);
+            ellipse(p, {6.9, 7.8}, 1.2, 1.6, Ink);
+            ellipse(p, {13.1, 7.8}, 1.2, 1.6, Ink);
             ellipse(p, {10, 13.6}, 1.9, 2.4, Mouth, Ink, 0.6);
         },
         [](Painter &p) { // sad
-            head(p); dotEyes(p, 8.6);
+            head(p);
+            dotEyes(p, 8.6);
             stroke(p, arc({6.8, 6.0}, {5.4, 6.4}, {4.6, 7.4}), Ink, 0.8);
             stroke(p, arc({13.2, 6.0}, {14.6, 6.4}, {15.4, 7.4}), Ink, 0.8);
             stroke(p, arc({6.6, 14.6}, {10, 11.6}, {13.4, 14.6}), Ink, 1.0);
         },
         [](Painter &p) { // crying
-            head(p); closedEyes(p, 8.0);
+            head(p);
+            closedEyes(p, 8.0);
             stroke(p, arc({6.6, 14.6}, {10, 11.8}, {13.4, 14.6}), Ink, 1.0);
-            tear(p, {6.6, 9.4}, 1.1); tear(p, {13.4, 9.4}, 1.1);
+            tear(p, {6.6, 9.4}, 1.1);
+            tear(p, {13.4, 9.4}, 1.1);
         },
         [](Painter &p) { // angry
             head(p, rgb(0xF2683C), rgb(0xA0301A));
             QPainterPath brows;
-            brows.moveTo(4.6, 5.6); brows.lineTo(8.6, 7.4);
-            brows.moveTo(15.4, 5.6); brows.lineTo(11.4, 7.4);
+            brows.moveTo(4.6, 5.6);
+            brows.lineTo(8.6, 7.4);
+            brows.moveTo(15.4, 5.6);
+            brows.lineTo(11.4, 7.4);
             stroke(p, brows, Ink, 1.1);
             dotEyes(p, 9.0, 1.05);
             stroke(p, arc({6.8, 14.6}, {10, 12.2}, {13.2, 14.6}), Ink, 1.0);
@@ -260,12 +289,19 @@ std::vector<Draw> expressions()
             stroke(p, arc({11.4, 9.0}, {13.1, 10.0}, {14.8, 9.0}), Ink, 0.9);
             ellipse(p, {10, 14.0}, 1.3, 1.1, Mouth);
             QPainterPath z;
-            z.moveTo(12.6, 1.4); z.lineTo(15.0, 1.4); z.lineTo(12.6, 3.8); z.lineTo(15.0, 3.8);
-            z.moveTo(16.0, 4.2); z.lineTo(18.4, 4.2); z.lineTo(16.0, 6.6); z.lineTo(18.4, 6.6);
+            z.moveTo(12.6, 1.4);
+            z.lineTo(15.0, 1.4);
+            z.lineTo(12.6, 3.8);
+            z.lineTo(15.0, 3.8);
+            z.moveTo(16.0, 4.2);
+            z.lineTo(18.4, 4.2);
+            z.lineTo(16.0, 6.6);
+            z.lineTo(18.4, 6.6);
             stroke(p, z, rgb(0x3060C0), 0.8);
         },
         [](Painter &p) { // confused
-            head(p); dotEyes(p);
+            head(p);
+            dotEyes(p);
             stroke(p, arc({12.8, 5.6}, {14.0, 5.0}, {15.4, 5.8}), Ink, 0.8);
             QPainterPath wave(QPointF(5.6, 13.4));
             wave.cubicTo(7.0, 11.8, 8.2, 11.8, 9.2, 13.2);
@@ -273,35 +309,52 @@ std::vector<Draw> expressions()
             stroke(p, wave, Ink, 1.0);
         },
         [](Painter &p) { // neutral
-            head(p); dotEyes(p);
-            QPainterPath line(QPointF(6.6, 13.4)); line.lineTo(13.4, 13.4);
+            head(p);
+            dotEyes(p);
+            QPainterPath line(QPointF(6.6, 13.4));
+            line.lineTo(13.4, 13.4);
             stroke(p, line, Ink, 1.1);
         },
         [](Painter &p) { // shocked, pale
             head(p, rgb(0xB8D8F0), rgb(0x5078A0));
-            ellipse(p, {6.8, 7.8}, 2.0, 2.2, Qt::white, Ink, 0.6); ellipse(p, {6.8, 8.0}, 0.8, 0.8, Ink);
-            ellipse(p, {13.2, 7.8}, 2.0, 2.2, Qt::white, Ink, 0.6); ellipse(p, {13.2, 8.0}, 0.8, 0.8, Ink);
+            ellipse(p, {6.8, 7.8}, 2.0, 2.2, Qt::white, Ink, 0.6);
+            ellipse(p, {6.8, 8.0}, 0.8, 0.8, Ink);
+            ellipse(p, {13.2, 7.8}, 2.0, 2.2, Qt::white, Ink, 0.6);
+            ellipse(p, {13.2, 8.0}, 0.8, 0.8, Ink);
             ellipse(p, {10, 14.4}, 2.4, 2.0, Mouth, Ink, 0.6);
             QPainterPath lines;
-            for (int i = 0; i < 4; ++i) { lines.moveTo(6 + i * 2.6, 2.6); lines.lineTo(6 + i * 2.6, 5.0); }
+            for (int i = 0; i < 4; ++i) {
+                lines.moveTo(6 + i * 2.6, 2.6);
+                lines.lineTo(6 + i * 2.6, 5.0);
+            }
             stroke(p, lines, rgb(0x5078A0), 0.7);
         },
         [](Painter &p) { // angel
-            head(p); closedEyes(p, 8.6); smile(p, 3.8, 2.4, 12.4);
+            head(p);
+            closedEyes(p, 8.6);
+            smile(p, 3.8, 2.4, 12.4);
             p.setBrush(Qt::NoBrush);
             p.setPen(outline(rgb(0xF0C020), 1.2));
             p.drawEllipse(QPointF(10, 1.6), 5.0, 1.2);
         },
         [](Painter &p) { // little devil
             QPainterPath horns;
-            horns.moveTo(3.2, 6.0); horns.lineTo(2.4, 0.8); horns.lineTo(7.0, 3.2);
-            horns.moveTo(16.8, 6.0); horns.lineTo(17.6, 0.8); horns.lineTo(13.0, 3.2);
+            horns.moveTo(3.2, 6.0);
+            horns.lineTo(2.4, 0.8);
+            horns.lineTo(7.0, 3.2);
+            horns.moveTo(16.8, 6.0);
+            horns.lineTo(17.6, 0.8);
+            horns.lineTo(13.0, 3.2);
             fillPath(p, horns, rgb(0x9040C0), rgb(0x502070), 0.6);
             head(p, rgb(0xA050D8), rgb(0x502070));
             QPainterPath brows;
-            brows.moveTo(4.8, 6.2); brows.lineTo(8.4, 7.6); brows.moveTo(15.2, 6.2); brows.lineTo(11.6, 7.6);
+            brows.moveTo(4.8, 6.2);
+            brows.lineTo(8.4, 7.6);
+            brows.moveTo(15.2, 6.2);
+            brows.lineTo(11.6, 7.6);
             stroke(p, brows, rgb(0x2A1040), 1.0);
-            ellipse(p, {6.9, 9.2}, 0.9, 1.1, rgb(0x2A1040)); ellipse(p, {13.1, 9.2}, 0.9, 1.1, rgb(0x2A1040));
+            ellipse(p, {6.9, 9.2}, 0.9, 1.1, rgb(0x2A1040));
+            ellipse(p, {13.1, 9.2}, 0.9, 1.1, rgb(0x2A1040));
             stroke(p, arc({5.2, 12.0}, {10, 17.0}, {14.8, 12.0}), rgb(0x2A1040), 1.0);
         },
         [](Painter &p) { // sick
@@ -309,7 +362,8 @@ std::vector<Draw> expressions()
             stroke(p, arc({5.4, 8.6}, {6.9, 7.8}, {8.4, 8.6}), Ink, 0.9);
             stroke(p, arc({11.6, 8.6}, {13.1, 7.8}, {14.6, 8.6}), Ink, 0.9);
             QPainterPath wave(QPointF(6.0, 14.0));
-            wave.cubicTo(7.2, 12.6, 8.0, 12.6, 9.0, 14.0); wave.cubicTo(10.0, 15.4, 10.8, 15.4, 11.8, 14.0);
+            wave.cubicTo(7.2, 12.6, 8.0, 12.6, 9.0, 14.0);
+            wave.cubicTo(10.0, 15.4, 10.8, 15.4, 11.8, 14.0);
             wave.cubicTo(12.6, 12.8, 13.4, 12.8, 14.2, 13.8);
             stroke(p, wave, Ink, 0.9);
         },
@@ -320,11 +374,13 @@ std::vector<Draw> expressions()
             p.drawEllipse(QPointF(6.6, 8.4), 2.5, 2.5);
             p.drawEllipse(QPointF(13.4, 8.4), 2.5, 2.5);
             stroke(p, arc({9.1, 8.0}, {10, 7.4}, {10.9, 8.0}), rgb(0x303030), 0.8);
-            ellipse(p, {6.8, 8.6}, 0.9, 0.9, Ink); ellipse(p, {13.2, 8.6}, 0.9, 0.9, Ink);
+            ellipse(p, {6.8, 8.6}, 0.9, 0.9, Ink);
+            ellipse(p, {13.2, 8.6}, 0.9, 0.9, Ink);
             grin(p, 12.6, 3.2);
         },
         [](Painter &p) { // sweating
-            head(p); happyEyes(p);
+            head(p);
+            happyEyes(p);
             QPainterPath m(QPointF(6.0, 12.6));
             m.quadTo(10, 15.8, 14.0, 12.6);
             stroke(p, m, Ink, 1.0);
@@ -333,8 +389,14 @@ std::vector<Draw> expressions()
         [](Painter &p) { // dizzy
             head(p);
             QPainterPath x;
-            x.moveTo(5.4, 6.8); x.lineTo(8.4, 9.8); x.moveTo(8.4, 6.8); x.lineTo(5.4, 9.8);
-            x.moveTo(11.6, 6.8); x.lineTo(14.6, 9.8); x.moveTo(14.6, 6.8); x.lineTo(11.6, 9.8);
+            x.moveTo(5.4, 6.8);
+            x.lineTo(8.4, 9.8);
+            x.moveTo(8.4, 6.8);
+            x.lineTo(5.4, 9.8);
+            x.moveTo(11.6, 6.8);
+            x.lineTo(14.6, 9.8);
+            x.moveTo(14.6, 6.8);
+            x.lineTo(11.6, 9.8);
             stroke(p, x, Ink, 1.0);
             ellipse(p, {10, 14.0}, 1.8, 1.3, Mouth, Ink, 0.5);
             p.setPen(outline(rgb(0xF0A000), 0.6));
@@ -362,8 +424,10 @@ std::vector<Draw> expressions()
             grin(p, 12.4, 3.6);
         },
         [](Painter &p) { // shush
-            head(p); closedEyes(p, 8.0);
-            QPainterPath lips(QPointF(7.0, 13.4)); lips.lineTo(13.0, 13.4);
+            head(p);
+            closedEyes(p, 8.0);
+            QPainterPath lips(QPointF(7.0, 13.4));
+            lips.lineTo(13.0, 13.4);
             stroke(p, lips, Ink, 1.0);
             QPainterPath finger;
             finger.addRoundedRect(QRectF(8.9, 10.4, 2.4, 7.6), 1.2, 1.2);
@@ -438,8 +502,10 @@ void whiskers(Painter &p, qreal y = 13.2, QColor c = rgb(0x604030))
 {
     QPainterPath w;
     for (int side : {-1, 1}) {
-        w.moveTo(10 + side * 3.2, y); w.lineTo(10 + side * 8.6, y - 1.0);
-        w.moveTo(10 + side * 3.2, y + 0.9); w.lineTo(10 + side * 8.6, y + 1.4);
+        w.moveTo(10 + side * 3.2, y);
+        w.lineTo(10 + side * 8.6, y - 1.0);
+        w.moveTo(10 + side * 3.2, y + 0.9);
+        w.lineTo(10 + side * 8.6, y + 1.4);
     }
     stroke(p, w, c, 0.5);
 }
@@ -451,8 +517,12 @@ std::vector<Draw> animals()
             pointedEars(p, rgb(0xF0A040), rgb(0x9A5A18), rgb(0xF8C8B0));
             animalHead(p, rgb(0xF0A040), rgb(0x9A5A18));
             QPainterPath stripes;
-            stripes.moveTo(10, 3.8); stripes.lineTo(10, 6.0); stripes.moveTo(8.2, 4.0); stripes.lineTo(8.6, 5.6);
-            stripes.moveTo(11.8, 4.0); stripes.lineTo(11.4, 5.6);
+            stripes.moveTo(10, 3.8);
+            stripes.lineTo(10, 6.0);
+            stripes.moveTo(8.2, 4.0);
+            stripes.lineTo(8.6, 5.6);
+            stripes.moveTo(11.8, 4.0);
+            stripes.lineTo(11.4, 5.6);
             stroke(p, stripes, rgb(0xB06820), 0.8);
             animalEyes(p, 10.0);
             noseAndMouth(p, 12.8, rgb(0xD04060));
@@ -533,12 +603,16 @@ std::vector<Draw> animals()
         },
         [](Painter &p) { // chick
             QPainterPath tuft(QPointF(9, 3.4));
-            tuft.quadTo(8.6, 0.6, 10.4, 1.0); tuft.quadTo(10.0, 2.0, 11.0, 3.4);
+            tuft.quadTo(8.6, 0.6, 10.4, 1.0);
+            tuft.quadTo(10.0, 2.0, 11.0, 3.4);
             fillPath(p, tuft, rgb(0xFFD020), rgb(0xC09000), 0.6);
             disc(p, {10, 11.0}, 8.2, rgb(0xFFE040), rgb(0xC09000));
             animalEyes(p, 9.2, 3.4, 1.0);
             QPainterPath beak;
-            beak.moveTo(8.2, 11.6); beak.lineTo(11.8, 11.6); beak.lineTo(10, 14.2); beak.closeSubpath();
+            beak.moveTo(8.2, 11.6);
+            beak.lineTo(11.8, 11.6);
+            beak.lineTo(10, 14.2);
+            beak.closeSubpath();
             fillPath(p, beak, rgb(0xFF8A20), rgb(0xC05000), 0.6);
             blush(p, QColor(255, 130, 90, 120));
         },
@@ -552,7 +626,10 @@ std::vector<Draw> animals()
             fillPath(p, face.simplified(), Qt::white);
             animalEyes(p, 9.8, 2.8, 0.9);
             QPainterPath beak;
-            beak.moveTo(8.6, 12.0); beak.lineTo(11.4, 12.0); beak.lineTo(10, 14.0); beak.closeSubpath();
+            beak.moveTo(8.6, 12.0);
+            beak.lineTo(11.4, 12.0);
+            beak.lineTo(10, 14.0);
+            beak.closeSubpath();
             fillPath(p, beak, rgb(0xFFA020), rgb(0xC06000), 0.5);
             blush(p, QColor(255, 130, 150, 110));
         },
@@ -584,7 +661,8 @@ std::vector<Draw> animals()
             face.setFillRule(Qt::WindingFill);
             fillPath(p, face.simplified(), rgb(0xF0C8A0));
             animalEyes(p, 9.0, 2.3, 0.9);
-            ellipse(p, {9.3, 12.2}, 0.4, 0.4, rgb(0x4A2A10)); ellipse(p, {10.7, 12.2}, 0.4, 0.4, rgb(0x4A2A10));
+            ellipse(p, {9.3, 12.2}, 0.4, 0.4, rgb(0x4A2A10));
+            ellipse(p, {10.7, 12.2}, 0.4, 0.4, rgb(0x4A2A10));
             stroke(p, arc({7.6, 14.0}, {10, 16.2}, {12.4, 14.0}), rgb(0x4A2A10), 0.8);
         },
         [](Painter &p) { // cow
@@ -601,7 +679,8 @@ std::vector<Draw> animals()
             spot.cubicTo(8.0, 8.0, 5.0, 9.6, 3.6, 8.4);
             fillPath(p, spot, rgb(0x303030));
             ellipse(p, {10, 15.0}, 5.4, 3.4, rgb(0xF8B8C0), rgb(0xA06070), 0.6);
-            ellipse(p, {8.4, 15.0}, 0.7, 0.9, rgb(0x804050)); ellipse(p, {11.6, 15.0}, 0.7, 0.9, rgb(0x804050));
+            ellipse(p, {8.4, 15.0}, 0.7, 0.9, rgb(0x804050));
+            ellipse(p, {11.6, 15.0}, 0.7, 0.9, rgb(0x804050));
             animalEyes(p, 9.0, 3.0, 0.95);
         },
         [](Painter &p) { // tiger
@@ -609,12 +688,17 @@ std::vector<Draw> animals()
             animalHead(p, rgb(0xF59A30), rgb(0x8A4A08));
             ellipse(p, {10, 14.2}, 4.0, 2.8, rgb(0xFFF4E4));
             QPainterPath stripes;
-            stripes.moveTo(10, 4.0); stripes.lineTo(10, 6.4);
-            stripes.moveTo(8.0, 4.4); stripes.lineTo(8.6, 6.2);
-            stripes.moveTo(12.0, 4.4); stripes.lineTo(11.4, 6.2);
+            stripes.moveTo(10, 4.0);
+            stripes.lineTo(10, 6.4);
+            stripes.moveTo(8.0, 4.4);
+            stripes.lineTo(8.6, 6.2);
+            stripes.moveTo(12.0, 4.4);
+            stripes.lineTo(11.4, 6.2);
             for (int side : {-1, 1}) {
-                stripes.moveTo(10 + side * 8.2, 9.6); stripes.lineTo(10 + side * 6.0, 10.4);
-                stripes.moveTo(10 + side * 8.0, 12.4); stripes.lineTo(10 + side * 6.2, 12.6);
+                stripes.moveTo(10 + side * 8.2, 9.6);
+                stripes.lineTo(10 + side * 6.0, 10.4);
+                stripes.moveTo(10 + side * 8.0, 12.4);
+                stripes.lineTo(10 + side * 6.2, 12.6);
             }
             stroke(p, stripes, rgb(0x302010), 0.9);
             animalEyes(p, 9.6, 3.2);
@@ -624,7 +708,8 @@ std::vector<Draw> animals()
         [](Painter &p) { // lion
             for (int i = 0; i < 12; ++i) {
                 const qreal a = i * M_PI / 6;
-                ellipse(p, {10 + 6.8 * std::cos(a), 10 + 6.8 * std::sin(a)}, 3.0, 3.0, rgb(0xB8601C), rgb(0x7A3A08), 0.6);
+                ellipse(p, {10 + 6.8 * std::cos(a), 10 + 6.8 * std::sin(a)}, 3.0, 3.0, rgb(0xB8601C), rgb(0x7A3A08),
+                        0.6);
             }
             ellipse(p, {10, 10}, 7.0, 7.0, rgb(0xB8601C));
             disc(p, {10, 10.4}, 6.0, rgb(0xFFC850), rgb(0x9A6A10), 0.7);
@@ -647,21 +732,31 @@ std::vector<Draw> animals()
                 ellipse(p, {10 + side * 3.6 + 0.5, 8.9}, 0.45, 0.45, Qt::white);
             }
             QPainterPath beak;
-            beak.moveTo(8.8, 12.0); beak.lineTo(11.2, 12.0); beak.lineTo(10, 14.6); beak.closeSubpath();
+            beak.moveTo(8.8, 12.0);
+            beak.lineTo(11.2, 12.0);
+            beak.lineTo(10, 14.6);
+            beak.closeSubpath();
             fillPath(p, beak, rgb(0xFFB020), rgb(0xA06000), 0.5);
             QPainterPath belly;
-            for (int i = 0; i < 3; ++i) { belly.moveTo(7.0 + i * 2.2, 16.2); belly.quadTo(8.0 + i * 2.2, 17.0, 9.0 + i * 2.2, 16.2); }
+            for (int i = 0; i < 3; ++i) {
+                belly.moveTo(7.0 + i * 2.2, 16.2);
+                belly.quadTo(8.0 + i * 2.2, 17.0, 9.0 + i * 2.2, 16.2);
+            }
             stroke(p, belly, rgb(0xE8C890), 0.6);
         },
         [](Painter &p) { // fish
             QPainterPath tail;
-            tail.moveTo(14.6, 10); tail.lineTo(19.4, 5.4); tail.lineTo(19.4, 14.6); tail.closeSubpath();
+            tail.moveTo(14.6, 10);
+            tail.lineTo(19.4, 5.4);
+            tail.lineTo(19.4, 14.6);
+            tail.closeSubpath();
             fillPath(p, tail, rgb(0xFF8A30), rgb(0xA04800), 0.7);
             QPainterPath body(QPointF(1.0, 10));
             body.cubicTo(4.0, 3.4, 13.0, 3.4, 16.0, 10);
             body.cubicTo(13.0, 16.6, 4.0, 16.6, 1.0, 10);
             QLinearGradient g(0, 5, 0, 15);
-            g.setColorAt(0, rgb(0xFFC040)); g.setColorAt(1, rgb(0xFF7A20));
+            g.setColorAt(0, rgb(0xFFC040));
+            g.setColorAt(1, rgb(0xFF7A20));
             fillPath(p, body, g, rgb(0xA04800), 0.8);
             stroke(p, arc({9.6, 6.0}, {8.0, 10}, {9.6, 14.0}), rgb(0xC05810), 0.6);
             ellipse(p, {5.0, 9.0}, 1.4, 1.4, Qt::white, rgb(0x303030), 0.4);
@@ -695,10 +790,13 @@ std::vector<Draw> animals()
             body.lineTo(1.2, 15.6);
             body.closeSubpath();
             fillPath(p, body, rgb(0xB8E0A0), rgb(0x507040), 0.7);
-            QPainterPath antenna(QPointF(16.4, 6.4)); antenna.lineTo(15.2, 2.4);
-            antenna.moveTo(17.6, 6.4); antenna.lineTo(18.6, 2.6);
+            QPainterPath antenna(QPointF(16.4, 6.4));
+            antenna.lineTo(15.2, 2.4);
+            antenna.moveTo(17.6, 6.4);
+            antenna.lineTo(18.6, 2.6);
             stroke(p, antenna, rgb(0x507040), 0.6);
-            ellipse(p, {15.2, 2.4}, 0.8, 0.8, rgb(0x304020)); ellipse(p, {18.6, 2.6}, 0.8, 0.8, rgb(0x304020));
+            ellipse(p, {15.2, 2.4}, 0.8, 0.8, rgb(0x304020));
+            ellipse(p, {18.6, 2.6}, 0.8, 0.8, rgb(0x304020));
             disc(p, {8.6, 10.0}, 6.4, rgb(0xD08A40), rgb(0x7A4A18), 0.8);
             QPainterPath spiral(QPointF(8.6, 10.0));
             for (int i = 1; i < 40; ++i) {
@@ -713,7 +811,8 @@ std::vector<Draw> animals()
             QPainterPath body;
             body.addEllipse(QPointF(10, 12.0), 6.6, 6.0);
             QLinearGradient g(0, 6, 0, 18);
-            g.setColorAt(0, rgb(0xFFE050)); g.setColorAt(1, rgb(0xF8B800));
+            g.setColorAt(0, rgb(0xFFE050));
+            g.setColorAt(1, rgb(0xF8B800));
             fillPath(p, body, g, rgb(0x5A4000), 0.8);
             p.save();
             p.setClipPath(body);
@@ -728,14 +827,17 @@ std::vector<Draw> animals()
             QPainterPath shell;
             shell.addEllipse(QPointF(10, 11.8), 7.8, 7.0);
             QRadialGradient g(QPointF(7, 8), 10);
-            g.setColorAt(0, rgb(0xFF6050)); g.setColorAt(1, rgb(0xD81A10));
+            g.setColorAt(0, rgb(0xFF6050));
+            g.setColorAt(1, rgb(0xD81A10));
             fillPath(p, shell, g, rgb(0x700808), 0.8);
-            QPainterPath middle(QPointF(10, 4.8)); middle.lineTo(10, 18.8);
+            QPainterPath middle(QPointF(10, 4.8));
+            middle.lineTo(10, 18.8);
             stroke(p, middle, rgb(0x202020), 0.8);
             for (QPointF s : {QPointF(6.2, 9.0), QPointF(13.8, 9.0), QPointF(5.6, 13.6), QPointF(14.4, 13.6),
                               QPointF(8.0, 16.6), QPointF(12.0, 16.6)})
                 ellipse(p, s, 1.3, 1.3, rgb(0x202020));
-            ellipse(p, {8.6, 4.2}, 0.7, 0.7, Qt::white); ellipse(p, {11.4, 4.2}, 0.7, 0.7, Qt::white);
+            ellipse(p, {8.6, 4.2}, 0.7, 0.7, Qt::white);
+            ellipse(p, {11.4, 4.2}, 0.7, 0.7, Qt::white);
         },
         [](Painter &p) { // butterfly
             for (int side : {-1, 1}) {
@@ -751,8 +853,10 @@ std::vector<Draw> animals()
                 ellipse(p, {10 + side * 4.6, 13.6}, 1.0, 1.0, Qt::white);
             }
             ellipse(p, {10, 10.4}, 1.0, 5.6, rgb(0x302030));
-            QPainterPath antenna(QPointF(9.6, 5.2)); antenna.quadTo(8.8, 2.0, 7.4, 1.2);
-            antenna.moveTo(10.4, 5.2); antenna.quadTo(11.2, 2.0, 12.6, 1.2);
+            QPainterPath antenna(QPointF(9.6, 5.2));
+            antenna.quadTo(8.8, 2.0, 7.4, 1.2);
+            antenna.moveTo(10.4, 5.2);
+            antenna.quadTo(11.2, 2.0, 12.6, 1.2);
             stroke(p, antenna, rgb(0x302030), 0.6);
         },
         [](Painter &p) { // turtle
@@ -765,14 +869,16 @@ std::vector<Draw> animals()
             shell.closeSubpath();
             fillPath(p, shell, rgb(0x4FA040), rgb(0x2A5A18), 0.8);
             QPainterPath pattern;
-            pattern.addPolygon(QPolygonF({QPointF(6.0, 9.0), QPointF(11.0, 9.0), QPointF(12.4, 12.0),
-                                          QPointF(10.4, 14.4), QPointF(6.6, 14.4), QPointF(4.6, 12.0),
-                                          QPointF(6.0, 9.0)}));
+            pattern.addPolygon(
+                QPolygonF({QPointF(6.0, 9.0), QPointF(11.0, 9.0), QPointF(12.4, 12.0), QPointF(10.4, 14.4),
+                           QPointF(6.6, 14.4), QPointF(4.6, 12.0), QPointF(6.0, 9.0)}));
             fillPath(p, pattern, rgb(0x7CC860), rgb(0x2A5A18), 0.5);
         },
         [](Painter &p) { // whale
             QPainterPath spout(QPointF(9.0, 5.0));
-            spout.quadTo(8.6, 2.4, 6.6, 1.6); spout.moveTo(9.0, 5.0); spout.quadTo(9.6, 2.2, 11.8, 1.4);
+            spout.quadTo(8.6, 2.4, 6.6, 1.6);
+            spout.moveTo(9.0, 5.0);
+            spout.quadTo(9.6, 2.2, 11.8, 1.4);
             stroke(p, spout, rgb(0x40A0E0), 0.8);
             QPainterPath body(QPointF(1.4, 12.0));
             body.cubicTo(1.4, 4.4, 14.0, 4.0, 15.6, 11.0);
@@ -792,15 +898,18 @@ std::vector<Draw> animals()
         [](Painter &p) { // sheep
             for (int i = 0; i < 10; ++i) {
                 const qreal a = i * M_PI / 5;
-                ellipse(p, {10 + 6.6 * std::cos(a), 10 + 6.2 * std::sin(a)}, 2.8, 2.8, rgb(0xFAFAF4), rgb(0xA0A090), 0.6);
+                ellipse(p, {10 + 6.6 * std::cos(a), 10 + 6.2 * std::sin(a)}, 2.8, 2.8, rgb(0xFAFAF4), rgb(0xA0A090),
+                        0.6);
             }
             ellipse(p, {10, 10}, 6.8, 6.4, rgb(0xFAFAF4));
             for (int side : {-1, 1})
                 ellipse(p, {10 + side * 5.0, 10.4}, 2.0, 1.1, rgb(0x605048));
             animalHead(p, rgb(0x706058), rgb(0x403028), 5.0, 11.4, 4.2);
             ellipse(p, {10, 7.4}, 3.4, 1.8, rgb(0xFAFAF4));
-            ellipse(p, {8.4, 10.6}, 0.9, 1.0, Qt::white); ellipse(p, {11.6, 10.6}, 0.9, 1.0, Qt::white);
-            ellipse(p, {8.5, 10.8}, 0.5, 0.6, rgb(0x101010)); ellipse(p, {11.5, 10.8}, 0.5, 0.6, rgb(0x101010));
+            ellipse(p, {8.4, 10.6}, 0.9, 1.0, Qt::white);
+            ellipse(p, {11.6, 10.6}, 0.9, 1.0, Qt::white);
+            ellipse(p, {8.5, 10.8}, 0.5, 0.6, rgb(0x101010));
+            ellipse(p, {11.5, 10.8}, 0.5, 0.6, rgb(0x101010));
             stroke(p, arc({9.0, 14.0}, {10, 14.8}, {11.0, 14.0}), rgb(0x201810), 0.5);
         },
     };
@@ -818,11 +927,13 @@ std::vector<Draw> food()
             apple.cubicTo(7.0, 19.4, 3.4, 17.4, 2.2, 12.6);
             apple.cubicTo(0.6, 6.0, 6.0, 3.4, 10, 6.0);
             QRadialGradient g(QPointF(7, 9), 11);
-            g.setColorAt(0, rgb(0xFF6A5A)); g.setColorAt(1, rgb(0xD01818));
+            g.setColorAt(0, rgb(0xFF6A5A));
+            g.setColorAt(1, rgb(0xD01818));
             fillPath(p, apple, g, rgb(0x7A0808), 0.8);
             stroke(p, arc({10, 6.0}, {10.2, 3.0}, {11.4, 1.4}), rgb(0x6A4020), 1.0);
             QPainterPath leaf(QPointF(11.0, 3.6));
-            leaf.quadTo(13.6, 0.8, 16.2, 2.0); leaf.quadTo(14.0, 4.8, 11.0, 3.6);
+            leaf.quadTo(13.6, 0.8, 16.2, 2.0);
+            leaf.quadTo(14.0, 4.8, 11.0, 3.6);
             fillPath(p, leaf, rgb(0x5AB030), rgb(0x2A6010), 0.5);
             ellipse(p, {6.0, 9.0}, 1.2, 2.0, QColor(255, 255, 255, 140));
         },
@@ -849,7 +960,8 @@ std::vector<Draw> food()
             stems.quadTo(13.0, 6.0, 13.0, 1.8);
             stroke(p, stems, rgb(0x5A7A20), 0.9);
             QPainterPath leaf(QPointF(13.0, 2.0));
-            leaf.quadTo(16.0, 0.6, 18.4, 3.0); leaf.quadTo(15.6, 4.4, 13.0, 2.0);
+            leaf.quadTo(16.0, 0.6, 18.4, 3.0);
+            leaf.quadTo(15.6, 4.4, 13.0, 2.0);
             fillPath(p, leaf, rgb(0x5AB030), rgb(0x2A6010), 0.5);
             disc(p, {5.6, 14.2}, 3.8, rgb(0xD81830), rgb(0x700010), 0.8);
             disc(p, {14.2, 14.8}, 3.8, rgb(0xD81830), rgb(0x700010), 0.8);
@@ -863,7 +975,8 @@ std::vector<Draw> food()
             berry.cubicTo(11.0, 5.4, 12.0, 4.4, 14.0, 4.6);
             berry.cubicTo(18.6, 5.0, 17.0, 14.0, 10, 18.8);
             QRadialGradient g(QPointF(8, 9), 11);
-            g.setColorAt(0, rgb(0xFF5A5A)); g.setColorAt(1, rgb(0xD0102A));
+            g.setColorAt(0, rgb(0xFF5A5A));
+            g.setColorAt(1, rgb(0xD0102A));
             fillPath(p, berry, g, rgb(0x7A0010), 0.8);
             for (QPointF s : {QPointF(6.0, 8.6), QPointF(10, 8.6), QPointF(14.0, 8.6), QPointF(8.0, 11.6),
                               QPointF(12.0, 11.6), QPointF(10, 14.6), QPointF(6.6, 13.0), QPointF(13.4, 13.0)})
@@ -890,18 +1003,19 @@ std::vector<Draw> food()
             red.cubicTo(17.4, 10.8, 14.0, 15.0, 10, 15.0);
             red.cubicTo(6.0, 15.0, 2.6, 10.8, 2.6, 6.0);
             fillPath(p, red, rgb(0xF03A4A));
-            for (QPointF s : {QPointF(6.0, 8.4), QPointF(10, 9.0), QPointF(14.0, 8.4), QPointF(8.0, 11.8),
-                              QPointF(12.0, 11.8)})
+            for (QPointF s :
+                 {QPointF(6.0, 8.4), QPointF(10, 9.0), QPointF(14.0, 8.4), QPointF(8.0, 11.8), QPointF(12.0, 11.8)})
                 ellipse(p, s, 0.55, 0.85, rgb(0x202020));
         },
         [](Painter &p) { // grapes
             stroke(p, arc({10, 4.0}, {10.6, 2.0}, {12.6, 0.8}), rgb(0x6A4020), 0.9);
             QPainterPath leaf(QPointF(10.4, 3.0));
-            leaf.quadTo(14.0, 1.4, 17.0, 3.4); leaf.quadTo(13.6, 5.6, 10.4, 3.0);
+            leaf.quadTo(14.0, 1.4, 17.0, 3.4);
+            leaf.quadTo(13.6, 5.6, 10.4, 3.0);
             fillPath(p, leaf, rgb(0x5AB030), rgb(0x2A6010), 0.5);
-            for (QPointF s : {QPointF(6.0, 6.4), QPointF(10, 6.0), QPointF(14.0, 6.4), QPointF(8.0, 9.8),
-                              QPointF(12.0, 9.8), QPointF(5.6, 12.2), QPointF(14.4, 12.2), QPointF(10, 13.4),
-                              QPointF(8.0, 16.4), QPointF(12.0, 16.4)})
+            for (QPointF s :
+                 {QPointF(6.0, 6.4), QPointF(10, 6.0), QPointF(14.0, 6.4), QPointF(8.0, 9.8), QPointF(12.0, 9.8),
+                  QPointF(5.6, 12.2), QPointF(14.4, 12.2), QPointF(10, 13.4), QPointF(8.0, 16.4), QPointF(12.0, 16.4)})
                 disc(p, s, 2.3, rgb(0x8A3AC0), rgb(0x3A1060), 0.6);
         },
         [](Painter &p) { // orange
@@ -910,7 +1024,8 @@ std::vector<Draw> food()
                 ellipse(p, s, 0.4, 0.4, rgb(0xE07A00));
             ellipse(p, {6.4, 7.6}, 1.4, 1.0, QColor(255, 255, 255, 130));
             QPainterPath leaf(QPointF(10, 3.4));
-            leaf.quadTo(12.4, 0.4, 16.0, 1.4); leaf.quadTo(13.6, 4.4, 10, 3.4);
+            leaf.quadTo(12.4, 0.4, 16.0, 1.4);
+            leaf.quadTo(13.6, 4.4, 10, 3.4);
             fillPath(p, leaf, rgb(0x4AA830), rgb(0x1E5A10), 0.5);
         },
         [](Painter &p) { // carrot
@@ -922,19 +1037,26 @@ std::vector<Draw> food()
             carrot.cubicTo(12.6, 3.4, 15.0, 3.2, 16.6, 4.8);
             fillPath(p, carrot, rgb(0xFF8A1A), rgb(0xA04800), 0.8);
             QPainterPath lines;
-            lines.moveTo(9.6, 9.0); lines.lineTo(11.2, 10.0); lines.moveTo(6.6, 12.8); lines.lineTo(8.2, 13.6);
-            lines.moveTo(11.8, 6.6); lines.lineTo(13.2, 7.6);
+            lines.moveTo(9.6, 9.0);
+            lines.lineTo(11.2, 10.0);
+            lines.moveTo(6.6, 12.8);
+            lines.lineTo(8.2, 13.6);
+            lines.moveTo(11.8, 6.6);
+            lines.lineTo(13.2, 7.6);
             stroke(p, lines, rgb(0xC05A00), 0.6);
             for (qreal a : {-40.0, 0.0, 40.0}) {
                 p.save();
                 p.translate(16.2, 4.4);
                 p.rotate(a + 40);
-                fillPath(p, [] {
-                    QPainterPath leaf(QPointF(0, 0));
-                    leaf.quadTo(-1.4, -2.8, 0, -5.0);
-                    leaf.quadTo(1.4, -2.8, 0, 0);
-                    return leaf;
-                }(), rgb(0x4AB030), rgb(0x1E6010), 0.5);
+                fillPath(
+                    p,
+                    [] {
+                        QPainterPath leaf(QPointF(0, 0));
+                        leaf.quadTo(-1.4, -2.8, 0, -5.0);
+                        leaf.quadTo(1.4, -2.8, 0, 0);
+                        return leaf;
+                    }(),
+                    rgb(0x4AB030), rgb(0x1E6010), 0.5);
                 p.restore();
             }
         },
@@ -948,10 +1070,11 @@ std::vector<Draw> food()
             cap.cubicTo(0.6, 0.6, 19.4, 0.6, 18.8, 11.4);
             cap.quadTo(10, 12.6, 1.2, 11.4);
             QRadialGradient g(QPointF(7, 5), 12);
-            g.setColorAt(0, rgb(0xFF5A4A)); g.setColorAt(1, rgb(0xD01A1A));
+            g.setColorAt(0, rgb(0xFF5A4A));
+            g.setColorAt(1, rgb(0xD01A1A));
             fillPath(p, cap, g, rgb(0x7A0808), 0.8);
-            for (QPointF s : {QPointF(6.0, 5.6), QPointF(11.4, 4.0), QPointF(14.8, 8.0), QPointF(9.2, 8.8),
-                              QPointF(3.8, 9.4)})
+            for (QPointF s :
+                 {QPointF(6.0, 5.6), QPointF(11.4, 4.0), QPointF(14.8, 8.0), QPointF(9.2, 8.8), QPointF(3.8, 9.4)})
                 ellipse(p, s, 1.3, 1.1, Qt::white);
         },
         [](Painter &p) { // bread
@@ -974,31 +1097,37 @@ std::vector<Draw> food()
         },
         [](Painter &p) { // cake slice
             QPainterPath side;
-            side.addPolygon(QPolygonF({QPointF(2.0, 9.0), QPointF(18.0, 6.0), QPointF(18.0, 17.0),
-                                       QPointF(2.0, 18.0), QPointF(2.0, 9.0)}));
+            side.addPolygon(QPolygonF(
+                {QPointF(2.0, 9.0), QPointF(18.0, 6.0), QPointF(18.0, 17.0), QPointF(2.0, 18.0), QPointF(2.0, 9.0)}));
             fillPath(p, side, rgb(0xFFE8B0), rgb(0x8A6030), 0.7);
             p.fillRect(QRectF(2.0, 12.4, 16.0, 1.6), rgb(0xF06A8A));
             QPainterPath top;
             top.addPolygon(QPolygonF({QPointF(2.0, 9.0), QPointF(11.0, 4.4), QPointF(18.0, 6.0), QPointF(2.0, 9.0)}));
             fillPath(p, top, Qt::white, rgb(0x8A6030), 0.7);
             QPainterPath icing(QPointF(2.0, 9.0));
-            icing.lineTo(18.0, 6.0); icing.lineTo(18.0, 8.0);
-            icing.quadTo(16.4, 9.6, 15.0, 8.6); icing.quadTo(13.0, 10.6, 11.0, 9.4);
-            icing.quadTo(9.0, 11.0, 7.0, 9.8); icing.quadTo(4.6, 11.4, 2.0, 10.6); icing.closeSubpath();
+            icing.lineTo(18.0, 6.0);
+            icing.lineTo(18.0, 8.0);
+            icing.quadTo(16.4, 9.6, 15.0, 8.6);
+            icing.quadTo(13.0, 10.6, 11.0, 9.4);
+            icing.quadTo(9.0, 11.0, 7.0, 9.8);
+            icing.quadTo(4.6, 11.4, 2.0, 10.6);
+            icing.closeSubpath();
             fillPath(p, icing, Qt::white);
             disc(p, {11.4, 3.8}, 2.0, rgb(0xE81830), rgb(0x700010), 0.6);
         },
         [](Painter &p) { // birthday cake
             p.fillRect(QRectF(9.4, 1.6, 1.2, 4.0), rgb(0x60A0F0));
             QPainterPath flame(QPointF(10, -0.2));
-            flame.quadTo(11.4, 1.4, 10, 2.2); flame.quadTo(8.6, 1.4, 10, -0.2);
+            flame.quadTo(11.4, 1.4, 10, 2.2);
+            flame.quadTo(8.6, 1.4, 10, -0.2);
             fillPath(p, flame, rgb(0xFFB020));
             QPainterPath cake;
             cake.addRoundedRect(QRectF(2.0, 6.0, 16.0, 12.0), 1.6, 1.6);
             fillPath(p, cake, rgb(0xF8C0D0), rgb(0x905060), 0.8);
             p.fillRect(QRectF(2.4, 11.4, 15.2, 1.6), rgb(0xFFF4F8));
             QPainterPath drip(QPointF(2.0, 7.0));
-            drip.lineTo(18.0, 7.0); drip.lineTo(18.0, 9.0);
+            drip.lineTo(18.0, 7.0);
+            drip.lineTo(18.0, 9.0);
             for (int i = 0; i < 4; ++i) {
                 const qreal x = 18.0 - i * 4.0;
                 drip.quadTo(x - 1.0, 11.0, x - 2.0, 9.0);
@@ -1017,8 +1146,10 @@ std::vector<Draw> food()
             p.setClipPath(cone);
             QPainterPath grid;
             for (int i = -2; i < 6; ++i) {
-                grid.moveTo(2.0 + i * 3.0, 8.0); grid.lineTo(12.0 + i * 3.0, 20.0);
-                grid.moveTo(18.0 - i * 3.0, 8.0); grid.lineTo(8.0 - i * 3.0, 20.0);
+                grid.moveTo(2.0 + i * 3.0, 8.0);
+                grid.lineTo(12.0 + i * 3.0, 20.0);
+                grid.moveTo(18.0 - i * 3.0, 8.0);
+                grid.lineTo(8.0 - i * 3.0, 20.0);
             }
             stroke(p, grid, rgb(0xB07A30), 0.5);
             p.restore();
@@ -1050,7 +1181,10 @@ std::vector<Draw> food()
             }
             ellipse(p, {10, 10}, 5.4, 4.4, rgb(0xF04060), rgb(0x800020), 0.8);
             QPainterPath stripes;
-            stripes.moveTo(7.4, 6.4); stripes.lineTo(10.4, 14.2); stripes.moveTo(10.6, 5.8); stripes.lineTo(13.0, 12.6);
+            stripes.moveTo(7.4, 6.4);
+            stripes.lineTo(10.4, 14.2);
+            stripes.moveTo(10.6, 5.8);
+            stripes.lineTo(13.0, 12.6);
             stroke(p, stripes, QColor(255, 255, 255, 200), 1.0);
         },
         [](Painter &p) { // doughnut
@@ -1060,8 +1194,10 @@ std::vector<Draw> food()
             fillPath(p, ring, rgb(0xD89040), rgb(0x7A4A10), 0.8);
             QPainterPath icing(QPointF(2.4, 9.6));
             icing.cubicTo(2.6, 2.4, 17.4, 2.4, 17.6, 9.6);
-            icing.quadTo(16.6, 12.4, 15.2, 11.0); icing.quadTo(13.6, 14.6, 11.6, 12.8);
-            icing.quadTo(9.0, 15.0, 7.6, 12.4); icing.quadTo(5.4, 14.0, 4.6, 11.4);
+            icing.quadTo(16.6, 12.4, 15.2, 11.0);
+            icing.quadTo(13.6, 14.6, 11.6, 12.8);
+            icing.quadTo(9.0, 15.0, 7.6, 12.4);
+            icing.quadTo(5.4, 14.0, 4.6, 11.4);
             icing.quadTo(2.6, 12.6, 2.4, 9.6);
             QPainterPath hole;
             hole.addEllipse(QPointF(10, 9.8), 2.8, 2.2);
@@ -1107,7 +1243,8 @@ std::vector<Draw> food()
             bun.cubicTo(1.6, 1.4, 18.4, 1.4, 18.4, 8.6);
             bun.closeSubpath();
             fillPath(p, bun, rgb(0xE8A040), rgb(0x8A5010), 0.8);
-            for (QPointF s : {QPointF(6.0, 5.0), QPointF(10, 4.0), QPointF(14.0, 5.2), QPointF(8.4, 6.6), QPointF(12.0, 6.8)})
+            for (QPointF s :
+                 {QPointF(6.0, 5.0), QPointF(10, 4.0), QPointF(14.0, 5.2), QPointF(8.4, 6.6), QPointF(12.0, 6.8)})
                 ellipse(p, s, 0.6, 0.35, rgb(0xFFF4D0));
             QPainterPath lettuce(QPointF(1.0, 9.0));
             for (int i = 0; i < 6; ++i)
@@ -1118,7 +1255,8 @@ std::vector<Draw> food()
             lettuce.closeSubpath();
             fillPath(p, lettuce, rgb(0x6AC040), rgb(0x2A6010), 0.5);
             QPainterPath cheese;
-            cheese.addPolygon(QPolygonF({QPointF(2.0, 10.0), QPointF(18.0, 10.0), QPointF(15.0, 12.4), QPointF(2.0, 11.4)}));
+            cheese.addPolygon(
+                QPolygonF({QPointF(2.0, 10.0), QPointF(18.0, 10.0), QPointF(15.0, 12.4), QPointF(2.0, 11.4)}));
             fillPath(p, cheese, rgb(0xFFD020));
             QPainterPath patty;
             patty.addRoundedRect(QRectF(1.6, 11.0, 16.8, 3.0), 1.4, 1.4);
@@ -1156,7 +1294,8 @@ std::vector<Draw> food()
             QPainterPath rice(QPointF(2.4, 10.0));
             rice.cubicTo(2.0, 3.0, 18.0, 3.0, 17.6, 10.0);
             fillPath(p, rice, Qt::white, rgb(0xA0A0A0), 0.6);
-            for (QPointF s : {QPointF(6.0, 7.0), QPointF(9.0, 5.4), QPointF(12.4, 6.4), QPointF(14.6, 8.2), QPointF(8.0, 8.4)})
+            for (QPointF s :
+                 {QPointF(6.0, 7.0), QPointF(9.0, 5.4), QPointF(12.4, 6.4), QPointF(14.6, 8.2), QPointF(8.0, 8.4)})
                 ellipse(p, s, 0.6, 0.35, rgb(0xD8D8D0));
             QPainterPath sticks(QPointF(11.0, 6.0));
             sticks.lineTo(19.0, 0.6);
@@ -1168,12 +1307,15 @@ std::vector<Draw> food()
             bowl.cubicTo(18.4, 15.6, 14.0, 17.6, 10, 17.6);
             bowl.cubicTo(6.0, 17.6, 1.6, 15.6, 1.2, 9.6);
             QLinearGradient g(0, 10, 0, 18);
-            g.setColorAt(0, rgb(0x4A7AD0)); g.setColorAt(1, rgb(0x2A4AA0));
+            g.setColorAt(0, rgb(0x4A7AD0));
+            g.setColorAt(1, rgb(0x2A4AA0));
             fillPath(p, bowl, g, rgb(0x1A2A60), 0.8);
             p.fillRect(QRectF(7.0, 17.4, 6.0, 1.6), rgb(0x2A4AA0));
             QPainterPath wave(QPointF(3.4, 12.6));
-            wave.quadTo(5.0, 11.4, 6.6, 12.6); wave.quadTo(8.2, 13.8, 9.8, 12.6);
-            wave.quadTo(11.4, 11.4, 13.0, 12.6); wave.quadTo(14.6, 13.8, 16.4, 12.6);
+            wave.quadTo(5.0, 11.4, 6.6, 12.6);
+            wave.quadTo(8.2, 13.8, 9.8, 12.6);
+            wave.quadTo(11.4, 11.4, 13.0, 12.6);
+            wave.quadTo(14.6, 13.8, 16.4, 12.6);
             stroke(p, wave, rgb(0xD0E0FF), 0.6);
         },
         [](Painter &p) { // sushi
@@ -1184,10 +1326,14 @@ std::vector<Draw> food()
             fish.cubicTo(1.0, 4.6, 19.0, 4.0, 18.6, 10.0);
             fish.cubicTo(14.0, 11.6, 6.0, 11.4, 1.6, 10.6);
             QLinearGradient g(0, 5, 0, 11);
-            g.setColorAt(0, rgb(0xFF9A6A)); g.setColorAt(1, rgb(0xF86A3A));
+            g.setColorAt(0, rgb(0xFF9A6A));
+            g.setColorAt(1, rgb(0xF86A3A));
             fillPath(p, fish, g, rgb(0xA03A10), 0.7);
             QPainterPath stripes;
-            for (int i = 0; i < 4; ++i) { stripes.moveTo(5.0 + i * 3.2, 6.4); stripes.lineTo(6.6 + i * 3.2, 10.4); }
+            for (int i = 0; i < 4; ++i) {
+                stripes.moveTo(5.0 + i * 3.2, 6.4);
+                stripes.lineTo(6.6 + i * 3.2, 10.4);
+            }
             stroke(p, stripes, rgb(0xFFE0D0), 0.6);
             p.fillRect(QRectF(8.4, 6.0, 3.2, 10.6), rgb(0x203020));
         },
@@ -1219,7 +1365,8 @@ std::vector<Draw> food()
             QPainterPath mug;
             mug.addRoundedRect(QRectF(3.0, 5.0, 11.4, 13.6), 1.4, 1.4);
             QLinearGradient g(3, 0, 14, 0);
-            g.setColorAt(0, rgb(0xFFC020)); g.setColorAt(1, rgb(0xE89000));
+            g.setColorAt(0, rgb(0xFFC020));
+            g.setColorAt(1, rgb(0xE89000));
             fillPath(p, mug, g, rgb(0x8A5A00), 0.8);
             QPainterPath bubbles;
             for (QPointF s : {QPointF(6.0, 10.0), QPointF(10.0, 13.0), QPointF(7.4, 15.4), QPointF(11.4, 9.0)})
@@ -1249,7 +1396,8 @@ std::vector<Draw> food()
         },
         [](Painter &p) { // boba tea
             QPainterPath straw;
-            straw.addPolygon(QPolygonF({QPointF(10.4, 5.0), QPointF(13.6, 0.4), QPointF(15.0, 1.2), QPointF(12.0, 5.4)}));
+            straw.addPolygon(
+                QPolygonF({QPointF(10.4, 5.0), QPointF(13.6, 0.4), QPointF(15.0, 1.2), QPointF(12.0, 5.4)}));
             fillPath(p, straw, rgb(0xF04A7A));
             QPainterPath cup(QPointF(3.4, 5.0));
             cup.lineTo(16.6, 5.0);
@@ -1258,7 +1406,8 @@ std::vector<Draw> food()
             cup.closeSubpath();
             fillPath(p, cup, rgb(0xE8C8A0), rgb(0x8A6A40), 0.8);
             p.fillRect(QRectF(3.0, 4.2, 14.0, 1.8), rgb(0xFFFFFF));
-            for (QPointF s : {QPointF(7.0, 15.8), QPointF(9.6, 16.4), QPointF(12.4, 15.8), QPointF(8.2, 13.8), QPointF(11.2, 13.6)})
+            for (QPointF s :
+                 {QPointF(7.0, 15.8), QPointF(9.6, 16.4), QPointF(12.4, 15.8), QPointF(8.2, 13.8), QPointF(11.2, 13.6)})
                 ellipse(p, s, 1.1, 1.1, rgb(0x3A2418));
         },
     };
@@ -1269,7 +1418,9 @@ std::vector<Draw> food()
 std::vector<Draw> things()
 {
     return {
-        [](Painter &p) { heart(p, {10, 10.2}, 7.6); },
+        [](Painter &p) {
+            heart(p, {10, 10.2}, 7.6);
+        },
         [](Painter &p) { // broken heart
             QPainterPath left = heartPath({10, 10.2}, 7.6);
             QPainterPath crack;
@@ -1291,7 +1442,8 @@ std::vector<Draw> things()
         [](Painter &p) {
             p.setPen(outline(rgb(0xC08000), 0.9));
             QRadialGradient g(QPointF(8, 8), 10);
-            g.setColorAt(0, rgb(0xFFF080)); g.setColorAt(1, rgb(0xFFC000));
+            g.setColorAt(0, rgb(0xFFF080));
+            g.setColorAt(1, rgb(0xFFC000));
             p.setBrush(g);
             p.drawPath(starPath({10, 10.8}, 9.4, 4.0));
         },
@@ -1324,13 +1476,15 @@ std::vector<Draw> things()
             cloud.addRoundedRect(QRectF(3.0, 11.0, 14.8, 5.0), 2.4, 2.4);
             cloud.setFillRule(Qt::WindingFill);
             QLinearGradient g(0, 4, 0, 16);
-            g.setColorAt(0, Qt::white); g.setColorAt(1, rgb(0xD8E4F0));
+            g.setColorAt(0, Qt::white);
+            g.setColorAt(1, rgb(0xD8E4F0));
             fillPath(p, cloud.simplified(), g, rgb(0x6A8AAA), 0.8);
         },
         [](Painter &p) { // umbrella with rain
             QPainterPath drops;
             for (QPointF s : {QPointF(2.4, 1.4), QPointF(17.4, 2.6), QPointF(1.6, 12.0), QPointF(18.4, 13.0)}) {
-                drops.moveTo(s); drops.lineTo(s + QPointF(-0.6, 1.6));
+                drops.moveTo(s);
+                drops.lineTo(s + QPointF(-0.6, 1.6));
             }
             stroke(p, drops, rgb(0x4A9AE0), 0.8);
             QPainterPath canopy(QPointF(2.0, 10.0));
@@ -1348,10 +1502,12 @@ std::vector<Draw> things()
         },
         [](Painter &p) { // lightning
             QPainterPath bolt;
-            bolt.addPolygon(QPolygonF({QPointF(11.6, 0.6), QPointF(4.0, 11.2), QPointF(9.2, 11.2), QPointF(7.4, 19.4),
-                                       QPointF(16.2, 7.6), QPointF(10.8, 7.6), QPointF(13.6, 0.6), QPointF(11.6, 0.6)}));
+            bolt.addPolygon(
+                QPolygonF({QPointF(11.6, 0.6), QPointF(4.0, 11.2), QPointF(9.2, 11.2), QPointF(7.4, 19.4),
+                           QPointF(16.2, 7.6), QPointF(10.8, 7.6), QPointF(13.6, 0.6), QPointF(11.6, 0.6)}));
             QLinearGradient g(0, 0, 0, 20);
-            g.setColorAt(0, rgb(0xFFF060)); g.setColorAt(1, rgb(0xFFB000));
+            g.setColorAt(0, rgb(0xFFF060));
+            g.setColorAt(1, rgb(0xFFB000));
             fillPath(p, bolt, g, rgb(0xA06000), 0.8);
         },
         [](Painter &p) { // snowflake
@@ -1365,14 +1521,17 @@ std::vector<Draw> things()
                 const QPointF b = c + 5.4 * dir;
                 const QPointF side1(std::cos(a + 0.8), std::sin(a + 0.8));
                 const QPointF side2(std::cos(a - 0.8), std::sin(a - 0.8));
-                flake.moveTo(b); flake.lineTo(b + 2.6 * side1);
-                flake.moveTo(b); flake.lineTo(b + 2.6 * side2);
+                flake.moveTo(b);
+                flake.lineTo(b + 2.6 * side1);
+                flake.moveTo(b);
+                flake.lineTo(b + 2.6 * side2);
             }
             stroke(p, flake, rgb(0x1A6AC0), 2.2);
             stroke(p, flake, rgb(0xB8E0FF), 1.0);
         },
         [](Painter &p) { // rainbow
-            const QColor bands[] = {rgb(0xE83030), rgb(0xFF9A20), rgb(0xFFE030), rgb(0x40C040), rgb(0x3080E0), rgb(0x8040C0)};
+            const QColor bands[] = {rgb(0xE83030), rgb(0xFF9A20), rgb(0xFFE030),
+                                    rgb(0x40C040), rgb(0x3080E0), rgb(0x8040C0)};
             for (int i = 0; i < 6; ++i) {
                 const qreal r = 8.8 - i * 1.2;
                 p.setBrush(Qt::NoBrush);
@@ -1390,7 +1549,8 @@ std::vector<Draw> things()
         [](Painter &p) { // flower
             for (int i = 0; i < 6; ++i) {
                 const qreal a = i * M_PI / 3;
-                ellipse(p, {10 + 5.0 * std::cos(a), 9.6 + 5.0 * std::sin(a)}, 3.4, 3.4, rgb(0xFF8AB8), rgb(0xC03A70), 0.6);
+                ellipse(p, {10 + 5.0 * std::cos(a), 9.6 + 5.0 * std::sin(a)}, 3.4, 3.4, rgb(0xFF8AB8), rgb(0xC03A70),
+                        0.6);
             }
             disc(p, {10, 9.6}, 3.2, rgb(0xFFD020), rgb(0xC08000), 0.6);
         },
@@ -1399,7 +1559,8 @@ std::vector<Draw> things()
             stem.lineTo(10, 19.6);
             stroke(p, stem, rgb(0x3A8A20), 1.1);
             QPainterPath leaf(QPointF(10, 15.6));
-            leaf.quadTo(13.0, 12.0, 16.0, 13.4); leaf.quadTo(13.4, 16.6, 10, 15.6);
+            leaf.quadTo(13.0, 12.0, 16.0, 13.4);
+            leaf.quadTo(13.4, 16.6, 10, 15.6);
             fillPath(p, leaf, rgb(0x5AB030), rgb(0x2A6010), 0.5);
             QPainterPath bloom(QPointF(4.6, 4.0));
             bloom.quadTo(7.4, 5.6, 10, 2.0);
@@ -1444,10 +1605,12 @@ std::vector<Draw> things()
             balloon.cubicTo(3.0, 12.0, 3.0, 0.8, 10.6, 0.8);
             balloon.cubicTo(18.2, 0.8, 18.2, 12.0, 10.6, 14.6);
             QRadialGradient g(QPointF(8, 5), 10);
-            g.setColorAt(0, rgb(0xFF7A7A)); g.setColorAt(1, rgb(0xE01A2A));
+            g.setColorAt(0, rgb(0xFF7A7A));
+            g.setColorAt(1, rgb(0xE01A2A));
             fillPath(p, balloon, g, rgb(0x800010), 0.8);
             QPainterPath knot;
-            knot.addPolygon(QPolygonF({QPointF(10.6, 14.4), QPointF(9.4, 15.8), QPointF(11.8, 15.8), QPointF(10.6, 14.4)}));
+            knot.addPolygon(
+                QPolygonF({QPointF(10.6, 14.4), QPointF(9.4, 15.8), QPointF(11.8, 15.8), QPointF(10.6, 14.4)}));
             fillPath(p, knot, rgb(0xE01A2A), rgb(0x800010), 0.5);
             ellipse(p, {8.2, 4.6}, 1.0, 1.8, QColor(255, 255, 255, 170));
         },
@@ -1475,7 +1638,8 @@ std::vector<Draw> things()
             bell.cubicTo(16.0, 9.0, 15.2, 13.0, 17.4, 15.4);
             bell.closeSubpath();
             QLinearGradient g(4, 0, 16, 0);
-            g.setColorAt(0, rgb(0xFFE070)); g.setColorAt(1, rgb(0xE8A800));
+            g.setColorAt(0, rgb(0xFFE070));
+            g.setColorAt(1, rgb(0xE8A800));
             fillPath(p, bell, g, rgb(0x8A5A00), 0.8);
             ellipse(p, {10, 2.2}, 1.4, 1.2, rgb(0xE8A800), rgb(0x8A5A00), 0.6);
             ellipse(p, {10, 17.2}, 2.0, 1.8, rgb(0xE8A800), rgb(0x8A5A00), 0.6);
@@ -1498,13 +1662,16 @@ std::vector<Draw> things()
             bulb.cubicTo(16.4, 10.0, 13.6, 11.0, 12.6, 13.6);
             bulb.closeSubpath();
             QRadialGradient g(QPointF(9, 6), 9);
-            g.setColorAt(0, rgb(0xFFFFD0)); g.setColorAt(1, rgb(0xFFE040));
+            g.setColorAt(0, rgb(0xFFFFD0));
+            g.setColorAt(1, rgb(0xFFE040));
             fillPath(p, bulb, g, rgb(0xA07A00), 0.8);
             QPainterPath base;
             base.addRoundedRect(QRectF(7.2, 13.6, 5.6, 4.2), 0.8, 0.8);
             fillPath(p, base, rgb(0xA0A8B0), rgb(0x505860), 0.6);
-            QPainterPath threads(QPointF(7.2, 15.0)); threads.lineTo(12.8, 15.0);
-            threads.moveTo(7.2, 16.4); threads.lineTo(12.8, 16.4);
+            QPainterPath threads(QPointF(7.2, 15.0));
+            threads.lineTo(12.8, 15.0);
+            threads.moveTo(7.2, 16.4);
+            threads.lineTo(12.8, 16.4);
             stroke(p, threads, rgb(0x505860), 0.5);
             ellipse(p, {10, 18.4}, 1.4, 0.9, rgb(0x505860));
         },
@@ -1521,8 +1688,10 @@ std::vector<Draw> things()
         [](Painter &p) { // alarm clock
             for (int side : {-1, 1})
                 disc(p, {10 + side * 6.4, 3.6}, 2.4, rgb(0xE83030), rgb(0x800808), 0.6);
-            QPainterPath legs(QPointF(5.0, 16.4)); legs.lineTo(3.6, 18.8);
-            legs.moveTo(15.0, 16.4); legs.lineTo(16.4, 18.8);
+            QPainterPath legs(QPointF(5.0, 16.4));
+            legs.lineTo(3.6, 18.8);
+            legs.moveTo(15.0, 16.4);
+            legs.lineTo(16.4, 18.8);
             stroke(p, legs, rgb(0x505050), 1.0);
             disc(p, {10, 10.8}, 7.6, rgb(0xE83030), rgb(0x800808), 0.8);
             ellipse(p, {10, 10.8}, 5.8, 5.8, Qt::white);
@@ -1546,8 +1715,10 @@ std::vector<Draw> things()
             hand.lineTo(6.4, 17.2);
             hand.closeSubpath();
             fillPath(p, hand, rgb(0xFFCC70), rgb(0xA06A20), 0.8);
-            QPainterPath creases(QPointF(12.6, 10.2)); creases.lineTo(17.0, 10.2);
-            creases.moveTo(12.6, 13.2); creases.lineTo(16.6, 13.2);
+            QPainterPath creases(QPointF(12.6, 10.2));
+            creases.lineTo(17.0, 10.2);
+            creases.moveTo(12.6, 13.2);
+            creases.lineTo(16.6, 13.2);
             stroke(p, creases, rgb(0xC08840), 0.6);
             QPainterPath cuff;
             cuff.addRoundedRect(QRectF(1.6, 8.4, 4.8, 9.6), 0.8, 0.8);
@@ -1566,7 +1737,8 @@ std::vector<Draw> things()
             cup.lineTo(9.0, 12.4);
             cup.cubicTo(7.0, 12.0, 4.0, 10.0, 4.0, 2.0);
             QLinearGradient g(4, 0, 16, 0);
-            g.setColorAt(0, rgb(0xFFE880)); g.setColorAt(1, rgb(0xE8A800));
+            g.setColorAt(0, rgb(0xFFE880));
+            g.setColorAt(1, rgb(0xE8A800));
             fillPath(p, cup, g, rgb(0x8A5A00), 0.8);
             QPainterPath base;
             base.addRoundedRect(QRectF(5.4, 15.0, 9.2, 3.8), 0.6, 0.6);
@@ -1577,10 +1749,12 @@ std::vector<Draw> things()
         },
         [](Painter &p) { // crown
             QPainterPath crown;
-            crown.addPolygon(QPolygonF({QPointF(2.0, 15.0), QPointF(1.4, 5.0), QPointF(6.0, 9.6), QPointF(10, 3.0),
-                                        QPointF(14.0, 9.6), QPointF(18.6, 5.0), QPointF(18.0, 15.0), QPointF(2.0, 15.0)}));
+            crown.addPolygon(
+                QPolygonF({QPointF(2.0, 15.0), QPointF(1.4, 5.0), QPointF(6.0, 9.6), QPointF(10, 3.0),
+                           QPointF(14.0, 9.6), QPointF(18.6, 5.0), QPointF(18.0, 15.0), QPointF(2.0, 15.0)}));
             QLinearGradient g(0, 3, 0, 15);
-            g.setColorAt(0, rgb(0xFFF080)); g.setColorAt(1, rgb(0xF0B000));
+            g.setColorAt(0, rgb(0xFFF080));
+            g.setColorAt(1, rgb(0xF0B000));
             fillPath(p, crown, g, rgb(0x8A5A00), 0.8);
             QPainterPath band;
             band.addRect(QRectF(2.0, 14.6, 16.0, 3.0));
@@ -1596,12 +1770,19 @@ std::vector<Draw> things()
             gem.addPolygon(QPolygonF({QPointF(5.0, 3.0), QPointF(15.0, 3.0), QPointF(19.0, 7.8), QPointF(10, 18.6),
                                       QPointF(1.0, 7.8), QPointF(5.0, 3.0)}));
             QLinearGradient g(0, 3, 20, 18);
-            g.setColorAt(0, rgb(0xD8F4FF)); g.setColorAt(1, rgb(0x40A8F0));
+            g.setColorAt(0, rgb(0xD8F4FF));
+            g.setColorAt(1, rgb(0x40A8F0));
             fillPath(p, gem, g, rgb(0x1A5A9A), 0.8);
             QPainterPath facets(QPointF(1.0, 7.8));
             facets.lineTo(19.0, 7.8);
-            facets.moveTo(5.0, 3.0); facets.lineTo(7.4, 7.8); facets.lineTo(10, 3.0); facets.lineTo(12.6, 7.8); facets.lineTo(15.0, 3.0);
-            facets.moveTo(7.4, 7.8); facets.lineTo(10, 18.6); facets.lineTo(12.6, 7.8);
+            facets.moveTo(5.0, 3.0);
+            facets.lineTo(7.4, 7.8);
+            facets.lineTo(10, 3.0);
+            facets.lineTo(12.6, 7.8);
+            facets.lineTo(15.0, 3.0);
+            facets.moveTo(7.4, 7.8);
+            facets.lineTo(10, 18.6);
+            facets.lineTo(12.6, 7.8);
             stroke(p, facets, rgb(0x1A5A9A), 0.5);
         },
         [](Painter &p) { // bomb
@@ -1644,8 +1825,8 @@ QImage arrow(bool right)
         g.setColorAt(1, rgb(0x1E6AD0));
         fillPath(p, path, g, rgb(0x0E3A80), 0.9);
         QPainterPath shine;
-        shine.addPolygon(QPolygonF({QPointF(3.4, 8.0), QPointF(11.0, 8.0), QPointF(11.0, 5.0), QPointF(15.4, 9.0),
-                                    QPointF(3.4, 9.0)}));
+        shine.addPolygon(QPolygonF(
+            {QPointF(3.4, 8.0), QPointF(11.0, 8.0), QPointF(11.0, 5.0), QPointF(15.4, 9.0), QPointF(3.4, 9.0)}));
         fillPath(p, shine, QColor(255, 255, 255, 90));
     });
 }
@@ -1688,7 +1869,7 @@ int main(int argc, char **argv)
 {
     QGuiApplication app(argc, argv);
     if (argc < 2) {
-        QTextStream(stderr) << "usage: face-artwork <resources folder> [contact sheet.png]\n";
+        QTextStream(stderr) << "usage: face_artwork <resources folder> [contact sheet.png]\n";
         return 2;
     }
     const QDir resources(QString::fromLocal8Bit(argv[1]));
@@ -1707,7 +1888,8 @@ int main(int argc, char **argv)
     bool ok = true;
     for (size_t i = 0; i < all.size(); ++i) {
         faces.append(render(all[i]));
-        ok &= save(faces.last(), resources.filePath(QStringLiteral("faces/face_%1.png").arg(i, 3, 10, QLatin1Char('0'))));
+        ok &=
+            save(faces.last(), resources.filePath(QStringLiteral("faces/face_%1.png").arg(i, 3, 10, QLatin1Char('0'))));
     }
     const QImage previous = arrow(false);
     const QImage next = arrow(true);

@@ -1,0 +1,136 @@
+#include "platform/SingleInstance.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QThread>
+#include <QTimer>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr qsizetype MaxRequestBytes = 64;
+constexpr int RequestTimeoutMs = 5000;
+// A starting instance holds the lock a moment before it listens.
+constexpr int ConnectAttempts = 40;
+constexpr unsigned long ConnectRetryMs = 50;
+
+} // namespace
+
+SingleInstance::SingleInstance(QString directory, QObject *parent)
+    : QObject(parent), directory_(std::move(directory)), baseName_(QStringLiteral("Parlune"))
+{
+    // The temporary folder is shared by every user of the machine.
+    if (directory_ == QDir::tempPath())
+        baseName_ += QLatin1Char('-') + QString::number(::getuid());
+}
+
+SingleInstance::~SingleInstance()
+{
+    delete server_;
+    if (lockFd_ >= 0)
+        ::close(lockFd_);
+}
+
+QString SingleInstance::defaultDirectory()
+{
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QFileInfo(runtime).isAbsolute() && QFileInfo(runtime).isDir())
+        return runtime;
+    return QDir::tempPath();
+}
+
+QString SingleInstance::socketPath() const
+{
+    return directory_ + QLatin1Char('/') + baseName_;
+}
+
+QString SingleInstance::lockPath() const
+{
+    return socketPath() + QStringLiteral(".lock");
+}
+
+bool SingleInstance::acquire()
+{
+    if (lockFd_ >= 0)
+        return true;
+    const QByteArray path = QFile::encodeName(lockPath());
+    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return true; // nowhere to keep a lock: better two instances than none
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return false;
+    }
+    lockFd_ = fd;
+    return true;
+}
+
+bool SingleInstance::passRequest(const QByteArray &request)
+{
+    const QByteArray path = QFile::encodeName(socketPath());
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (size_t(path.size()) >= sizeof address.sun_path)
+        return false;
+    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+
+    for (int attempt = 0; attempt < ConnectAttempts; ++attempt) {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd < 0)
+            return false;
+        if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0) {
+            const QByteArray line = request + '\n';
+            const bool sent = ::send(fd, line.constData(), size_t(line.size()), MSG_NOSIGNAL) == line.size();
+            ::close(fd);
+            return sent;
+        }
+        ::close(fd);
+        QThread::msleep(ConnectRetryMs);
+    }
+    return false;
+}
+
+bool SingleInstance::listen()
+{
+    if (server_)
+        return true;
+    server_ = new QLocalServer(this);
+    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    // Whatever socket file is there was left by an instance that no longer holds the lock.
+    QLocalServer::removeServer(socketPath());
+    if (!server_->listen(socketPath())) {
+        delete server_;
+        server_ = nullptr;
+        return false;
+    }
+    connect(server_, &QLocalServer::newConnection, this, &SingleInstance::acceptRequests);
+    return true;
+}
+
+void SingleInstance::acceptRequests()
+{
+    while (QLocalSocket *socket = server_->nextPendingConnection()) {
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        QTimer::singleShot(RequestTimeoutMs, socket, [socket] { socket->abort(); });
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+            if (!socket->canReadLine()) {
+                if (socket->bytesAvailable() > MaxRequestBytes)
+                    socket->abort();
+                return;
+            }
+            const QByteArray line = socket->readLine(MaxRequestBytes + 1).trimmed();
+            socket->disconnectFromServer();
+            if (line == ActivateRequest)
+                Q_EMIT activationRequested();
+        });
+    }
+}

@@ -1,0 +1,61 @@
+#include "platform/TerminationSignals.h"
+
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+int pipeFds[2] = {-1, -1};
+constexpr int HandledSignals[] = {SIGTERM, SIGINT};
+
+void onSignal(int signalNumber)
+{
+    const int savedErrno = errno;
+    const char byte = char(signalNumber);
+    // A full pipe already holds a request; losing this one changes nothing.
+    [[maybe_unused]] const ssize_t n = ::write(pipeFds[1], &byte, 1);
+    errno = savedErrno;
+}
+
+} // namespace
+
+TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent)
+{
+    if (pipeFds[0] >= 0 || ::pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    notifier_ = new QSocketNotifier(pipeFds[0], QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, &TerminationSignals::drain);
+
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int s : HandledSignals)
+        ::sigaction(s, &action, nullptr);
+}
+
+TerminationSignals::~TerminationSignals()
+{
+    if (!notifier_)
+        return;
+    for (int s : HandledSignals)
+        ::signal(s, SIG_DFL);
+    delete notifier_;
+    ::close(pipeFds[0]);
+    ::close(pipeFds[1]);
+    pipeFds[0] = pipeFds[1] = -1;
+}
+
+void TerminationSignals::drain()
+{
+    char bytes[16];
+    ssize_t n;
+    while ((n = ::read(pipeFds[0], bytes, sizeof bytes)) > 0) {
+        for (ssize_t i = 0; i < n; ++i)
+            Q_EMIT terminationRequested(int(bytes[i]));
+    }
+}

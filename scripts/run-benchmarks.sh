@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Runs every benchmark program of a build folder configured with -DPARLUNE_BENCH=ON.
+set -euo pipefail
+build=${1:?usage: run-benchmarks.sh BUILD_DIR}
+export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
+export PARLUNE_DRY_POWER_OFF=1
+found=0
+for program in "$build"/bench/bench_*; do
+  [ -f "$program" ] && [ -x "$program" ] || continue
+  found=1
+  echo "== $(basename "$program")"
+  "$program" --benchmark_counters_tabular=true
+done
+[ "$found" -eq 1 ] || { echo "no benchmark programs in $build/bench" >&2; exit 1; }

@@ -1,0 +1,220 @@
+#include "shell/TrayIcon.h"
+
+#include "engine/Cp950.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QPixmap>
+#include <QTimer>
+
+namespace {
+
+// Length of the longest prefix of text, at most limit bytes, that ends on a character boundary.
+qsizetype characterPrefix(const QByteArray &text, qsizetype limit)
+{
+    qsizetype at = 0;
+    while (at < text.size()) {
+        const qsizetype step = cp950::isLeadByte(static_cast<unsigned char>(text[at])) && at + 1 < text.size() ? 2 : 1;
+        if (at + step > limit)
+            break;
+        at += step;
+    }
+    return at;
+}
+
+} // namespace
+
+TrayIcon::TrayIcon(Hooks hooks, QTimer *innervation, QObject *parent)
+    : QObject(parent), m_hooks(std::move(hooks)), m_innervation(innervation)
+{
+    if (!m_hooks.keyboardModifiers)
+        m_hooks.keyboardModifiers = [] { return QGuiApplication::queryKeyboardModifiers(); };
+    if (!m_hooks.pointerPosition)
+        m_hooks.pointerPosition = [] { return QCursor::pos(); };
+    if (!m_innervation) {
+        m_innervation = new QTimer(this);
+        m_innervation->setObjectName(QStringLiteral("Timer_Innervation"));
+    }
+    m_innervation->setInterval(FlashIntervalMs);
+    m_innervation->stop();
+    connect(m_innervation, &QTimer::timeout, this, &TrayIcon::Timer_InnervationTimer);
+
+    for (int i = 0; i < 3; ++i)
+        m_images.append(QIcon(QStringLiteral(":/tray/tray%1.png").arg(i)));
+
+    m_tray = new QSystemTrayIcon(this);
+    // No context menu on the tray itself: Qt would open it on its own; the right press opens ours.
+    connect(m_tray, &QSystemTrayIcon::activated, this, &TrayIcon::trayActivated);
+}
+
+TrayIcon::~TrayIcon() = default;
+
+QIcon TrayIcon::notifyImage(int index) const
+{
+    return m_images.value(index);
+}
+
+QIcon TrayIcon::mainIcon()
+{
+    return QIcon(QStringLiteral(":/icons/MAINICON.png"));
+}
+
+QIcon TrayIcon::emptyIcon() const
+{
+    QPixmap transparent(IconSize, IconSize);
+    transparent.fill(Qt::transparent);
+    return QIcon(transparent);
+}
+
+QByteArray TrayIcon::buildTrayTip(const QByteArray &nickname, const QByteArray &address)
+{
+    const QByteArray head = QByteArrayLiteral("Parlune Console\rNickname: ");
+    const QByteArray addressLine = QByteArrayLiteral("\rNumberIP: ") + address;
+    // Too long: the nickname gives way first, so the address line stays whole; only an address that alone
+    // overflows is cut itself. Cuts fall on character boundaries.
+    const qsizetype room = TipBytes - head.size() - addressLine.size();
+    if (nickname.size() <= room)
+        return head + nickname + addressLine;
+    const QByteArray shortNickname = nickname.left(characterPrefix(nickname, qMax<qsizetype>(room, 0)));
+    QByteArray tip = head + shortNickname + addressLine;
+    return tip.left(characterPrefix(tip, TipBytes));
+}
+
+QByteArray TrayIcon::TrayTip() const
+{
+    return buildTrayTip(m_hooks.nickname ? m_hooks.nickname() : QByteArray(),
+                        m_hooks.localAddress ? m_hooks.localAddress() : QByteArray());
+}
+
+QString TrayIcon::tipForDisplay(const QByteArray &tip)
+{
+    QString text = cp950::decode(tip);
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
+bool TrayIcon::AddTrayIcon()
+{
+    m_look = Look::Idle;
+    m_current = notifyImage(0);
+    m_tray->setIcon(m_current);
+    m_tray->setToolTip(tipForDisplay(TrayTip()));
+    m_tray->show();
+    return QSystemTrayIcon::isSystemTrayAvailable() && m_tray->isVisible();
+}
+
+bool TrayIcon::SetTrayIcon(const QIcon &icon)
+{
+    m_current = icon.isNull() ? emptyIcon() : icon;
+    m_tray->setIcon(m_current);
+    m_tray->setToolTip(tipForDisplay(TrayTip()));
+    return m_tray->isVisible();
+}
+
+void TrayIcon::refreshTip()
+{
+    m_tray->setToolTip(tipForDisplay(TrayTip()));
+}
+
+bool TrayIcon::RemoveTrayIcon()
+{
+    m_tray->hide();
+    m_look = Look::None;
+    return true;
+}
+
+void TrayIcon::showLook(Look look)
+{
+    m_look = look;
+    switch (look) {
+    case Look::Idle:
+        SetTrayIcon(notifyImage(0));
+        break;
+    case Look::NewMessage:
+        SetTrayIcon(notifyImage(1));
+        break;
+    case Look::Empty:
+        SetTrayIcon(QIcon());
+        break;
+    case Look::Rest:
+        SetTrayIcon(mainIcon());
+        break;
+    case Look::None:
+        RemoveTrayIcon();
+        break;
+    }
+}
+
+void TrayIcon::unreadMessageStored()
+{
+    showLook(Look::NewMessage);
+    m_innervation->start();
+}
+
+void TrayIcon::flashingSwitchedOn()
+{
+    m_innervation->start();
+}
+
+void TrayIcon::comeToRest()
+{
+    m_innervation->stop();
+    showLook(Look::Rest);
+}
+
+void TrayIcon::Timer_InnervationTimer()
+{
+    if (m_hooks.flashingSwitch && m_hooks.flashingSwitch()) {
+        m_flashPhase = !m_flashPhase;
+        showLook(m_flashPhase ? Look::NewMessage : Look::Empty);
+        return;
+    }
+    const bool unread = m_hooks.hasUnread && m_hooks.hasUnread();
+    showLook(unread ? Look::NewMessage : Look::Rest);
+    m_innervation->stop();
+}
+
+// QSystemTrayIcon on X11 (XEmbed) reports Trigger and Context when the button goes down, and the second press
+// of a double click only as DoubleClick; that is the press of the left and right button and nothing else.
+// Other tray hosts (StatusNotifierItem) report the same reasons on click, the closest they offer.
+void TrayIcon::trayActivated(QSystemTrayIcon::ActivationReason reason)
+{
+    switch (reason) {
+    case QSystemTrayIcon::Trigger:
+        leftPress();
+        break;
+    case QSystemTrayIcon::Context:
+        rightPress();
+        break;
+    case QSystemTrayIcon::DoubleClick:
+    case QSystemTrayIcon::MiddleClick:
+    case QSystemTrayIcon::Unknown:
+        break;
+    }
+}
+
+void TrayIcon::leftPress()
+{
+    const bool shift = m_hooks.keyboardModifiers().testFlag(Qt::ShiftModifier);
+    const auto &command = shift ? m_hooks.sendBroadcast : m_hooks.sendMessage;
+    if (command)
+        command();
+}
+
+void TrayIcon::rightPress()
+{
+    const QPoint at = m_hooks.pointerPosition();
+    // Queued, so that events already waiting are handled before the menu's own loop starts.
+    QMetaObject::invokeMethod(
+        this,
+        [this, at] {
+            if (m_hooks.popupMenu)
+                m_hooks.popupMenu(at);
+        },
+        Qt::QueuedConnection);
+}
+
+void TrayIcon::requestActivation()
+{
+    QMetaObject::invokeMethod(this, &TrayIcon::leftPress, Qt::QueuedConnection);
+}

@@ -1,0 +1,230 @@
+#include "engine/InboundDispatch.h"
+#include "engine/MemorySettingsStore.h"
+#include "engine/NoticeText.h"
+#include "engine/Packet.h"
+#include "engine/SettingsNames.h"
+#include "engine/TForm_Parlune.h"
+#include "platform/HostAddress.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QUdpSocket>
+
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+
+struct Notice
+{
+    QByteArray text;
+    QByteArray caption;
+};
+
+class RecordingSink final : public NoticeSink
+{
+public:
+    void ShowNotice(const QByteArray &text, const QByteArray &caption) override { shown.push_back({text, caption}); }
+    std::vector<Notice> shown;
+};
+
+// A console on loopback whose broadcasts land in a socket of the test.
+struct ConsoleRig
+{
+    explicit ConsoleRig(std::unique_ptr<MemorySettingsStore> settings = std::make_unique<MemorySettingsStore>())
+    {
+        wire.bind(QHostAddress::LocalHost, 0);
+        store = settings.get();
+        SocketEngine::Endpoints endpoints;
+        endpoints.broadcastPort = 0;
+        endpoints.listenPort = 0;
+        endpoints.broadcastAddress = QHostAddress(QHostAddress::LocalHost);
+        endpoints.broadcastDestinationPort = wire.localPort();
+        console = std::make_unique<TForm_Parlune>(endpoints, std::move(settings));
+        console->setNoticeSink(&notices);
+    }
+
+    QByteArrayList heard()
+    {
+        QByteArrayList datagrams;
+        while (wire.hasPendingDatagrams()) {
+            QByteArray d(int(wire.pendingDatagramSize()), '\0');
+            wire.readDatagram(d.data(), d.size());
+            datagrams.append(d);
+        }
+        return datagrams;
+    }
+
+    QUdpSocket wire;
+    MemorySettingsStore *store = nullptr;
+    RecordingSink notices;
+    std::unique_ptr<TForm_Parlune> console;
+};
+
+} // namespace
+
+class TestConsole : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void createdHiddenWithItsParts()
+    {
+        ConsoleRig rig;
+        TForm_Parlune &c = *rig.console;
+        QVERIFY(c.windowFlags().testFlag(Qt::Tool));
+        QVERIFY(c.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QCOMPARE(c.windowTitle(), QStringLiteral("Parlune - Console"));
+        QCOMPARE(c.findChild<QTimer *>(QStringLiteral("Timer_Refurbish"))->interval(), 600000);
+        QVERIFY(c.Timer_Refurbish->isActive());
+        QCOMPARE(c.findChild<QTimer *>(QStringLiteral("Timer_Innervation"))->interval(), 500);
+        QVERIFY(!c.Timer_Innervation->isActive());
+
+        // As created, before any setting is read.
+        const std::pair<const char *, bool> marks[] = {
+            {"MenuItem_SOnLine", true},   {"MenuItem_SLeave", false},       {"MenuItem_SHideLine", false},
+            {"MenuItem_SOffLine", false}, {"MenuItem_BShow", true},         {"MenuItem_BAutoHide", false},
+            {"MenuItem_IAtuoShow", true}, {"MenuItem_IInnervation", false}, {"MenuItem_ISuggestive", false},
+            {"MenuItem_Helper", false},   {"MenuItem_AutoRun", false},      {"MenuItem_RTelnet", true},
+            {"MenuItem_GAgree", true},
+        };
+        for (const auto &[name, checked] : marks) {
+            const QAction *item = c.findChild<QAction *>(QLatin1String(name));
+            QVERIFY2(item, name);
+            QVERIFY2(item->isCheckable(), name);
+            QVERIFY2(item->isChecked() == checked, name);
+        }
+        c.MenuItem_SHideLine->setChecked(true);
+        QVERIFY(!c.MenuItem_SOnLine->isChecked());
+
+        c.FormCreate();
+        QVERIFY(!c.isVisible());
+        QVERIFY(!c.testAttribute(Qt::WA_WState_Created) || !c.isVisible());
+        QCOMPARE(c.AutoReplyText, InboundDispatch::defaultAutoReply());
+        QVERIFY(c.AutoReplyText.endsWith(R"(\'c1\'70\'b5\'b8\lang1033 ...\lang1028\par})"));
+    }
+
+    // Start-up takes the settings and announces the stored status once, right after reading it.
+    void startupAnnouncesTheStoredStatus_data()
+    {
+        QTest::addColumn<int>("state");
+        QTest::addColumn<int>("command");
+        QTest::addColumn<QString>("checked");
+        QTest::newRow("online") << 1 << int(Packet::CMD_ONLINE) << QStringLiteral("MenuItem_SOnLine");
+        QTest::newRow("away") << 6 << int(Packet::CMD_AWAY) << QStringLiteral("MenuItem_SLeave");
+        QTest::newRow("hidden") << 2 << int(Packet::CMD_HIDDEN) << QStringLiteral("MenuItem_SHideLine");
+        QTest::newRow("offline") << 0 << int(Packet::CMD_OFFLINE) << QStringLiteral("MenuItem_SOffLine");
+        QTest::newRow("unknown number") << 3 << int(Packet::CMD_ONLINE) << QStringLiteral("MenuItem_SOnLine");
+    }
+    void startupAnnouncesTheStoredStatus()
+    {
+        QFETCH(int, state);
+        QFETCH(int, command);
+        QFETCH(QString, checked);
+        auto store = std::make_unique<MemorySettingsStore>();
+        store->plant(settings::SystemKey, settings::State, {MemorySettingsStore::Type::Integer, {}, state});
+        store->plant(settings::ProfileKey, settings::Nickname, {MemorySettingsStore::Type::String, "nick", 0});
+        store->plant(settings::SystemKey, settings::Suggestive, {MemorySettingsStore::Type::Integer, {}, 0});
+        ConsoleRig rig(std::move(store));
+        rig.console->FormCreate();
+        QVERIFY(rig.console->findChild<QAction *>(checked)->isChecked());
+        QVERIFY(!rig.console->MenuItem_ISuggestive->isChecked());
+        QCOMPARE(rig.console->OwnNickname, QByteArray("nick"));
+        QCOMPARE(rig.console->OwnAddress, LocalAddress());
+
+        QTRY_VERIFY(rig.wire.hasPendingDatagrams());
+        QTest::qWait(50);
+        const QByteArrayList heard = rig.heard();
+        QCOMPARE(heard.size(), 1);
+        QCOMPARE(Packet::command(heard[0]), std::optional<int>(command));
+        QCOMPARE(Packet::ExtractField(2, heard[0]), rig.console->OwnAddress);
+        if (command != Packet::CMD_OFFLINE)
+            QCOMPARE(Packet::ExtractField(3, heard[0]), QByteArray("nick"));
+        QVERIFY(rig.notices.shown.empty());
+    }
+
+    // Without the system key nothing is announced at start.
+    void noAnnouncementWithoutTheSystemKey()
+    {
+        auto store = std::make_unique<MemorySettingsStore>();
+        store->setUnopenable(settings::SystemKey);
+        ConsoleRig rig(std::move(store));
+        rig.console->FormCreate();
+        QTest::qWait(100);
+        QVERIFY(rig.heard().isEmpty());
+    }
+
+    // Every way of ending runs the close query exactly once: one CMD_OFFLINE, the input method stored.
+    void closingSaysGoodbyeOnce_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("menu") << QStringLiteral("menu");
+        QTest::newRow("SIGTERM") << QStringLiteral("SIGTERM");
+        QTest::newRow("SIGINT") << QStringLiteral("SIGINT");
+        QTest::newRow("close request") << QStringLiteral("close request");
+        QTest::newRow("quit") << QStringLiteral("quit");
+    }
+    void closingSaysGoodbyeOnce()
+    {
+        QFETCH(QString, how);
+        auto store = std::make_unique<MemorySettingsStore>();
+        store->plant(settings::SystemKey, settings::State, {MemorySettingsStore::Type::Integer, {}, 2});
+        ConsoleRig rig(std::move(store));
+        TForm_Parlune &c = *rig.console;
+        c.FormCreate();
+        QTRY_VERIFY(rig.wire.hasPendingDatagrams());
+        QTest::qWait(50);
+        rig.heard();
+        c.ImeName = "chewing";
+
+        if (how == QLatin1String("menu")) {
+            c.MenuItem_Close->trigger();
+        } else if (how == QLatin1String("SIGTERM")) {
+            ::raise(SIGTERM);
+        } else if (how == QLatin1String("SIGINT")) {
+            ::raise(SIGINT);
+        } else if (how == QLatin1String("quit")) {
+            QMetaObject::invokeMethod(qApp, "aboutToQuit");
+        } else {
+            // What the session manager's logout and a failed engine reach.
+            QMetaObject::invokeMethod(
+                &c, [&c] { c.close(); }, Qt::QueuedConnection);
+        }
+        QTRY_VERIFY(c.hasClosed());
+        c.close();
+        QMetaObject::invokeMethod(qApp, "aboutToQuit");
+        QTest::qWait(100);
+
+        const QByteArrayList heard = rig.heard();
+        QCOMPARE(heard, QByteArrayList{Packet::build(Packet::CMD_OFFLINE, {LocalAddress()})});
+        QCOMPARE(rig.store->values(settings::ProfileKey)->value(settings::Ime).bytes, QByteArray("chewing"));
+        QCOMPARE(c.socketEngine().listeningPort(), 0);
+        QVERIFY(rig.notices.shown.empty());
+    }
+
+    // Sockets that cannot even be created: the notices, then the ordinary close once the loop runs.
+    void socketFailureClosesThroughTheCloseQuery()
+    {
+        ConsoleRig rig;
+        TForm_Parlune &c = *rig.console;
+        rlimit saved{};
+        ::getrlimit(RLIMIT_NOFILE, &saved);
+        rlimit tight = saved;
+        tight.rlim_cur = 0;
+        ::setrlimit(RLIMIT_NOFILE, &tight);
+        c.FormCreate();
+        ::setrlimit(RLIMIT_NOFILE, &saved);
+        QVERIFY(!c.hasClosed());
+
+        QVERIFY(rig.notices.shown.size() >= 1);
+        QCOMPARE(rig.notices.shown[0].text, NoticeText::build(u"套接字創建失敗!"));
+        QCOMPARE(rig.notices.shown[0].caption, QByteArray("Socket Engine"));
+        QTRY_VERIFY(c.hasClosed());
+    }
+};
+
+QTEST_MAIN(TestConsole)
+#include "tst_console.moc"

@@ -1,0 +1,280 @@
+#include "platform/HostAddress.h"
+#include "platform/InputMethod.h"
+#include "platform/PowerOff.h"
+
+#include <QHostAddress>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <QTest>
+#include <unistd.h>
+
+using host::InterfaceAddress;
+
+namespace {
+
+const QByteArray RouteHeader = "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n";
+
+QByteArray route(const char *interfaceName, const char *destination, const char *flags, int metric, const char *mask)
+{
+    return QByteArray(interfaceName) + '\t' + destination + "\t010200C0\t" + flags + "\t0\t0\t" +
+           QByteArray::number(metric) + '\t' + mask + "\t0\t0\t0\n";
+}
+
+quint32 ip(const char *dotted)
+{
+    return QHostAddress(QString::fromLatin1(dotted)).toIPv4Address();
+}
+
+const QList<InterfaceAddress> Interfaces = {
+    {"lo", ip("127.0.0.1"), true, true},      {"eth0", ip("10.0.0.5"), true, false},
+    {"eth1", ip("192.168.1.9"), true, false}, {"wlan0", ip("172.16.0.3"), false, false},
+    {"tun0", ip("127.0.1.1"), true, false},
+};
+
+class FakeFramework final : public InputMethodFramework
+{
+public:
+    FakeFramework(QByteArray active, QByteArrayList methods, QByteArrayList *activated, int *listReads)
+        : m_active(std::move(active)), m_methods(std::move(methods)), m_activated(activated), m_listReads(listReads)
+    {
+    }
+    QByteArray activeEngine() override { return m_active; }
+    QByteArrayList inputMethods() override
+    {
+        ++*m_listReads;
+        return m_methods;
+    }
+    void activateEngine(const QByteArray &engine) override
+    {
+        m_activated->append(engine);
+        m_active = engine;
+    }
+
+private:
+    QByteArray m_active;
+    QByteArrayList m_methods;
+    QByteArrayList *m_activated;
+    int *m_listReads;
+};
+
+} // namespace
+
+class TestHostServices : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        // Whatever the caller's environment, nothing here may power the machine off.
+        qputenv("PARLUNE_DRY_POWER_OFF", "1");
+    }
+
+    void chooseLocalAddress_data()
+    {
+        QTest::addColumn<QByteArray>("table");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("default route names the interface")
+            << RouteHeader + route("eth0", "000200C0", "0001", 0, "00FFFFFF") +
+                   route("eth1", "00000000", "0003", 0, "00000000")
+            << QByteArray("192.168.1.9");
+        QTest::newRow("lowest metric wins") << RouteHeader + route("eth0", "00000000", "0003", 600, "00000000") +
+                                                   route("eth1", "00000000", "0003", 100, "00000000")
+                                            << QByteArray("192.168.1.9");
+        QTest::newRow("equal metrics keep table order")
+            << RouteHeader + route("eth0", "00000000", "0003", 5, "00000000") +
+                   route("eth1", "00000000", "0003", 5, "00000000")
+            << QByteArray("10.0.0.5");
+        QTest::newRow("route without gateway (lab)")
+            << RouteHeader + route("eth1", "00000000", "0001", 0, "00000000") << QByteArray("192.168.1.9");
+        QTest::newRow("route not up is ignored")
+            << RouteHeader + route("eth1", "00000000", "0002", 0, "00000000") << QByteArray("10.0.0.5");
+        QTest::newRow("interface down falls back")
+            << RouteHeader + route("wlan0", "00000000", "0003", 0, "00000000") << QByteArray("10.0.0.5");
+        QTest::newRow("default over loopback falls back")
+            << RouteHeader + route("lo", "00000000", "0003", 0, "00000000") << QByteArray("10.0.0.5");
+        QTest::newRow("127.x on another interface never")
+            << RouteHeader + route("tun0", "00000000", "0003", 0, "00000000") << QByteArray("10.0.0.5");
+        QTest::newRow("unknown interface falls back")
+            << RouteHeader + route("ppp9", "00000000", "0003", 0, "00000000") << QByteArray("10.0.0.5");
+        QTest::newRow("no table") << QByteArray() << QByteArray("10.0.0.5");
+        QTest::newRow("garbage") << QByteArray("eth1 zz 0 0003 0 0 x 00000000\n\xff\n") << QByteArray("10.0.0.5");
+    }
+    void chooseLocalAddress()
+    {
+        QFETCH(QByteArray, table);
+        QFETCH(QByteArray, expected);
+        QCOMPARE(host::ChooseLocalAddress(table, Interfaces), expected);
+    }
+
+    void noUsableInterfaceGivesEmpty()
+    {
+        const QList<InterfaceAddress> onlyLoopback = {{"lo", ip("127.0.0.1"), true, true},
+                                                      {"eth0", ip("10.0.0.5"), false, false}};
+        QCOMPARE(host::ChooseLocalAddress(RouteHeader + route("lo", "00000000", "0003", 0, "00000000"), onlyLoopback),
+                 QByteArray());
+    }
+
+    // The host's real interfaces, with a route table written here.
+    void localAddressFromRouteFile()
+    {
+        const QList<InterfaceAddress> real = host::HostInterfaceAddresses();
+        QTemporaryDir dir;
+        const QString tablePath = dir.filePath(QStringLiteral("route"));
+        auto writeTable = [&tablePath](const QByteArray &content) {
+            QFile file(tablePath);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(content);
+        };
+
+        writeTable(RouteHeader + route("lo", "00000000", "0003", 0, "00000000"));
+        QVERIFY(!host::LocalAddress(tablePath).startsWith("127."));
+        QVERIFY(!host::LocalAddress(QStringLiteral("/nonexistent/route")).startsWith("127."));
+        QVERIFY(!host::LocalAddress().startsWith("127."));
+
+        const auto candidate = std::find_if(real.begin(), real.end(), [](const InterfaceAddress &entry) {
+            return entry.up && !entry.loopback && (entry.ipv4 >> 24) != 127;
+        });
+        if (candidate == real.end())
+            QSKIP("no interface besides the loopback one is up");
+        writeTable(RouteHeader + route("lo", "00000000", "0003", 0, "00000000") +
+                   route(candidate->interfaceName.constData(), "00000000", "0003", 10, "00000000"));
+        // The first address listed for an interface is its primary one.
+        QCOMPARE(host::LocalAddress(tablePath), QHostAddress(candidate->ipv4).toString().toLatin1());
+    }
+
+    void eastAsianLocale_data()
+    {
+        QTest::addColumn<QByteArray>("lcAll");
+        QTest::addColumn<QByteArray>("lcCtype");
+        QTest::addColumn<QByteArray>("lang");
+        QTest::addColumn<bool>("expected");
+        QTest::newRow("taiwan") << QByteArray() << QByteArray() << QByteArray("zh_TW.UTF-8") << true;
+        QTest::newRow("big5") << QByteArray() << QByteArray() << QByteArray("zh_TW.BIG5") << true;
+        QTest::newRow("japanese ctype") << QByteArray() << QByteArray("ja_JP.UTF-8") << QByteArray("en_US") << true;
+        QTest::newRow("korean bare") << QByteArray("ko") << QByteArray() << QByteArray() << true;
+        QTest::newRow("all overrides") << QByteArray("C") << QByteArray("zh_TW") << QByteArray("zh_TW") << false;
+        QTest::newRow("english") << QByteArray() << QByteArray() << QByteArray("en_US.UTF-8") << false;
+        QTest::newRow("zu is not zh") << QByteArray() << QByteArray() << QByteArray("zu_ZA") << false;
+        QTest::newRow("nothing set") << QByteArray() << QByteArray() << QByteArray() << false;
+    }
+    void eastAsianLocale()
+    {
+        QFETCH(QByteArray, lcAll);
+        QFETCH(QByteArray, lcCtype);
+        QFETCH(QByteArray, lang);
+        QFETCH(bool, expected);
+        QCOMPARE(IsEastAsianLocale(lcAll, lcCtype, lang), expected);
+    }
+
+    void activateIme_data()
+    {
+        QTest::addColumn<bool>("eastAsian");
+        QTest::addColumn<QByteArray>("firstEngine");
+        QTest::addColumn<QByteArrayList>("methods");
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QByteArrayList>("activated");
+        const QByteArrayList methods = {"chewing", "rime", "\xa4\x41\xa4\x42"};
+        QTest::newRow("known name, any case")
+            << true << QByteArray("xkb:us::eng") << methods << QByteArray("RIME") << QByteArrayList{"rime"};
+        QTest::newRow("unknown name goes back to the first engine")
+            << true << QByteArray("xkb:us::eng") << methods << QByteArray("pinyin") << QByteArrayList{"xkb:us::eng"};
+        QTest::newRow("empty name while an input method was first")
+            << true << QByteArray("chewing") << methods << QByteArray() << QByteArrayList{"chewing"};
+        QTest::newRow("empty name while a keyboard was first")
+            << true << QByteArray("xkb:us::eng") << methods << QByteArray() << QByteArrayList{};
+        QTest::newRow("one space") << true << QByteArray("xkb:us::eng") << methods << QByteArray(" ")
+                                   << QByteArrayList{};
+        QTest::newRow("the first input method, other case")
+            << true << QByteArray("chewing") << methods << QByteArray("Chewing") << QByteArrayList{};
+        QTest::newRow("no input methods")
+            << true << QByteArray("xkb:us::eng") << QByteArrayList{} << QByteArray("rime") << QByteArrayList{};
+        QTest::newRow("not an east asian locale")
+            << false << QByteArray("xkb:us::eng") << methods << QByteArray("rime") << QByteArrayList{};
+        // Folding bytes would make the trail byte 'A' equal 'a': another character altogether.
+        QTest::newRow("big5 name is not byte-folded")
+            << true << QByteArray("xkb:us::eng") << methods << QByteArray("\xa4\x61\xa4\x62")
+            << QByteArrayList{"xkb:us::eng"};
+    }
+    void activateIme()
+    {
+        QFETCH(bool, eastAsian);
+        QFETCH(QByteArray, firstEngine);
+        QFETCH(QByteArrayList, methods);
+        QFETCH(QByteArray, name);
+        QFETCH(QByteArrayList, activated);
+        QByteArrayList seen;
+        int listReads = 0;
+        InputMethodSwitcher switcher(std::make_unique<FakeFramework>(firstEngine, methods, &seen, &listReads),
+                                     eastAsian);
+        switcher.activateIme(name);
+        QCOMPARE(seen, activated);
+    }
+
+    void currentImeName()
+    {
+        QByteArrayList seen;
+        int listReads = 0;
+        InputMethodSwitcher switcher(
+            std::make_unique<FakeFramework>("xkb:us::eng", QByteArrayList{"chewing", "rime"}, &seen, &listReads), true);
+        QCOMPARE(switcher.currentImeName(), QByteArray());
+        switcher.activateIme("rime");
+        QCOMPARE(switcher.currentImeName(), QByteArray("rime"));
+        // The name active at the first use stays the keyboard: asking for an empty name changes nothing.
+        switcher.activateIme("");
+        QCOMPARE(switcher.currentImeName(), QByteArray("rime"));
+        QCOMPARE(listReads, 1);
+
+        InputMethodSwitcher none(nullptr, true);
+        QCOMPARE(none.currentImeName(), QByteArray());
+        none.activateIme("rime");
+        InputMethodSwitcher elsewhere(
+            std::make_unique<FakeFramework>("rime", QByteArrayList{"rime"}, &seen, &listReads), false);
+        QCOMPARE(elsewhere.currentImeName(), QByteArray());
+    }
+
+    // Outside an East Asian locale the session is not even asked.
+    void processWideOutsideEastAsianLocale()
+    {
+        qputenv("LC_ALL", "C");
+        QCOMPARE(CurrentImeName(), QByteArray());
+        ActivateIme("rime");
+        QCOMPARE(CurrentImeName(), QByteArray());
+    }
+
+    void ibusEngineList_data()
+    {
+        QTest::addColumn<QByteArray>("output");
+        QTest::addColumn<QByteArrayList>("expected");
+        QTest::newRow("names only") << QByteArray("xkb:us::eng\nchewing\nrime\n") << QByteArrayList{"chewing", "rime"};
+        QTest::newRow("long listing") << QByteArray("language: Chinese\n  chewing - Chewing\n  rime - Rime\n"
+                                                    "language: English\n  xkb:us::eng - English (US)\n")
+                                      << QByteArrayList{"chewing", "rime"};
+        QTest::newRow("nothing") << QByteArray() << QByteArrayList{};
+    }
+    void ibusEngineList()
+    {
+        QFETCH(QByteArray, output);
+        QFETCH(QByteArrayList, expected);
+        QCOMPARE(ParseIbusEngineList(output), expected);
+    }
+
+    void powerOffDryRunOnlyPrints()
+    {
+        QTemporaryFile capture;
+        QVERIFY(capture.open());
+        std::fflush(stderr);
+        const int saved = ::dup(STDERR_FILENO);
+        QVERIFY(saved >= 0);
+        QVERIFY(::dup2(capture.handle(), STDERR_FILENO) >= 0);
+        PowerOffHost();
+        std::fflush(stderr);
+        ::dup2(saved, STDERR_FILENO);
+        ::close(saved);
+        capture.seek(0);
+        QCOMPARE(capture.readAll(), QByteArray("power-off requested\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHostServices)
+#include "tst_hostservices.moc"

@@ -1,0 +1,535 @@
+#include "engine/AutostartEntry.h"
+#include "engine/Cp950.h"
+#include "engine/MemorySettingsStore.h"
+#include "engine/SettingWrites.h"
+#include "engine/SettingsNames.h"
+#include "engine/SettingsStore.h"
+#include "engine/StartupSettings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+using Type = MemorySettingsStore::Type;
+using Value = MemorySettingsStore::Value;
+
+namespace {
+
+struct HookLog
+{
+    QStringList calls;
+    StartupSettings atAnnouncement;
+    StartupHooks hooks()
+    {
+        return {[this](const StartupSettings &s) {
+                    calls << QStringLiteral("announce");
+                    atAnnouncement = s;
+                },
+                [this](const StartupSettings &) { calls << QStringLiteral("assistant"); },
+                [this](const StartupSettings &) { calls << QStringLiteral("ticker"); }};
+    }
+};
+
+StartupEnvironment environmentFor(const QString &programDirectory)
+{
+    StartupEnvironment environment;
+    environment.OwnAddress = "192.168.7.20";
+    environment.ProgramDirectory = programDirectory;
+    environment.ExecutablePath = programDirectory + QStringLiteral("parlune");
+    environment.ComputerName = QStringLiteral("WORKSTATION-NUMBER-SEVEN");
+    environment.CurrentImeName = [] { return QByteArray("chewing"); };
+    return environment;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestSettings : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_home;
+
+    QString configDir() const { return m_home->path() + QStringLiteral("/config"); }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_home = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_home->isValid());
+        qputenv("XDG_CONFIG_HOME", configDir().toLocal8Bit());
+    }
+
+    void configDirectoryFollowsXdg()
+    {
+        QCOMPARE(IniSettingsStore::defaultConfigDirectory(), configDir());
+        IniSettingsStore store;
+        QCOMPARE(store.iniFilePath(), configDir() + QStringLiteral("/Parlune/Parlune.conf"));
+        QVERIFY(settings::writeInteger(store, settings::SystemKey, settings::State, 6));
+        QVERIFY(QFile::exists(configDir() + QStringLiteral("/Parlune/Parlune.conf")));
+
+        qputenv("XDG_CONFIG_HOME", "relative/ignored");
+        QCOMPARE(IniSettingsStore::defaultConfigDirectory(), QDir::homePath() + QStringLiteral("/.config"));
+        qunsetenv("XDG_CONFIG_HOME");
+        QCOMPARE(IniSettingsStore::defaultConfigDirectory(), QDir::homePath() + QStringLiteral("/.config"));
+    }
+
+    void valuesKeepTypeAndBytes_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("number");
+        QByteArray everyByte;
+        for (int i = 0; i < 256; ++i)
+            everyByte += char(i);
+        QTest::newRow("big5 text") << int(Type::String) << QByteArray("\xa4\xa4\xa4\xe5 abc") << 0;
+        QTest::newRow("big5 trail is backslash") << int(Type::String) << QByteArray("\xb3\x5c\xa5\x5c") << 0;
+        QTest::newRow("ini syntax") << int(Type::String) << QByteArray("a=b; c,d \"q\" [s] %41 #") << 0;
+        QTest::newRow("one space") << int(Type::String) << QByteArray(" ") << 0;
+        QTest::newRow("empty text") << int(Type::String) << QByteArray("") << 0;
+        QTest::newRow("control bytes") << int(Type::String) << QByteArray("a\0\x08\n\r\tb", 7) << 0;
+        QTest::newRow("every byte as text") << int(Type::String) << everyByte << 0;
+        QTest::newRow("every byte as binary") << int(Type::Binary) << everyByte << 0;
+        QTest::newRow("empty binary") << int(Type::Binary) << QByteArray() << 0;
+        QTest::newRow("zero") << int(Type::Integer) << QByteArray() << 0;
+        QTest::newRow("minus one") << int(Type::Integer) << QByteArray() << -1;
+        QTest::newRow("largest") << int(Type::Integer) << QByteArray() << 2147483647;
+        QTest::newRow("smallest") << int(Type::Integer) << QByteArray() << int(-2147483647 - 1);
+    }
+    void valuesKeepTypeAndBytes()
+    {
+        QFETCH(int, type);
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, number);
+        {
+            IniSettingsStore store;
+            const auto key = store.openKey(settings::ProfileKey);
+            QVERIFY(key);
+            const bool written = type == int(Type::String)   ? key->writeString(u"V", bytes)
+                                 : type == int(Type::Binary) ? key->writeBinary(u"V", bytes)
+                                                             : key->writeInteger(u"V", number);
+            QVERIFY(written);
+        }
+        // Nothing is re-encoded: the file holds ASCII only, whatever the bytes were.
+        const QByteArray file = readFile(configDir() + QStringLiteral("/Parlune/Parlune.conf"));
+        QVERIFY(!file.isEmpty());
+        for (const char c : file)
+            QVERIFY2(static_cast<unsigned char>(c) < 0x80, file.constData());
+
+        IniSettingsStore store;
+        const auto key = store.openKey(settings::ProfileKey);
+        QVERIFY(key->exists(u"V"));
+        QCOMPARE(key->readString(u"V"), type == int(Type::String) ? std::optional(bytes) : std::nullopt);
+        QCOMPARE(key->readBinary(u"V"), type == int(Type::Binary) ? std::optional(bytes) : std::nullopt);
+        QCOMPARE(key->readInteger(u"V"), type == int(Type::Integer) ? std::optional(qint32(number)) : std::nullopt);
+        QVERIFY(!store.openKey(settings::SystemKey)->exists(u"V"));
+    }
+
+    // Values put into the file by other means read as missing for every type, yet exist.
+    void foreignValuesReadAsMissing_data()
+    {
+        QTest::addColumn<QVariant>("raw");
+        QTest::newRow("untyped text") << QVariant(QStringLiteral("hello"));
+        QTest::newRow("list") << QVariant(QStringList{QStringLiteral("a"), QStringLiteral("b")});
+        QTest::newRow("byte array") << QVariant(QByteArray("\x01\x02"));
+        QTest::newRow("bad escape") << QVariant(QStringLiteral("sz:%G1"));
+        QTest::newRow("cut escape") << QVariant(QStringLiteral("sz:ab%4"));
+        QTest::newRow("non-ascii text") << QVariant(QStringLiteral("sz:\u4e2d"));
+        QTest::newRow("bad number") << QVariant(QStringLiteral("dword:xyz"));
+        QTest::newRow("long number") << QVariant(QStringLiteral("dword:100000000"));
+        QTest::newRow("signed number") << QVariant(QStringLiteral("dword:-1"));
+        QTest::newRow("odd hex") << QVariant(QStringLiteral("hex:abc"));
+    }
+    void foreignValuesReadAsMissing()
+    {
+        QFETCH(QVariant, raw);
+        IniSettingsStore store;
+        {
+            QSettings direct(store.iniFilePath(), QSettings::IniFormat);
+            direct.setValue(QStringLiteral("Software/Duvo/Parlune/PIM/V"), raw);
+        }
+        const auto key = store.openKey(settings::ProfileKey);
+        QVERIFY(key->exists(u"V"));
+        QCOMPARE(key->readString(u"V"), std::nullopt);
+        QCOMPARE(key->readInteger(u"V"), std::nullopt);
+        QCOMPARE(key->readBinary(u"V"), std::nullopt);
+        QVERIFY(key->writeInteger(u"V", 7));
+        QCOMPARE(key->readInteger(u"V"), 7);
+    }
+
+    void firstStartWritesEveryDefault()
+    {
+        IniSettingsStore store;
+        HookLog log;
+        const StartupSettings result =
+            ReadStartupSettings(store, environmentFor(QStringLiteral("/opt/pl/")), log.hooks());
+
+        const auto profile = store.openKey(settings::ProfileKey);
+        QCOMPARE(profile->readString(settings::Number), QByteArray("192.168.7.20"));
+        QCOMPARE(profile->readString(settings::Nickname), QByteArray("WORKSTATION-NUM"));
+        QCOMPARE(profile->readInteger(settings::HelperSwitch), 1);
+        QVERIFY(!profile->exists(settings::Face));
+        QCOMPARE(profile->readString(settings::Password), QByteArray(""));
+        QCOMPARE(profile->readString(settings::Ime), QByteArray("chewing"));
+
+        const auto system = store.openKey(settings::SystemKey);
+        QCOMPARE(system->readInteger(settings::State), 1);
+        QCOMPARE(system->readString(settings::HelperPath), QByteArray("/opt/pl/Helper.acs"));
+        for (auto name : {settings::AtuoShow, settings::Telnet, settings::GameAgree, settings::Suggestive,
+                          settings::Innervation, settings::BAutoHide, settings::ShowBroadcasting})
+            QCOMPARE(system->readInteger(name), 1);
+
+        QVERIFY(!store.openKey(settings::AutoStartKey)->exists(settings::AutoStartValue));
+        QVERIFY(!QFile::exists(configDir() + QStringLiteral("/autostart/parlune.desktop")));
+
+        QCOMPARE(result.OwnNickname, QByteArray("WORKSTATION-NUM"));
+        QCOMPARE(result.ImeName, QByteArray("chewing"));
+        QVERIFY(result.OwnFace.isEmpty());
+        QCOMPARE(result.State, Presence::Online);
+        // The character file does not exist: the item is off, the stored switch stays on.
+        QVERIFY(!result.Helper);
+        QVERIFY(result.AtuoShow && result.Telnet && result.GameAgree && result.Suggestive && result.Innervation &&
+                result.BAutoHide && result.ShowBroadcasting && result.BAutoHideVisible);
+        QCOMPARE(log.calls, QStringList({QStringLiteral("announce"), QStringLiteral("ticker")}));
+        QCOMPARE(log.atAnnouncement.OwnNickname, QByteArray("WORKSTATION-NUM"));
+    }
+
+    void laterStartKeepsValuesAndUpdatesNumber()
+    {
+        MemorySettingsStore store;
+        StartupEnvironment environment = environmentFor(QStringLiteral("/opt/pl/"));
+        ReadStartupSettings(store, environment);
+        QVERIFY(settings::writeNickname(store, "\xa4\x70\xa9\xfa"));
+        QVERIFY(settings::writePassword(store, "pw"));
+        QVERIFY(settings::writeSwitch(store, settings::Switch::Telnet, false));
+
+        environment.OwnAddress = "10.0.0.9";
+        int imeQueries = 0;
+        environment.CurrentImeName = [&imeQueries] { return QByteArray(++imeQueries, 'x'); };
+        const StartupSettings result = ReadStartupSettings(store, environment);
+        QCOMPARE(settings::readString(store, settings::ProfileKey, settings::Number), QByteArray("10.0.0.9"));
+        QCOMPARE(result.OwnNickname, QByteArray("\xa4\x70\xa9\xfa"));
+        QCOMPARE(result.OwnPassword, QByteArray("pw"));
+        QCOMPARE(result.ImeName, QByteArray("chewing"));
+        QCOMPARE(imeQueries, 0);
+        QVERIFY(!result.Telnet);
+    }
+
+    void storedState_data()
+    {
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<Presence::Status>("expected");
+        QTest::newRow("offline") << 0 << Presence::Offline;
+        QTest::newRow("online") << 1 << Presence::Online;
+        QTest::newRow("hidden") << 2 << Presence::Hidden;
+        QTest::newRow("away") << 6 << Presence::Away;
+        QTest::newRow("3 is not a status") << 3 << Presence::Online;
+        QTest::newRow("negative") << -6 << Presence::Online;
+    }
+    void storedState()
+    {
+        QFETCH(int, stored);
+        QFETCH(Presence::Status, expected);
+        MemorySettingsStore store;
+        store.plant(settings::SystemKey, settings::State, {Type::Integer, {}, stored});
+        HookLog log;
+        const StartupSettings result = ReadStartupSettings(store, environmentFor(QStringLiteral("/p/")), log.hooks());
+        QCOMPARE(result.State, expected);
+        QCOMPARE(log.atAnnouncement.State, expected);
+        QCOMPARE(settings::readInteger(store, settings::SystemKey, settings::State), stored);
+    }
+
+    // A value of another type is missing: its default replaces it.
+    void wrongTypeGetsDefault()
+    {
+        MemorySettingsStore store;
+        store.plant(settings::SystemKey, settings::State, {Type::String, "6", 0});
+        store.plant(settings::SystemKey, settings::Telnet, {Type::Binary, "\0", 0});
+        store.plant(settings::ProfileKey, settings::Nickname, {Type::Integer, {}, 5});
+        store.plant(settings::ProfileKey, settings::Face, {Type::String, "BM", 0});
+        const StartupSettings result = ReadStartupSettings(store, environmentFor(QStringLiteral("/p/")));
+        QCOMPARE(result.State, Presence::Online);
+        QVERIFY(result.Telnet);
+        QCOMPARE(result.OwnNickname, QByteArray("WORKSTATION-NUM"));
+        QVERIFY(result.OwnFace.isEmpty());
+        QCOMPARE(settings::readInteger(store, settings::SystemKey, settings::State), 1);
+        QCOMPARE(settings::readInteger(store, settings::SystemKey, settings::Telnet), 1);
+    }
+
+    void switchesAndTicker_data()
+    {
+        QTest::addColumn<int>("showBroadcasting");
+        QTest::addColumn<int>("others");
+        QTest::newRow("all off") << 0 << 0;
+        QTest::newRow("nonzero is on") << 5 << -1;
+        QTest::newRow("ticker off, rest on") << 0 << 1;
+    }
+    void switchesAndTicker()
+    {
+        QFETCH(int, showBroadcasting);
+        QFETCH(int, others);
+        MemorySettingsStore store;
+        for (auto name : {settings::AtuoShow, settings::Telnet, settings::GameAgree, settings::Suggestive,
+                          settings::Innervation, settings::BAutoHide})
+            store.plant(settings::SystemKey, name, {Type::Integer, {}, others});
+        store.plant(settings::SystemKey, settings::ShowBroadcasting, {Type::Integer, {}, showBroadcasting});
+        HookLog log;
+        const StartupSettings r = ReadStartupSettings(store, environmentFor(QStringLiteral("/p/")), log.hooks());
+        const bool on = others != 0;
+        QCOMPARE(r.AtuoShow, on);
+        QCOMPARE(r.Telnet, on);
+        QCOMPARE(r.GameAgree, on);
+        QCOMPARE(r.Suggestive, on);
+        QCOMPARE(r.Innervation, on);
+        QCOMPARE(r.BAutoHide, on);
+        QCOMPARE(r.ShowBroadcasting, showBroadcasting != 0);
+        QCOMPARE(r.BAutoHideVisible, showBroadcasting != 0);
+        QCOMPARE(log.calls.contains(QStringLiteral("ticker")), showBroadcasting != 0);
+    }
+
+    void assistant_data()
+    {
+        QTest::addColumn<int>("profileSwitch");
+        QTest::addColumn<bool>("fileExists");
+        QTest::addColumn<bool>("loaded");
+        QTest::newRow("wanted, file there") << 1 << true << true;
+        QTest::newRow("wanted, file missing") << 1 << false << false;
+        QTest::newRow("not wanted") << 0 << true << false;
+    }
+    void assistant()
+    {
+        QFETCH(int, profileSwitch);
+        QFETCH(bool, fileExists);
+        QFETCH(bool, loaded);
+        // A folder with a Big5 name: the stored path is code page 950 and must find the file.
+        const QString folder = m_home->path() + QStringLiteral("/\u52a9\u624b/");
+        QVERIFY(QDir().mkpath(folder));
+        if (fileExists) {
+            QFile file(folder + QStringLiteral("Helper.acs"));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        MemorySettingsStore store;
+        store.plant(settings::ProfileKey, settings::HelperSwitch, {Type::Integer, {}, profileSwitch});
+        HookLog log;
+        const StartupSettings r = ReadStartupSettings(store, environmentFor(folder), log.hooks());
+        QCOMPARE(r.Helper, loaded);
+        QCOMPARE(log.calls.contains(QStringLiteral("assistant")), loaded);
+        QCOMPARE(r.HelperPath, cp950::encode(folder + QStringLiteral("Helper.acs")));
+        QCOMPARE(settings::readInteger(store, settings::ProfileKey, settings::HelperSwitch), profileSwitch);
+        if (loaded) // announced first, the ticker comes last
+            QCOMPARE(log.calls,
+                     QStringList({QStringLiteral("announce"), QStringLiteral("assistant"), QStringLiteral("ticker")}));
+    }
+
+    void faceIsCutAt30000()
+    {
+        MemorySettingsStore store;
+        QByteArray face(30001, 'f');
+        face[29999] = 'L';
+        store.plant(settings::ProfileKey, settings::Face, {Type::Binary, face, 0});
+        QCOMPARE(ReadStartupSettings(store, environmentFor(QStringLiteral("/p/"))).OwnFace, face.left(30000));
+
+        QVERIFY(settings::writeFace(store, face.left(30000)));
+        QVERIFY(!settings::writeFace(store, face));
+        QCOMPARE(settings::readBinary(store, settings::ProfileKey, settings::Face), face.left(30000));
+    }
+
+    void unopenableKeySkipsItsBlock_data()
+    {
+        QTest::addColumn<bool>("autoStartBlocked");
+        QTest::addColumn<bool>("profileBlocked");
+        QTest::addColumn<bool>("systemBlocked");
+        QTest::newRow("auto-start") << true << false << false;
+        QTest::newRow("profile") << false << true << false;
+        QTest::newRow("system") << false << false << true;
+        QTest::newRow("all") << true << true << true;
+    }
+    void unopenableKeySkipsItsBlock()
+    {
+        QFETCH(bool, autoStartBlocked);
+        QFETCH(bool, profileBlocked);
+        QFETCH(bool, systemBlocked);
+        MemorySettingsStore store;
+        for (auto key : {settings::SystemKey, settings::ProfileKey, settings::AutoStartKey})
+            for (auto name : {settings::State, settings::AtuoShow, settings::Telnet, settings::GameAgree,
+                              settings::Suggestive, settings::Innervation, settings::BAutoHide,
+                              settings::ShowBroadcasting, settings::HelperSwitch, settings::AutoStartValue})
+                store.plant(key, name, {Type::Integer, {}, 0});
+        store.plant(settings::ProfileKey, settings::Nickname, {Type::String, "nick", 0});
+        store.plant(settings::AutoStartKey, settings::AutoStartValue, {Type::String, "/old", 0});
+        store.setUnopenable(settings::AutoStartKey, autoStartBlocked);
+        store.setUnopenable(settings::ProfileKey, profileBlocked);
+        store.setUnopenable(settings::SystemKey, systemBlocked);
+
+        HookLog log;
+        const StartupSettings r = ReadStartupSettings(store, environmentFor(QStringLiteral("/p/")), log.hooks());
+        const StartupSettings initial;
+        QCOMPARE(r.AutoRun, !autoStartBlocked);
+        QCOMPARE(r.OwnNickname, profileBlocked ? QByteArray() : QByteArray("nick"));
+        QVERIFY(r.ImeName.isEmpty() == profileBlocked);
+        QCOMPARE(r.State, systemBlocked ? initial.State : Presence::Offline);
+        QCOMPARE(r.ShowBroadcasting, systemBlocked ? initial.ShowBroadcasting : false);
+        QCOMPARE(r.AtuoShow, systemBlocked ? initial.AtuoShow : false);
+        QCOMPARE(r.Suggestive, initial.Suggestive);
+        QCOMPARE(log.calls.contains(QStringLiteral("announce")), !systemBlocked);
+        QVERIFY(!log.calls.contains(QStringLiteral("ticker")));
+        QVERIFY(!r.Helper);
+        const MemorySettingsStore::Values *profile = store.values(settings::ProfileKey);
+        QCOMPARE(profile->contains(settings::Number), !profileBlocked);
+    }
+
+    // The real store: a configuration file that cannot be written, even by root, does not open.
+    void iniStoreThatCannotOpen()
+    {
+        QVERIFY(QDir().mkpath(configDir() + QStringLiteral("/Parlune/Parlune.conf")));
+        QFile blocker(configDir() + QStringLiteral("/autostart"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        IniSettingsStore store;
+        QVERIFY(!store.openKey(settings::ProfileKey));
+        QVERIFY(!store.openKey(settings::SystemKey));
+        QVERIFY(!store.openKey(settings::AutoStartKey));
+        QVERIFY(!settings::writeSwitch(store, settings::Switch::ShowBroadcasting, false));
+        HookLog log;
+        const StartupSettings r = ReadStartupSettings(store, environmentFor(QStringLiteral("/p/")), log.hooks());
+        QVERIFY(r.OwnNickname.isEmpty());
+        QVERIFY(r.ShowBroadcasting && !r.AutoRun);
+        QVERIFY(log.calls.isEmpty());
+    }
+
+    void autoStartRewrittenOnlyWhenPresent()
+    {
+        IniSettingsStore store;
+        const QString entry = configDir() + QStringLiteral("/autostart/parlune.desktop");
+        StartupEnvironment environment = environmentFor(QStringLiteral("/new place/bin/"));
+        QVERIFY(!ReadStartupSettings(store, environment).AutoRun);
+        QVERIFY(!QFile::exists(entry));
+
+        QVERIFY(settings::writeAutoStart(store, true, QStringLiteral("/old/parlune")));
+        QVERIFY(ReadStartupSettings(store, environment).AutoRun);
+        QCOMPARE(autostart::executableOf(readFile(entry)), QStringLiteral("/new place/bin/parlune"));
+        QCOMPARE(settings::readString(store, settings::AutoStartKey, settings::AutoStartValue),
+                 QByteArray("/new place/bin/parlune"));
+
+        QVERIFY(settings::writeAutoStart(store, false, {}));
+        QVERIFY(!QFile::exists(entry));
+        QVERIFY(settings::writeAutoStart(store, false, {}));
+        // The auto-start key knows one value and only as text.
+        const auto key = store.openKey(settings::AutoStartKey);
+        QVERIFY(!key->writeString(u"Other", "/x"));
+        QVERIFY(!key->writeInteger(settings::AutoStartValue, 1));
+    }
+
+    void switchedOffEntryCountsAsAbsent_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::newRow("hidden") << QByteArray("Hidden=true");
+        QTest::newRow("gnome switch") << QByteArray("X-GNOME-Autostart-enabled=false");
+    }
+    void switchedOffEntryCountsAsAbsent()
+    {
+        QFETCH(QByteArray, line);
+        IniSettingsStore store;
+        const QString entryPath = configDir() + QStringLiteral("/autostart/parlune.desktop");
+        QVERIFY(QDir().mkpath(configDir() + QStringLiteral("/autostart")));
+        const QByteArray entry = "[Desktop Entry]\nType=Application\nExec=/old/parlune\n" + line + '\n';
+        {
+            QFile file(entryPath);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(entry);
+        }
+        QVERIFY(!ReadStartupSettings(store, environmentFor(QStringLiteral("/new/"))).AutoRun);
+        QCOMPARE(readFile(entryPath), entry);
+
+        QVERIFY(settings::writeAutoStart(store, true, QStringLiteral("/new/parlune")));
+        QVERIFY(!autostart::isSwitchedOff(readFile(entryPath)));
+        QVERIFY(settings::writeAutoStart(store, false, {}));
+        QVERIFY(!QFile::exists(entryPath));
+    }
+
+    void autostartEntryRoundTrip_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::newRow("plain") << QStringLiteral("/usr/bin/parlune");
+        QTest::newRow("spaces") << QStringLiteral("/home/a b/my apps/parlune");
+        QTest::newRow("shell characters") << QStringLiteral("/o\"d/$HOME/`x`/a\\b/parlune");
+        QTest::newRow("field code") << QStringLiteral("/opt/100%u/%%/parlune");
+        QTest::newRow("chinese") << QStringLiteral("/home/\u4f7f\u7528\u8005/parlune");
+        QTest::newRow("escape letters") << QStringLiteral("/a\\s\\n/parlune");
+    }
+    void autostartEntryRoundTrip()
+    {
+        QFETCH(QString, path);
+        const std::optional<QByteArray> entry = autostart::entryFor(path);
+        QVERIFY(entry);
+        QVERIFY(entry->startsWith("[Desktop Entry]\n"));
+        QVERIFY(entry->contains("\nType=Application\n"));
+        QCOMPARE(autostart::executableOf(*entry), path);
+    }
+
+    void autostartEntryRefusesWhatItCannotCarry()
+    {
+        QCOMPARE(autostart::entryFor(QStringLiteral("parlune")), std::nullopt);
+        QCOMPARE(autostart::entryFor(QString()), std::nullopt);
+        QCOMPARE(autostart::entryFor(QStringLiteral("/a\nExec=/bin/evil")), std::nullopt);
+        QCOMPARE(autostart::executableOf("[Other]\nExec=/x\n"), std::nullopt);
+        QCOMPARE(autostart::executableOf("[Desktop Entry]\nExec=\"/unterminated\n"), std::nullopt);
+        QCOMPARE(autostart::executableOf("[Desktop Entry]\nExecutable=/no\nExec = /usr/bin/p --flag\n"),
+                 QStringLiteral("/usr/bin/p"));
+    }
+
+    void singleWritesReport_data()
+    {
+        QTest::addColumn<settings::Switch>("which");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("assistant") << settings::Switch::Helper << QString(settings::ProfileKey)
+                                   << QStringLiteral("Helper");
+        QTest::newRow("pop-up") << settings::Switch::AtuoShow << QString(settings::SystemKey)
+                                << QStringLiteral("AtuoShow");
+        QTest::newRow("remote") << settings::Switch::Telnet << QString(settings::SystemKey) << QStringLiteral("Telnet");
+        QTest::newRow("game") << settings::Switch::GameAgree << QString(settings::SystemKey)
+                              << QStringLiteral("GameAgree");
+        QTest::newRow("beep") << settings::Switch::Suggestive << QString(settings::SystemKey)
+                              << QStringLiteral("Suggestive");
+        QTest::newRow("flash") << settings::Switch::Innervation << QString(settings::SystemKey)
+                               << QStringLiteral("Innervation");
+        QTest::newRow("auto-hide") << settings::Switch::BAutoHide << QString(settings::SystemKey)
+                                   << QStringLiteral("BAutoHide");
+        QTest::newRow("ticker") << settings::Switch::ShowBroadcasting << QString(settings::SystemKey)
+                                << QStringLiteral("ShowBroadcasting");
+    }
+    void singleWritesReport()
+    {
+        QFETCH(settings::Switch, which);
+        QFETCH(QString, key);
+        QFETCH(QString, name);
+        MemorySettingsStore store;
+        QVERIFY(settings::writeSwitch(store, which, false));
+        QCOMPARE(settings::readInteger(store, key, name), 0);
+        QVERIFY(settings::writeSwitch(store, which, true));
+        QCOMPARE(settings::readInteger(store, key, name), 1);
+
+        store.setReadOnly(true);
+        QVERIFY(!settings::writeSwitch(store, which, false));
+        store.setReadOnly(false);
+        store.setUnopenable(key);
+        QVERIFY(!settings::writeSwitch(store, which, false));
+        store.setUnopenable(key, false);
+        QCOMPARE(settings::readInteger(store, key, name), 1);
+
+        QVERIFY(settings::writeState(store, Presence::Away));
+        QCOMPARE(settings::readInteger(store, settings::SystemKey, settings::State), 6);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSettings)
+#include "tst_settings.moc"
