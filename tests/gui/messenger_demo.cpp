@@ -2,7 +2,7 @@
 // picture, "compose" a new message with the friend panel open, "send" a long message going out to a peer
 // that does not read, so the gauge stands part way. Prints the window's geometry for the screenshot.
 //
-// Usage: messenger-demo read|compose|send [--design]
+// Usage: messenger_demo read|compose|send [--design]
 
 #include "engine/ConsoleValues.h"
 #include "engine/Cp950.h"
