@@ -1,0 +1,164 @@
+#include "shell/TForm_RebutInfo.h"
+
+#include "engine/Cp950.h"
+#include "widgets/Anchors.h"
+#include "widgets/Placement.h"
+#include "widgets/SkinnedFrame.h"
+#include "widgets/richtext/RtfReader.h"
+
+#include <QCloseEvent>
+#include <QPointer>
+#include <QPushButton>
+#include <QTextCursor>
+#include <QTextEdit>
+
+namespace {
+
+QPointer<TForm_RebutInfo> openWindow;
+
+const QSize DesignSize(226, 152);
+
+} // namespace
+
+TForm_RebutInfo::TForm_RebutInfo()
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), suiForm1(new SkinnedFrame(this)),
+      suiMemo_Info(new QTextEdit(suiForm1)), suiButton_OK(new QPushButton(QStringLiteral("確 定"), suiForm1)),
+      m_anchors(new Anchors(suiForm1, DesignSize))
+{
+    setObjectName(QStringLiteral("Form_RebutInfo"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    // A notice must not pull the keyboard away from what the user is typing elsewhere.
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setWindowTitle(QStringLiteral("信息"));
+    setMinimumSize(130, 50);
+    setMaximumSize(1024, 740);
+    resize(DesignSize);
+
+    suiForm1->setObjectName(QStringLiteral("suiForm1"));
+    suiForm1->setGeometry(0, 0, DesignSize.width(), DesignSize.height());
+    suiForm1->setCaption(QStringLiteral("信息"));
+    suiForm1->setIconVisible(false);
+    suiForm1->setBorderColor(QColor(127, 127, 127));
+    suiForm1->setBorderWidth(1);
+    suiForm1->setBodyColor(QColor(231, 231, 231));
+    suiForm1->addTitleButton(TitleButtonKind::Minimize, QStringLiteral("最小化"));
+
+    suiMemo_Info->setObjectName(QStringLiteral("suiMemo_Info"));
+    suiMemo_Info->setGeometry(4, 27, 209, 66);
+    suiMemo_Info->setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    suiMemo_Info->setReadOnly(false);
+    // The narrow inset of the desktop this window was drawn for; with Qt's wider one the separator line wraps.
+    suiMemo_Info->document()->setDocumentMargin(2);
+    // The area grows with the window so that a maximised window shows more notices.
+    m_anchors->add(suiMemo_Info, Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge | Qt::BottomEdge);
+
+    suiButton_OK->setObjectName(QStringLiteral("suiButton_OK"));
+    suiButton_OK->setGeometry(63, 97, 90, 23);
+    suiButton_OK->setFont(QFont(QStringLiteral("細明體"), 10));
+    m_anchors->add(suiButton_OK, Qt::LeftEdge | Qt::RightEdge | Qt::BottomEdge);
+    connect(suiButton_OK, &QPushButton::clicked, this, &TForm_RebutInfo::suiButton_OKClick);
+}
+
+TForm_RebutInfo *TForm_RebutInfo::instance()
+{
+    return openWindow.data();
+}
+
+TForm_RebutInfo *TForm_RebutInfo::open(const QByteArray &caption, bool *created)
+{
+    *created = !openWindow;
+    if (*created)
+        openWindow = new TForm_RebutInfo;
+    openWindow->suiForm1->setCaption(cp950::decode(caption));
+    return openWindow;
+}
+
+void TForm_RebutInfo::ShowNotice(const QByteArray &text, const QByteArray &caption)
+{
+    bool created = false;
+    TForm_RebutInfo *window = open(caption, &created);
+    QTextCursor cursor = window->suiMemo_Info->textCursor();
+    if (created) {
+        window->insertText(cursor, text);
+    } else {
+        cursor.setPosition(0);
+        window->insertParagraphs(cursor, NoticeSeparator);
+        cursor.setPosition(0);
+        window->insertParagraphs(cursor, text);
+    }
+    window->moveCaretToStart();
+    if (created)
+        window->showPlaced();
+    else
+        window->raiseWithoutFocus();
+}
+
+void TForm_RebutInfo::ShowReceivedNotice(const QByteArray &text, const QByteArray &caption)
+{
+    bool created = false;
+    TForm_RebutInfo *window = open(caption, &created);
+    QTextCursor cursor = window->suiMemo_Info->textCursor();
+    window->insertParagraphs(cursor, text);
+    window->suiMemo_Info->setTextCursor(cursor);
+    if (created)
+        window->showPlaced();
+    else
+        window->raiseWithoutFocus();
+}
+
+void TForm_RebutInfo::showPlaced()
+{
+    PlaceAboveTaskbar(this);
+    show();
+    repaint();
+}
+
+void TForm_RebutInfo::raiseWithoutFocus()
+{
+    // raise() only restacks; activateWindow() would take the focus.
+    raise();
+}
+
+void TForm_RebutInfo::insertText(QTextCursor &cursor, QByteArrayView text)
+{
+    // Plain text takes the area's default font, not the format of the notice it lands in front of.
+    cursor.setCharFormat(QTextCharFormat());
+    RtfReader::insertText(cursor, text);
+}
+
+void TForm_RebutInfo::insertParagraphs(QTextCursor &cursor, QByteArrayView text)
+{
+    insertText(cursor, text);
+    // The reader lets a document's last \par end its paragraph without breaking it, and plain text has none:
+    // without a break here a notice would run into the line below it.
+    if (!cursor.atBlockStart())
+        cursor.insertBlock();
+}
+
+void TForm_RebutInfo::moveCaretToStart()
+{
+    QTextCursor cursor = suiMemo_Info->textCursor();
+    cursor.setPosition(0);
+    suiMemo_Info->setTextCursor(cursor);
+    suiMemo_Info->ensureCursorVisible();
+}
+
+void TForm_RebutInfo::suiButton_OKClick()
+{
+    close();
+}
+
+void TForm_RebutInfo::closeEvent(QCloseEvent *event)
+{
+    QWidget::closeEvent(event);
+    // The window is deleted later, after the event loop runs again; a notice arriving before then must
+    // open a new window rather than go into this closing one.
+    if (event->isAccepted() && openWindow == this)
+        openWindow = nullptr;
+}
+
+void TForm_RebutInfo::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    suiForm1->setGeometry(rect());
+}

@@ -1,0 +1,288 @@
+#include "engine/Cp950.h"
+#include "shell/TForm_RebutInfo.h"
+#include "widgets/FontSubstitutions.h"
+#include "widgets/SkinnedFrame.h"
+#include "widgets/richtext/RtfReader.h"
+
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QTextLayout>
+
+namespace {
+
+const QString Separator = QStringLiteral("=============================");
+
+// A notice as the program writes them: Big5 bytes as \'xx escapes in the 8-point frame.
+QByteArray rtfNotice(const QString &text)
+{
+    QByteArray rtf = R"({\rtf1\ansi\ansicpg950\deff0\deflang1033\deflangfe1028{\fonttbl{\f0\fnil\fcharset136 )"
+                     R"(MS Sans Serif;}}\viewkind4\uc1\pard\lang1028\f0\fs16)";
+    if (!text.isEmpty() && text.front().unicode() < 0x80)
+        rtf += ' ';
+    // Both bytes of a double-byte character as escapes: a trail byte may be a brace or a backslash.
+    const QByteArray bytes = cp950::encode(text);
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (b > 0x7F) {
+            rtf += "\\'" + QByteArray::number(b, 16) + "\\'" +
+                   QByteArray::number(static_cast<unsigned char>(bytes[i + 1]), 16).rightJustified(2, '0');
+            ++i;
+        } else {
+            rtf += bytes[i];
+        }
+    }
+    return rtf + "\\par}";
+}
+
+QByteArray big5(const QString &text)
+{
+    return cp950::encode(text);
+}
+
+// The area's text, one entry a paragraph, without the empty paragraph a document may end with.
+QStringList lines(const TForm_RebutInfo *window)
+{
+    QStringList result = window->suiMemo_Info->toPlainText().split(QLatin1Char('\n'));
+    while (!result.isEmpty() && result.back().isEmpty())
+        result.removeLast();
+    return result;
+}
+
+QPoint expectedPlace(const QWidget *window)
+{
+    const QScreen *screen = window->screen();
+    const QRect whole = screen->geometry();
+    const int panel = whole.bottom() - screen->availableGeometry().bottom();
+    return QPoint(whole.right() + 1 - window->width() - 5, whole.bottom() + 1 - window->height() - panel);
+}
+
+bool rtfReaderRenders()
+{
+    QTextDocument document;
+    QTextCursor cursor(&document);
+    RtfReader::insertText(cursor, "{\\rtf1 x\\par}");
+    return document.toPlainText().trimmed() == QLatin1String("x");
+}
+
+} // namespace
+
+// Separators and formatted notices only render once the RTF reader is in.
+#define NEED_RTF_READER()                                                                                              \
+    if (!rtfReaderRenders())                                                                                           \
+    QSKIP("the RTF reader is not built in yet")
+
+class TestNoticeWindow : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup()
+    {
+        if (TForm_RebutInfo *window = TForm_RebutInfo::instance())
+            window->close();
+        QTRY_VERIFY(!TForm_RebutInfo::instance());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    void firstNoticeOpensTheWindowAboveThePanel()
+    {
+        QVERIFY(!TForm_RebutInfo::instance());
+        TForm_RebutInfo::ShowNotice(big5(QStringLiteral("清空聊天記錄已完成!")), "EMPTY MESSAGE");
+        TForm_RebutInfo *window = TForm_RebutInfo::instance();
+        QVERIFY(window);
+        QVERIFY(window->isVisible());
+        QCOMPARE(window->size(), QSize(226, 152));
+        QCOMPARE(window->pos(), expectedPlace(window));
+        QCOMPARE(window->suiForm1->caption(), QStringLiteral("EMPTY MESSAGE"));
+        QCOMPARE(lines(window), QStringList{QStringLiteral("清空聊天記錄已完成!")});
+        QCOMPARE(window->suiMemo_Info->textCursor().position(), 0);
+    }
+
+    void windowAsDrawn()
+    {
+        TForm_RebutInfo::ShowNotice("x", "c");
+        TForm_RebutInfo *window = TForm_RebutInfo::instance();
+        QCOMPARE(window->windowTitle(), QStringLiteral("信息"));
+        QVERIFY(window->windowFlags().testFlags(Qt::Tool | Qt::WindowStaysOnTopHint | Qt::FramelessWindowHint));
+        QCOMPARE(window->minimumSize(), QSize(130, 50));
+        QCOMPARE(window->maximumSize(), QSize(1024, 740));
+        QCOMPARE(window->suiForm1->geometry(), QRect(0, 0, 226, 152));
+        QCOMPARE(window->suiForm1->borderColor(), QColor(127, 127, 127));
+        QCOMPARE(window->suiForm1->borderWidth(), 1);
+        QCOMPARE(window->suiForm1->bodyColor(), QColor(231, 231, 231));
+        QVERIFY(!window->suiForm1->isIconVisible());
+        QCOMPARE(window->suiForm1->titleButtonCount(), 4);
+        QCOMPARE(window->suiForm1->titleButton(3)->kind(), TitleButtonKind::Minimize);
+        QCOMPARE(window->suiMemo_Info->geometry(), QRect(4, 27, 209, 66));
+        QVERIFY(!window->suiMemo_Info->isReadOnly());
+        QCOMPARE(window->suiMemo_Info->font().pointSize(), 8);
+        QCOMPARE(window->suiButton_OK->geometry(), QRect(63, 97, 90, 23));
+        QCOMPARE(window->suiButton_OK->text(), QStringLiteral("確 定"));
+        QCOMPARE(window->suiButton_OK->font().family(), QStringLiteral("細明體"));
+
+        // The button follows the left, right and bottom edges; the area grows with the window.
+        window->resize(326, 252);
+        QCOMPARE(window->suiForm1->geometry(), QRect(0, 0, 326, 252));
+        QCOMPARE(window->suiButton_OK->geometry(), QRect(63, 197, 190, 23));
+        QCOMPARE(window->suiMemo_Info->geometry(), QRect(4, 27, 309, 166));
+        QCOMPARE(window->findChild<QPushButton *>(QStringLiteral("suiButton_OK")), window->suiButton_OK);
+        QCOMPARE(window->findChild<QTextEdit *>(QStringLiteral("suiMemo_Info")), window->suiMemo_Info);
+    }
+
+    void noticesStackNewestFirst_data()
+    {
+        QTest::addColumn<bool>("rtf");
+        QTest::newRow("rtf notices") << true;
+        QTest::newRow("plain notices") << false;
+    }
+    void noticesStackNewestFirst()
+    {
+        QFETCH(bool, rtf);
+        NEED_RTF_READER();
+        const QStringList texts{QStringLiteral("遠程主機已關閉!"), QStringLiteral("密碼錯誤!"),
+                                QStringLiteral("發送方套按字綁定失敗!")};
+        for (int i = 0; i < texts.size(); ++i) {
+            const QByteArray text = rtf ? rtfNotice(texts[i]) : big5(texts[i]);
+            TForm_RebutInfo::ShowNotice(text, big5(QStringLiteral("通知%1").arg(i)));
+        }
+        TForm_RebutInfo *window = TForm_RebutInfo::instance();
+        QCOMPARE(lines(window), (QStringList{texts[2], Separator, texts[1], Separator, texts[0]}));
+        QCOMPARE(window->suiForm1->caption(), QStringLiteral("通知2"));
+        QCOMPARE(window->suiMemo_Info->textCursor().position(), 0);
+    }
+
+    void separatorFitsOnOneLine()
+    {
+        NEED_RTF_READER();
+        FontSubstitutions::install();
+        // Three notices, so that the scroll bar takes its share of the width.
+        for (const char *text : {"one", "two", "three"})
+            TForm_RebutInfo::ShowNotice(rtfNotice(QString::fromLatin1(text)), "a");
+        TForm_RebutInfo *window = TForm_RebutInfo::instance();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QTRY_VERIFY(window->suiMemo_Info->verticalScrollBar()->isVisible());
+        for (int number : {1, 3}) {
+            const QTextBlock separator = window->suiMemo_Info->document()->findBlockByNumber(number);
+            QCOMPARE(separator.text(), Separator);
+            QCOMPARE(separator.layout()->lineCount(), 1);
+        }
+    }
+
+    void plainNoticeKeepsTheDefaultFont()
+    {
+        NEED_RTF_READER();
+        TForm_RebutInfo::ShowNotice(R"({\rtf1\ansi{\fonttbl{\f0 Courier;}}\f0\fs40\b big\par})", "a");
+        TForm_RebutInfo::ShowNotice("plain {\\b not bold}", "b");
+        TForm_RebutInfo *window = TForm_RebutInfo::instance();
+        QCOMPARE(lines(window),
+                 (QStringList{QStringLiteral("plain {\\b not bold}"), Separator, QStringLiteral("big")}));
+        QTextCursor cursor(window->suiMemo_Info->document());
+        cursor.setPosition(1);
+        const QFont font = cursor.charFormat().font().resolve(window->suiMemo_Info->document()->defaultFont());
+        QVERIFY(!font.bold());
+        QCOMPARE(font.pointSize(), 8);
+    }
+
+    void laterNoticeLeavesTheWindowWhereItIs()
+    {
+        TForm_RebutInfo::ShowNotice("first", "a");
+        TForm_RebutInfo *window = TForm_RebutInfo::instance();
+        const QRect moved(expectedPlace(window) - QPoint(200, 150), QSize(300, 200));
+        window->setGeometry(moved);
+        TForm_RebutInfo::ShowNotice("second", "b");
+        QCOMPARE(TForm_RebutInfo::instance(), window);
+        QCOMPARE(window->geometry(), moved);
+        QVERIFY(window->isVisible());
+    }
+
+    void closingDiscardsTheNotices_data()
+    {
+        QTest::addColumn<bool>("titleBarClose");
+        QTest::newRow("確 定") << false;
+        QTest::newRow("title bar close") << true;
+    }
+    void closingDiscardsTheNotices()
+    {
+        QFETCH(bool, titleBarClose);
+        TForm_RebutInfo::ShowNotice("old one", "a");
+        QPointer<TForm_RebutInfo> old = TForm_RebutInfo::instance();
+        old->setGeometry(QRect(old->pos() - QPoint(300, 200), QSize(400, 300)));
+        if (titleBarClose)
+            QTest::mouseClick(old->suiForm1->titleButton(SkinnedFrame::CloseButton), Qt::LeftButton);
+        else
+            QTest::mouseClick(old->suiButton_OK, Qt::LeftButton);
+        QVERIFY(!TForm_RebutInfo::instance());
+
+        // Before the closed window is gone: the notice must still open a window of its own.
+        TForm_RebutInfo::ShowNotice("new one", "b");
+        TForm_RebutInfo *fresh = TForm_RebutInfo::instance();
+        QVERIFY(fresh);
+        QVERIFY(fresh != old);
+        QCOMPARE(lines(fresh), QStringList{QStringLiteral("new one")});
+        QCOMPARE(fresh->size(), QSize(226, 152));
+        QCOMPARE(fresh->pos(), expectedPlace(fresh));
+        QTRY_VERIFY(!old);
+    }
+
+    void minimiseAndMaximiseKeepTheNotices()
+    {
+        TForm_RebutInfo::ShowNotice("first", "a");
+        TForm_RebutInfo *window = TForm_RebutInfo::instance();
+        const QString text = window->suiMemo_Info->toPlainText();
+        QTest::mouseClick(window->suiForm1->titleButton(3), Qt::LeftButton);
+        QVERIFY(window->suiForm1->isRolledUp());
+        QCOMPARE(TForm_RebutInfo::instance(), window);
+        QCOMPARE(window->suiMemo_Info->toPlainText(), text);
+        QTest::mouseClick(window->suiForm1->titleButton(SkinnedFrame::MaximizeButton), Qt::LeftButton);
+        QVERIFY(window->suiForm1->isZoomed());
+        QCOMPARE(TForm_RebutInfo::instance(), window);
+        QCOMPARE(window->suiMemo_Info->toPlainText(), text);
+        QVERIFY(window->suiMemo_Info->isVisible());
+    }
+
+    void receivedNoticeGoesWhereTheCaretStands()
+    {
+        NEED_RTF_READER();
+        TForm_RebutInfo::ShowReceivedNotice(rtfNotice(QStringLiteral("one")), big5(QStringLiteral("遠程主機信息")));
+        TForm_RebutInfo *window = TForm_RebutInfo::instance();
+        QVERIFY(window);
+        QCOMPARE(window->pos(), expectedPlace(window));
+        TForm_RebutInfo::ShowReceivedNotice(rtfNotice(QStringLiteral("two")), "x");
+        QCOMPARE(lines(window), (QStringList{QStringLiteral("one"), QStringLiteral("two")}));
+        TForm_RebutInfo::ShowNotice(rtfNotice(QStringLiteral("three")), "y");
+        TForm_RebutInfo::ShowReceivedNotice(rtfNotice(QStringLiteral("four")), "z");
+        QCOMPARE(lines(window), (QStringList{QStringLiteral("four"), QStringLiteral("three"), Separator,
+                                             QStringLiteral("one"), QStringLiteral("two")}));
+        QCOMPARE(window->suiForm1->caption(), QStringLiteral("z"));
+    }
+
+    void hostileNoticesAreShownSomehow_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArray>("caption");
+        QTest::newRow("cut-off lead byte") << QByteArray("\xb1") << QByteArray("\xb1");
+        QTest::newRow("unbalanced rtf") << QByteArray("{\\rtf1{{{{{\\b") << QByteArray();
+        QTest::newRow("nul bytes") << QByteArray("a\0b", 3) << QByteArray("c\0d", 3);
+        QTest::newRow("empty") << QByteArray() << QByteArray();
+    }
+    void hostileNoticesAreShownSomehow()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QByteArray, caption);
+        TForm_RebutInfo::ShowNotice(text, caption);
+        TForm_RebutInfo::ShowNotice(text, caption);
+        TForm_RebutInfo *window = TForm_RebutInfo::instance();
+        QVERIFY(window);
+        QCOMPARE(window->suiForm1->caption(), cp950::decode(caption));
+        QVERIFY(window->suiMemo_Info->toPlainText().contains(Separator));
+    }
+};
+
+QTEST_MAIN(TestNoticeWindow)
+#include "tst_noticewindow.moc"
