@@ -361,6 +361,7 @@ public:
     {
         m_stack.reserve(64);
         m_stack.emplace_back();
+        m_hostAlignment = m_cursor.blockFormat().alignment();
     }
     Q_DISABLE_COPY_MOVE(Parser)
 
@@ -872,9 +873,7 @@ private:
     {
         if (m_paragraphPending) {
             m_paragraphPending = false;
-            flushRun();
-            applyAlignment(m_pendingAlignment);
-            m_cursor.insertBlock();
+            breakParagraph();
         }
         const GroupState &s = state();
         if (!m_runOpen || !(s.chars == m_runProps)) {
@@ -908,15 +907,23 @@ private:
     // when more content follows.
     void paragraph()
     {
-        if (m_paragraphPending) {
-            m_paragraphPending = false;
-            flushRun();
-            applyAlignment(m_pendingAlignment);
-            m_cursor.insertBlock();
-        }
+        if (m_paragraphPending)
+            breakParagraph();
         m_paragraphPending = true;
         m_pendingAlignment = state().alignment ? state().alignment : m_contentAlignment;
         m_contentAlignment = 0;
+    }
+
+    // The new block starts with the alignment of the paragraph the text went into, not a copy of the one
+    // just ended: paragraph keywords of a closed group no longer apply.
+    void breakParagraph()
+    {
+        flushRun();
+        applyAlignment(m_pendingAlignment);
+        m_cursor.insertBlock();
+        QTextBlockFormat format;
+        format.setAlignment(m_hostAlignment);
+        m_cursor.mergeBlockFormat(format);
     }
 
     void applyAlignment(int alignment)
@@ -1073,6 +1080,7 @@ private:
     bool m_paragraphPending = false;
     int m_pendingAlignment = 0;
     int m_contentAlignment = 0;
+    Qt::Alignment m_hostAlignment;
 };
 
 } // namespace

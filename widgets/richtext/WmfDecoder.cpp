@@ -4,6 +4,7 @@
 
 #include <QPainter>
 #include <QRect>
+#include <cmath>
 #include <optional>
 #include <vector>
 
@@ -15,6 +16,7 @@ constexpr qsizetype PlaceableHeaderSize = 22;
 constexpr qsizetype MetaHeaderSize = 18;
 // Each bitmap record may unpack to the pixel cap; a handful is all a real picture uses.
 constexpr int MaxBitmaps = 16;
+constexpr double MaxCanvasPixels = 16.0 * 1024 * 1024;
 
 enum Function : quint16 {
     MetaEof = 0x0000,
@@ -111,12 +113,17 @@ QImage compose(const std::vector<Blit> &blits, QRect window)
     }
     if (bounds.isEmpty())
         return {};
-    // The canvas gets the window's aspect at no more than the largest bitmap's resolution.
-    qint64 longest = 1;
-    for (const Blit &b : blits)
-        longest = qMax<qint64>(longest, qMax(b.image.width(), b.image.height()));
-    longest = qMin<qint64>(longest, DibDecoder::MaxDimension);
-    const double scale = double(longest) / qMax(bounds.width(), bounds.height());
+    // The canvas keeps the finest resolution any bitmap is drawn at, within the caps.
+    double scale = 0;
+    for (const Blit &b : blits) {
+        if (!b.target.isEmpty())
+            scale = qMax(scale, qMax(double(b.source.width()) / b.target.width(),
+                                     double(b.source.height()) / b.target.height()));
+    }
+    if (scale <= 0)
+        scale = 1;
+    scale = qMin(scale, double(DibDecoder::MaxDimension) / qMax(bounds.width(), bounds.height()));
+    scale = qMin(scale, std::sqrt(double(MaxCanvasPixels) / (double(bounds.width()) * bounds.height())));
     const int width = qMax(1, int(bounds.width() * scale));
     const int height = qMax(1, int(bounds.height() * scale));
     QImage canvas(width, height, QImage::Format_RGB32);

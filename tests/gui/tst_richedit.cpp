@@ -1,0 +1,361 @@
+#include "engine/Cp950.h"
+#include "messages/PictureEmbedding.h"
+#include "widgets/LinkHighlighter.h"
+#include "widgets/RichEdit.h"
+#include "widgets/richtext/DocumentPictures.h"
+#include "widgets/richtext/RtfWriter.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
+
+namespace {
+
+QList<QTextImageFormat> picturesOf(const QTextDocument &document)
+{
+    QList<QTextImageFormat> pictures;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            if (it.fragment().charFormat().isImageFormat())
+                pictures.append(it.fragment().charFormat().toImageFormat());
+        }
+    }
+    return pictures;
+}
+
+// The centre of the character at a document position, in viewport coordinates.
+QPoint pointOf(const RichEdit &editor, int position)
+{
+    QTextCursor cursor(editor.document());
+    cursor.setPosition(position);
+    const QRect before = editor.cursorRect(cursor);
+    cursor.setPosition(position + 1);
+    const QRect after = editor.cursorRect(cursor);
+    return QPoint((before.left() + after.left()) / 2, before.center().y());
+}
+
+void select(RichEdit &editor, int from, int length)
+{
+    QTextCursor cursor = editor.textCursor();
+    cursor.setPosition(from);
+    cursor.setPosition(from + length, QTextCursor::KeepAnchor);
+    editor.setTextCursor(cursor);
+}
+
+} // namespace
+
+class TestRichEdit final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void insertTextReplacesSelection_data();
+    void insertTextReplacesSelection();
+    void insertGraphicLeavesCaretAfterPicture_data();
+    void insertGraphicLeavesCaretAfterPicture();
+    void readOnlyRefusesEditing();
+    void findsWebAddresses_data();
+    void findsWebAddresses();
+    void showsDetectedLinks();
+    void detectionLeavesSavedRtfAlone();
+    void clickOnLinkReportsIt_data();
+    void clickOnLinkReportsIt();
+    void pointerBecomesHandOverLink();
+    void pastesPicturesAndSimplifiedRichText();
+    void loadsBig5AndPictureFromRtf();
+};
+
+void TestRichEdit::insertTextReplacesSelection_data()
+{
+    QTest::addColumn<QByteArray>("initial");
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<QByteArray>("inserted");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("plain at caret keeps both sides") << QByteArray("abcd") << 2 << 0 << QByteArray("XY")
+                                                     << QStringLiteral("abXYcd");
+    QTest::newRow("plain replaces selection") << QByteArray("abcd") << 1 << 2 << QByteArray("X")
+                                              << QStringLiteral("aXd");
+    QTest::newRow("Big5 bytes") << QByteArray("ab") << 1 << 0 << QByteArray("\xa4\xa4\xa4\xe5")
+                                << QString::fromUtf8("a中文b");
+    QTest::newRow("RTF at caret keeps the rest of the line")
+        << QByteArray("abcd") << 2 << 0 << QByteArray("{\\rtf1\\ansi\\ansicpg950 \\'a6\\'6e}")
+        << QString::fromUtf8("ab好cd");
+    QTest::newRow("RTF replaces selection") << QByteArray("abcd") << 0 << 4
+                                            << QByteArray("{\\rtf1\\ansi hello}") << QStringLiteral("hello");
+    QTest::newRow("text that only looks like RTF later stays text")
+        << QByteArray("") << 0 << 0 << QByteArray(" {\\rtf1 x}") << QStringLiteral(" {\\rtf1 x}");
+}
+
+void TestRichEdit::insertTextReplacesSelection()
+{
+    QFETCH(QByteArray, initial);
+    QFETCH(int, from);
+    QFETCH(int, length);
+    QFETCH(QByteArray, inserted);
+    QFETCH(QString, expected);
+
+    RichEdit editor;
+    editor.insertText(initial);
+    select(editor, from, length);
+    editor.insertText(inserted);
+    QCOMPARE(editor.plainText(), expected);
+    QVERIFY(!editor.textCursor().hasSelection());
+}
+
+void TestRichEdit::insertGraphicLeavesCaretAfterPicture_data()
+{
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<QString>("textAround");
+
+    QTest::newRow("in the middle") << 2 << 0 << QStringLiteral("abcd");
+    QTest::newRow("at the start") << 0 << 0 << QStringLiteral("abcd");
+    QTest::newRow("at the end") << 4 << 0 << QStringLiteral("abcd");
+    QTest::newRow("over a selection") << 1 << 2 << QStringLiteral("ad");
+}
+
+void TestRichEdit::insertGraphicLeavesCaretAfterPicture()
+{
+    QFETCH(int, from);
+    QFETCH(int, length);
+    QFETCH(QString, textAround);
+
+    RichEdit editor;
+    editor.insertText("abcd");
+    select(editor, from, length);
+    QImage bitmap(20, 20, QImage::Format_RGB32);
+    bitmap.fill(QColor(10, 200, 30));
+    InsertGraphic(bitmap, editor);
+
+    const QList<QTextImageFormat> pictures = picturesOf(*editor.document());
+    QCOMPARE(pictures.size(), 1);
+    QCOMPARE(QSizeF(pictures[0].width(), pictures[0].height()), QSizeF(20, 20));
+    QCOMPARE(DocumentPictures::imageOf(*editor.document(), pictures[0]).pixelColor(5, 5), QColor(10, 200, 30));
+    QVERIFY(!editor.textCursor().hasSelection());
+    QCOMPARE(editor.textCursor().position(), from + 1);
+    QCOMPARE(editor.document()->characterAt(from), QChar::ObjectReplacementCharacter);
+    QString text = editor.document()->toPlainText();
+    QCOMPARE(text.remove(QChar::ObjectReplacementCharacter), textAround);
+}
+
+void TestRichEdit::readOnlyRefusesEditing()
+{
+    RichEdit editor;
+    editor.insertText("abc");
+    editor.setReadOnly(true);
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+
+    QTest::keyClicks(editor.viewport(), QStringLiteral("xyz"));
+    auto *mime = new QMimeData;
+    mime->setText(QStringLiteral("pasted"));
+    QGuiApplication::clipboard()->setMimeData(mime);
+    editor.paste();
+    QCOMPARE(editor.plainText(), QStringLiteral("abc"));
+}
+
+void TestRichEdit::findsWebAddresses_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("addresses");
+    QTest::addColumn<QStringList>("urls");
+
+    QTest::newRow("none") << QStringLiteral("no address here, just www and http") << QStringList() << QStringList();
+    QTest::newRow("http with query") << QStringLiteral("see http://example.com/a?b=1&c=2 now")
+                                     << QStringList{QStringLiteral("http://example.com/a?b=1&c=2")}
+                                     << QStringList{QStringLiteral("http://example.com/a?b=1&c=2")};
+    QTest::newRow("ends at CJK text")
+        << QString::fromUtf8("請看https://例.tw/x 和 https://a.tw/路徑") << QStringList{QStringLiteral("https://a.tw/")}
+        << QStringList{QStringLiteral("https://a.tw/")};
+    QTest::newRow("ends at full stop") << QString::fromUtf8("請看https://a.tw/b。謝謝")
+                                       << QStringList{QStringLiteral("https://a.tw/b")}
+                                       << QStringList{QStringLiteral("https://a.tw/b")};
+    QTest::newRow("www gets the web scheme") << QStringLiteral("(www.example.org), ok")
+                                             << QStringList{QStringLiteral("www.example.org")}
+                                             << QStringList{QStringLiteral("http://www.example.org")};
+    QTest::newRow("ftp and mailto, any case")
+        << QStringLiteral("FTP://files.lan/pub. MailTo:someone@example.com!")
+        << QStringList{QStringLiteral("FTP://files.lan/pub"), QStringLiteral("MailTo:someone@example.com")}
+        << QStringList{QStringLiteral("ftp://files.lan/pub"), QStringLiteral("mailto:someone@example.com")};
+    QTest::newRow("scheme alone or inside a word")
+        << QStringLiteral("http:// www. xhttp://a.b mailto:") << QStringList() << QStringList();
+    QTest::newRow("picture ends it") << QStringLiteral("http://a.b/c") + QChar::ObjectReplacementCharacter + u'd'
+                                     << QStringList{QStringLiteral("http://a.b/c")}
+                                     << QStringList{QStringLiteral("http://a.b/c")};
+}
+
+void TestRichEdit::findsWebAddresses()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, addresses);
+    QFETCH(QStringList, urls);
+
+    QStringList foundAddresses;
+    QStringList foundUrls;
+    for (const WebAddress::Span &span : WebAddress::find(text)) {
+        foundAddresses.append(text.mid(span.start, span.length));
+        foundUrls.append(span.url.toString());
+    }
+    QCOMPARE(foundAddresses, addresses);
+    QCOMPARE(foundUrls, urls);
+}
+
+void TestRichEdit::showsDetectedLinks()
+{
+    RichEdit editor;
+    editor.loadRtf("{\\rtf1\\ansi\\ansicpg950 go http://example.com/x now}");
+    const QTextBlock block = editor.document()->firstBlock();
+    const int start = int(block.text().indexOf(QLatin1String("http")));
+    QVERIFY(start > 0);
+    QTRY_VERIFY(!block.layout()->formats().isEmpty());
+    const QList<QTextLayout::FormatRange> formats = block.layout()->formats();
+    QCOMPARE(formats.size(), 1);
+    QCOMPARE(formats[0].start, start);
+    QCOMPARE(formats[0].length, int(QStringLiteral("http://example.com/x").size()));
+    QVERIFY(formats[0].format.fontUnderline());
+    QCOMPARE(formats[0].format.foreground().color(), QColor(Qt::blue));
+
+    // Typing a new address marks it as well.
+    QTextCursor cursor = editor.textCursor();
+    cursor.movePosition(QTextCursor::End);
+    editor.setTextCursor(cursor);
+    editor.insertText(" www.a.tw");
+    QTRY_COMPARE(editor.document()->firstBlock().layout()->formats().size(), 2);
+}
+
+void TestRichEdit::detectionLeavesSavedRtfAlone()
+{
+    RichEdit editor;
+    editor.insertText("mail mailto:a@b.tw or visit http://example.com");
+    QTRY_VERIFY(!editor.document()->firstBlock().layout()->formats().isEmpty());
+    // A copy of the document carries its formats but not the highlighting.
+    std::unique_ptr<QTextDocument> copy(editor.document()->clone());
+    QCOMPARE(editor.saveRtf(), RtfWriter::write(*copy));
+    for (QTextBlock block = editor.document()->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            QVERIFY(!it.fragment().charFormat().isAnchor());
+            QVERIFY(!it.fragment().charFormat().fontUnderline());
+        }
+    }
+}
+
+void TestRichEdit::clickOnLinkReportsIt_data()
+{
+    QTest::addColumn<bool>("readOnly");
+    QTest::newRow("editable") << false;
+    QTest::newRow("read-only") << true;
+}
+
+void TestRichEdit::clickOnLinkReportsIt()
+{
+    QFETCH(bool, readOnly);
+
+    RichEdit editor;
+    editor.resize(400, 200);
+    editor.insertText("plain words then http://example.com/page and more words");
+    editor.setReadOnly(readOnly);
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    QSignalSpy clicked(&editor, &RichEdit::linkClicked);
+
+    const int link = int(editor.document()->toPlainText().indexOf(QLatin1String("http")));
+    QTest::mouseClick(editor.viewport(), Qt::LeftButton, {}, pointOf(editor, 2));
+    QTest::mouseClick(editor.viewport(), Qt::LeftButton, {}, pointOf(editor, link + 30));
+    QCOMPARE(clicked.size(), 0);
+
+    QTest::mouseClick(editor.viewport(), Qt::LeftButton, {}, pointOf(editor, link + 5));
+    QCOMPARE(clicked.size(), 1);
+    QCOMPARE(clicked[0][0].toUrl(), QUrl(QStringLiteral("http://example.com/page")));
+
+    // A drag across the link selects text and is no click.
+    QTest::mousePress(editor.viewport(), Qt::LeftButton, {}, pointOf(editor, link + 2));
+    QTest::mouseMove(editor.viewport(), pointOf(editor, link + 12));
+    QTest::mouseRelease(editor.viewport(), Qt::LeftButton, {}, pointOf(editor, link + 12));
+    QCOMPARE(clicked.size(), 1);
+}
+
+void TestRichEdit::pointerBecomesHandOverLink()
+{
+    RichEdit editor;
+    editor.resize(400, 200);
+    editor.insertText("see http://example.com here");
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+
+    QTest::mouseMove(editor.viewport(), pointOf(editor, 8));
+    QTRY_COMPARE(editor.viewport()->cursor().shape(), Qt::PointingHandCursor);
+    QTest::mouseMove(editor.viewport(), pointOf(editor, 1));
+    QTRY_COMPARE(editor.viewport()->cursor().shape(), Qt::IBeamCursor);
+}
+
+void TestRichEdit::pastesPicturesAndSimplifiedRichText()
+{
+    RichEdit editor;
+    editor.insertText("ab");
+    select(editor, 1, 0);
+
+    QImage picture(7, 5, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    auto *image = new QMimeData;
+    image->setImageData(picture);
+    // Browsers send the picture's <img> along; the picture wins.
+    image->setHtml(QStringLiteral("<img src=\"http://example.com/p.png\">"));
+    QGuiApplication::clipboard()->setMimeData(image);
+    editor.paste();
+    QList<QTextImageFormat> pictures = picturesOf(*editor.document());
+    QCOMPARE(pictures.size(), 1);
+    QCOMPARE(DocumentPictures::imageOf(*editor.document(), pictures[0]).size(), QSize(7, 5));
+    QCOMPARE(editor.textCursor().position(), 2);
+
+    auto *html = new QMimeData;
+    html->setHtml(QStringLiteral("<table><tr><td style=\"font-size:40px; background:yellow\"><b>bold</b> "
+                                 "<span style=\"color:#ff0000\">red</span></td></tr></table>"));
+    html->setText(QStringLiteral("bold red"));
+    QGuiApplication::clipboard()->setMimeData(html);
+    editor.paste();
+    QCOMPARE(editor.document()->toPlainText(), QStringLiteral("a") + QChar::ObjectReplacementCharacter +
+                                                   QStringLiteral("bold redb"));
+    QTextCursor probe(editor.document());
+    probe.setPosition(3);
+    QCOMPARE(probe.charFormat().fontWeight(), int(QFont::Bold));
+    QCOMPARE(probe.charFormat().fontPointSize(), editor.document()->firstBlock().charFormat().fontPointSize());
+    QVERIFY(!probe.charFormat().hasProperty(QTextFormat::BackgroundBrush));
+    QCOMPARE(editor.document()->rootFrame()->childFrames().size(), 0);
+    probe.setPosition(8);
+    QCOMPARE(probe.charFormat().foreground().color(), QColor(Qt::red));
+
+    auto *rtf = new QMimeData;
+    rtf->setData(QStringLiteral("text/rtf"), "{\\rtf1\\ansi\\ansicpg950 \\'a6\\'6e}");
+    rtf->setText(QStringLiteral("ignored"));
+    QGuiApplication::clipboard()->setMimeData(rtf);
+    editor.selectAll();
+    editor.paste();
+    QCOMPARE(editor.plainText(), QString::fromUtf8("好"));
+}
+
+void TestRichEdit::loadsBig5AndPictureFromRtf()
+{
+    // A 2 × 1 bitmap at 24 bits per pixel: blue, then white.
+    const QByteArray rtf = "{\\rtf1\\ansi\\ansicpg950{\\fonttbl{\\f0\\fcharset136 PMingLiU;}}\\f0 \\'a4\\'a4\\'a4\\'e5 "
+                           "{\\pict\\dibitmap0\\picw2\\pich1 28000000020000000100000001001800000000000800000000000000"
+                           "000000000000000000000000FF0000FFFFFF0000}\\par}";
+    RichEdit editor;
+    editor.insertText("old text");
+    editor.loadRtf(rtf);
+    QCOMPARE(editor.plainText().left(2), QString::fromUtf8("中文"));
+    const QList<QTextImageFormat> pictures = picturesOf(*editor.document());
+    QCOMPARE(pictures.size(), 1);
+    const QImage image = DocumentPictures::imageOf(*editor.document(), pictures[0]);
+    QCOMPARE(image.size(), QSize(2, 1));
+    QCOMPARE(image.pixelColor(0, 0), QColor(Qt::blue));
+    QCOMPARE(editor.textCursor().position(), 0);
+}
+
+QTEST_MAIN(TestRichEdit)
+#include "tst_richedit.moc"

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QList>
+#include <QStringView>
+#include <QSyntaxHighlighter>
+#include <QUrl>
+
+// Web addresses in running text: "http://", "https://", "ftp://", "www." and "mailto:" up to the first
+// character that cannot be part of an address (space, CJK text, a picture); trailing punctuation is
+// left to the sentence.
+namespace WebAddress {
+
+struct Span
+{
+    int start = 0;
+    int length = 0;
+    QUrl url;
+};
+
+QList<Span> find(QStringView text);
+
+} // namespace WebAddress
+
+// Shows detected web addresses as links. The look lives in the layout only, never in the document's
+// character formats, so the RTF saved from the document is the same with or without detection.
+class LinkHighlighter final : public QSyntaxHighlighter
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(LinkHighlighter)
+
+public:
+    explicit LinkHighlighter(QTextDocument *document);
+
+protected:
+    void highlightBlock(const QString &text) override;
+};
