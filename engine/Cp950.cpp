@@ -9,15 +9,39 @@ namespace {
 // "cp950" names a different IBM table in ICU; "windows-950" is the one Windows uses.
 constexpr const char *CodecName = "windows-950";
 
-QStringDecoder &decoder()
+// Qt 6.4's resetState() keeps the count of invalid characters, so one error would stick to every later
+// call; these clear it as well.
+class Decoder final : public QStringDecoder
 {
-    thread_local QStringDecoder d(CodecName, QStringDecoder::Flag::Stateless);
+public:
+    Decoder() : QStringDecoder(CodecName, Flag::Stateless) {}
+    void clear()
+    {
+        resetState();
+        state.invalidChars = 0;
+    }
+};
+
+class Encoder final : public QStringEncoder
+{
+public:
+    Encoder() : QStringEncoder(CodecName, Flag::Stateless) {}
+    void clear()
+    {
+        resetState();
+        state.invalidChars = 0;
+    }
+};
+
+Decoder &decoder()
+{
+    thread_local Decoder d;
     return d;
 }
 
-QStringEncoder &encoder()
+Encoder &encoder()
 {
-    thread_local QStringEncoder e(CodecName, QStringEncoder::Flag::Stateless);
+    thread_local Encoder e;
     return e;
 }
 
@@ -42,11 +66,11 @@ qsizetype completeLength(QByteArrayView bytes)
 
 QString decode(QByteArrayView bytes, bool *ok)
 {
-    QStringDecoder &d = decoder();
+    Decoder &d = decoder();
     const qsizetype complete = completeLength(bytes);
     QString text = d.decode(bytes.first(complete));
     bool good = !d.hasError();
-    d.resetState();
+    d.clear();
     if (!text.isEmpty() && text.contains(QChar(ReplacementCharacter)))
         good = false;
     if (complete < bytes.size()) {
@@ -60,10 +84,10 @@ QString decode(QByteArrayView bytes, bool *ok)
 
 QByteArray encode(QStringView text, bool *ok)
 {
-    QStringEncoder &e = encoder();
+    Encoder &e = encoder();
     QByteArray bytes = e.encode(text);
     const bool good = !e.hasError();
-    e.resetState();
+    e.clear();
     if (ok)
         *ok = good;
     return bytes;

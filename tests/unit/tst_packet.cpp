@@ -114,6 +114,13 @@ private Q_SLOTS:
         QVERIFY(cp950::encodeChar(0x1F600).isEmpty());
         // The trail byte range includes ASCII letters: a lead byte takes the next byte whatever it is.
         QCOMPARE(cp950::decode("\xa4\x41"), QString(QChar(0x4E59)));
+        // An error does not stick to the calls after it.
+        QCOMPARE(cp950::encodeChar(0x7532), QByteArray("\xa5\xd2"));
+        QCOMPARE(cp950::encode(u"甲", &ok), QByteArray("\xa5\xd2"));
+        QVERIFY(ok);
+        cp950::decode("\xa4", &ok);
+        QCOMPARE(cp950::decode("\xa5\xd2", &ok), QString(QChar(0x7532)));
+        QVERIFY(ok);
     }
 };
 

@@ -354,6 +354,14 @@ QString hyperlinkTarget(const QString &instruction)
     return bookmark.isEmpty() ? url : url + QLatin1Char('#') + bookmark;
 }
 
+// A \pict group being read.
+struct PictureGroup
+{
+    RtfPicture::Description description;
+    QByteArray data;
+    int pendingNibble = -1;
+};
+
 class Parser final
 {
 public:
@@ -811,6 +819,7 @@ private:
             if (c == ';') {
                 if (m_colours.size() < size_t(MaxColours))
                     m_colours.push_back(m_colourGiven ? std::optional<QColor>(m_colour) : std::nullopt);
+                m_cachedFormat.reset();
                 m_colour = QColor(0, 0, 0);
                 m_colourGiven = false;
             }
@@ -898,7 +907,10 @@ private:
     {
         decodePending();
         if (!m_runText.isEmpty()) {
-            m_cursor.insertText(m_runText, formatOf(m_runProps));
+            // Runs alternate between few formats; building one costs more than the text it carries.
+            if (!m_cachedFormat || !(m_cachedFormat->first == m_runProps))
+                m_cachedFormat.emplace(m_runProps, formatOf(m_runProps));
+            m_cursor.insertText(m_runText, m_cachedFormat->second);
             m_runText.clear();
         }
     }
@@ -920,15 +932,14 @@ private:
     {
         flushRun();
         applyAlignment(m_pendingAlignment);
-        m_cursor.insertBlock();
-        QTextBlockFormat format;
+        QTextBlockFormat format = m_cursor.blockFormat();
         format.setAlignment(m_hostAlignment);
-        m_cursor.mergeBlockFormat(format);
+        m_cursor.insertBlock(format);
     }
 
     void applyAlignment(int alignment)
     {
-        if (!alignment)
+        if (!alignment || m_cursor.blockFormat().alignment() == Qt::Alignment(alignment))
             return;
         QTextBlockFormat format;
         format.setAlignment(Qt::Alignment(alignment));
@@ -1002,6 +1013,7 @@ private:
         }
         m_fontBeingDefined = number;
         m_fonts[number] = Font{};
+        m_cachedFormat.reset();
     }
 
     void finishFontName()
@@ -1010,6 +1022,7 @@ private:
             return;
         Font &font = m_fonts[m_fontBeingDefined];
         font.name = fontName(font);
+        m_cachedFormat.reset();
         m_fontBeingDefined = -1;
     }
 
@@ -1041,13 +1054,6 @@ private:
         DocumentPictures::insert(m_cursor, shown->image, shown->displaySize);
     }
 
-    struct PictureGroup
-    {
-        RtfPicture::Description description;
-        QByteArray data;
-        int pendingNibble = -1;
-    };
-
     QTextCursor &m_cursor;
     const QByteArrayView m_data;
     qsizetype m_pos = 0;
@@ -1075,6 +1081,7 @@ private:
     QByteArray m_pendingBytes;
     QString m_runText;
     CharProps m_runProps;
+    std::optional<std::pair<CharProps, QTextCharFormat>> m_cachedFormat;
     int m_runCodePage = DefaultCodePage;
     bool m_runOpen = false;
     bool m_paragraphPending = false;

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QByteArray>
+#include <QStringView>
+
+// Notices are RTF documents in one of two fixed frames, written the way the Windows rich-edit control
+// writes them, so that every peer renders them alike: prefix, each line followed by \par, closing brace.
+namespace NoticeText {
+
+enum class Frame {
+    SansSerif8, // "MS Sans Serif", 8 pt: the socket engine's notices and most others
+    Ming10,     // "細明體", 10 pt: the answers to remote power-off requests
+};
+
+// The RTF document for text; lines are split at '\n' ('\r' is dropped). Characters of code page 950
+// become lower-case \'xx escapes of their bytes, others \uN?; ASCII stays, with \ { } escaped.
+QByteArray build(QStringView text, Frame frame = Frame::SansSerif8);
+
+} // namespace NoticeText

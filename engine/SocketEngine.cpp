@@ -1,0 +1,409 @@
+#include "engine/SocketEngine.h"
+
+#include "engine/NoticeSink.h"
+#include "engine/NoticeText.h"
+#include "engine/Packet.h"
+
+#include <QPointer>
+#include <QSocketNotifier>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr char SocketEngineCaption[] = "Socket Engine";
+constexpr char ErrorMessageCaption[] = "ERROR MESSAGE";
+constexpr char16_t UnrecognisedPacket[] = u"接收到無法識別的數據包，請更新程序或聯絡供應商!";
+constexpr char16_t UnknownStream[] = u"接收到不明數據包!";
+// A readiness notice hands over at most this many datagrams, so a flood cannot starve the loop.
+constexpr int DatagramsPerEvent = 64;
+
+using Clock = std::chrono::steady_clock;
+
+sockaddr_in ipv4(quint32 hostOrderAddress, quint16 port)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(hostOrderAddress);
+    return address;
+}
+
+// Waits until fd is ready for events or the deadline passes; a signal does not shorten the wait.
+bool waitFor(int fd, short events, Clock::time_point deadline)
+{
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0)
+            return false;
+        pollfd p{fd, events, 0};
+        const int r = ::poll(&p, 1, int(std::min<qint64>(left.count(), 1 << 30)));
+        if (r > 0)
+            return true;
+        if (r == 0 || errno != EINTR)
+            return false;
+    }
+}
+
+bool framedAtBothEnds(const QByteArray &text)
+{
+    return !text.isEmpty() && text.front() == Packet::Separator && text.back() == Packet::Separator;
+}
+
+} // namespace
+
+// One accepted connection being drained until the peer closes.
+class SocketEngine::Stream
+{
+public:
+    QTcpSocket *key = nullptr; // its entry in streams_, valid after the socket is gone
+    QPointer<QTcpSocket> socket;
+    QByteArray data;
+    bool finished = false;
+};
+
+SocketEngine::SocketEngine(NoticeSink &notices, QObject *parent) : SocketEngine(notices, {}, {}, parent) {}
+
+SocketEngine::SocketEngine(NoticeSink &notices, const Endpoints &endpoints, const Limits &limits, QObject *parent)
+    : QObject(parent), notices_(notices), endpoints_(endpoints), limits_(limits),
+      datagramBuffer_(MaxDatagramBytes + 1)
+{
+}
+
+SocketEngine::~SocketEngine() { CloseSockets(); }
+
+void SocketEngine::notice(QStringView text, const char *caption)
+{
+    notices_.ShowNotice(NoticeText::build(text), QByteArray(caption));
+}
+
+void SocketEngine::StartSocketEngine()
+{
+    udpFd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    int tcpFd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (udpFd_ < 0 || tcpFd < 0) {
+        notice(u"套接字創建失敗!", SocketEngineCaption);
+        if (udpFd_ >= 0)
+            ::close(udpFd_);
+        if (tcpFd >= 0)
+            ::close(tcpFd);
+        udpFd_ = tcpFd = -1;
+        Q_EMIT closeRequested();
+    }
+
+    // No SO_REUSEADDR: a second instance on the same port must fail to bind, as it does on Windows.
+    const sockaddr_in udpAddress = ipv4(INADDR_ANY, endpoints_.broadcastPort);
+    if (::bind(udpFd_, reinterpret_cast<const sockaddr *>(&udpAddress), sizeof udpAddress) != 0)
+        notice(u"發送方套按字綁定失敗!", SocketEngineCaption);
+
+    const int on = 1;
+    if (::setsockopt(udpFd_, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0)
+        notice(u"無法進行UDP廣播!", SocketEngineCaption);
+
+    // Linux keeps a closed connection's port in TIME_WAIT and would refuse the bind after a restart;
+    // Windows does not. Two listeners on one port stay impossible.
+    ::setsockopt(tcpFd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    const sockaddr_in tcpAddress = ipv4(INADDR_ANY, endpoints_.listenPort);
+    const bool bound = ::bind(tcpFd, reinterpret_cast<const sockaddr *>(&tcpAddress), sizeof tcpAddress) == 0;
+
+    // Linux would listen on an unbound socket at a random port, where no peer looks; Windows refuses.
+    const bool listening = bound && ::listen(tcpFd, 5) == 0;
+    if (!listening)
+        notice(u"無法打開監聽端口!", SocketEngineCaption);
+
+    if (udpFd_ >= 0) {
+        udpNotifier_ = new QSocketNotifier(udpFd_, QSocketNotifier::Read, this);
+        connect(udpNotifier_, &QSocketNotifier::activated, this,
+                [this] { HandleSocketEvent(SocketEvent::Read); });
+    }
+    if (listening) {
+        listener_ = new QTcpServer(this);
+        listener_->setMaxPendingConnections(1);
+        if (listener_->setSocketDescriptor(tcpFd)) {
+            connect(listener_, &QTcpServer::newConnection, this, [this] { HandleSocketEvent(SocketEvent::Accept); });
+            tcpFd = -1;
+        } else {
+            delete listener_;
+            listener_ = nullptr;
+        }
+    }
+    if (tcpFd >= 0)
+        ::close(tcpFd);
+}
+
+void SocketEngine::CloseSockets()
+{
+    delete udpNotifier_;
+    udpNotifier_ = nullptr;
+    if (udpFd_ >= 0)
+        ::close(udpFd_);
+    udpFd_ = -1;
+    delete listener_;
+    listener_ = nullptr;
+    for (const auto &[socket, stream] : streams_) {
+        stream->finished = true;
+        if (stream->socket) {
+            stream->socket->disconnect(this);
+            stream->socket->abort();
+            stream->socket->deleteLater();
+        }
+    }
+    streams_.clear();
+    openStreams_ = 0;
+    bufferedBytes_ = 0;
+}
+
+quint16 SocketEngine::broadcastPort() const
+{
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    if (udpFd_ < 0 || ::getsockname(udpFd_, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+        return 0;
+    return ntohs(address.sin_port);
+}
+
+quint16 SocketEngine::listeningPort() const { return listener_ ? listener_->serverPort() : 0; }
+
+bool SocketEngine::actsOn(Transport transport, int code)
+{
+    using namespace Packet;
+    switch (code) {
+    case CMD_OFFLINE:
+    case CMD_ONLINE:
+    case CMD_HIDDEN:
+    case CMD_BROADCAST:
+    case CMD_AWAY:
+    case CMD_BULLETIN:
+        return transport == Transport::Udp;
+    case CMD_PRESENCE_REPLY:
+    case CMD_MESSAGE:
+    case CMD_REMOTE_SHUTDOWN:
+    case CMD_NOTICE:
+        return transport == Transport::Tcp;
+    case CMD_GAME:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool SocketEngine::registerAction(Transport transport, int code, Action action)
+{
+    if (!actsOn(transport, code))
+        return false;
+    (transport == Transport::Udp ? udpActions_ : tcpActions_)[code] = std::move(action);
+    return true;
+}
+
+void SocketEngine::HandleSocketEvent(SocketEvent event)
+{
+    switch (event) {
+    case SocketEvent::Read:
+        readDatagrams();
+        break;
+    case SocketEvent::Accept:
+        acceptConnections();
+        break;
+    }
+}
+
+void SocketEngine::readDatagrams()
+{
+    for (int i = 0; i < DatagramsPerEvent && udpFd_ >= 0; ++i) {
+        // MSG_TRUNC makes the result the datagram's real length, so a longer one is recognised and lost.
+        const ssize_t n = ::recv(udpFd_, datagramBuffer_.data(), datagramBuffer_.size(), MSG_DONTWAIT | MSG_TRUNC);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return;
+        if (n <= 0 || n > MaxDatagramBytes)
+            continue;
+        const QByteArray packet(datagramBuffer_.data(), n);
+        if (packet.front() != Packet::Separator && packet.back() != Packet::Separator)
+            continue;
+        dispatch(Transport::Udp, packet);
+    }
+}
+
+void SocketEngine::acceptConnections()
+{
+    while (listener_ && listener_->hasPendingConnections() && openStreams_ < limits_.maxOpenStreams) {
+        QTcpSocket *socket = listener_->nextPendingConnection();
+        if (!socket)
+            break;
+        auto stream = std::make_shared<Stream>();
+        stream->key = socket;
+        stream->socket = socket;
+        streams_.emplace(socket, stream);
+        ++openStreams_;
+
+        auto *idle = new QTimer(socket);
+        idle->setSingleShot(true);
+        idle->setInterval(limits_.streamIdleTimeout);
+        auto *lifetime = new QTimer(socket);
+        lifetime->setSingleShot(true);
+        lifetime->setInterval(limits_.streamLifetime);
+
+        auto collect = [this, stream, idle] {
+            if (stream->finished || !stream->socket)
+                return;
+            const QByteArray chunk = stream->socket->readAll();
+            if (chunk.isEmpty())
+                return;
+            if (stream->data.size() + chunk.size() > limits_.maxStreamBytes ||
+                bufferedBytes_ + chunk.size() > limits_.maxBufferedBytes) {
+                finishStream(stream, true);
+                return;
+            }
+            stream->data.append(chunk);
+            bufferedBytes_ += chunk.size();
+            idle->start();
+        };
+        connect(socket, &QTcpSocket::readyRead, this, collect);
+        connect(socket, &QTcpSocket::disconnected, this, [this, stream, collect] {
+            collect();
+            finishStream(stream, false);
+        });
+        connect(socket, &QTcpSocket::errorOccurred, this, [this, stream, collect](QAbstractSocket::SocketError e) {
+            // The peer's close also reports an error; disconnected() follows and finishes the stream.
+            if (e == QAbstractSocket::RemoteHostClosedError)
+                return;
+            collect();
+            finishStream(stream, false);
+        });
+        connect(idle, &QTimer::timeout, this, [this, stream] { finishStream(stream, false); });
+        connect(lifetime, &QTimer::timeout, this, [this, stream] { finishStream(stream, false); });
+        idle->start();
+        lifetime->start();
+
+        // Bytes and the close may have arrived before the signals were connected.
+        collect();
+        if (!stream->finished && socket->state() != QAbstractSocket::ConnectedState)
+            finishStream(stream, false);
+    }
+    if (listener_ && openStreams_ >= limits_.maxOpenStreams)
+        listener_->pauseAccepting();
+}
+
+// The drain has ended: the peer closed, the connection failed or stalled (cutOff false: the bytes so far
+// are judged like a closed stream), or the stream outgrew its bounds (cutOff true: they are dropped).
+void SocketEngine::finishStream(std::shared_ptr<Stream> stream, bool cutOff)
+{
+    if (stream->finished)
+        return;
+    stream->finished = true;
+    QPointer<QTcpSocket> socket = stream->socket;
+    QByteArray text = std::move(stream->data);
+    bufferedBytes_ -= text.size();
+    --openStreams_;
+    if (socket)
+        socket->disconnect(this);
+    streams_.erase(stream->key);
+    if (listener_ && openStreams_ < limits_.maxOpenStreams) {
+        listener_->resumeAccepting();
+        // Connections that waited while accepting was paused are not announced again.
+        if (listener_->hasPendingConnections())
+            QMetaObject::invokeMethod(this, [this] { HandleSocketEvent(SocketEvent::Accept); }, Qt::QueuedConnection);
+    }
+
+    if (!cutOff && framedAtBothEnds(text))
+        dispatch(Transport::Tcp, text);
+    else
+        notice(UnknownStream, ErrorMessageCaption);
+
+    if (socket) {
+        socket->abort();
+        socket->deleteLater();
+    }
+}
+
+void SocketEngine::dispatch(Transport transport, const QByteArray &packet)
+{
+    const std::optional<int> code = Packet::command(packet);
+    if (!code) {
+        notice(UnrecognisedPacket, ErrorMessageCaption);
+        return;
+    }
+    const auto &table = transport == Transport::Udp ? udpActions_ : tcpActions_;
+    const auto it = table.find(*code);
+    if (it == table.end())
+        return;
+    // A copy: the action may replace its own registration while it runs.
+    const Action action = it->second;
+    try {
+        action(packet);
+    } catch (...) {
+        notice(UnrecognisedPacket, ErrorMessageCaption);
+    }
+}
+
+qint64 SocketEngine::SendDirect(QByteArrayView address, QByteArrayView packet)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        notice(u"套接字創建失敗!\n請檢查網絡是否正常!", SocketEngineCaption);
+        return -1;
+    }
+    auto closeAndReturn = [fd](qint64 result) {
+        ::close(fd);
+        return result;
+    };
+
+    // inet_addr answers INADDR_NONE for text that is no address; a connect there could only fail.
+    const QByteArray text = address.toByteArray();
+    if (text.contains('\0'))
+        return closeAndReturn(-1);
+    const in_addr_t peer = ::inet_addr(text.constData());
+    if (peer == INADDR_NONE)
+        return closeAndReturn(-1);
+
+    sockaddr_in destination = ipv4(0, endpoints_.directPort);
+    destination.sin_addr.s_addr = peer;
+    if (::connect(fd, reinterpret_cast<const sockaddr *>(&destination), sizeof destination) != 0) {
+        if (errno != EINPROGRESS)
+            return closeAndReturn(-1);
+        if (!waitFor(fd, POLLOUT, Clock::now() + limits_.connectTimeout))
+            return closeAndReturn(-1);
+        int error = 0;
+        socklen_t length = sizeof error;
+        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0)
+            return closeAndReturn(-1);
+    }
+
+    const auto deadline = Clock::now() + limits_.writeTimeout;
+    qint64 written = 0;
+    while (written < packet.size()) {
+        const ssize_t n = ::send(fd, packet.data() + written, size_t(packet.size() - written), MSG_NOSIGNAL);
+        if (n > 0) {
+            written += n;
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && waitFor(fd, POLLOUT, deadline))
+            continue;
+        break;
+    }
+    // Like a blocking send cut short: the bytes that went, or -1 when none could.
+    return closeAndReturn(written > 0 || packet.isEmpty() ? written : -1);
+}
+
+void SocketEngine::SendBroadcast(QByteArrayView packet)
+{
+    const quint16 port = endpoints_.broadcastPort ? endpoints_.broadcastPort : broadcastPort();
+    const sockaddr_in destination = ipv4(endpoints_.broadcastAddress.toIPv4Address(), port);
+    const ssize_t n = ::sendto(udpFd_, packet.data(), size_t(packet.size()), MSG_DONTWAIT | MSG_NOSIGNAL,
+                               reinterpret_cast<const sockaddr *>(&destination), sizeof destination);
+    if (n >= 0 || errno == EAGAIN || errno == EWOULDBLOCK)
+        return;
+    // Leaving the network must stay silent: it is what a closing or unplugged host sends.
+    if (Packet::command(packet) == Packet::CMD_OFFLINE)
+        return;
+    notice(u"套接字創建失敗，請檢查網絡是否正常!然後使用主菜單的《刷新》功能重新取得好友資料。", SocketEngineCaption);
+}

@@ -1,0 +1,110 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QHostAddress>
+#include <QObject>
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+class NoticeSink;
+class QSocketNotifier;
+class QTcpServer;
+class QTcpSocket;
+class QTimer;
+
+// The network endpoints of the console: one UDP socket for broadcasts, one TCP listener for direct
+// packets, and a fresh TCP connection per direct send. Arriving packets are checked for framing and
+// handed to the action registered for their command and transport. Everything runs on the GUI thread.
+class SocketEngine final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(SocketEngine)
+
+public:
+    enum class Transport { Udp, Tcp };
+    // The two readiness kinds: a datagram is waiting, a connection is waiting.
+    enum class SocketEvent { Read = 1, Accept = 8 };
+
+    struct Endpoints
+    {
+        quint16 broadcastPort = 6543; // 0: any free port; broadcasts then go to the port bound
+        quint16 listenPort = 3289;
+        quint16 directPort = 3289; // where direct sends connect to
+        QHostAddress broadcastAddress = QHostAddress(QHostAddress::Broadcast);
+    };
+
+    // Bounds against peers that never answer, never close or never stop sending.
+    struct Limits
+    {
+        std::chrono::milliseconds connectTimeout{3000};
+        std::chrono::milliseconds writeTimeout{3000};
+        std::chrono::milliseconds streamIdleTimeout{30000};
+        std::chrono::milliseconds streamLifetime{600000};
+        qsizetype maxStreamBytes = qsizetype(64) << 20;
+        qsizetype maxBufferedBytes = qsizetype(256) << 20; // all streams being drained together
+        int maxOpenStreams = 32;
+    };
+
+    static constexpr qsizetype MaxDatagramBytes = 30000;
+
+    using Action = std::function<void(const QByteArray &packet)>;
+
+    explicit SocketEngine(NoticeSink &notices, QObject *parent = nullptr);
+    SocketEngine(NoticeSink &notices, const Endpoints &endpoints, const Limits &limits, QObject *parent = nullptr);
+    ~SocketEngine() override;
+
+    // Creates, binds and opens both sockets; each failure is told and start-up goes on. A failure that
+    // leaves nothing usable emits closeRequested().
+    void StartSocketEngine();
+    // Closes both sockets and drops the connections still being drained.
+    void CloseSockets();
+
+    // True when a packet of this code is acted on when it arrives by this transport.
+    static bool actsOn(Transport transport, int code);
+    // Installs the action for a code; refused (false) for a code the transport does not act on.
+    bool registerAction(Transport transport, int code, Action action);
+
+    // Connects to address:3289, writes the packet, closes. Bytes written or -1; tells nothing. The address
+    // is read as inet_addr reads it. Connect and write are each bounded by the limits.
+    qint64 SendDirect(QByteArrayView address, QByteArrayView packet);
+    // One datagram to the broadcast address. A failure is told unless the packet is a CMD_OFFLINE.
+    void SendBroadcast(QByteArrayView packet);
+
+    // The two readiness kinds; the socket notifiers and the listener call these.
+    void HandleSocketEvent(SocketEvent event);
+
+    quint16 broadcastPort() const;
+    quint16 listeningPort() const;
+    int openStreamCount() const { return openStreams_; }
+
+Q_SIGNALS:
+    // The engine cannot work; connect with a queued connection to the console's close.
+    void closeRequested();
+
+private:
+    class Stream;
+
+    void readDatagrams();
+    void acceptConnections();
+    void finishStream(std::shared_ptr<Stream> stream, bool cutOff);
+    void dispatch(Transport transport, const QByteArray &packet);
+    void notice(QStringView text, const char *caption);
+
+    NoticeSink &notices_;
+    Endpoints endpoints_;
+    Limits limits_;
+    int udpFd_ = -1;
+    QSocketNotifier *udpNotifier_ = nullptr;
+    QTcpServer *listener_ = nullptr;
+    int openStreams_ = 0;
+    qsizetype bufferedBytes_ = 0;
+    std::map<QTcpSocket *, std::shared_ptr<Stream>> streams_;
+    std::map<int, Action> udpActions_;
+    std::map<int, Action> tcpActions_;
+    std::vector<char> datagramBuffer_;
+};

@@ -1,0 +1,142 @@
+#include "engine/StartupSettings.h"
+
+#include "engine/Cp950.h"
+#include "engine/SettingsNames.h"
+#include "engine/SettingsStore.h"
+
+#include <QFileInfo>
+#include <QSysInfo>
+
+namespace {
+
+// Writes the default when the value is missing or has another type, then reads it back. When the
+// write fails the default still holds for this run.
+bool readSwitch(SettingsKey &key, QAnyStringView name)
+{
+    if (!key.readInteger(name))
+        key.writeInteger(name, 1);
+    return key.readInteger(name).value_or(1) != 0;
+}
+
+QByteArray readText(SettingsKey &key, QAnyStringView name, const std::function<QByteArray()> &makeDefault)
+{
+    if (!key.readString(name)) {
+        const QByteArray fallback = makeDefault ? makeDefault() : QByteArray();
+        if (!key.writeString(name, fallback))
+            return fallback;
+    }
+    return key.readString(name).value_or(QByteArray());
+}
+
+PresenceState stateFromNumber(qint32 number)
+{
+    switch (number) {
+    case qint32(PresenceState::Offline):
+    case qint32(PresenceState::Online):
+    case qint32(PresenceState::Hidden):
+    case qint32(PresenceState::Away):
+        return PresenceState(number);
+    default:
+        return PresenceState::Online;
+    }
+}
+
+void readAutoStart(SettingsStore &store, const StartupEnvironment &environment, StartupSettings &out)
+{
+    const auto key = store.openKey(settings::AutoStartKey);
+    if (!key)
+        return;
+    out.AutoRun = key->exists(settings::AutoStartValue);
+    if (!out.AutoRun)
+        return;
+    // A path the code page cannot carry is not written: a '?' in it would break a working entry.
+    bool encodable = false;
+    const QByteArray path = cp950::encode(environment.ExecutablePath, &encodable);
+    if (encodable && !environment.ExecutablePath.isEmpty())
+        key->writeString(settings::AutoStartValue, path);
+}
+
+void readProfile(SettingsStore &store, const StartupEnvironment &environment, StartupSettings &out)
+{
+    const auto key = store.openKey(settings::ProfileKey);
+    if (!key)
+        return;
+    key->writeString(settings::Number, environment.OwnAddress);
+
+    QByteArray unstoredNickname;
+    if (!key->readString(settings::Nickname)) {
+        const QByteArray computerName = cp950::encode(environment.ComputerName.left(settings::MaxNicknameCharacters));
+        if (!key->writeString(settings::Nickname, computerName))
+            unstoredNickname = computerName;
+    }
+
+    out.Helper = readSwitch(*key, settings::HelperSwitch);
+
+    // A longer face was written by other means; its head is what a face may be.
+    out.OwnFace = key->readBinary(settings::Face).value_or(QByteArray()).left(settings::MaxFaceBytes);
+
+    out.OwnNickname = key->readString(settings::Nickname).value_or(unstoredNickname);
+    out.OwnPassword = readText(*key, settings::Password, {});
+    out.ImeName = readText(*key, settings::Ime, environment.CurrentImeName);
+}
+
+void readSystem(SettingsStore &store, const StartupEnvironment &environment, const StartupHooks &hooks,
+                StartupSettings &out)
+{
+    const auto key = store.openKey(settings::SystemKey);
+    if (!key)
+        return;
+
+    if (!key->readInteger(settings::State))
+        key->writeInteger(settings::State, qint32(PresenceState::Online));
+    out.State = stateFromNumber(key->readInteger(settings::State).value_or(qint32(PresenceState::Online)));
+    if (hooks.AnnouncePresence)
+        hooks.AnnouncePresence(out);
+
+    if (!key->readString(settings::HelperPath)) {
+        bool encodable = false;
+        const QByteArray path = cp950::encode(environment.ProgramDirectory + QStringLiteral("Helper.acs"), &encodable);
+        // Left missing rather than stored with '?' in it; the assistant then finds no file.
+        if (encodable)
+            key->writeString(settings::HelperPath, path);
+    }
+    out.HelperPath = key->readString(settings::HelperPath).value_or(QByteArray());
+
+    if (out.Helper) {
+        bool decodable = false;
+        const QString path = cp950::decode(out.HelperPath, &decodable);
+        // Only the check mark goes: the profile's switch stays on, so the next start tries again.
+        out.Helper = decodable && !path.isEmpty() && QFileInfo(path).isFile();
+        if (out.Helper && hooks.LoadAssistant)
+            hooks.LoadAssistant(out);
+    }
+
+    out.AtuoShow = readSwitch(*key, settings::AtuoShow);
+    out.Telnet = readSwitch(*key, settings::Telnet);
+    out.GameAgree = readSwitch(*key, settings::GameAgree);
+    out.Suggestive = readSwitch(*key, settings::Suggestive);
+    out.Innervation = readSwitch(*key, settings::Innervation);
+    out.BAutoHide = readSwitch(*key, settings::BAutoHide);
+    out.ShowBroadcasting = readSwitch(*key, settings::ShowBroadcasting);
+
+    if (out.ShowBroadcasting && hooks.CreateTicker)
+        hooks.CreateTicker(out);
+    out.BAutoHideVisible = out.ShowBroadcasting;
+}
+
+} // namespace
+
+StartupSettings ReadStartupSettings(SettingsStore &store, const StartupEnvironment &environment,
+                                    const StartupHooks &hooks)
+{
+    StartupSettings out;
+    readAutoStart(store, environment, out);
+    readProfile(store, environment, out);
+    readSystem(store, environment, hooks, out);
+    return out;
+}
+
+QString HostComputerName()
+{
+    return QSysInfo::machineHostName();
+}

@@ -1,0 +1,502 @@
+#include "engine/NoticeSink.h"
+#include "engine/NoticeText.h"
+#include "engine/Packet.h"
+#include "engine/SocketEngine.h"
+
+#include <QSignalSpy>
+#include <QTcpSocket>
+#include <QTest>
+#include <QUdpSocket>
+
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sched.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <stdexcept>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Notice
+{
+    QByteArray text;
+    QByteArray caption;
+};
+
+class RecordingSink final : public NoticeSink
+{
+public:
+    void ShowNotice(const QByteArray &text, const QByteArray &caption) override { shown.push_back({text, caption}); }
+    std::vector<Notice> shown;
+};
+
+const QByteArray Unrecognised = NoticeText::build(u"接收到無法識別的數據包，請更新程序或聯絡供應商!");
+const QByteArray UnknownStream = NoticeText::build(u"接收到不明數據包!");
+
+SocketEngine::Endpoints loopbackEndpoints()
+{
+    SocketEngine::Endpoints e;
+    e.broadcastPort = 0;
+    e.listenPort = 0;
+    e.broadcastAddress = QHostAddress(QHostAddress::LocalHost);
+    return e;
+}
+
+// An engine on ephemeral loopback ports that records what it is given.
+struct Rig
+{
+    explicit Rig(SocketEngine::Limits limits = {}) : engine(notices, loopbackEndpoints(), limits)
+    {
+        engine.StartSocketEngine();
+        for (int code : {0, 1, 2, 4, 6, 9, 11})
+            engine.registerAction(SocketEngine::Transport::Udp, code, [this](const QByteArray &p) { udp.append(p); });
+        for (int code : {3, 5, 7, 8, 9})
+            engine.registerAction(SocketEngine::Transport::Tcp, code, [this](const QByteArray &p) { tcp.append(p); });
+    }
+
+    void sendDatagram(const QByteArray &bytes)
+    {
+        QUdpSocket sender;
+        sender.writeDatagram(bytes, QHostAddress::LocalHost, engine.broadcastPort());
+    }
+
+    // Datagrams on loopback keep their order: once a marker is handled, everything before it has been.
+    void settleDatagrams()
+    {
+        const QByteArray marker = Packet::build(Packet::CMD_OFFLINE, {"marker"});
+        sendDatagram(marker);
+        QTRY_VERIFY(!udp.isEmpty() && udp.back() == marker);
+        udp.removeLast();
+    }
+
+    // Writes the pieces, half-closes, and waits until the engine has handled the stream and closed it.
+    bool sendStream(const QByteArrayList &pieces, bool close = true)
+    {
+        client = std::make_unique<QTcpSocket>();
+        client->connectToHost(QHostAddress::LocalHost, engine.listeningPort());
+        if (!client->waitForConnected(5000))
+            return false;
+        for (const QByteArray &piece : pieces) {
+            client->write(piece);
+            if (!client->waitForBytesWritten(5000))
+                return false;
+            QTest::qWait(10);
+        }
+        if (!close)
+            return true;
+        ::shutdown(int(client->socketDescriptor()), SHUT_WR);
+        return QTest::qWaitFor([this] { return client->state() == QAbstractSocket::UnconnectedState; }, 10000);
+    }
+
+    RecordingSink notices;
+    SocketEngine engine;
+    QByteArrayList udp;
+    QByteArrayList tcp;
+    std::unique_ptr<QTcpSocket> client;
+};
+
+QByteArray framed(int code, const QByteArray &body = "x") { return Packet::build(code, {"10.0.0.9", body}); }
+
+// A listener whose accept queue is full: further connects are neither accepted nor refused.
+struct SilentListener
+{
+    SilentListener()
+    {
+        fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
+        ::listen(fd, 0);
+        socklen_t length = sizeof a;
+        ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &length);
+        port = ntohs(a.sin_port);
+        filler = ::socket(AF_INET, SOCK_STREAM, 0);
+        ::connect(filler, reinterpret_cast<sockaddr *>(&a), sizeof a);
+    }
+    ~SilentListener()
+    {
+        ::close(filler);
+        ::close(fd);
+    }
+    int fd = -1;
+    int filler = -1;
+    quint16 port = 0;
+};
+
+} // namespace
+
+class TestSocketEngine : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void noticeTextBytes_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("frame");
+        QTest::addColumn<QByteArray>("body");
+        const int sans = int(NoticeText::Frame::SansSerif8);
+        const int ming = int(NoticeText::Frame::Ming10);
+        QTest::newRow("start") << QStringLiteral(u"套接字啟動失敗!") << sans
+                               << QByteArray(R"(\'ae\'4d\'b1\'b5\'a6\'72\'b1\'d2\'b0\'ca\'a5\'a2\'b1\'d1!\par)");
+        QTest::newRow("bind") << QStringLiteral(u"發送方套按字綁定失敗!") << sans
+                              << QByteArray(R"(\'b5\'6f\'b0\'65\'a4\'e8\'ae\'4d\'ab\'f6\'a6\'72\'b8\'6a\'a9\'77\'a5)"
+                                            R"(\'a2\'b1\'d1!\par)");
+        QTest::newRow("ascii inside") << QStringLiteral(u"無法進行UDP廣播!") << sans
+                                      << QByteArray(R"(\'b5\'4c\'aa\'6b\'b6\'69\'a6\'e6UDP\'bc\'73\'bc\'bd!\par)");
+        QTest::newRow("two lines") << QStringLiteral(u"套接字創建失敗!\n請檢查網絡是否正常!") << sans
+                                   << QByteArray(R"(\'ae\'4d\'b1\'b5\'a6\'72\'b3\'d0\'ab\'d8\'a5\'a2\'b1\'d1!\par)"
+                                                 R"(\'bd\'d0\'c0\'cb\'ac\'64\'ba\'f4\'b5\'b8\'ac\'4f\'a7\'5f\'a5\'bf)"
+                                                 R"(\'b1\'60!\par)");
+        QTest::newRow("broadcast failed")
+            << QStringLiteral(u"套接字創建失敗，請檢查網絡是否正常!然後使用主菜單的《刷新》功能重新取得好友資料。") << sans
+            << QByteArray(R"(\'ae\'4d\'b1\'b5\'a6\'72\'b3\'d0\'ab\'d8\'a5\'a2\'b1\'d1\'a1\'41\'bd\'d0\'c0\'cb\'ac)"
+                          R"(\'64\'ba\'f4\'b5\'b8\'ac\'4f\'a7\'5f\'a5\'bf\'b1\'60!\'b5\'4d\'ab\'e1\'a8\'cf\'a5\'ce)"
+                          R"(\'a5\'44\'b5\'e6\'b3\'e6\'aa\'ba\'a1\'6d\'a8\'ea\'b7\'73\'a1\'6e\'a5\'5c\'af\'e0\'ad)"
+                          R"(\'ab\'b7\'73\'a8\'fa\'b1\'6f\'a6\'6e\'a4\'cd\'b8\'ea\'ae\'c6\'a1\'43\par)");
+        QTest::newRow("unrecognised")
+            << QStringLiteral(u"接收到無法識別的數據包，請更新程序或聯絡供應商!") << sans
+            << QByteArray(R"(\'b1\'b5\'a6\'ac\'a8\'ec\'b5\'4c\'aa\'6b\'c3\'d1\'a7\'4f\'aa\'ba\'bc\'c6\'be\'da\'a5)"
+                          R"(\'5d\'a1\'41\'bd\'d0\'a7\'f3\'b7\'73\'b5\'7b\'a7\'c7\'a9\'ce\'c1\'70\'b5\'b8\'a8\'d1)"
+                          R"(\'c0\'b3\'b0\'d3!\par)");
+        QTest::newRow("ming frame") << QStringLiteral(u"密碼錯誤!") << ming
+                                    << QByteArray(R"(\'b1\'4b\'bd\'58\'bf\'f9\'bb\'7e!\par)");
+        // A control word swallows one space and runs on through letters, digits and a leading '-'.
+        QTest::newRow("ascii line start") << QStringLiteral(u"甲\nWin\n-5\n 2\n!") << sans
+                                          << QByteArray(R"(\'a5\'d2\par Win\par -5\par  2\par!\par)");
+        QTest::newRow("ascii text start") << QStringLiteral(u"OK") << sans << QByteArray(R"( OK\par)");
+        QTest::newRow("rtf specials") << QStringLiteral(u"甲{\\}") << sans << QByteArray(R"(\'a5\'d2\{\\\}\par)");
+        QTest::newRow("outside code page") << QStringLiteral(u"甲€😀") << sans
+                                           << QByteArray(R"(\'a5\'d2\'a3\'e1\u-10179?\u-8704?\par)");
+        QTest::newRow("trailing break, CR LF") << QStringLiteral(u"甲\r\n乙\r\n") << sans
+                                               << QByteArray(R"(\'a5\'d2\par\'a4\'41\par)");
+    }
+    void noticeTextBytes()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, frame);
+        QFETCH(QByteArray, body);
+        const QByteArray prefix =
+            frame == int(NoticeText::Frame::Ming10)
+                ? QByteArray(R"({\rtf1\ansi\ansicpg950\deff0\deflang1033\deflangfe1028{\fonttbl{\f0\fnil\fcharset136 )"
+                             R"(\'b2\'d3\'a9\'fa\'c5\'e9;}}\viewkind4\uc1\pard\lang1028\f0\fs20)")
+                : QByteArray(R"({\rtf1\ansi\ansicpg950\deff0\deflang1033\deflangfe1028{\fonttbl{\f0\fnil\fcharset136 )"
+                             R"(MS Sans Serif;}}\viewkind4\uc1\pard\lang1028\f0\fs16)");
+        QCOMPARE(NoticeText::build(text, NoticeText::Frame(frame)), prefix + body + "}");
+    }
+
+    void transportTable()
+    {
+        using T = SocketEngine::Transport;
+        for (int code = -1; code <= 12; ++code) {
+            const bool udp = code == 0 || code == 1 || code == 2 || code == 4 || code == 6 || code == 9 || code == 11;
+            const bool tcp = code == 3 || code == 5 || code == 7 || code == 8 || code == 9;
+            QCOMPARE(SocketEngine::actsOn(T::Udp, code), udp);
+            QCOMPARE(SocketEngine::actsOn(T::Tcp, code), tcp);
+        }
+        RecordingSink sink;
+        SocketEngine engine(sink);
+        QVERIFY(!engine.registerAction(T::Udp, Packet::CMD_REMOTE_SHUTDOWN, [](const QByteArray &) {}));
+        QVERIFY(!engine.registerAction(T::Tcp, Packet::CMD_BROADCAST, [](const QByteArray &) {}));
+    }
+
+    void datagrams_data()
+    {
+        QTest::addColumn<QByteArray>("datagram");
+        QTest::addColumn<bool>("dispatched");
+        QTest::addColumn<bool>("unrecognised");
+        QTest::newRow("framed") << framed(4) << true << false;
+        QTest::newRow("first byte only") << QByteArray("\x08" "4\x08" "10.0.0.9\x08" "open") << true << false;
+        QTest::newRow("last byte only") << QByteArray("junk\x08" "6\x08") << true << false;
+        QTest::newRow("neither end") << QByteArray("4\x08" "x") << false << false;
+        QTest::newRow("empty") << QByteArray() << false << false;
+        QTest::newRow("command not a number") << QByteArray("\x08" "x4\x08") << false << true;
+        QTest::newRow("empty command") << QByteArray("\x08\x08") << false << true;
+        QTest::newRow("last byte only, no command") << QByteArray("4\x08" "a\x08") << false << true;
+        QTest::newRow("tcp-only code") << framed(Packet::CMD_REMOTE_SHUTDOWN) << false << false;
+        QTest::newRow("unused code 10") << framed(10) << false << false;
+        QTest::newRow("negative code") << framed(-1) << false << false;
+        QTest::newRow("30000 bytes") << framed(4, QByteArray(30000 - 13, 'a')) << true << false;
+        QTest::newRow("30001 bytes lost") << framed(4, QByteArray(30001 - 13, 'a')) << false << false;
+    }
+    void datagrams()
+    {
+        QFETCH(QByteArray, datagram);
+        QFETCH(bool, dispatched);
+        QFETCH(bool, unrecognised);
+        Rig rig;
+        rig.sendDatagram(datagram);
+        rig.settleDatagrams();
+        QCOMPARE(rig.udp, dispatched ? QByteArrayList{datagram} : QByteArrayList{});
+        QCOMPARE(rig.notices.shown.size(), size_t(unrecognised));
+        if (unrecognised) {
+            QCOMPARE(rig.notices.shown[0].text, Unrecognised);
+            QCOMPARE(rig.notices.shown[0].caption, QByteArray("ERROR MESSAGE"));
+        }
+    }
+
+    void streams_data()
+    {
+        QTest::addColumn<QByteArrayList>("pieces");
+        QTest::addColumn<bool>("dispatched");
+        QTest::addColumn<QByteArray>("notice");
+        const QByteArray message = Packet::build(Packet::CMD_MESSAGE, {"10.0.0.9", "nick", "12:00", "{\\rtf1 hi}", "0"});
+        QTest::newRow("framed") << QByteArrayList{message} << true << QByteArray();
+        QTest::newRow("several writes")
+            << QByteArrayList{message.left(5), message.mid(5, 9), message.mid(14)} << true << QByteArray();
+        QTest::newRow("connect and close") << QByteArrayList{} << false << UnknownStream;
+        QTest::newRow("begins only") << QByteArrayList{"\x08" "5\x08" "a"} << false << UnknownStream;
+        QTest::newRow("ends only") << QByteArrayList{"5\x08" "a\x08"} << false << UnknownStream;
+        QTest::newRow("command not a number") << QByteArrayList{"\x08" "five\x08"} << false << Unrecognised;
+        QTest::newRow("udp-only code") << QByteArrayList{framed(Packet::CMD_BROADCAST)} << false << QByteArray();
+        QTest::newRow("code 12") << QByteArrayList{framed(12)} << false << QByteArray();
+        QTest::newRow("nul bytes travel") << QByteArrayList{framed(3, QByteArray("B\0M", 3))} << true << QByteArray();
+    }
+    void streams()
+    {
+        QFETCH(QByteArrayList, pieces);
+        QFETCH(bool, dispatched);
+        QFETCH(QByteArray, notice);
+        Rig rig;
+        QVERIFY(rig.sendStream(pieces));
+        QCOMPARE(rig.tcp, dispatched ? QByteArrayList{pieces.join()} : QByteArrayList{});
+        QCOMPARE(rig.notices.shown.size(), size_t(!notice.isEmpty()));
+        if (!notice.isEmpty()) {
+            QCOMPARE(rig.notices.shown[0].text, notice);
+            QCOMPARE(rig.notices.shown[0].caption, QByteArray("ERROR MESSAGE"));
+        }
+        QCOMPARE(rig.engine.openStreamCount(), 0);
+    }
+
+    // A stream is judged when it stalls as when it closes; one that outgrows its bound is dropped.
+    void streamBounds_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("dispatched");
+        QTest::newRow("stalled, framed") << framed(8) << true;
+        QTest::newRow("stalled, cut") << QByteArray("\x08" "8\x08" "cap") << false;
+        QTest::newRow("too long") << framed(8, QByteArray(2000, 'a')) << false;
+    }
+    void streamBounds()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, dispatched);
+        SocketEngine::Limits limits;
+        limits.streamIdleTimeout = 200ms;
+        limits.maxStreamBytes = 1000;
+        Rig rig(limits);
+        QVERIFY(rig.sendStream({bytes}, false));
+        QTRY_COMPARE(rig.client->state(), QAbstractSocket::UnconnectedState);
+        QCOMPARE(rig.tcp, dispatched ? QByteArrayList{bytes} : QByteArrayList{});
+        QCOMPARE(rig.notices.shown.size(), size_t(!dispatched));
+        if (!dispatched)
+            QCOMPARE(rig.notices.shown[0].text, UnknownStream);
+    }
+
+    // Connections beyond the bound wait in the backlog until a drain ends.
+    void openStreamsBounded()
+    {
+        SocketEngine::Limits limits;
+        limits.maxOpenStreams = 2;
+        Rig rig(limits);
+        std::vector<std::unique_ptr<QTcpSocket>> clients;
+        for (int i = 0; i < 3; ++i) {
+            clients.push_back(std::make_unique<QTcpSocket>());
+            clients.back()->connectToHost(QHostAddress::LocalHost, rig.engine.listeningPort());
+            QVERIFY(clients.back()->waitForConnected(5000));
+        }
+        QTRY_COMPARE(rig.engine.openStreamCount(), 2);
+        QTest::qWait(100);
+        QCOMPARE(rig.engine.openStreamCount(), 2);
+        for (auto &client : clients) {
+            client->write(framed(8));
+            client->waitForBytesWritten(5000);
+            client->disconnectFromHost();
+        }
+        QTRY_COMPARE(rig.tcp.size(), 3);
+        QTRY_COMPARE(rig.engine.openStreamCount(), 0);
+    }
+
+    void failingActionKeepsEarlierEffects_data()
+    {
+        QTest::addColumn<bool>("udp");
+        QTest::newRow("datagram") << true;
+        QTest::newRow("stream") << false;
+    }
+    void failingActionKeepsEarlierEffects()
+    {
+        QFETCH(bool, udp);
+        Rig rig;
+        QByteArrayList stored;
+        auto failing = [&stored](const QByteArray &packet) {
+            stored.append(packet);
+            throw std::runtime_error("broken");
+        };
+        const QByteArray packet = framed(9);
+        if (udp) {
+            rig.engine.registerAction(SocketEngine::Transport::Udp, Packet::CMD_GAME, failing);
+            rig.sendDatagram(packet);
+            rig.settleDatagrams();
+        } else {
+            rig.engine.registerAction(SocketEngine::Transport::Tcp, Packet::CMD_GAME, failing);
+            QVERIFY(rig.sendStream({packet}));
+        }
+        QCOMPARE(stored, QByteArrayList{packet});
+        QCOMPARE(rig.notices.shown.size(), size_t(1));
+        QCOMPARE(rig.notices.shown[0].text, Unrecognised);
+        QCOMPARE(rig.notices.shown[0].caption, QByteArray("ERROR MESSAGE"));
+    }
+
+    void sendDirectAddresses_data()
+    {
+        QTest::addColumn<QByteArray>("address");
+        QTest::addColumn<bool>("reaches");
+        QTest::newRow("dotted quad") << QByteArray("127.0.0.1") << true;
+        QTest::newRow("two parts") << QByteArray("127.1") << true;
+        QTest::newRow("hex part") << QByteArray("0x7f.0.0.1") << true;
+        QTest::newRow("host name") << QByteArray("localhost") << false;
+        QTest::newRow("empty") << QByteArray() << false;
+        QTest::newRow("part too large") << QByteArray("127.0.0.256") << false;
+        QTest::newRow("all ones") << QByteArray("255.255.255.255") << false;
+        QTest::newRow("nul inside") << QByteArray("127.0.0.1\0x", 11) << false;
+    }
+    void sendDirectAddresses()
+    {
+        QFETCH(QByteArray, address);
+        QFETCH(bool, reaches);
+        Rig receiver;
+        SocketEngine::Endpoints endpoints = loopbackEndpoints();
+        endpoints.directPort = receiver.engine.listeningPort();
+        RecordingSink sink;
+        SocketEngine sender(sink, endpoints, {});
+        const QByteArray packet = framed(Packet::CMD_NOTICE);
+        QCOMPARE(sender.SendDirect(address, packet), reaches ? packet.size() : -1);
+        if (reaches)
+            QTRY_COMPARE(receiver.tcp, QByteArrayList{packet});
+        QVERIFY(sink.shown.empty());
+    }
+
+    void sendDirectFailuresAreSilent_data()
+    {
+        QTest::addColumn<QString>("peer");
+        QTest::newRow("closed port") << QStringLiteral("closed");
+        QTest::newRow("never answers") << QStringLiteral("silent");
+    }
+    void sendDirectFailuresAreSilent()
+    {
+        QFETCH(QString, peer);
+        SilentListener silent;
+        SocketEngine::Endpoints endpoints = loopbackEndpoints();
+        if (peer == QLatin1String("closed")) {
+            QTcpSocket probe; // a port that was free a moment ago
+            probe.bind(QHostAddress::LocalHost, 0);
+            endpoints.directPort = probe.localPort();
+        } else {
+            endpoints.directPort = silent.port;
+        }
+        SocketEngine::Limits limits;
+        limits.connectTimeout = 300ms;
+        RecordingSink sink;
+        SocketEngine engine(sink, endpoints, limits);
+        QCOMPARE(engine.SendDirect("127.0.0.1", framed(8)), -1);
+        QVERIFY(sink.shown.empty());
+    }
+
+    // A peer that accepts but never reads: the write gives up and reports what went.
+    void sendDirectWriteIsBounded()
+    {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
+        ::listen(fd, 1);
+        socklen_t length = sizeof a;
+        ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &length);
+        SocketEngine::Endpoints endpoints = loopbackEndpoints();
+        endpoints.directPort = ntohs(a.sin_port);
+        SocketEngine::Limits limits;
+        limits.writeTimeout = 300ms;
+        RecordingSink sink;
+        SocketEngine engine(sink, endpoints, limits);
+        const QByteArray huge(128 << 20, 'a');
+        const qint64 sent = engine.SendDirect("127.0.0.1", huge);
+        ::close(fd);
+        QVERIFY(sent > 0);
+        QVERIFY(sent < huge.size());
+    }
+
+    void sendBroadcastReachesTheSender()
+    {
+        Rig rig;
+        const QByteArray packet = framed(Packet::CMD_BROADCAST);
+        rig.engine.SendBroadcast(packet);
+        QTRY_COMPARE(rig.udp, QByteArrayList{packet});
+        QVERIFY(rig.notices.shown.empty());
+    }
+
+    // A second engine on the same ports is refused both, as on Windows, and goes on.
+    void portsAlreadyTaken()
+    {
+        Rig first;
+        SocketEngine::Endpoints endpoints = loopbackEndpoints();
+        endpoints.broadcastPort = first.engine.broadcastPort();
+        endpoints.listenPort = first.engine.listeningPort();
+        RecordingSink sink;
+        SocketEngine second(sink, endpoints, {});
+        QSignalSpy closing(&second, &SocketEngine::closeRequested);
+        second.StartSocketEngine();
+        QCOMPARE(sink.shown.size(), size_t(2));
+        QCOMPARE(sink.shown[0].text, NoticeText::build(u"發送方套按字綁定失敗!"));
+        QCOMPARE(sink.shown[0].caption, QByteArray("Socket Engine"));
+        QCOMPARE(sink.shown[1].text, NoticeText::build(u"無法打開監聽端口!"));
+        QCOMPARE(sink.shown[1].caption, QByteArray("Socket Engine"));
+        QCOMPARE(second.listeningPort(), 0);
+        QCOMPARE(closing.count(), 0);
+    }
+
+    // Without a route the broadcast cannot leave; only leaving the network stays silent then.
+    void sendBroadcastWithoutRoute_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<bool>("told");
+        QTest::newRow("offline") << int(Packet::CMD_OFFLINE) << false;
+        QTest::newRow("online") << int(Packet::CMD_ONLINE) << true;
+        QTest::newRow("broadcast") << int(Packet::CMD_BROADCAST) << true;
+    }
+    void sendBroadcastWithoutRoute()
+    {
+        QFETCH(int, code);
+        QFETCH(bool, told);
+        const int original = ::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
+        QVERIFY(original >= 0);
+        if (::unshare(CLONE_NEWNET) != 0) {
+            ::close(original);
+            QSKIP("needs CAP_SYS_ADMIN for a network namespace of its own");
+        }
+        RecordingSink sink;
+        {
+            SocketEngine::Endpoints endpoints;
+            endpoints.broadcastPort = 0;
+            endpoints.listenPort = 0;
+            SocketEngine engine(sink, endpoints, {});
+            engine.StartSocketEngine();
+            engine.SendBroadcast(Packet::build(code, {"10.0.0.9"}));
+        }
+        QVERIFY(::setns(original, CLONE_NEWNET) == 0);
+        ::close(original);
+        QCOMPARE(sink.shown.size(), size_t(told));
+        if (told) {
+            QCOMPARE(sink.shown[0].text,
+                     NoticeText::build(u"套接字創建失敗，請檢查網絡是否正常!然後使用主菜單的《刷新》功能重新取得好友資料。"));
+            QCOMPARE(sink.shown[0].caption, QByteArray("Socket Engine"));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSocketEngine)
+#include "tst_socketengine.moc"
