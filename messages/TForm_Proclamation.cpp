@@ -13,10 +13,12 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QTime>
 
 QPointer<TForm_Proclamation> Form_Proclamation;
@@ -121,6 +123,10 @@ void TForm_Proclamation::relayout()
     const int w = width();
     const int h = height();
     suiForm_Proclamation->setGeometry(0, 0, w, h);
+    // The frame places its title buttons on its resize event, which Qt holds back until the window shows;
+    // the sender list is placed by those buttons, so they have to stand where they will be now.
+    QResizeEvent frameResized(suiForm_Proclamation->size(), suiForm_Proclamation->size());
+    QCoreApplication::sendEvent(suiForm_Proclamation, &frameResized);
 
     // The sender list lies in the title bar between the caption and the buttons on the right.
     const QRect bar = suiForm_Proclamation->titleBarRect();

@@ -27,9 +27,9 @@ int main(int argc, char **argv)
 
     TForm_Proclamation *composer = TForm_Proclamation::MenuItem_BSendClick(deps);
     auto *editor = composer->findChild<RichEdit *>(QStringLiteral("RxRichEdit_Content"));
-    editor->insertText(cp950::encode(QStringLiteral("各位同事：今天下午三點開會，")));
+    editor->insertText(cp950::encode(QStringLiteral("各位同事")));
     composer->faceMenu()->N01Click(composer->faceMenu()->item(QStringLiteral("N11")));
-    editor->insertText(cp950::encode(QStringLiteral("請準時出席。")));
+    editor->insertText(cp950::encode(QStringLiteral("：今天下午三點在大會議室開會，請準時出席。")));
     composer->findChild<QCheckBox *>(QStringLiteral("suiCheckBox_AlarmCall"))->setChecked(true);
 
     if (app.arguments().contains(QStringLiteral("--menu")))

@@ -140,8 +140,9 @@ private Q_SLOTS:
         const QRect available = composer->screen()->availableGeometry();
         QCOMPARE(composer->pos(), QPoint(screen.right() + 1 - 226 - 5,
                                          screen.bottom() + 1 - 152 - (screen.bottom() - available.bottom())));
-        // The sender list sits in the title bar, clear of the title buttons.
+        // The sender list sits in the title bar, clear of the title buttons and wide enough for a name.
         QVERIFY(senders()->geometry().bottom() < editor()->geometry().top());
+        QVERIFY(senders()->width() >= senders()->fontMetrics().horizontalAdvance(QStringLiteral("小明")) + 20);
         for (int i = TForm_Proclamation::Close; i <= TForm_Proclamation::Spare; ++i)
             QVERIFY(!senders()->geometry().intersects(composer->titleButton(i)->geometry()));
     }
