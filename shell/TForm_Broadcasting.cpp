@@ -8,6 +8,7 @@
 #include "widgets/richtext/RtfReader.h"
 
 #include <QCursor>
+#include <QGuiApplication>
 #include <QFrame>
 #include <QMouseEvent>
 #include <QPainter>
