@@ -1,23 +1,1104 @@
 #include "widgets/richtext/RtfReader.h"
 
 #include "engine/Cp950.h"
+#include "widgets/richtext/DocumentPictures.h"
+#include "widgets/richtext/RtfPicture.h"
 
+#include <QColor>
+#include <QStringDecoder>
+#include <QTextBlockFormat>
+#include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
 
-// Placeholder until the reader lands: plain text only.
+#include <limits>
+#include <map>
+#include <optional>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
 namespace RtfReader {
+namespace {
 
-bool isRtf(QByteArrayView text) { return text.startsWith("{\\rtf"); }
+// Deeper groups are still counted so that braces balance, but they keep no state and show nothing.
+constexpr int MaxDepth = 256;
+constexpr int MaxKeywordLetters = 32;
+constexpr int MaxFonts = 1024;
+constexpr int MaxColours = 1024;
+constexpr int MaxFields = 4096;
+constexpr qsizetype MaxFontNameBytes = 256;
+constexpr qsizetype MaxFieldInstructionBytes = 4096;
+constexpr int DefaultCodePage = 1252;
 
-void insertRtf(QTextCursor &cursor, QByteArrayView rtf) { cursor.insertText(cp950::decode(rtf)); }
+enum class Destination : quint8 { Text, Skip, FontTable, ColourTable, Picture, FieldInstruction };
+
+struct CharProps
+{
+    int font = -1;
+    int halfPoints = 0; // 0: not given, the document's own size stays
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    bool strike = false;
+    int foreground = 0; // colour table index; 0 is "auto"
+    int background = 0;
+    int link = -1; // field whose result this text is
+    bool operator==(const CharProps &) const = default;
+};
+
+struct GroupState
+{
+    Destination destination = Destination::Text;
+    CharProps chars;
+    int alignment = 0; // Qt::Alignment, 0 while no paragraph keyword said anything
+    int unicodeSkip = 1;
+    int field = -1;
+};
+
+struct Font
+{
+    int charset = -1;
+    QByteArray rawName;
+    QString name;
+};
+
+struct Field
+{
+    QByteArray instruction;
+    std::optional<QString> href;
+};
+
+enum class Kw {
+    Unknown,
+    // destinations
+    Rtf, FontTable, ColourTable, SkippedDestination, Pict, Field, FieldInstruction, FieldResult, Object, Result,
+    ShapePicture, NonShapePicture,
+    // document
+    Ansi, AnsiCodePage, DefaultFont, FontCharset, Red, Green, Blue,
+    // characters
+    Plain, Bold, Italic, Underline, UnderlineNone, Strike, FontNumber, FontSize, Foreground, Background,
+    // paragraphs
+    Pard, Par, Line, Tab, Cell, AlignLeft, AlignCenter, AlignRight, AlignJustify,
+    // unicode and binary
+    Unicode, UnicodeSkip, Binary,
+    // pictures
+    PicWidth, PicHeight, PicGoalWidth, PicGoalHeight, PicScaleX, PicScaleY, PicWidthBytes, PicBitsPixel,
+    DibBitmap, DeviceBitmap, Metafile, PngBlip, JpegBlip, EmfBlip, OtherPicture,
+    // special characters
+    Special,
+};
+
+struct Keyword
+{
+    Kw kind;
+    char16_t character = 0; // for Special
+};
+
+const std::unordered_map<std::string_view, Keyword> &keywords()
+{
+    static const std::unordered_map<std::string_view, Keyword> table = {
+        {"rtf", {Kw::Rtf}},
+        {"fonttbl", {Kw::FontTable}},
+        {"colortbl", {Kw::ColourTable}},
+        {"stylesheet", {Kw::SkippedDestination}},
+        {"info", {Kw::SkippedDestination}},
+        {"header", {Kw::SkippedDestination}},
+        {"headerl", {Kw::SkippedDestination}},
+        {"headerr", {Kw::SkippedDestination}},
+        {"headerf", {Kw::SkippedDestination}},
+        {"footer", {Kw::SkippedDestination}},
+        {"footerl", {Kw::SkippedDestination}},
+        {"footerr", {Kw::SkippedDestination}},
+        {"footerf", {Kw::SkippedDestination}},
+        {"footnote", {Kw::SkippedDestination}},
+        {"annotation", {Kw::SkippedDestination}},
+        {"listtable", {Kw::SkippedDestination}},
+        {"listoverridetable", {Kw::SkippedDestination}},
+        {"revtbl", {Kw::SkippedDestination}},
+        {"rsidtbl", {Kw::SkippedDestination}},
+        {"pgdsctbl", {Kw::SkippedDestination}},
+        {"filetbl", {Kw::SkippedDestination}},
+        {"objdata", {Kw::SkippedDestination}},
+        {"objclass", {Kw::SkippedDestination}},
+        {"pn", {Kw::SkippedDestination}},
+        {"pict", {Kw::Pict}},
+        {"field", {Kw::Field}},
+        {"fldinst", {Kw::FieldInstruction}},
+        {"fldrslt", {Kw::FieldResult}},
+        {"object", {Kw::Object}},
+        {"result", {Kw::Result}},
+        {"shppict", {Kw::ShapePicture}},
+        {"nonshppict", {Kw::NonShapePicture}},
+        {"ansi", {Kw::Ansi}},
+        {"ansicpg", {Kw::AnsiCodePage}},
+        {"deff", {Kw::DefaultFont}},
+        {"fcharset", {Kw::FontCharset}},
+        {"red", {Kw::Red}},
+        {"green", {Kw::Green}},
+        {"blue", {Kw::Blue}},
+        {"plain", {Kw::Plain}},
+        {"b", {Kw::Bold}},
+        {"i", {Kw::Italic}},
+        {"ul", {Kw::Underline}},
+        {"uld", {Kw::Underline}},
+        {"uldb", {Kw::Underline}},
+        {"uldash", {Kw::Underline}},
+        {"ulth", {Kw::Underline}},
+        {"ulw", {Kw::Underline}},
+        {"ulwave", {Kw::Underline}},
+        {"ulnone", {Kw::UnderlineNone}},
+        {"strike", {Kw::Strike}},
+        {"striked", {Kw::Strike}},
+        {"f", {Kw::FontNumber}},
+        {"fs", {Kw::FontSize}},
+        {"cf", {Kw::Foreground}},
+        {"cb", {Kw::Background}},
+        {"highlight", {Kw::Background}},
+        {"pard", {Kw::Pard}},
+        {"par", {Kw::Par}},
+        {"sect", {Kw::Par}},
+        {"page", {Kw::Par}},
+        {"row", {Kw::Par}},
+        {"line", {Kw::Line}},
+        {"tab", {Kw::Tab}},
+        {"cell", {Kw::Cell}},
+        {"ql", {Kw::AlignLeft}},
+        {"qc", {Kw::AlignCenter}},
+        {"qr", {Kw::AlignRight}},
+        {"qj", {Kw::AlignJustify}},
+        {"u", {Kw::Unicode}},
+        {"uc", {Kw::UnicodeSkip}},
+        {"bin", {Kw::Binary}},
+        {"picw", {Kw::PicWidth}},
+        {"pich", {Kw::PicHeight}},
+        {"picwgoal", {Kw::PicGoalWidth}},
+        {"pichgoal", {Kw::PicGoalHeight}},
+        {"picscalex", {Kw::PicScaleX}},
+        {"picscaley", {Kw::PicScaleY}},
+        {"picwbmp", {Kw::PicWidthBytes}},
+        {"wbmwidthbytes", {Kw::PicWidthBytes}},
+        {"picbpp", {Kw::PicBitsPixel}},
+        {"wbmbitspixel", {Kw::PicBitsPixel}},
+        {"dibitmap", {Kw::DibBitmap}},
+        {"wbitmap", {Kw::DeviceBitmap}},
+        {"wmetafile", {Kw::Metafile}},
+        {"pngblip", {Kw::PngBlip}},
+        {"jpegblip", {Kw::JpegBlip}},
+        {"emfblip", {Kw::EmfBlip}},
+        {"macpict", {Kw::OtherPicture}},
+        {"pmmetafile", {Kw::OtherPicture}},
+        {"lquote", {Kw::Special, 0x2018}},
+        {"rquote", {Kw::Special, 0x2019}},
+        {"ldblquote", {Kw::Special, 0x201C}},
+        {"rdblquote", {Kw::Special, 0x201D}},
+        {"bullet", {Kw::Special, 0x2022}},
+        {"emdash", {Kw::Special, 0x2014}},
+        {"endash", {Kw::Special, 0x2013}},
+        {"emspace", {Kw::Special, 0x2003}},
+        {"enspace", {Kw::Special, 0x2002}},
+        {"qmspace", {Kw::Special, 0x2005}},
+        {"zwj", {Kw::Special, 0x200D}},
+        {"zwnj", {Kw::Special, 0x200C}},
+        {"zwbo", {Kw::Special, 0x200B}},
+        {"zwnbo", {Kw::Special, 0xFEFF}},
+        {"ltrmark", {Kw::Special, 0x200E}},
+        {"rtlmark", {Kw::Special, 0x200F}},
+    };
+    return table;
+}
+
+int codePageOfCharset(int charset)
+{
+    switch (charset) {
+    case 0: return 1252;
+    case 128: return 932;
+    case 129: return 949;
+    case 134: return 936;
+    case 136: return 950;
+    case 161: return 1253;
+    case 162: return 1254;
+    case 163: return 1258;
+    case 177: return 1255;
+    case 178: return 1256;
+    case 186: return 1257;
+    case 204: return 1251;
+    case 222: return 874;
+    case 238: return 1250;
+    default: return 0;
+    }
+}
+
+bool isLeadByte(int codePage, quint8 byte)
+{
+    switch (codePage) {
+    case 932: return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+    case 936:
+    case 949:
+    case 950: return byte >= 0x81 && byte <= 0xFE;
+    default: return false;
+    }
+}
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+bool isLetter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Code page bytes into text, one decoder per code page, created on first use.
+class TextDecoders final
+{
+public:
+    QString decode(QByteArrayView bytes, int codePage)
+    {
+        if (bytes.isEmpty())
+            return {};
+        if (codePage == 950)
+            return cp950::decode(bytes);
+        // A lead byte cut off at the end of a run is a character of its own that could not be read.
+        qsizetype complete = 0;
+        while (complete < bytes.size()) {
+            if (isLeadByte(codePage, quint8(bytes[complete]))) {
+                if (complete + 1 >= bytes.size())
+                    break;
+                complete += 2;
+            } else {
+                ++complete;
+            }
+        }
+        QStringDecoder &decoder = decoderFor(codePage);
+        QString text = decoder.isValid() ? decoder.decode(bytes.first(complete))
+                                         : QString::fromLatin1(bytes.first(complete));
+        if (decoder.isValid())
+            decoder.resetState();
+        if (complete < bytes.size())
+            text.append(QChar(QChar::ReplacementCharacter));
+        return text;
+    }
+
+private:
+    QStringDecoder &decoderFor(int codePage)
+    {
+        auto it = m_decoders.find(codePage);
+        if (it == m_decoders.end()) {
+            const QByteArray name = "windows-" + QByteArray::number(codePage);
+            it = m_decoders.emplace(codePage, QStringDecoder(name.constData(), QStringDecoder::Flag::Stateless)).first;
+        }
+        return it->second;
+    }
+
+    std::map<int, QStringDecoder> m_decoders;
+};
+
+// The target of a field instruction HYPERLINK "url" (with \l "bookmark" as its fragment); empty for any
+// other field.
+QString hyperlinkTarget(const QString &instruction)
+{
+    QStringView rest = QStringView(instruction).trimmed();
+    const QLatin1String keyword("HYPERLINK");
+    if (!rest.startsWith(keyword, Qt::CaseInsensitive))
+        return {};
+    rest = rest.sliced(keyword.size());
+    QString url;
+    QString bookmark;
+    enum { Url, Bookmark, SwitchArgument } next = Url;
+    while (true) {
+        rest = rest.trimmed();
+        if (rest.isEmpty())
+            break;
+        QString token;
+        bool isSwitch = false;
+        if (rest.front() == QLatin1Char('"')) {
+            const qsizetype end = rest.indexOf(QLatin1Char('"'), 1);
+            token = (end < 0 ? rest.sliced(1) : rest.sliced(1, end - 1)).toString();
+            rest = end < 0 ? QStringView() : rest.sliced(end + 1);
+        } else {
+            qsizetype end = 0;
+            while (end < rest.size() && !rest[end].isSpace())
+                ++end;
+            token = rest.first(end).toString();
+            rest = rest.sliced(end);
+            isSwitch = token.startsWith(QLatin1Char('\\'));
+        }
+        if (isSwitch) {
+            // \l names a bookmark; \o, \t and \m carry an argument of no interest here; \h and \n none.
+            if (token == QLatin1String("\\l"))
+                next = Bookmark;
+            else if (token.size() == 2 && QLatin1String("otm").contains(token[1]))
+                next = SwitchArgument;
+            continue;
+        }
+        if (next == Bookmark && bookmark.isEmpty())
+            bookmark = token;
+        else if (next == Url && url.isEmpty())
+            url = token;
+        next = Url;
+    }
+    return bookmark.isEmpty() ? url : url + QLatin1Char('#') + bookmark;
+}
+
+class Parser final
+{
+public:
+    Parser(QTextCursor &cursor, QByteArrayView rtf) : m_cursor(cursor), m_data(rtf)
+    {
+        m_stack.reserve(64);
+        m_stack.emplace_back();
+    }
+    Q_DISABLE_COPY_MOVE(Parser)
+
+    void run()
+    {
+        m_cursor.beginEditBlock();
+        const qsizetype size = m_data.size();
+        while (m_pos < size && !m_done) {
+            const char c = m_data[m_pos++];
+            if (m_fallbackToSkip > 0 && c != '{' && c != '}') {
+                skipFallback(c);
+                continue;
+            }
+            switch (c) {
+            case '{':
+                openGroup();
+                break;
+            case '}':
+                closeGroup();
+                break;
+            case '\\':
+                controlSequence();
+                break;
+            case '\r':
+            case '\n':
+            case '\0':
+                break;
+            default:
+                if (!skipping())
+                    textByte(c, false);
+            }
+        }
+        finish();
+        m_cursor.endEditBlock();
+    }
+
+private:
+    GroupState &state() { return m_stack.back(); }
+    bool skipping() const { return m_overflow > 0 || m_stack.back().destination == Destination::Skip; }
+
+    // ---- groups
+
+    void openGroup()
+    {
+        m_fallbackToSkip = 0;
+        m_ignorableNext = false;
+        decodePending();
+        if (m_overflow > 0 || m_stack.size() > MaxDepth) {
+            ++m_overflow;
+            return;
+        }
+        m_stack.push_back(m_stack.back());
+    }
+
+    void closeGroup()
+    {
+        m_fallbackToSkip = 0;
+        m_ignorableNext = false;
+        decodePending();
+        if (m_overflow > 0) {
+            --m_overflow;
+            return;
+        }
+        if (state().destination == Destination::FontTable)
+            finishFontName();
+        if (m_stack.size() <= 2) { // the document's own group ends the document
+            m_done = true;
+            return;
+        }
+        m_stack.pop_back();
+        if (m_picture && m_stack.size() < m_pictureDepth)
+            finishPicture();
+    }
+
+    // ---- control words and symbols
+
+    void controlSequence()
+    {
+        const qsizetype size = m_data.size();
+        if (m_pos >= size)
+            return;
+        if (!isLetter(m_data[m_pos])) {
+            controlSymbol(m_data[m_pos++]);
+            return;
+        }
+        const qsizetype start = m_pos;
+        while (m_pos < size && isLetter(m_data[m_pos]))
+            ++m_pos;
+        const std::string_view word(m_data.data() + start, size_t(m_pos - start));
+        bool hasParameter = false;
+        qint64 value = 0;
+        bool negative = false;
+        if (m_pos + 1 < size && m_data[m_pos] == '-' && isDigit(m_data[m_pos + 1])) {
+            negative = true;
+            ++m_pos;
+        }
+        while (m_pos < size && isDigit(m_data[m_pos])) {
+            hasParameter = true;
+            value = qMin<qint64>(value * 10 + (m_data[m_pos] - '0'), qint64(1) << 32);
+            ++m_pos;
+        }
+        if (m_pos < size && m_data[m_pos] == ' ')
+            ++m_pos;
+        const qint32 parameter =
+            qint32(negative ? qMax<qint64>(-value, std::numeric_limits<qint32>::min())
+                            : qMin<qint64>(value, std::numeric_limits<qint32>::max()));
+        Keyword keyword{Kw::Unknown};
+        if (word.size() <= size_t(MaxKeywordLetters)) {
+            const auto &table = keywords();
+            if (auto it = table.find(word); it != table.end())
+                keyword = it->second;
+        }
+        controlWord(keyword, hasParameter, parameter);
+    }
+
+    void controlSymbol(char c)
+    {
+        switch (c) {
+        case '\'': {
+            const int high = m_pos < m_data.size() ? hexValue(m_data[m_pos]) : -1;
+            const int low = m_pos + 1 < m_data.size() ? hexValue(m_data[m_pos + 1]) : -1;
+            if (high < 0 || low < 0) {
+                m_pos += high < 0 ? 0 : 1;
+                return;
+            }
+            m_pos += 2;
+            if (!skipping())
+                textByte(char(high << 4 | low), true);
+            return;
+        }
+        case '\\':
+        case '{':
+        case '}':
+            if (!skipping())
+                textByte(c, true);
+            return;
+        case '*':
+            m_ignorableNext = true;
+            return;
+        default:
+            break;
+        }
+        decodePending();
+        if (skipping() || state().destination != Destination::Text)
+            return;
+        switch (c) {
+        case '~':
+            appendUnit(0x00A0);
+            break;
+        case '_':
+            appendUnit(0x2011);
+            break;
+        case '\r':
+        case '\n':
+            paragraph();
+            break;
+        default: // \- optional hyphen, \| and \: formula and index marks
+            break;
+        }
+    }
+
+    void controlWord(Keyword keyword, bool hasParameter, qint32 parameter)
+    {
+        if (keyword.kind == Kw::Binary) {
+            binary(hasParameter ? parameter : 0);
+            return;
+        }
+        decodePending();
+        const bool ignorable = std::exchange(m_ignorableNext, false);
+        if (skipping())
+            return;
+        GroupState &s = state();
+        if (ignorable && keyword.kind != Kw::FieldInstruction && keyword.kind != Kw::ShapePicture) {
+            s.destination = Destination::Skip;
+            return;
+        }
+        const bool on = !hasParameter || parameter != 0;
+        const bool inText = s.destination == Destination::Text;
+        switch (keyword.kind) {
+        case Kw::Unknown:
+        case Kw::Rtf:
+        case Kw::Binary:
+            break;
+        case Kw::FontTable:
+            s.destination = Destination::FontTable;
+            m_fontBeingDefined = -1;
+            break;
+        case Kw::ColourTable:
+            s.destination = Destination::ColourTable;
+            m_colour = QColor(0, 0, 0);
+            m_colourGiven = false;
+            break;
+        case Kw::SkippedDestination:
+            s.destination = Destination::Skip;
+            break;
+        case Kw::Pict:
+            if (m_picture || s.destination != Destination::Text) {
+                s.destination = Destination::Skip;
+                break;
+            }
+            s.destination = Destination::Picture;
+            m_picture.emplace();
+            m_pictureDepth = m_stack.size();
+            break;
+        case Kw::Field:
+            if (m_fields.size() < size_t(MaxFields)) {
+                s.field = int(m_fields.size());
+                m_fields.emplace_back();
+            } else {
+                s.field = -1;
+            }
+            break;
+        case Kw::FieldInstruction:
+            s.destination = s.field >= 0 ? Destination::FieldInstruction : Destination::Skip;
+            break;
+        case Kw::FieldResult:
+            if (s.field >= 0 && !fieldTarget(s.field).isEmpty())
+                s.chars.link = s.field;
+            break;
+        case Kw::Object:
+        case Kw::Result:
+            break;
+        case Kw::ShapePicture:
+            m_sawShapePicture = true;
+            break;
+        case Kw::NonShapePicture:
+            // The plain copy of a picture that a shape picture group has already given.
+            if (m_sawShapePicture)
+                s.destination = Destination::Skip;
+            break;
+        case Kw::Ansi:
+            m_ansiCodePage = DefaultCodePage;
+            break;
+        case Kw::AnsiCodePage:
+            if (parameter > 0)
+                m_ansiCodePage = parameter;
+            break;
+        case Kw::DefaultFont:
+            m_defaultFont = parameter;
+            if (s.chars.font < 0)
+                s.chars.font = parameter;
+            break;
+        case Kw::FontCharset:
+            if (s.destination == Destination::FontTable && m_fontBeingDefined >= 0)
+                m_fonts[m_fontBeingDefined].charset = parameter;
+            break;
+        case Kw::Red:
+            m_colour.setRed(qBound(0, parameter, 255));
+            m_colourGiven = true;
+            break;
+        case Kw::Green:
+            m_colour.setGreen(qBound(0, parameter, 255));
+            m_colourGiven = true;
+            break;
+        case Kw::Blue:
+            m_colour.setBlue(qBound(0, parameter, 255));
+            m_colourGiven = true;
+            break;
+        case Kw::Plain: {
+            const int link = s.chars.link;
+            s.chars = CharProps{};
+            s.chars.font = m_defaultFont;
+            s.chars.link = link;
+            break;
+        }
+        case Kw::Bold:
+            s.chars.bold = on;
+            break;
+        case Kw::Italic:
+            s.chars.italic = on;
+            break;
+        case Kw::Underline:
+            s.chars.underline = on;
+            break;
+        case Kw::UnderlineNone:
+            s.chars.underline = false;
+            break;
+        case Kw::Strike:
+            s.chars.strike = on;
+            break;
+        case Kw::FontNumber:
+            if (s.destination == Destination::FontTable)
+                defineFont(parameter);
+            else
+                s.chars.font = parameter;
+            break;
+        case Kw::FontSize:
+            s.chars.halfPoints = hasParameter ? qBound(2, parameter, 3276) : 24;
+            break;
+        case Kw::Foreground:
+            s.chars.foreground = qMax(0, parameter);
+            break;
+        case Kw::Background:
+            s.chars.background = qMax(0, parameter);
+            break;
+        case Kw::Pard:
+            s.alignment = Qt::AlignLeft;
+            break;
+        case Kw::AlignLeft:
+            s.alignment = Qt::AlignLeft;
+            break;
+        case Kw::AlignCenter:
+            s.alignment = Qt::AlignHCenter;
+            break;
+        case Kw::AlignRight:
+            s.alignment = Qt::AlignRight;
+            break;
+        case Kw::AlignJustify:
+            s.alignment = Qt::AlignJustify;
+            break;
+        case Kw::Par:
+            if (inText)
+                paragraph();
+            break;
+        case Kw::Line:
+            if (inText)
+                appendUnit(QChar::LineSeparator);
+            break;
+        case Kw::Tab:
+        case Kw::Cell:
+            if (inText)
+                appendUnit(u'\t');
+            break;
+        case Kw::Special:
+            if (inText)
+                appendUnit(keyword.character);
+            break;
+        case Kw::Unicode: {
+            qint64 unit = parameter;
+            if (unit < 0)
+                unit += 65536;
+            if (unit < 0 || unit > 0xFFFF)
+                unit = QChar::ReplacementCharacter;
+            if (unit != 0 && inText)
+                appendUnit(char16_t(unit));
+            m_fallbackToSkip = s.unicodeSkip;
+            break;
+        }
+        case Kw::UnicodeSkip:
+            s.unicodeSkip = qBound(0, parameter, 255);
+            break;
+        case Kw::PicWidth:
+        case Kw::PicHeight:
+        case Kw::PicGoalWidth:
+        case Kw::PicGoalHeight:
+        case Kw::PicScaleX:
+        case Kw::PicScaleY:
+        case Kw::PicWidthBytes:
+        case Kw::PicBitsPixel:
+        case Kw::DibBitmap:
+        case Kw::DeviceBitmap:
+        case Kw::Metafile:
+        case Kw::PngBlip:
+        case Kw::JpegBlip:
+        case Kw::EmfBlip:
+        case Kw::OtherPicture:
+            if (s.destination == Destination::Picture && m_picture)
+                pictureKeyword(keyword.kind, parameter);
+            break;
+        }
+    }
+
+    void pictureKeyword(Kw kind, qint32 parameter)
+    {
+        RtfPicture::Description &d = m_picture->description;
+        switch (kind) {
+        case Kw::PicWidth: d.width = parameter; break;
+        case Kw::PicHeight: d.height = parameter; break;
+        case Kw::PicGoalWidth: d.goalWidth = parameter; break;
+        case Kw::PicGoalHeight: d.goalHeight = parameter; break;
+        case Kw::PicScaleX: d.scaleX = parameter; break;
+        case Kw::PicScaleY: d.scaleY = parameter; break;
+        case Kw::PicWidthBytes: d.widthBytes = parameter; break;
+        case Kw::PicBitsPixel: d.bitsPixel = parameter; break;
+        case Kw::DibBitmap: d.kind = RtfPicture::Kind::Dib; break;
+        case Kw::DeviceBitmap: d.kind = RtfPicture::Kind::DeviceBitmap; break;
+        case Kw::Metafile: d.kind = RtfPicture::Kind::Metafile; break;
+        case Kw::PngBlip: d.kind = RtfPicture::Kind::Png; break;
+        case Kw::JpegBlip: d.kind = RtfPicture::Kind::Jpeg; break;
+        case Kw::EmfBlip: d.kind = RtfPicture::Kind::Emf; break;
+        default: d.kind = RtfPicture::Kind::Unknown; break;
+        }
+    }
+
+    // \binN: N raw bytes follow, whatever they are, also in a group being skipped.
+    void binary(qint32 count)
+    {
+        const qsizetype available = m_data.size() - m_pos;
+        const qsizetype n = qBound(qsizetype(0), qsizetype(count), available);
+        if (!skipping() && state().destination == Destination::Picture && m_picture)
+            m_picture->data.append(m_data.sliced(m_pos, n));
+        m_pos += n;
+    }
+
+    // The characters after \uN that stand in for it in readers without Unicode: each \'xx, control
+    // word or symbol and text byte counts as one.
+    void skipFallback(char c)
+    {
+        if (c == '\r' || c == '\n')
+            return;
+        --m_fallbackToSkip;
+        if (c != '\\' || m_pos >= m_data.size())
+            return;
+        const char next = m_data[m_pos];
+        if (next == '\'') {
+            m_pos = qMin(m_pos + 3, m_data.size());
+        } else if (isLetter(next)) {
+            const qsizetype start = m_pos;
+            while (m_pos < m_data.size() && isLetter(m_data[m_pos]))
+                ++m_pos;
+            const bool isBinary = QByteArrayView(m_data.data() + start, m_pos - start) == "bin";
+            qint64 value = 0;
+            bool negative = false;
+            if (m_pos < m_data.size() && m_data[m_pos] == '-') {
+                negative = true;
+                ++m_pos;
+            }
+            while (m_pos < m_data.size() && isDigit(m_data[m_pos]))
+                value = qMin<qint64>(value * 10 + (m_data[m_pos++] - '0'), qint64(1) << 32);
+            if (m_pos < m_data.size() && m_data[m_pos] == ' ')
+                ++m_pos;
+            if (isBinary && !negative)
+                m_pos += qMin<qint64>(value, m_data.size() - m_pos);
+        } else {
+            ++m_pos;
+        }
+    }
+
+    // ---- text
+
+    void textByte(char c, bool escaped)
+    {
+        GroupState &s = state();
+        switch (s.destination) {
+        case Destination::Text:
+            appendByte(c);
+            break;
+        case Destination::Skip:
+            break;
+        case Destination::FontTable:
+            if (c == ';' && !escaped)
+                finishFontName();
+            else if (m_fontBeingDefined >= 0 && m_fonts[m_fontBeingDefined].rawName.size() < MaxFontNameBytes)
+                m_fonts[m_fontBeingDefined].rawName.append(c);
+            break;
+        case Destination::ColourTable:
+            if (c == ';') {
+                if (m_colours.size() < size_t(MaxColours))
+                    m_colours.push_back(m_colourGiven ? std::optional<QColor>(m_colour) : std::nullopt);
+                m_colour = QColor(0, 0, 0);
+                m_colourGiven = false;
+            }
+            break;
+        case Destination::Picture:
+            if (!escaped && m_picture)
+                pictureHex(c);
+            break;
+        case Destination::FieldInstruction: {
+            QByteArray &instruction = m_fields[size_t(s.field)].instruction;
+            if (instruction.size() < MaxFieldInstructionBytes)
+                instruction.append(c);
+            break;
+        }
+        }
+    }
+
+    // Hex digits with white space anywhere; the run is read in one go, it may be megabytes long.
+    void pictureHex(char first)
+    {
+        QByteArray &data = m_picture->data;
+        int &nibble = m_picture->pendingNibble;
+        auto take = [&](char c) {
+            const int v = hexValue(c);
+            if (v < 0)
+                return;
+            if (nibble < 0) {
+                nibble = v;
+            } else {
+                data.append(char(nibble << 4 | v));
+                nibble = -1;
+            }
+        };
+        take(first);
+        const qsizetype size = m_data.size();
+        while (m_pos < size) {
+            const char c = m_data[m_pos];
+            if (c == '\\' || c == '{' || c == '}')
+                break;
+            take(c);
+            ++m_pos;
+        }
+    }
+
+    void appendByte(char c)
+    {
+        beginContent();
+        m_pendingBytes.append(c);
+    }
+
+    void appendUnit(char16_t unit)
+    {
+        beginContent();
+        decodePending();
+        m_runText.append(QChar(unit));
+    }
+
+    // Before anything is shown: the paragraph break waiting for content, and a new run when the format changed.
+    void beginContent()
+    {
+        if (m_paragraphPending) {
+            m_paragraphPending = false;
+            flushRun();
+            applyAlignment(m_pendingAlignment);
+            m_cursor.insertBlock();
+        }
+        const GroupState &s = state();
+        if (!m_runOpen || !(s.chars == m_runProps)) {
+            flushRun();
+            m_runProps = s.chars;
+            m_runCodePage = codePageOf(s.chars.font);
+            m_runOpen = true;
+        }
+        if (s.alignment)
+            m_contentAlignment = s.alignment;
+    }
+
+    void decodePending()
+    {
+        if (m_pendingBytes.isEmpty())
+            return;
+        m_runText.append(m_decoders.decode(m_pendingBytes, m_runCodePage));
+        m_pendingBytes.clear();
+    }
+
+    void flushRun()
+    {
+        decodePending();
+        if (!m_runText.isEmpty()) {
+            m_cursor.insertText(m_runText, formatOf(m_runProps));
+            m_runText.clear();
+        }
+    }
+
+    // The last \par of a document closes its last paragraph and adds no empty one, so a break is only made
+    // when more content follows.
+    void paragraph()
+    {
+        if (m_paragraphPending) {
+            m_paragraphPending = false;
+            flushRun();
+            applyAlignment(m_pendingAlignment);
+            m_cursor.insertBlock();
+        }
+        m_paragraphPending = true;
+        m_pendingAlignment = state().alignment ? state().alignment : m_contentAlignment;
+        m_contentAlignment = 0;
+    }
+
+    void applyAlignment(int alignment)
+    {
+        if (!alignment)
+            return;
+        QTextBlockFormat format;
+        format.setAlignment(Qt::Alignment(alignment));
+        m_cursor.mergeBlockFormat(format);
+    }
+
+    void finish()
+    {
+        if (m_picture)
+            finishPicture();
+        flushRun();
+        applyAlignment(m_paragraphPending ? m_pendingAlignment : m_contentAlignment);
+    }
+
+    QTextCharFormat formatOf(const CharProps &c)
+    {
+        QTextCharFormat format;
+        if (auto it = m_fonts.find(c.font); it != m_fonts.end()) {
+            if (it->second.name.isEmpty() && !it->second.rawName.isEmpty())
+                it->second.name = fontName(it->second);
+            if (!it->second.name.isEmpty())
+                format.setFontFamilies({it->second.name});
+        }
+        if (c.halfPoints > 0)
+            format.setFontPointSize(c.halfPoints / 2.0);
+        if (c.bold)
+            format.setFontWeight(QFont::Bold);
+        if (c.italic)
+            format.setFontItalic(true);
+        if (c.underline)
+            format.setFontUnderline(true);
+        if (c.strike)
+            format.setFontStrikeOut(true);
+        if (const auto colour = colourAt(c.foreground))
+            format.setForeground(*colour);
+        if (const auto colour = colourAt(c.background))
+            format.setBackground(*colour);
+        if (c.link >= 0) {
+            format.setAnchor(true);
+            format.setAnchorHref(fieldTarget(c.link));
+            format.setFontUnderline(true);
+            format.setForeground(QColor(0, 0, 255));
+        }
+        return format;
+    }
+
+    std::optional<QColor> colourAt(int index) const
+    {
+        if (index <= 0 || size_t(index) >= m_colours.size())
+            return std::nullopt;
+        return m_colours[size_t(index)];
+    }
+
+    int codePageOf(int font) const
+    {
+        if (auto it = m_fonts.find(font); it != m_fonts.end()) {
+            if (const int codePage = codePageOfCharset(it->second.charset))
+                return codePage;
+        }
+        return m_ansiCodePage;
+    }
+
+    // ---- tables
+
+    void defineFont(int number)
+    {
+        finishFontName();
+        if (m_fonts.size() >= size_t(MaxFonts) && !m_fonts.count(number)) {
+            m_fontBeingDefined = -1;
+            return;
+        }
+        m_fontBeingDefined = number;
+        m_fonts[number] = Font{};
+    }
+
+    void finishFontName()
+    {
+        if (m_fontBeingDefined < 0)
+            return;
+        Font &font = m_fonts[m_fontBeingDefined];
+        font.name = fontName(font);
+        m_fontBeingDefined = -1;
+    }
+
+    QString fontName(const Font &font)
+    {
+        const int codePage = codePageOfCharset(font.charset);
+        return m_decoders.decode(font.rawName, codePage ? codePage : m_ansiCodePage).trimmed();
+    }
+
+    QString fieldTarget(int field)
+    {
+        Field &f = m_fields[size_t(field)];
+        if (!f.href)
+            f.href = hyperlinkTarget(m_decoders.decode(f.instruction, m_ansiCodePage));
+        return *f.href;
+    }
+
+    // ---- pictures
+
+    void finishPicture()
+    {
+        PictureGroup picture = std::move(*m_picture);
+        m_picture.reset();
+        std::optional<RtfPicture::Shown> shown = RtfPicture::render(picture.description, picture.data);
+        if (!shown)
+            return;
+        beginContent();
+        flushRun();
+        DocumentPictures::insert(m_cursor, shown->image, shown->displaySize);
+    }
+
+    struct PictureGroup
+    {
+        RtfPicture::Description description;
+        QByteArray data;
+        int pendingNibble = -1;
+    };
+
+    QTextCursor &m_cursor;
+    const QByteArrayView m_data;
+    qsizetype m_pos = 0;
+    bool m_done = false;
+
+    std::vector<GroupState> m_stack;
+    int m_overflow = 0;
+    bool m_ignorableNext = false;
+    int m_fallbackToSkip = 0;
+
+    int m_ansiCodePage = DefaultCodePage;
+    int m_defaultFont = -1;
+    std::map<int, Font> m_fonts;
+    int m_fontBeingDefined = -1;
+    std::vector<std::optional<QColor>> m_colours;
+    QColor m_colour{0, 0, 0};
+    bool m_colourGiven = false;
+    std::vector<Field> m_fields;
+
+    std::optional<PictureGroup> m_picture;
+    size_t m_pictureDepth = 0;
+    bool m_sawShapePicture = false;
+
+    TextDecoders m_decoders;
+    QByteArray m_pendingBytes;
+    QString m_runText;
+    CharProps m_runProps;
+    int m_runCodePage = DefaultCodePage;
+    bool m_runOpen = false;
+    bool m_paragraphPending = false;
+    int m_pendingAlignment = 0;
+    int m_contentAlignment = 0;
+};
+
+} // namespace
+
+bool isRtf(QByteArrayView text)
+{
+    return text.startsWith("{\\rtf");
+}
+
+void insertRtf(QTextCursor &cursor, QByteArrayView rtf)
+{
+    if (cursor.isNull())
+        return;
+    Parser parser(cursor, rtf);
+    parser.run();
+}
 
 void insertText(QTextCursor &cursor, QByteArrayView text)
 {
-    if (isRtf(text))
+    if (isRtf(text)) {
         insertRtf(cursor, text);
-    else
-        cursor.insertText(cp950::decode(text));
+        return;
+    }
+    QString plain = cp950::decode(text);
+    plain.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    cursor.insertText(plain);
 }
 
 void load(QTextDocument &document, QByteArrayView rtf)
