@@ -193,7 +193,8 @@ void TForm_Broadcasting::showEvent(QShowEvent *event)
     const QRect screen = (this->screen() ? this->screen() : QGuiApplication::primaryScreen())->geometry();
     move(screen.width() - width() - 60, (m_autoHide && m_autoHide()) ? HiddenTop() : 0);
     loadStrip(greetingRtf());
-    m_strip->setGeometry(0, 0, ViewportWidth, StripHeight);
+    // The greeting is a little wider than the box; a strip as wide as its text shows it whole as it passes.
+    m_strip->setGeometry(0, 0, std::max(ViewportWidth, oneLineWidth()), StripHeight);
     TickerLeft = 0;
 }
 
@@ -228,12 +229,16 @@ void TForm_Broadcasting::ShowBroadcast(const QByteArray &name, const QByteArray 
 
     m_moveTimer.stop();
     loadStrip(body);
-    // One measurement of the unwrapped text instead of widening pixel by pixel until it fits on one line.
-    const double ideal = m_stripView->document()->idealWidth();
-    const int width = std::clamp(int(std::ceil(ideal)) + 1, MinimumStripWidth, MaximumStripWidth);
-    m_strip->setGeometry(-ViewportWidth, 0, width, StripHeight);
+    m_strip->setGeometry(-ViewportWidth, 0, std::max(MinimumStripWidth, oneLineWidth()), StripHeight);
     TickerLeft = -ViewportWidth;
     m_moveTimer.start();
+}
+
+// One measurement of the unwrapped text instead of widening the strip pixel by pixel until it fits one line.
+int TForm_Broadcasting::oneLineWidth() const
+{
+    const double ideal = m_stripView->document()->idealWidth();
+    return std::min(int(std::ceil(ideal)) + 1, MaximumStripWidth);
 }
 
 void TForm_Broadcasting::Timer_MoveTimer()

@@ -74,6 +74,7 @@ private:
     void buildList();
     void setListOpen(bool open);
     void loadStrip(const QByteArray &body);
+    int oneLineWidth() const;
     void play(QSoundEffect *sound);
     void stripPressed(int globalX);
     void stripMoved(int globalX);
