@@ -1,0 +1,35 @@
+#pragma once
+
+#include "messages/MessageSender.h"
+
+#include <QByteArray>
+#include <QFont>
+#include <functional>
+#include <optional>
+
+class FriendTable;
+class MessageTable;
+class NoticeSink;
+class QWidget;
+struct ConsoleValues;
+
+// What the message window needs of the console. The console owns all of it for the whole run.
+struct MessengerDeps
+{
+    MessageTable *messages = nullptr;
+    FriendTable *friends = nullptr;
+    ConsoleValues *values = nullptr;
+    NoticeSink *notices = nullptr;
+    // The default message font of the console's font dialog; lives for the run, never saved.
+    QFont *defaultFont = nullptr;
+
+    std::function<void()> announcePresence;
+    // The tray stops flashing and shows the program icon again.
+    std::function<void()> trayComeToRest;
+    std::function<QByteArray()> currentImeName;
+    std::function<void(const QByteArray &imeName)> activateIme;
+    // The font dialog, showing initial; nullopt when the user cancels. Empty: QFontDialog.
+    std::function<std::optional<QFont>(const QFont &initial, QWidget *parent)> chooseFont;
+
+    SendOptions send;
+};

@@ -1,0 +1,182 @@
+#include "engine/NoticeSink.h"
+#include "engine/NoticeText.h"
+#include "messages/MessageSender.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+namespace {
+
+struct RecordingNotices final : NoticeSink
+{
+    QList<std::pair<QByteArray, QByteArray>> shown;
+    void ShowNotice(const QByteArray &text, const QByteArray &caption) override { shown.append({text, caption}); }
+};
+
+struct RecordingProgress final : SendProgress
+{
+    int pieces = -1;
+    QList<int> steps;
+    bool failed = false;
+    void beginPieces(int count) override { pieces = count; }
+    void setPiece(int piece) override { steps.append(piece); }
+    void sendFailed() override { failed = true; }
+};
+
+// Accepts one connection and keeps everything that arrives until the peer closes.
+class RecordingServer final : public QObject
+{
+public:
+    RecordingServer()
+    {
+        server.listen(QHostAddress::LocalHost);
+        connect(&server, &QTcpServer::newConnection, this, [this] {
+            QTcpSocket *peer = server.nextPendingConnection();
+            ++connections;
+            connect(peer, &QTcpSocket::readyRead, this, [this, peer] { received += peer->readAll(); });
+            connect(peer, &QTcpSocket::disconnected, this, [this, peer] {
+                received += peer->readAll();
+                closed = true;
+            });
+        });
+    }
+    quint16 port() const { return server.serverPort(); }
+
+    QTcpServer server;
+    QByteArray received;
+    int connections = 0;
+    bool closed = false;
+};
+
+quint16 closedPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    return probe.serverPort();
+}
+
+} // namespace
+
+class TestMessageSender final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void inetAddr_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<quint32>("address");
+        QTest::newRow("dotted quad") << QByteArray("192.168.1.20") << true << 0xC0A80114u;
+        QTest::newRow("zero") << QByteArray("0.0.0.0") << true << 0u;
+        QTest::newRow("two parts") << QByteArray("127.1") << true << 0x7F000001u;
+        QTest::newRow("three parts") << QByteArray("10.1.65535") << true << 0x0A01FFFFu;
+        QTest::newRow("one part") << QByteArray("3232235777") << true << 0xC0A80101u;
+        QTest::newRow("hex and octal") << QByteArray("0x7f.0.010.0X1") << true << 0x7F000801u;
+        QTest::newRow("broadcast is the failure value") << QByteArray("255.255.255.255") << false << 0u;
+        QTest::newRow("one-part broadcast") << QByteArray("0xffffffff") << false << 0u;
+        QTest::newRow("five parts") << QByteArray("1.2.3.4.5") << false << 0u;
+        QTest::newRow("empty") << QByteArray() << false << 0u;
+        QTest::newRow("empty part") << QByteArray("1..2.3") << false << 0u;
+        QTest::newRow("trailing dot") << QByteArray("1.2.3.") << false << 0u;
+        QTest::newRow("byte too large") << QByteArray("256.1.1.1") << false << 0u;
+        QTest::newRow("last part too large") << QByteArray("1.2.3.256") << false << 0u;
+        QTest::newRow("one part too large") << QByteArray("4294967296") << false << 0u;
+        QTest::newRow("bad octal digit") << QByteArray("09.1.1.1") << false << 0u;
+        QTest::newRow("bare 0x") << QByteArray("0x.1.1.1") << false << 0u;
+        QTest::newRow("nickname") << QByteArray("Alice") << false << 0u;
+        QTest::newRow("sign") << QByteArray("-1.2.3.4") << false << 0u;
+        QTest::newRow("space") << QByteArray("1.2.3.4 ") << false << 0u;
+    }
+    void inetAddr()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(bool, valid);
+        QFETCH(quint32, address);
+        const std::optional<quint32> result = MessageSender::inetAddr(text);
+        QCOMPARE(result.has_value(), valid);
+        if (valid)
+            QCOMPARE(*result, address);
+    }
+
+    void pieces_data()
+    {
+        QTest::addColumn<int>("bytes");
+        QTest::addColumn<int>("pieces");
+        QTest::newRow("small") << 100 << 1;
+        QTest::newRow("one full piece") << 30000 << 1;
+        QTest::newRow("one byte over") << 30001 << 2;
+        QTest::newRow("two full pieces") << 60000 << 2;
+        QTest::newRow("three") << 60001 << 3;
+    }
+    void pieces()
+    {
+        QFETCH(int, bytes);
+        QFETCH(int, pieces);
+        QCOMPARE(MessageSender::pieceCount(bytes), pieces);
+
+        RecordingServer server;
+        RecordingNotices notices;
+        RecordingProgress progress;
+        QByteArray packet(bytes, Qt::Uninitialized);
+        for (int i = 0; i < bytes; ++i)
+            packet[i] = char('a' + i % 26);
+        SendOptions options;
+        options.port = server.port();
+        QCOMPARE(SendWithProgress("127.0.0.1", packet, notices, &progress, options), 0);
+        QTRY_VERIFY(server.closed);
+        QCOMPARE(server.connections, 1);
+        QCOMPARE(server.received, packet);
+        QCOMPARE(progress.pieces, pieces);
+        QList<int> expected;
+        for (int i = 1; i <= pieces; ++i)
+            expected.append(i);
+        QCOMPARE(progress.steps, expected);
+        QVERIFY(!progress.failed);
+        QVERIFY(notices.shown.isEmpty());
+    }
+
+    void failures_data()
+    {
+        QTest::addColumn<QByteArray>("address");
+        QTest::newRow("closed port") << QByteArray("127.0.0.1");
+        QTest::newRow("not an address") << QByteArray("nobody");
+        QTest::newRow("broadcast") << QByteArray("255.255.255.255");
+    }
+    void failures()
+    {
+        QFETCH(QByteArray, address);
+        RecordingNotices notices;
+        RecordingProgress progress;
+        SendOptions options;
+        options.port = closedPort();
+        QCOMPARE(SendWithProgress(address, QByteArray(40000, 'x'), notices, &progress, options), -1);
+        QCOMPARE(notices.shown.size(), 1);
+        QCOMPARE(notices.shown.at(0).first, NoticeText::build(u"發送失敗，請確認網絡正常且對方在線!"));
+        QCOMPARE(notices.shown.at(0).second, QByteArray("Send Error"));
+        QVERIFY(progress.failed);
+        QVERIFY(progress.steps.isEmpty());
+    }
+
+    // A peer that accepts and then never reads must not hold the sender for longer than one piece's time-out.
+    void stalledPeerFails()
+    {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        RecordingNotices notices;
+        RecordingProgress progress;
+        SendOptions options;
+        options.port = server.serverPort();
+        options.pieceTimeoutMs = 300;
+        // More than the two sockets' buffers on loopback can hold.
+        const QByteArray packet(64 * 1024 * 1024, 'x');
+        QCOMPARE(SendWithProgress("127.0.0.1", packet, notices, &progress, options), -1);
+        QCOMPARE(notices.shown.size(), 1);
+        QVERIFY(progress.failed);
+        QVERIFY(progress.steps.size() < progress.pieces);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMessageSender)
+#include "tst_messagesender.moc"
