@@ -5,18 +5,39 @@
 
 #include "engine/Cp950.h"
 #include "engine/TForm_Parlune.h"
+#include "widgets/RichEdit.h"
 #include "widgets/richtext/RtfReader.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextEdit>
+
+#include <cerrno>
+#include <cstring>
+#include <functional>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// Lets shortcuts see a synthesized key before the widget does, as they see a real one; what QtTest uses.
+Q_GUI_EXPORT bool qt_sendShortcutOverrideEvent(QObject *o, ulong timestamp, int k, Qt::KeyboardModifiers mods,
+                                               const QString &text, bool autorep, ushort count);
 
 namespace {
 
@@ -40,6 +61,146 @@ QString plainText(const QByteArray &text)
     return document.toPlainText();
 }
 
+bool peerIsThisUser(const QLocalSocket *client)
+{
+    ucred credentials{};
+    socklen_t length = sizeof credentials;
+    const int fd = int(client->socketDescriptor());
+    return fd >= 0 && ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &length) == 0 &&
+           credentials.uid == ::geteuid();
+}
+
+QJsonObject geometryOf(const QRect &r)
+{
+    return {{QStringLiteral("x"), r.x()},
+            {QStringLiteral("y"), r.y()},
+            {QStringLiteral("width"), r.width()},
+            {QStringLiteral("height"), r.height()}};
+}
+
+QJsonObject describeControl(const QWidget *control)
+{
+    QJsonObject out{{QStringLiteral("name"), control->objectName()},
+                    {QStringLiteral("class"), QString::fromLatin1(control->metaObject()->className())},
+                    {QStringLiteral("visible"), control->isVisible()},
+                    {QStringLiteral("enabled"), control->isEnabled()}};
+    const QString text = QStringLiteral("text");
+    if (const auto *edit = qobject_cast<const QLineEdit *>(control)) {
+        out.insert(text, edit->text());
+    } else if (const auto *combo = qobject_cast<const QComboBox *>(control)) {
+        out.insert(text, combo->currentText());
+    } else if (const auto *button = qobject_cast<const QAbstractButton *>(control)) {
+        out.insert(text, button->text());
+        out.insert(QStringLiteral("checked"), button->isChecked());
+    } else if (const auto *label = qobject_cast<const QLabel *>(control)) {
+        out.insert(text, label->text());
+    } else if (const auto *rich = qobject_cast<const RichEdit *>(control)) {
+        out.insert(text, rich->plainText());
+        out.insert(QStringLiteral("rtf"), cp950::decode(rich->saveRtf()));
+    } else if (const auto *memo = qobject_cast<const QTextEdit *>(control)) {
+        out.insert(text, memo->toPlainText());
+    }
+    return out;
+}
+
+// What a key of this name types when pressed without Ctrl or Alt.
+QString typedText(int key, Qt::KeyboardModifiers modifiers)
+{
+    if (modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return {};
+    switch (key) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return QStringLiteral("\r");
+    case Qt::Key_Tab:
+        return QStringLiteral("\t");
+    case Qt::Key_Backspace:
+        return QStringLiteral("\b");
+    case Qt::Key_Escape:
+        return QString(QChar(0x1b));
+    default:
+        break;
+    }
+    if (key >= 0x20 && key < 0x7f) {
+        const QChar c(key);
+        return QString(modifiers & Qt::ShiftModifier ? c.toUpper() : c.toLower());
+    }
+    return {};
+}
+
+void pressKey(QWidget *target, int key, Qt::KeyboardModifiers modifiers, const QString &text)
+{
+    QPointer<QWidget> guard(target);
+    if (qt_sendShortcutOverrideEvent(target, 0, key, modifiers, text, false, 1))
+        return;
+    if (!guard)
+        return;
+    QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
+    QApplication::sendEvent(target, &press);
+    if (!guard)
+        return;
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers, text);
+    QApplication::sendEvent(target, &release);
+}
+
+// Where the user's keys would go once the control has the focus: the control, or the inner widget it
+// hands its focus to.
+QWidget *keyTarget(QWidget *control)
+{
+    control->window()->activateWindow();
+    control->setFocus(Qt::OtherFocusReason);
+    QWidget *focus = control->window()->focusWidget();
+    return focus && (focus == control || control->isAncestorOf(focus)) ? focus : control;
+}
+
+void typeText(QWidget *control, const QString &text)
+{
+    QPointer<QWidget> target = keyTarget(control);
+    for (qsizetype i = 0; i < text.size() && target; ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\n')) {
+            pressKey(target, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+            continue;
+        }
+        // A character outside the basic plane is typed as its surrogate pair in one event.
+        QString typed(c);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            typed += text.at(++i);
+        const int key = c.unicode() < 0x80 ? c.toUpper().unicode() : int(Qt::Key_unknown);
+        pressKey(target, key, Qt::NoModifier, typed);
+    }
+}
+
+void clickCentre(QWidget *control)
+{
+    const QPoint centre = control->rect().center();
+    QWidget *target = control->childAt(centre);
+    if (!target)
+        target = control;
+    QPointer<QWidget> guard(target);
+    const QPointF local = target->mapFrom(control, centre);
+    const QPointF global = control->mapToGlobal(QPointF(centre));
+    QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &press);
+    if (!guard)
+        return;
+    QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &release);
+}
+
+QWidget *findWindow(const QString &name)
+{
+    QWidget *hidden = nullptr;
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (window->objectName() != name)
+            continue;
+        if (window->isVisible())
+            return window;
+        hidden = window;
+    }
+    return hidden;
+}
+
 } // namespace
 
 AutomationChannel::AutomationChannel(TForm_Parlune &console, const QString &path, QObject *parent)
@@ -50,10 +211,70 @@ AutomationChannel::AutomationChannel(TForm_Parlune &console, const QString &path
         if (notices_.size() > MaxNotices)
             notices_.pop_front();
     });
+    if (listenPrivately(path))
+        connect(server_, &QLocalServer::newConnection, this, &AutomationChannel::acceptClients);
+    else
+        qWarning("automation channel not opened: %s", qPrintable(refusal_));
+}
+
+QString AutomationChannel::unsafePathReason(const QString &path)
+{
+    // A bare name would land in the shared temporary folder.
+    if (!QFileInfo(path).isAbsolute())
+        return QStringLiteral("the path is not absolute");
+    const QByteArray directory = QFile::encodeName(QFileInfo(path).absolutePath());
+    struct stat folder
+    {
+    };
+    if (::stat(directory.constData(), &folder) != 0 || !S_ISDIR(folder.st_mode))
+        return QStringLiteral("no directory ") + QFileInfo(path).absolutePath();
+    const bool sticky = folder.st_mode & S_ISVTX;
+    if (folder.st_uid != ::geteuid() && folder.st_uid != 0)
+        return QStringLiteral("the directory belongs to another user");
+    // Whoever may rename entries there could put a socket of their own in place of this one.
+    if (!sticky && (folder.st_mode & S_IWOTH))
+        return QStringLiteral("the directory is writable by everyone and not sticky");
+    if (!sticky && (folder.st_mode & S_IWGRP) && folder.st_gid != ::getegid())
+        return QStringLiteral("the directory is writable by a group and not sticky");
+
+    struct stat existing
+    {
+    };
+    const QByteArray file = QFile::encodeName(path);
+    if (::lstat(file.constData(), &existing) == 0) {
+        // Left by an earlier run; anything else there is not ours to delete.
+        if (!S_ISSOCK(existing.st_mode) || existing.st_uid != ::geteuid())
+            return QStringLiteral("something other than a socket of this user lies at the path");
+    } else if (errno != ENOENT) {
+        return QString::fromLocal8Bit(std::strerror(errno));
+    }
+    return {};
+}
+
+bool AutomationChannel::listenPrivately(const QString &path)
+{
+    refusal_ = unsafePathReason(path);
+    if (!refusal_.isEmpty())
+        return false;
+    // Qt binds inside a fresh 0700 directory, sets the mode and then renames the socket into place, so it
+    // is never reachable with a wider mode.
     server_->setSocketOptions(QLocalServer::UserAccessOption);
     QLocalServer::removeServer(path);
-    if (server_->listen(path))
-        connect(server_, &QLocalServer::newConnection, this, &AutomationChannel::acceptClients);
+    if (!server_->listen(path)) {
+        refusal_ = server_->errorString();
+        return false;
+    }
+    struct stat made
+    {
+    };
+    const QByteArray file = QFile::encodeName(path);
+    if (::lstat(file.constData(), &made) != 0 || !S_ISSOCK(made.st_mode) || made.st_uid != ::geteuid() ||
+        (made.st_mode & (S_IRWXG | S_IRWXO))) {
+        server_->close();
+        refusal_ = QStringLiteral("the socket did not come out private");
+        return false;
+    }
+    return true;
 }
 
 AutomationChannel::~AutomationChannel() = default;
@@ -66,6 +287,11 @@ bool AutomationChannel::isListening() const
 void AutomationChannel::acceptClients()
 {
     while (QLocalSocket *client = server_->nextPendingConnection()) {
+        if (!peerIsThisUser(client)) {
+            client->abort();
+            client->deleteLater();
+            continue;
+        }
         connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
         connect(client, &QLocalSocket::readyRead, this, [this, client] { readRequests(client); });
     }
@@ -141,6 +367,12 @@ QJsonObject AutomationChannel::answer(const QJsonObject &request)
         console_.socketEngine().SendBroadcast(packet);
         return success();
     }
+    if (command == QLatin1String("windows"))
+        return windows();
+    if (command == QLatin1String("click") || command == QLatin1String("type") || command == QLatin1String("key"))
+        return input(command, request);
+    if (command == QLatin1String("stats"))
+        return stats();
     return failure(QStringLiteral("unknown command"));
 }
 
@@ -185,5 +417,81 @@ QJsonObject AutomationChannel::notices() const
     }
     QJsonObject reply = success();
     reply.insert(QStringLiteral("notices"), list);
+    return reply;
+}
+
+QJsonObject AutomationChannel::windows() const
+{
+    QJsonArray list;
+    for (const QWidget *window : QApplication::topLevelWidgets()) {
+        if (!window->isVisible())
+            continue;
+        QJsonArray controls;
+        for (const QWidget *control : window->findChildren<QWidget *>()) {
+            // Qt names some inner parts of its widgets itself; they are no controls of ours.
+            if (!control->objectName().isEmpty() && !control->objectName().startsWith(QLatin1String("qt_")))
+                controls.append(describeControl(control));
+        }
+        list.append(QJsonObject{{QStringLiteral("name"), window->objectName()},
+                                {QStringLiteral("class"), QString::fromLatin1(window->metaObject()->className())},
+                                {QStringLiteral("title"), window->windowTitle()},
+                                {QStringLiteral("geometry"), geometryOf(window->geometry())},
+                                {QStringLiteral("controls"), controls}});
+    }
+    QJsonObject reply = success();
+    reply.insert(QStringLiteral("windows"), list);
+    return reply;
+}
+
+QJsonObject AutomationChannel::input(const QString &command, const QJsonObject &request)
+{
+    const QString windowName = request.value(QStringLiteral("window")).toString();
+    const QString controlName = request.value(QStringLiteral("control")).toString();
+    QWidget *window = findWindow(windowName);
+    if (!window)
+        return failure(QStringLiteral("no window named ") + windowName);
+    QWidget *found = controlName.isEmpty() ? window : window->findChild<QWidget *>(controlName);
+    if (!found)
+        return failure(QStringLiteral("no control named ") + controlName);
+    if (!found->isVisible())
+        return failure(QStringLiteral("not visible: ") + controlName);
+    if (!found->isEnabled())
+        return failure(QStringLiteral("not enabled: ") + controlName);
+
+    std::function<void(QWidget *)> act;
+    if (command == QLatin1String("click")) {
+        act = clickCentre;
+    } else if (command == QLatin1String("type")) {
+        const QString text = request.value(QStringLiteral("text")).toString();
+        act = [text](QWidget *control) { typeText(control, text); };
+    } else {
+        const QString name = request.value(QStringLiteral("key")).toString();
+        const QKeySequence sequence = QKeySequence::fromString(name, QKeySequence::PortableText);
+        if (sequence.count() != 1 || sequence[0].key() == Qt::Key_unknown)
+            return failure(QStringLiteral("no key named ") + name);
+        const QKeyCombination combination = sequence[0];
+        act = [combination](QWidget *control) {
+            const int key = combination.key();
+            const Qt::KeyboardModifiers modifiers = combination.keyboardModifiers();
+            pressKey(keyTarget(control), key, modifiers, typedText(key, modifiers));
+        };
+    }
+    // After the answer: the input may open a modal loop or close the window.
+    QPointer<QWidget> control(found);
+    QMetaObject::invokeMethod(
+        this,
+        [control, act] {
+            if (control)
+                act(control);
+        },
+        Qt::QueuedConnection);
+    return success();
+}
+
+QJsonObject AutomationChannel::stats() const
+{
+    QJsonObject reply = success();
+    reply.insert(QStringLiteral("datagrams"), qint64(console_.socketEngine().datagramsReceived()));
+    reply.insert(QStringLiteral("openStreams"), console_.socketEngine().openStreamCount());
     return reply;
 }

@@ -14,6 +14,11 @@ class TForm_Parlune;
 // A door for tests into a running instance, opened only when PARLUNE_AUTOMATION names a local socket
 // path. It shows what the user has been shown and lets a test act as the user would, nothing more.
 //
+// The socket is the user's alone: it is created mode 0700 inside a private directory and then moved to
+// the path, a client of another user is dropped, and the channel stays shut (reason on stderr) when the
+// path's directory is writable by others without the sticky bit or something other than a socket of
+// this user already lies at the path.
+//
 // Protocol: one JSON object per line each way; every request gets exactly one answer line with "ok"
 // (true, or false with "error"). Byte strings travel as base64, texts as UTF-8.
 //   {"cmd":"ping"}                                    -> {"ok":true}
@@ -29,6 +34,21 @@ class TForm_Parlune;
 //        "ip":…,"date":ISO 8601,"content":base64 RTF,"read":bool}]}  the message table in arrival order
 //   {"cmd":"sendDirect","address":…,"packet":base64}  -> {"ok":true,"result":bytes sent or -1}
 //   {"cmd":"sendBroadcast","packet":base64}           -> {"ok":true}
+//   {"cmd":"windows"}                                 -> {"ok":true,"windows":[{"name","class","title",
+//        "geometry":{x,y,width,height},"controls":[{"name","class","visible","enabled", and as the kind has
+//        them "text", "checked", "rtf"}]}]}  every visible top-level window with its named controls;
+//        "text" of a line edit, combo box (current text), button or label, the plain text of a text edit
+//        (paragraphs joined by CR LF in a RichEdit, which adds its RTF)
+//   {"cmd":"click","window":name,"control":name}      -> {"ok":true}  a left press and release at the
+//        control's centre (the window itself when "control" is absent); runs after the answer
+//   {"cmd":"type","window":…,"control":…,"text":…}    -> {"ok":true}  focuses the control and types the text
+//        as key presses, "\n" as Return; runs after the answer
+//   {"cmd":"key","window":…,"control":…,"key":"Ctrl+Return"} -> {"ok":true}  one key with its modifiers,
+//        named as QKeySequence names them ("Return", "Escape", "Ctrl+Return", "Shift+Tab"); runs after the
+//        answer. Shortcuts see typed keys first, as they would see the user's.
+//   {"cmd":"stats"}                                   -> {"ok":true,"datagrams":n,"openStreams":n}
+//        datagrams read off the broadcast socket so far, connections being drained now
+// Controls that are hidden or disabled refuse click, type and key as they would refuse the user.
 class AutomationChannel final : public QObject
 {
     Q_OBJECT
@@ -37,11 +57,16 @@ class AutomationChannel final : public QObject
 public:
     static constexpr char EnvironmentVariable[] = "PARLUNE_AUTOMATION";
 
-    // Listens at path; notices are recorded from now on.
+    // Listens at path unless that would be unsafe; notices are recorded from now on.
     AutomationChannel(TForm_Parlune &console, const QString &path, QObject *parent = nullptr);
     ~AutomationChannel() override;
 
     bool isListening() const;
+    // Why the channel is not listening; empty while it listens.
+    QString refusal() const { return refusal_; }
+
+    // Empty when a private socket may be created at path, else why not.
+    static QString unsafePathReason(const QString &path);
 
 private:
     struct Notice
@@ -56,8 +81,14 @@ private:
     QJsonObject notices() const;
     QJsonObject friends() const;
     QJsonObject messages() const;
+    QJsonObject windows() const;
+    QJsonObject stats() const;
+    // click, type and key: finds the control, checks it could take the input, queues the input.
+    QJsonObject input(const QString &command, const QJsonObject &request);
+    bool listenPrivately(const QString &path);
 
     TForm_Parlune &console_;
     QLocalServer *server_;
     std::deque<Notice> notices_;
+    QString refusal_;
 };

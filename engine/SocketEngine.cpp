@@ -226,6 +226,8 @@ void SocketEngine::readDatagrams()
         const ssize_t n = ::recv(udpFd_, datagramBuffer_.data(), datagramBuffer_.size(), MSG_DONTWAIT | MSG_TRUNC);
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
             return;
+        if (n >= 0)
+            ++datagramsReceived_;
         if (n <= 0 || n > MaxDatagramBytes)
             continue;
         const QByteArray packet(datagramBuffer_.data(), n);

@@ -84,6 +84,8 @@ public:
     quint16 broadcastPort() const;
     quint16 listeningPort() const;
     int openStreamCount() const { return openStreams_; }
+    // Datagrams read off the broadcast socket so far, whether acted on or dropped; for load figures.
+    quint64 datagramsReceived() const { return datagramsReceived_; }
 
 Q_SIGNALS:
     // The engine cannot work; connect with a queued connection to the console's close.
@@ -105,6 +107,7 @@ private:
     QSocketNotifier *udpNotifier_ = nullptr;
     QTcpServer *listener_ = nullptr;
     int openStreams_ = 0;
+    quint64 datagramsReceived_ = 0;
     qsizetype bufferedBytes_ = 0;
     std::map<QTcpSocket *, std::shared_ptr<Stream>> streams_;
     std::map<int, Action> udpActions_;

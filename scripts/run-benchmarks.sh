@@ -12,3 +12,10 @@ for program in "$build"/bench/bench_*; do
   "$program" --benchmark_counters_tabular=true
 done
 [ "$found" -eq 1 ] || { echo "no benchmark programs in $build/bench" >&2; exit 1; }
+# The engine on a real network: root and network namespaces, else skipped.
+if [ -x "$build/parlune" ]; then
+  echo "== lab_engine"
+  status=0
+  bash "$(dirname "$0")/../bench/lab_engine.sh" "$build" || status=$?
+  [ "$status" -eq 0 ] || [ "$status" -eq 77 ] || exit "$status"
+fi

@@ -5,12 +5,26 @@
 #include "engine/TForm_Parlune.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
 #include <QLocalSocket>
+#include <QPushButton>
+#include <QShortcut>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUdpSocket>
+#include <QVBoxLayout>
+
+#include "widgets/RichEdit.h"
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -75,6 +89,9 @@ private Q_SLOTS:
         QTest::newRow("JSON but no object") << QByteArray("[1,2]") << false;
         QTest::newRow("trigger of nothing") << QByteArray(R"({"cmd":"trigger","name":"Nothing"})") << false;
         QTest::newRow("check mark of nothing") << QByteArray(R"({"cmd":"checked","name":"Nothing"})") << false;
+        QTest::newRow("click in no window") << QByteArray(R"({"cmd":"click","window":"Nothing"})") << false;
+        QTest::newRow("stats") << QByteArray(R"({"cmd":"stats"})") << true;
+        QTest::newRow("windows") << QByteArray(R"({"cmd":"windows"})") << true;
     }
     void answersEachRequest()
     {
@@ -148,7 +165,176 @@ private Q_SLOTS:
         QTRY_COMPARE(received, (QByteArrayList{notice, bulletin}));
     }
 
+    void refusesPathsOthersCouldTamperWith_data()
+    {
+        QTest::addColumn<QString>("folderMode"); // octal, or "relative"
+        QTest::addColumn<bool>("fileInTheWay");
+        QTest::addColumn<bool>("listens");
+        QTest::newRow("private folder") << QStringLiteral("700") << false << true;
+        QTest::newRow("shared sticky folder") << QStringLiteral("1777") << false << true;
+        QTest::newRow("shared folder without sticky bit") << QStringLiteral("777") << false << false;
+        QTest::newRow("a document at the path") << QStringLiteral("700") << true << false;
+        QTest::newRow("bare name") << QStringLiteral("relative") << false << false;
+    }
+    void refusesPathsOthersCouldTamperWith()
+    {
+        QFETCH(QString, folderMode);
+        QFETCH(bool, fileInTheWay);
+        QFETCH(bool, listens);
+        QTemporaryDir root;
+        const QString folder = root.filePath(QStringLiteral("f"));
+        QVERIFY(QDir().mkdir(folder));
+        QString path = folder + QStringLiteral("/automation");
+        if (folderMode == QLatin1String("relative"))
+            path = QStringLiteral("parlune-automation-test");
+        else
+            QCOMPARE(::chmod(QFile::encodeName(folder).constData(), folderMode.toUInt(nullptr, 8)), 0);
+        if (fileInTheWay) {
+            QFile document(path);
+            QVERIFY(document.open(QIODevice::WriteOnly));
+            document.write("keep me");
+        }
+
+        AutomationChannel other(*console, path);
+        QCOMPARE(other.isListening(), listens);
+        QCOMPARE(other.refusal().isEmpty(), listens);
+        if (fileInTheWay) {
+            QFile document(path);
+            QVERIFY(document.open(QIODevice::ReadOnly));
+            QCOMPARE(document.readAll(), QByteArray("keep me"));
+        }
+        if (listens) {
+            struct stat made
+            {
+            };
+            QCOMPARE(::lstat(QFile::encodeName(path).constData(), &made), 0);
+            QVERIFY(S_ISSOCK(made.st_mode));
+            QCOMPARE(made.st_mode & 077, 0u);
+        }
+    }
+
+    void describesOpenWindows()
+    {
+        TestWindow window;
+        window.edit->setText(QStringLiteral("甲乙"));
+        window.rich->loadRtf("{\\rtf1\\ansi\\ansicpg950 one\\par two}");
+        window.button->setEnabled(false);
+        Client client(dir.filePath(QStringLiteral("automation")));
+        const QJsonArray windows = client.ask(R"({"cmd":"windows"})")[QStringLiteral("windows")].toArray();
+        QJsonObject found;
+        for (const QJsonValue &w : windows) {
+            QVERIFY(w[QStringLiteral("name")].toString() != QLatin1String("Form_Parlune")); // never shown
+            if (w[QStringLiteral("name")].toString() == QLatin1String("TestWindow"))
+                found = w.toObject();
+        }
+        QCOMPARE(found[QStringLiteral("title")].toString(), QStringLiteral(u"測試"));
+        QCOMPARE(found[QStringLiteral("geometry")][QStringLiteral("width")].toInt(), window.width());
+        QHash<QString, QJsonObject> controls;
+        for (const QJsonValue &c : found[QStringLiteral("controls")].toArray())
+            controls.insert(c[QStringLiteral("name")].toString(), c.toObject());
+        QCOMPARE(controls.value(QStringLiteral("FlatEdit_IP"))[QStringLiteral("text")].toString(),
+                 QStringLiteral(u"甲乙"));
+        QCOMPARE(controls.value(QStringLiteral("suiButton_Send"))[QStringLiteral("enabled")].toBool(), false);
+        QCOMPARE(controls.value(QStringLiteral("suiButton_Send"))[QStringLiteral("text")].toString(),
+                 QStringLiteral(u"發送"));
+        QCOMPARE(controls.value(QStringLiteral("Label_Name"))[QStringLiteral("text")].toString(),
+                 QStringLiteral("name"));
+        QCOMPARE(controls.value(QStringLiteral("ComboBox_To"))[QStringLiteral("text")].toString(),
+                 QStringLiteral("second"));
+        QCOMPARE(controls.value(QStringLiteral("CheckBox_Hide"))[QStringLiteral("checked")].toBool(), true);
+        const QJsonObject rich = controls.value(QStringLiteral("RxRichEdit_Content"));
+        QCOMPARE(rich[QStringLiteral("text")].toString(), QStringLiteral("one\r\ntwo"));
+        QVERIFY(rich[QStringLiteral("rtf")].toString().startsWith(QStringLiteral("{\\rtf1")));
+        QVERIFY(!controls.contains(QStringLiteral("qt_scrollarea_viewport")));
+    }
+
+    void actsOnControlsAsTheUserWould()
+    {
+        TestWindow window;
+        QSignalSpy clicks(window.check, &QAbstractButton::clicked);
+        QSignalSpy returns(window.edit, &QLineEdit::returnPressed);
+        QSignalSpy shortcut(window.send, &QShortcut::activated);
+        Client client(dir.filePath(QStringLiteral("automation")));
+        auto ask = [&client](const QString &request) {
+            return client.ask(request.toUtf8())[QStringLiteral("ok")].toBool();
+        };
+
+        QVERIFY(ask(QStringLiteral(R"({"cmd":"click","window":"TestWindow","control":"CheckBox_Hide"})")));
+        QTRY_COMPARE(clicks.size(), 1);
+        QVERIFY(!window.check->isChecked());
+
+        QVERIFY(ask(QStringLiteral(
+            u"{\"cmd\":\"type\",\"window\":\"TestWindow\",\"control\":\"FlatEdit_IP\",\"text\":\"甲 a😀\\n\"}")));
+        QTRY_COMPARE(returns.size(), 1);
+        QCOMPARE(window.edit->text(), QStringLiteral(u"甲 a😀"));
+
+        QVERIFY(ask(
+            QStringLiteral(R"({"cmd":"type","window":"TestWindow","control":"RxRichEdit_Content","text":"x\ny"})")));
+        QTRY_COMPARE(window.rich->plainText(), QStringLiteral("x\r\ny"));
+        QVERIFY(ask(QStringLiteral(
+            R"({"cmd":"key","window":"TestWindow","control":"RxRichEdit_Content","key":"Ctrl+Return"})")));
+        QTRY_COMPARE(shortcut.size(), 1);
+        QCOMPARE(window.rich->plainText(), QStringLiteral("x\r\ny"));
+        QVERIFY(ask(
+            QStringLiteral(R"({"cmd":"key","window":"TestWindow","control":"RxRichEdit_Content","key":"Backspace"})")));
+        QTRY_COMPARE(window.rich->plainText(), QStringLiteral("x\r\n"));
+
+        // What the user could not do is refused.
+        window.edit->setEnabled(false);
+        QVERIFY(!ask(QStringLiteral(R"({"cmd":"type","window":"TestWindow","control":"FlatEdit_IP","text":"z"})")));
+        QVERIFY(!ask(QStringLiteral(
+            R"({"cmd":"key","window":"TestWindow","control":"RxRichEdit_Content","key":"Hyper+Nothing"})")));
+        QVERIFY(!ask(QStringLiteral(R"({"cmd":"click","window":"TestWindow","control":"Nothing"})")));
+    }
+
+    void countsDatagrams()
+    {
+        Client client(dir.filePath(QStringLiteral("automation")));
+        const qint64 before = client.ask(R"({"cmd":"stats"})")[QStringLiteral("datagrams")].toInteger();
+        QUdpSocket peer;
+        const quint16 port = console->socketEngine().broadcastPort();
+        QVERIFY(port != 0);
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(peer.writeDatagram(QByteArray("\b10\b"), QHostAddress::LocalHost, port), 4);
+        QTRY_COMPARE(client.ask(R"({"cmd":"stats"})")[QStringLiteral("datagrams")].toInteger(), before + 3);
+    }
+
 private:
+    // A window with one control of each kind the channel describes, named as the windows name theirs.
+    struct TestWindow
+    {
+        TestWindow()
+        {
+            widget.setObjectName(QStringLiteral("TestWindow"));
+            widget.setWindowTitle(QStringLiteral(u"測試"));
+            auto *layout = new QVBoxLayout(&widget);
+            edit->setObjectName(QStringLiteral("FlatEdit_IP"));
+            button->setObjectName(QStringLiteral("suiButton_Send"));
+            check->setObjectName(QStringLiteral("CheckBox_Hide"));
+            check->setCheckable(true);
+            check->setChecked(true);
+            label->setObjectName(QStringLiteral("Label_Name"));
+            combo->setObjectName(QStringLiteral("ComboBox_To"));
+            combo->addItems({QStringLiteral("first"), QStringLiteral("second")});
+            combo->setCurrentIndex(1);
+            rich->setObjectName(QStringLiteral("RxRichEdit_Content"));
+            for (QWidget *w : std::initializer_list<QWidget *>{edit, button, check, label, combo, rich})
+                layout->addWidget(w);
+            send->setKey(QKeySequence(Qt::CTRL | Qt::Key_Return));
+            widget.show();
+        }
+        int width() const { return widget.width(); }
+
+        QWidget widget;
+        QLineEdit *edit = new QLineEdit(&widget);
+        QPushButton *button = new QPushButton(QStringLiteral(u"發送"), &widget);
+        QPushButton *check = new QPushButton(QStringLiteral("hide"), &widget);
+        QLabel *label = new QLabel(QStringLiteral("name"), &widget);
+        QComboBox *combo = new QComboBox(&widget);
+        RichEdit *rich = new RichEdit(&widget);
+        QShortcut *send = new QShortcut(&widget);
+    };
+
     QTemporaryDir dir;
     SilentSink sink;
     std::unique_ptr<TForm_Parlune> console;
