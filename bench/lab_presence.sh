@@ -24,7 +24,7 @@ netlab_require || { echo "lab_presence: skipped (needs root and network namespac
 program_backlog=$(sed -n 's/.*ListenBacklog = \([0-9]*\);.*/\1/p' "$source_dir/engine/SocketEngine.cpp")
 program_backlog=${program_backlog:-5}
 START_GAP=0.03
-TIMEOUT=120
+TIMEOUT=60
 
 work=$(mktemp -d)
 cleanup() {
