@@ -12,7 +12,10 @@
 #include "platform/InputMethod.h"
 #include "platform/PowerOff.h"
 #include "platform/TerminationSignals.h"
+#include "messages/TForm_Messenger.h"
+#include "messages/TForm_Proclamation.h"
 #include "shell/HotKey.h"
+#include "shell/TForm_Broadcasting.h"
 #include "shell/MainMenu.h"
 #include "shell/TForm_RebutInfo.h"
 #include "shell/TrayIcon.h"
@@ -82,6 +85,12 @@ TForm_Parlune::TForm_Parlune(const SocketEngine::Endpoints &endpoints, std::uniq
         else
             TForm_RebutInfo::ShowReceivedNotice(text, caption);
     };
+    hooks.messageWindowOpen = [] { return !Form_Messenger.isNull(); };
+    hooks.openCurrentForReading = [this] { TForm_Messenger::OpenForReading(messengerDeps_); };
+    hooks.showBroadcast = [](const QByteArray &name, const QByteArray &time, const QByteArray &body) {
+        if (TForm_Broadcasting *ticker = TForm_Broadcasting::Form_Broadcasting())
+            ticker->ShowBroadcast(name, time, body);
+    };
     hooks.signalUnread = [this] {
         if (trayIcon)
             trayIcon->unreadMessageStored();
@@ -90,6 +99,7 @@ TForm_Parlune::TForm_Parlune(const SocketEngine::Endpoints &endpoints, std::uniq
     hooks.closeConsole = [this] { requestClose(); };
     inboundDispatch = new InboundDispatch(*RxMemoryData_Message, *engine_, *this, std::move(hooks), this);
     registerActions();
+    wireWindows();
 
     // A failed engine asks to close while start-up still runs; the close waits for the event loop.
     connect(engine_, &SocketEngine::closeRequested, this, &TForm_Parlune::requestClose, Qt::QueuedConnection);
@@ -118,6 +128,13 @@ MainMenu *TForm_Parlune::createMenu()
             trayIcon->comeToRest();
     };
     hooks.announcePresence = [this] { AnnouncePresence(); };
+    hooks.sendMessage = [this] { MenuItem_SendMessageClick(); };
+    hooks.sendBroadcast = [this] { MenuItem_BSendClick(); };
+    hooks.showTicker = [this](bool shown) { shown ? CreateTicker() : CloseTicker(); };
+    hooks.tickerAutoHide = [](bool autoHide) {
+        if (TForm_Broadcasting *ticker = TForm_Broadcasting::Form_Broadcasting())
+            ticker->autoHideSwitched(autoHide);
+    };
     hooks.setStatus = [this](Presence::Status status) { presence->SetStatus(status); };
     hooks.closeConsole = [this] { close(); };
     auto *menu = new MainMenu(std::move(hooks), this);
@@ -151,6 +168,8 @@ void TForm_Parlune::createTray()
     hooks.flashingSwitch = [this] { return MenuItem_IInnervation->isChecked(); };
     hooks.hasUnread = [this] { return RxMemoryData_Message->locateFirstUnread() >= 0; };
     hooks.popupMenu = [this](const QPoint &at) { PopupMenu_Main->popupAt(at); };
+    hooks.sendMessage = [this] { MenuItem_SendMessageClick(); };
+    hooks.sendBroadcast = [this] { MenuItem_BSendClick(); };
     trayIcon = new TrayIcon(std::move(hooks), Timer_Innervation, this);
 }
 
@@ -277,10 +296,58 @@ void TForm_Parlune::FormCloseQuery()
 
 void TForm_Parlune::RegisterHotKey()
 {
-    // The hot key runs the send-message command, which the message windows bring.
     hotKey_ = new HotKey(this);
+    connect(hotKey_, &HotKey::activated, this, &TForm_Parlune::MenuItem_SendMessageClick);
+}
+
+// What the message window and the composer take of the console, which owns all of it for the run.
+void TForm_Parlune::wireWindows()
+{
+    FontDialog_Font = QFont(QStringLiteral("細明體"), 10);
+    messengerDeps_.messages = RxMemoryData_Message;
+    messengerDeps_.friends = RxMemoryData_Friend;
+    messengerDeps_.values = this;
+    messengerDeps_.notices = this;
+    messengerDeps_.defaultFont = &FontDialog_Font;
+    messengerDeps_.announcePresence = [this] { AnnouncePresence(); };
+    messengerDeps_.trayComeToRest = [this] {
+        if (trayIcon)
+            trayIcon->comeToRest();
+    };
+    messengerDeps_.currentImeName = [] { return CurrentImeName(); };
+    messengerDeps_.activateIme = [](const QByteArray &name) { ActivateIme(name); };
+
+    proclamationDeps_.values = this;
+    proclamationDeps_.transport = engine_;
+    proclamationDeps_.currentImeName = messengerDeps_.currentImeName;
+    proclamationDeps_.activateIme = messengerDeps_.activateIme;
+}
+
+void TForm_Parlune::MenuItem_SendMessageClick()
+{
+    TForm_Messenger::MenuItem_SendMessageClick(messengerDeps_);
+}
+
+void TForm_Parlune::MenuItem_BSendClick()
+{
+    TForm_Proclamation::MenuItem_BSendClick(proclamationDeps_);
 }
 
 void TForm_Parlune::LoadAssistant() {}
 void TForm_Parlune::UnloadAssistant() {}
-void TForm_Parlune::CreateTicker() {}
+
+void TForm_Parlune::CreateTicker()
+{
+    QPointer<TForm_Broadcasting> &ticker = TForm_Broadcasting::Form_Broadcasting();
+    if (ticker)
+        return;
+    // Owned by the application, not by the hidden console.
+    ticker = new TForm_Broadcasting([this] { return MenuItem_BAutoHide->isChecked(); });
+    ticker->show();
+}
+
+void TForm_Parlune::CloseTicker()
+{
+    if (TForm_Broadcasting *ticker = TForm_Broadcasting::Form_Broadcasting())
+        ticker->close();
+}

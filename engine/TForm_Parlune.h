@@ -4,6 +4,8 @@
 #include "engine/NoticeSink.h"
 #include "engine/SettingsStore.h"
 #include "engine/SocketEngine.h"
+#include "messages/MessengerDeps.h"
+#include "messages/ProclamationDeps.h"
 
 #include <QByteArray>
 #include <QWidget>
@@ -46,6 +48,10 @@ public:
 
     // Empties the friend table, refreshes OwnAddress and broadcasts the status.
     void AnnouncePresence();
+
+    // "發送信息" (also the tray's left press and the hot key) and "發送廣播" (also Shift + left press).
+    void MenuItem_SendMessageClick();
+    void MenuItem_BSendClick();
 
     SocketEngine &socketEngine() { return *engine_; }
     SettingsStore &settingsStore() { return *store_; }
@@ -99,16 +105,23 @@ private:
     void FormCloseQuery();
 
     void RegisterHotKey();
-    // Places the desktop assistant, the ticker and the message windows fill in.
+    // The desktop assistant comes with its own work; these are where it plugs in.
     void LoadAssistant();
     void UnloadAssistant();
+    // Opens the ticker unless it is open; closes it.
     void CreateTicker();
+    void CloseTicker();
+    void wireWindows();
 
     SocketEngine *engine_;
     std::unique_ptr<SettingsStore> store_;
     NoticeSink *noticeSink_ = nullptr;
     TerminationSignals *terminationSignals_ = nullptr;
     HotKey *hotKey_ = nullptr;
+    // The default message font of the font dialog: "細明體" 10 points at start, never saved.
+    QFont FontDialog_Font;
+    MessengerDeps messengerDeps_;
+    ProclamationDeps proclamationDeps_;
     bool created_ = false;
     bool closed_ = false;
 };

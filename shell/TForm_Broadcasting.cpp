@@ -1,0 +1,370 @@
+#include "shell/TForm_Broadcasting.h"
+
+#include "shell/BroadcastBand.h"
+#include "shell/TickerAnimation.h"
+#include "widgets/richtext/DibEncoder.h"
+#include "widgets/richtext/HexText.h"
+#include "widgets/richtext/MetafileWriter.h"
+#include "widgets/richtext/RtfReader.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QFrame>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSoundEffect>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QVBoxLayout>
+#include <cmath>
+
+namespace {
+
+// Beyond this a strip would only scroll for hours; the body is cut off at the right there.
+constexpr int MaximumStripWidth = 1'000'000;
+
+QFrame *sunkenBox(QWidget *parent, const QString &name, QRect geometry)
+{
+    auto *box = new QFrame(parent);
+    box->setObjectName(name);
+    box->setFrameShape(QFrame::Panel);
+    box->setFrameShadow(QFrame::Sunken);
+    box->setLineWidth(1);
+    box->setGeometry(geometry);
+    return box;
+}
+
+// The greeting's own 16 x 16 picture: a small loudspeaker sending a wave.
+QImage greetingPicture()
+{
+    QImage image(16, 16, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(230, 120, 30));
+    p.drawPolygon(QPolygonF({QPointF(2, 6), QPointF(5, 6), QPointF(9, 2.5), QPointF(9, 13.5), QPointF(5, 10), QPointF(2, 10)}));
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(QColor(40, 110, 210), 1.3));
+    p.drawArc(QRectF(6, 4, 6, 8), -50 * 16, 100 * 16);
+    p.drawArc(QRectF(5, 1.5, 10, 13), -50 * 16, 100 * 16);
+    return image;
+}
+
+} // namespace
+
+QByteArray TForm_Broadcasting::greetingRtf()
+{
+    const QImage picture = greetingPicture();
+    QByteArray rtf("{\\rtf1\\ansi\\ansicpg950\\deff0\\deflang1033\\deflangfe1028{\\fonttbl{\\f0\\fnil\\fcharset136 "
+                   "\\'b2\\'d3\\'a9\\'fa\\'c5\\'e9;}}{\\colortbl ;\\red0\\green0\\blue0;}\\viewkind4\\uc1\\pard\\cf1"
+                   "\\lang1028\\f0\\fs22{\\pict\\wmetafile8\\picw423\\pich423\\picwgoal240\\pichgoal240 ");
+    rtf.append("\r\n");
+    HexText::append(rtf, MetafileWriter::stretchDib(DibEncoder::encode(picture), picture.size()),
+                    HexText::LetterCase::Lower, 128);
+    rtf.append("\r\n}\\lang1033 ~~~Version II\\lang1028\\par}");
+    return rtf;
+}
+
+QPointer<TForm_Broadcasting> &TForm_Broadcasting::Form_Broadcasting()
+{
+    static QPointer<TForm_Broadcasting> instance;
+    return instance;
+}
+
+TForm_Broadcasting::TForm_Broadcasting(std::function<bool()> autoHide, QWidget *parent)
+    : QWidget(parent, Qt::FramelessWindowHint | Qt::Tool | Qt::WindowStaysOnTopHint), m_autoHide(std::move(autoHide))
+{
+    setObjectName(QStringLiteral("TForm_Broadcasting"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFont(QFont(QStringLiteral("細明體"), 10));
+    setCursor(Qt::SizeAllCursor);
+    setFixedSize(FormWidth, RowHeight);
+
+    m_foldSound = new QSoundEffect(this);
+    m_foldSound->setSource(QUrl(QStringLiteral("qrc:/sounds/SNF_001.wav")));
+    m_openSound = new QSoundEffect(this);
+    m_openSound->setSource(QUrl(QStringLiteral("qrc:/sounds/SNF_005.wav")));
+
+    buildTopRow();
+    buildList();
+
+    m_moveTimer.setObjectName(QStringLiteral("Timer_Move"));
+    m_moveTimer.setInterval(MoveIntervalMs);
+    connect(&m_moveTimer, &QTimer::timeout, this, &TForm_Broadcasting::Timer_MoveTimer);
+    m_moveTimer.start();
+}
+
+TForm_Broadcasting::~TForm_Broadcasting() = default;
+
+void TForm_Broadcasting::buildTopRow()
+{
+    // Left box: the picture takes no input, so a press there reaches the window and moves it.
+    QFrame *left = sunkenBox(this, QStringLiteral("Panel2"), QRect(0, 0, 26, RowHeight));
+    left->setAttribute(Qt::WA_TransparentForMouseEvents);
+    auto *leftPicture = new TickerAnimation(28, left);
+    leftPicture->setGeometry(2, 2, 22, 17);
+
+    QFrame *middle = sunkenBox(this, QStringLiteral("Panel_3"), QRect(26, 0, 166, RowHeight));
+    middle->setCursor(Qt::ArrowCursor);
+    middle->setAutoFillBackground(true);
+    middle->setPalette(QPalette(Qt::white));
+
+    m_viewport = new QWidget(middle);
+    m_viewport->setObjectName(QStringLiteral("Panel_Broadcasting"));
+    m_viewport->setGeometry(2, 2, ViewportWidth, StripHeight);
+    m_viewport->setAutoFillBackground(true);
+    m_viewport->setPalette(QPalette(Qt::white));
+
+    m_strip = new QWidget(m_viewport);
+    m_strip->setObjectName(QStringLiteral("Panel_Move"));
+    m_strip->setGeometry(0, 0, ViewportWidth, StripHeight);
+    m_strip->setAutoFillBackground(true);
+    m_strip->setPalette(QPalette(Qt::white));
+    m_strip->installEventFilter(this);
+
+    // The view ignores the mouse: presses go to the strip, which drags.
+    auto *enabledPanel = new QWidget(m_strip);
+    enabledPanel->setObjectName(QStringLiteral("Panel_Enabled"));
+    enabledPanel->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_stripView = new QTextEdit(enabledPanel);
+    m_stripView->setObjectName(QStringLiteral("RxRichEdit_Broadcasting"));
+    m_stripView->setReadOnly(true);
+    m_stripView->setFrameShape(QFrame::NoFrame);
+    m_stripView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_stripView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_stripView->setLineWrapMode(QTextEdit::NoWrap);
+    m_stripView->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_stripView->viewport()->setCursor(Qt::ArrowCursor);
+    m_stripView->document()->setDocumentMargin(0);
+
+    QFrame *right = sunkenBox(this, QStringLiteral("Panel1"), QRect(192, 0, 26, RowHeight));
+    right->setCursor(Qt::PointingHandCursor);
+    right->installEventFilter(this);
+    auto *rightPicture = new TickerAnimation(37, right);
+    rightPicture->setGeometry(2, 2, 22, 17);
+}
+
+void TForm_Broadcasting::buildList()
+{
+    m_list = new QWidget(this);
+    m_list->setObjectName(QStringLiteral("XPTask_Broadcasting"));
+    m_list->setGeometry(0, RowHeight, FormWidth, ListHeight);
+    m_list->setAutoFillBackground(true);
+    m_list->setPalette(QPalette(QColor(234, 234, 234)));
+    m_list->setCursor(Qt::ArrowCursor);
+
+    m_scroll = new QScrollArea(m_list);
+    m_scroll->setObjectName(QStringLiteral("JvScrollMax_Broadcasting"));
+    m_scroll->setGeometry(1, 1, 216, 124);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_scroll->setWidgetResizable(true);
+    auto *content = new QWidget;
+    content->setAutoFillBackground(true);
+    content->setPalette(QPalette(QColor(240, 202, 166)));
+    m_bands = new QVBoxLayout(content);
+    m_bands->setContentsMargins(0, 0, 0, 0);
+    m_bands->setSpacing(1);
+    m_bands->addStretch(1);
+    m_scroll->setWidget(content);
+}
+
+int TForm_Broadcasting::bandCount() const { return m_bands->count() - 1; }
+
+void TForm_Broadcasting::play(QSoundEffect *sound)
+{
+    // Fire and forget; without an audio device QSoundEffect stays silent.
+    sound->play();
+}
+
+void TForm_Broadcasting::setListOpen(bool open) { setFixedSize(FormWidth, open ? RowHeight + ListHeight : RowHeight); }
+
+void TForm_Broadcasting::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    setListOpen(false);
+    play(m_foldSound);
+    const QRect screen = (this->screen() ? this->screen() : QGuiApplication::primaryScreen())->geometry();
+    move(screen.width() - width() - 60, (m_autoHide && m_autoHide()) ? HiddenTop() : 0);
+    loadStrip(greetingRtf());
+    // The greeting is a little wider than the box; a strip as wide as its text shows it whole as it passes.
+    m_strip->setGeometry(0, 0, std::max(ViewportWidth, oneLineWidth()), StripHeight);
+    TickerLeft = 0;
+}
+
+void TForm_Broadcasting::loadStrip(const QByteArray &body)
+{
+    QTextDocument *document = m_stripView->document();
+    document->clear();
+    QTextCursor cursor(document);
+    RtfReader::insertText(cursor, body);
+
+    // The strip is one line. A body of several paragraphs would never fit one, so its paragraphs and line
+    // breaks are joined by a wide gap and the whole text scrolls past.
+    static const QString gap(4, QLatin1Char(' '));
+    for (QTextBlock block = document->lastBlock(); block.isValid() && block != document->firstBlock();
+         block = block.previous()) {
+        QTextCursor join(block);
+        join.deletePreviousChar();
+        join.insertText(gap);
+    }
+    QTextCursor breaks(document);
+    while (!(breaks = document->find(QString(QChar::LineSeparator), breaks)).isNull())
+        breaks.insertText(gap);
+    m_stripView->moveCursor(QTextCursor::Start);
+}
+
+void TForm_Broadcasting::ShowBroadcast(const QByteArray &name, const QByteArray &time, const QByteArray &body)
+{
+    // The viewport's own width is only settled once the list has been shown; compute it instead.
+    const int bodyWidth = m_scroll->width() - m_scroll->verticalScrollBar()->sizeHint().width();
+    auto *band = new BroadcastBand(name, time, body, bodyWidth);
+    m_bands->insertWidget(m_bands->count() - 1, band);
+
+    m_moveTimer.stop();
+    loadStrip(body);
+    m_strip->setGeometry(-ViewportWidth, 0, std::max(MinimumStripWidth, oneLineWidth()), StripHeight);
+    TickerLeft = -ViewportWidth;
+    m_moveTimer.start();
+}
+
+// One measurement of the unwrapped text instead of widening the strip pixel by pixel until it fits one line.
+int TForm_Broadcasting::oneLineWidth() const
+{
+    const double ideal = m_stripView->document()->idealWidth();
+    return std::min(int(std::ceil(ideal)) + 1, MaximumStripWidth);
+}
+
+void TForm_Broadcasting::Timer_MoveTimer()
+{
+    int left = m_strip->x();
+    if (left < -m_strip->width())
+        left = ViewportWidth;
+    else
+        left -= 1;
+    m_strip->move(left, 0);
+    TickerLeft = left;
+}
+
+void TForm_Broadcasting::Panel1Click()
+{
+    if (listOpen()) {
+        setListOpen(false);
+        play(m_foldSound);
+    } else if (bandCount() > 0) {
+        setListOpen(true);
+        play(m_openSound);
+    }
+}
+
+void TForm_Broadcasting::autoHideSwitched(bool on)
+{
+    if (on && y() == 0)
+        move(x(), HiddenTop());
+    else if (!on && y() == HiddenTop())
+        move(x(), 0);
+}
+
+void TForm_Broadcasting::stripPressed(int globalX)
+{
+    TickerDragX = globalX;
+    m_moveTimer.stop();
+    TickerDragging = true;
+}
+
+void TForm_Broadcasting::stripMoved(int globalX)
+{
+    if (!TickerDragging)
+        return;
+    TickerLeft += globalX - TickerDragX;
+    TickerDragX = globalX;
+    if (TickerLeft < -m_strip->width())
+        TickerLeft = ViewportWidth;
+    else if (TickerLeft > ViewportWidth)
+        TickerLeft = -m_strip->width();
+    m_strip->move(TickerLeft, 0);
+}
+
+void TForm_Broadcasting::stripReleased()
+{
+    m_moveTimer.start();
+    TickerDragging = false;
+}
+
+bool TForm_Broadcasting::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_strip) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+            stripPressed(qRound(static_cast<QMouseEvent *>(event)->globalPosition().x()));
+            return true;
+        case QEvent::MouseMove:
+            stripMoved(qRound(static_cast<QMouseEvent *>(event)->globalPosition().x()));
+            return true;
+        case QEvent::MouseButtonRelease:
+            stripReleased();
+            return true;
+        default:
+            break;
+        }
+    } else if (watched->objectName() == QLatin1String("Panel1") && event->type() == QEvent::MouseButtonRelease) {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() == Qt::LeftButton && static_cast<QWidget *>(watched)->rect().contains(mouse->position().toPoint()))
+            Panel1Click();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+QPoint TForm_Broadcasting::magnet(QPoint topLeft) const
+{
+    const QScreen *s = screen() ? screen() : QGuiApplication::primaryScreen();
+    const QRect work = s->availableGeometry();
+    QRect r(topLeft, size());
+    if (std::abs(r.left() - work.left()) <= MagnetPixels)
+        r.moveLeft(work.left());
+    else if (std::abs(r.right() - work.right()) <= MagnetPixels)
+        r.moveRight(work.right());
+    if (std::abs(r.top() - work.top()) <= MagnetPixels)
+        r.moveTop(work.top());
+    else if (std::abs(r.bottom() - work.bottom()) <= MagnetPixels)
+        r.moveBottom(work.bottom());
+    return r.topLeft();
+}
+
+// Presses that reach the window itself (the left box passes them on) move it, with the magnet at the edges.
+void TForm_Broadcasting::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton) {
+        m_movingWindow = true;
+        m_moveOffset = event->globalPosition().toPoint() - pos();
+    }
+}
+
+void TForm_Broadcasting::mouseMoveEvent(QMouseEvent *event)
+{
+    if (m_movingWindow)
+        move(magnet(event->globalPosition().toPoint() - m_moveOffset));
+}
+
+void TForm_Broadcasting::mouseReleaseEvent(QMouseEvent *) { m_movingWindow = false; }
+
+void TForm_Broadcasting::enterEvent(QEnterEvent *event)
+{
+    QWidget::enterEvent(event);
+    if (y() == HiddenTop())
+        move(x(), 0);
+}
+
+void TForm_Broadcasting::leaveEvent(QEvent *event)
+{
+    QWidget::leaveEvent(event);
+    if (!frameGeometry().contains(QCursor::pos()) && y() == 0 && m_autoHide && m_autoHide())
+        move(x(), HiddenTop());
+}

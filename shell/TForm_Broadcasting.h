@@ -1,0 +1,101 @@
+#pragma once
+
+#include <QByteArray>
+#include <QPointer>
+#include <QPoint>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+
+class QScrollArea;
+class QSoundEffect;
+class QTextEdit;
+class QVBoxLayout;
+class TickerAnimation;
+
+// The broadcast ticker: a borderless strip at the top edge of the screen whose middle box scrolls the latest
+// broadcast, with a list of every broadcast since it opened below it. With auto-hide on it slides above the
+// screen edge, leaving one pixel row, and comes back when the pointer touches it.
+class TForm_Broadcasting final : public QWidget
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(TForm_Broadcasting)
+
+public:
+    static constexpr int FormWidth = 218;
+    static constexpr int RowHeight = 21;
+    static constexpr int ListHeight = 126;
+    static constexpr int ViewportWidth = 162;
+    static constexpr int StripHeight = 17;
+    static constexpr int MinimumStripWidth = 17;
+    static constexpr int MagnetPixels = 15;
+    static constexpr int MoveIntervalMs = 20;
+
+    // autoHide reads the check mark of "自動隱藏" at the moment of each event.
+    explicit TForm_Broadcasting(std::function<bool()> autoHide, QWidget *parent = nullptr);
+    ~TForm_Broadcasting() override;
+
+    // The one ticker of the process, absent while broadcasts are not shown.
+    static QPointer<TForm_Broadcasting> &Form_Broadcasting();
+
+    // Fields 3, 4 and 5 of a broadcast: display name, "hh:mm", RTF body (all code page 950).
+    void ShowBroadcast(const QByteArray &name, const QByteArray &time, const QByteArray &body);
+
+    // The top at which only the bottom pixel row stays on the screen.
+    int HiddenTop() const { return 1 - height(); }
+    // The menu's "自動隱藏" changed: hide or reveal a ticker that stands at the top edge.
+    void autoHideSwitched(bool on);
+
+    // One step of Timer_Move; public so tests can drive the clock.
+    void Timer_MoveTimer();
+    void Panel1Click();
+
+    bool listOpen() const { return height() > RowHeight; }
+    int bandCount() const;
+    QWidget *strip() const { return m_strip; }
+    int tickerLeft() const { return TickerLeft; }
+    bool tickerDragging() const { return TickerDragging; }
+    QTimer *moveTimer() { return &m_moveTimer; }
+
+    // The RTF shown in the strip when the ticker opens: a small picture and "~~~Version II".
+    static QByteArray greetingRtf();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void enterEvent(QEnterEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildTopRow();
+    void buildList();
+    void setListOpen(bool open);
+    void loadStrip(const QByteArray &body);
+    int oneLineWidth() const;
+    void play(QSoundEffect *sound);
+    void stripPressed(int globalX);
+    void stripMoved(int globalX);
+    void stripReleased();
+    QPoint magnet(QPoint topLeft) const;
+
+    std::function<bool()> m_autoHide;
+    QTimer m_moveTimer; // Timer_Move
+    QWidget *m_viewport = nullptr; // Panel_Broadcasting
+    QWidget *m_strip = nullptr;    // Panel_Move
+    QTextEdit *m_stripView = nullptr;
+    QWidget *m_list = nullptr;     // XPTask_Broadcasting
+    QScrollArea *m_scroll = nullptr;
+    QVBoxLayout *m_bands = nullptr;
+    QSoundEffect *m_foldSound = nullptr;
+    QSoundEffect *m_openSound = nullptr;
+
+    bool TickerDragging = false;
+    int TickerDragX = 0;
+    int TickerLeft = 0;
+
+    bool m_movingWindow = false;
+    QPoint m_moveOffset;
+};

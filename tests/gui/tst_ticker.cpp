@@ -1,0 +1,213 @@
+#include "engine/Cp950.h"
+#include "shell/BroadcastBand.h"
+#include "shell/TForm_Broadcasting.h"
+
+#include <QApplication>
+#include <QScreen>
+#include <QTest>
+#include <QTextEdit>
+
+namespace {
+QByteArray big5(const char16_t *text) { return cp950::encode(QStringView(text)); }
+QByteArray rtf(const QByteArray &body)
+{
+    return "{\\rtf1\\ansi\\ansicpg950\\deff0{\\fonttbl{\\f0\\fnil\\fcharset136 MS Sans Serif;}}\\pard\\f0\\fs20 " + body +
+           "\\par}";
+}
+void sendMove(QWidget *target, QPointF global)
+{
+    QMouseEvent move(QEvent::MouseMove, target->mapFromGlobal(global), global, Qt::NoButton, Qt::LeftButton, {});
+    QApplication::sendEvent(target, &move);
+}
+} // namespace
+
+class TestTicker : public QObject
+{
+    Q_OBJECT
+
+    bool autoHide = false;
+    std::unique_ptr<TForm_Broadcasting> open()
+    {
+        auto ticker = std::make_unique<TForm_Broadcasting>([this] { return autoHide; });
+        ticker->setAttribute(Qt::WA_DeleteOnClose, false);
+        ticker->show();
+        return ticker;
+    }
+    static QTextEdit *stripView(TForm_Broadcasting &t)
+    {
+        return t.findChild<QTextEdit *>(QStringLiteral("RxRichEdit_Broadcasting"));
+    }
+
+private Q_SLOTS:
+    void init() { autoHide = false; }
+
+    void opensFoldedAtTheTopWithTheGreeting()
+    {
+        auto ticker = open();
+        QCOMPARE(ticker->size(), QSize(218, 21));
+        QCOMPARE(ticker->y(), 0);
+        QCOMPARE(ticker->x(), ticker->screen()->geometry().width() - 218 - 60);
+        const QString text = stripView(*ticker)->toPlainText();
+        QVERIFY2(text.endsWith(QStringLiteral("~~~Version II")), qPrintable(text));
+        QVERIFY(ticker->windowFlags().testFlag(Qt::FramelessWindowHint));
+        QVERIFY(ticker->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QVERIFY(TForm_Broadcasting::greetingRtf().contains(
+            "{\\pict\\wmetafile8\\picw423\\pich423\\picwgoal240\\pichgoal240 "));
+    }
+
+    void bandsAndTheirCaptions()
+    {
+        auto ticker = open();
+        ticker->ShowBroadcast(big5(u"小明"), "10:05", rtf("hello"));
+        ticker->ShowBroadcast(QByteArray(), "10:06", "plain text body");
+        QCOMPARE(ticker->bandCount(), 2);
+        const auto bands = ticker->findChildren<BroadcastBand *>();
+        QCOMPARE(bands.size(), 2);
+        QCOMPARE(bands.at(0)->caption(), QStringLiteral("昵稱:小明 日期:10:05"));
+        QCOMPARE(bands.at(1)->caption(), QStringLiteral("昵稱: 日期:10:06"));
+        QCOMPARE(bands.at(0)->lineCount(), 1);
+        QCOMPARE(bands.at(0)->height(), 17 + 35);
+
+        // A long body wraps in the list, and its band grows by 17 pixels a line.
+        ticker->ShowBroadcast("x", "10:07", rtf(QByteArray(400, 'w')));
+        BroadcastBand *last = ticker->findChildren<BroadcastBand *>().last();
+        QVERIFY(last->lineCount() > 3);
+        QCOMPARE(last->height(), 17 * last->lineCount() + 35);
+        last->setFolded(true);
+        QCOMPARE(last->height(), 17);
+        last->setFolded(false);
+        QCOMPARE(last->height(), last->unfoldedHeight());
+
+        QCOMPARE(ticker->height(), 21); // a broadcast never opens the list
+    }
+
+    void stripWidths()
+    {
+        auto ticker = open();
+        ticker->ShowBroadcast("a", "10:00", rtf("."));
+        QCOMPARE(ticker->strip()->width(), 17);
+        QCOMPARE(ticker->strip()->x(), -162);
+        QCOMPARE(ticker->tickerLeft(), -162);
+
+        ticker->ShowBroadcast("a", "10:00", rtf(QByteArray(300, 'm')));
+        QTextEdit *view = stripView(*ticker);
+        QVERIFY(ticker->strip()->width() > 162);
+        QVERIFY(ticker->strip()->width() >= view->document()->idealWidth());
+        QCOMPARE(view->document()->blockCount(), 1);
+
+        // Several paragraphs and line breaks scroll past as one line.
+        ticker->ShowBroadcast("a", "10:00", rtf("first\\par second\\line third"));
+        QCOMPARE(view->document()->blockCount(), 1);
+        QVERIFY(view->toPlainText().startsWith(QStringLiteral("first")));
+        QVERIFY(view->toPlainText().endsWith(QStringLiteral("third")));
+    }
+
+    void scrollingWrapsAround()
+    {
+        auto ticker = open();
+        // A short text starts wholly out on the left, so the first step brings it in from the right.
+        ticker->ShowBroadcast("a", "10:00", rtf("abc"));
+        ticker->Timer_MoveTimer();
+        QCOMPARE(ticker->strip()->x(), 162);
+
+        ticker->ShowBroadcast("a", "10:00", rtf(QByteArray(300, 'm')));
+        const int width = ticker->strip()->width();
+        ticker->Timer_MoveTimer();
+        QCOMPARE(ticker->strip()->x(), -163);
+        for (int i = 0; i < 100000 && ticker->strip()->x() >= -width; ++i)
+            ticker->Timer_MoveTimer();
+        QCOMPARE(ticker->strip()->x(), -width - 1);
+        ticker->Timer_MoveTimer();
+        QCOMPARE(ticker->strip()->x(), 162);
+        QCOMPARE(ticker->tickerLeft(), 162);
+    }
+
+    void draggingTheStrip()
+    {
+        auto ticker = open();
+        ticker->ShowBroadcast("a", "10:00", rtf("abcdef"));
+        QWidget *strip = ticker->strip();
+        strip->move(10, 0);
+        ticker->Timer_MoveTimer(); // TickerLeft follows the strip: 9
+        QTest::mousePress(strip, Qt::LeftButton, {}, QPoint(5, 5));
+        QVERIFY(ticker->tickerDragging());
+        QVERIFY(!ticker->moveTimer()->isActive());
+
+        const QPointF start = strip->mapToGlobal(QPointF(5, 5));
+        sendMove(strip, start - QPointF(30, 0));
+        QCOMPARE(strip->x(), 9 - 30);
+
+        // Dragged left past its right end it re-enters at the viewport's right edge, and the other way round.
+        sendMove(strip, start - QPointF(2000, 0));
+        QCOMPARE(strip->x(), 162);
+        sendMove(strip, start - QPointF(1950, 0));
+        QCOMPARE(strip->x(), -strip->width());
+
+        QTest::mouseRelease(strip, Qt::LeftButton, {}, QPoint(5, 5));
+        QVERIFY(!ticker->tickerDragging());
+        QVERIFY(ticker->moveTimer()->isActive());
+    }
+
+    void listButton()
+    {
+        auto ticker = open();
+        auto *button = ticker->findChild<QWidget *>(QStringLiteral("Panel1"));
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(ticker->height(), 21); // nothing to show yet
+        ticker->ShowBroadcast("a", "10:00", rtf("x"));
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(ticker->height(), 147);
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(ticker->height(), 21);
+    }
+
+    void autoHideRules()
+    {
+        autoHide = true;
+        auto ticker = open();
+        QCOMPARE(ticker->HiddenTop(), 1 - 21);
+        QCOMPARE(ticker->y(), ticker->HiddenTop());
+
+        QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+        QApplication::sendEvent(ticker.get(), &enter);
+        QCOMPARE(ticker->y(), 0);
+
+        QCursor::setPos(ticker->geometry().center() + QPoint(0, 200));
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(ticker.get(), &leave);
+        QCOMPARE(ticker->y(), ticker->HiddenTop());
+
+        // A ticker moved away from the top edge is never hidden, not even by the switch.
+        ticker->move(ticker->x(), 1);
+        QApplication::sendEvent(ticker.get(), &leave);
+        QCOMPARE(ticker->y(), 1);
+        ticker->autoHideSwitched(true);
+        QCOMPARE(ticker->y(), 1);
+
+        ticker->move(ticker->x(), 0);
+        ticker->autoHideSwitched(true);
+        QCOMPARE(ticker->y(), ticker->HiddenTop());
+        ticker->autoHideSwitched(false);
+        QCOMPARE(ticker->y(), 0);
+
+        autoHide = false;
+        QApplication::sendEvent(ticker.get(), &leave);
+        QCOMPARE(ticker->y(), 0);
+    }
+
+    void movingSnapsToTheWorkArea()
+    {
+        auto ticker = open();
+        const QRect work = ticker->screen()->availableGeometry();
+        QTest::mousePress(ticker.get(), Qt::LeftButton, {}, QPoint(5, 5)); // the left box passes presses on
+        sendMove(ticker.get(), QPointF(work.left() + 12 + 5, 300));
+        QCOMPARE(ticker->x(), work.left());
+        QCOMPARE(ticker->y(), 295);
+        sendMove(ticker.get(), QPointF(work.left() + 40, 300));
+        QCOMPARE(ticker->x(), work.left() + 35);
+        QTest::mouseRelease(ticker.get(), Qt::LeftButton, {}, QPoint(5, 5));
+    }
+};
+
+QTEST_MAIN(TestTicker)
+#include "tst_ticker.moc"
