@@ -12,3 +12,9 @@ for program in "$build"/bench/bench_*; do
   "$program" --benchmark_counters_tabular=true
 done
 [ "$found" -eq 1 ] || { echo "no benchmark programs in $build/bench" >&2; exit 1; }
+# Lab benchmarks run real instances in network namespaces: root only, skipped otherwise (status 77).
+for script in "$(dirname "$0")/../bench"/lab_*.sh; do
+  [ -f "$script" ] || continue
+  echo "== $(basename "$script")"
+  bash "$script" "$build" || [ $? -eq 77 ]
+done
