@@ -25,6 +25,11 @@ constexpr char16_t UnrecognisedPacket[] = u"接收到無法識別的數據包，
 constexpr char16_t UnknownStream[] = u"接收到不明數據包!";
 // A readiness notice hands over at most this many datagrams, so a flood cannot starve the loop.
 constexpr int DatagramsPerEvent = 64;
+// Every host on the segment connects back at once after an announcement, often while this thread is
+// still blocked in a send of its own. With the 5 that Windows peers use, the kernel drops the excess
+// handshakes and an answer whose retries run out is lost until the next refresh, ten minutes later.
+// Room for a whole /24.
+constexpr int ListenBacklog = 256;
 
 using Clock = std::chrono::steady_clock;
 
@@ -117,7 +122,7 @@ void SocketEngine::StartSocketEngine()
     const bool bound = ::bind(tcpFd, reinterpret_cast<const sockaddr *>(&tcpAddress), sizeof tcpAddress) == 0;
 
     // Linux would listen on an unbound socket at a random port, where no peer looks; Windows refuses.
-    const bool listening = bound && ::listen(tcpFd, 5) == 0;
+    const bool listening = bound && ::listen(tcpFd, ListenBacklog) == 0;
     if (!listening)
         notice(u"無法打開監聽端口!", SocketEngineCaption);
 

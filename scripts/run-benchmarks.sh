@@ -12,10 +12,9 @@ for program in "$build"/bench/bench_*; do
   "$program" --benchmark_counters_tabular=true
 done
 [ "$found" -eq 1 ] || { echo "no benchmark programs in $build/bench" >&2; exit 1; }
-# The engine on a real network: root and network namespaces, else skipped.
-if [ -x "$build/parlune" ]; then
-  echo "== lab_engine"
-  status=0
-  bash "$(dirname "$0")/../bench/lab_engine.sh" "$build" || status=$?
-  [ "$status" -eq 0 ] || [ "$status" -eq 77 ] || exit "$status"
-fi
+# Lab benchmarks run real instances in network namespaces: root only, skipped otherwise (status 77).
+for script in "$(dirname "$0")/../bench"/lab_*.sh; do
+  [ -f "$script" ] || continue
+  echo "== $(basename "$script")"
+  bash "$script" "$build" || [ $? -eq 77 ]
+done

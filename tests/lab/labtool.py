@@ -16,6 +16,20 @@
   labtool.py rss PID                  resident memory of a process in kB
   labtool.py startup-time CMD…        runs CMD, prints the milliseconds until a socket listens on TCP
                                       3289 in this namespace, then ends CMD with SIGTERM
+  labtool.py packet CODE FIELD...     a packet as base64; fields are given as text, sent as code page 950
+  labtool.py send-direct SOCKET ADDRESS CODE FIELD...
+                                      the instance sends that packet to ADDRESS; prints the result
+  labtool.py wait-friends SOCKET SECS [IP...]
+                                      waits until the friend table holds exactly these addresses, once each
+  labtool.py wait-notices SOCKET SECS COUNT CAPTION [TEXT]
+                                      waits until COUNT notices under CAPTION (with that plain text) were shown
+  labtool.py count-notices SOCKET CAPTION
+                                      prints how many notices were shown under CAPTION
+  labtool.py wait-messages SOCKET SECS COUNT
+                                      waits until the message table holds COUNT rows; prints them as JSON
+  labtool.py wait-converged SECS START PEERS SOCKET...
+                                      waits until every instance lists PEERS friends; prints the seconds
+                                      from START (Unix time) until the last one did
 """
 import base64
 import json
@@ -199,6 +213,96 @@ def startup_time(command):
     finally:
         child.terminate()
         child.wait(30)
+def packet(code, fields):
+    return SEP + SEP.join([str(int(code)).encode()] + [f.encode("cp950") for f in fields]) + SEP
+
+
+def ask_json(path, request, timeout=10):
+    answer = json.loads(ask(path, json.dumps(request), timeout))
+    if not answer.get("ok"):
+        raise RuntimeError("%s: %s" % (request.get("cmd"), answer.get("error")))
+    return answer
+
+
+def send_direct(path, address, code, fields):
+    encoded = base64.b64encode(packet(code, fields)).decode()
+    return ask_json(path, {"cmd": "sendDirect", "address": address, "packet": encoded})["result"]
+
+
+def poll(seconds, probe):
+    """Calls probe until it answers true or the time is up; the last answer either way."""
+    deadline = time.monotonic() + float(seconds)
+    while True:
+        try:
+            result = probe()
+        except (OSError, ValueError, RuntimeError):
+            result = None
+        if result or time.monotonic() >= deadline:
+            return result
+        time.sleep(0.1)
+
+
+def friend_ips(path):
+    return [row["ip"] for row in ask_json(path, {"cmd": "friends"})["friends"]]
+
+
+def wait_friends(path, seconds, expected):
+    seen = []
+
+    def probe():
+        seen[:] = friend_ips(path)
+        return sorted(seen) == sorted(expected)
+
+    if poll(seconds, probe):
+        return 0
+    print("friends of %s: %s, expected %s" % (path, sorted(seen), sorted(expected)), file=sys.stderr)
+    return 1
+
+
+def matching_notices(path, caption, text=None):
+    notices = ask_json(path, {"cmd": "notices"})["notices"]
+    return [n for n in notices if n["caption"] == caption and (text is None or n["text"].strip() == text)]
+
+
+def wait_notices(path, seconds, count, caption, text=None):
+    if poll(seconds, lambda: len(matching_notices(path, caption, text)) >= int(count)):
+        return 0
+    notices = ask_json(path, {"cmd": "notices"})["notices"]
+    print("notices of %s: %s" % (path, json.dumps(notices, ensure_ascii=False)), file=sys.stderr)
+    return 1
+
+
+def wait_messages(path, seconds, count):
+    rows = []
+
+    def probe():
+        rows[:] = ask_json(path, {"cmd": "messages"})["messages"]
+        return len(rows) >= int(count)
+
+    found = poll(seconds, probe)
+    print(json.dumps(rows, ensure_ascii=False))
+    return 0 if found else 1
+
+
+def wait_converged(seconds, start, peers, paths):
+    """Polls only the instances still incomplete, so the polling itself stays a small load."""
+    pending = set(paths)
+    deadline = time.monotonic() + float(seconds)
+    last = None
+    while pending and time.monotonic() < deadline:
+        for path in sorted(pending):
+            try:
+                if len(friend_ips(path)) >= int(peers):
+                    pending.discard(path)
+                    last = time.time()
+            except (OSError, ValueError, RuntimeError):
+                pass
+        if pending:
+            time.sleep(0.05)
+    if pending:
+        print("incomplete after %s s: %d of %d" % (seconds, len(pending), len(paths)), file=sys.stderr)
+        return 1
+    print("%.3f" % (last - float(start)))
     return 0
 
 
@@ -228,6 +332,20 @@ def main(argv):
         return startup_time(argv[2:])
     elif command == "rss":
         print(rss(argv[2]))
+    elif command == "packet":
+        print(base64.b64encode(packet(argv[2], argv[3:])).decode())
+    elif command == "send-direct":
+        print(send_direct(argv[2], argv[3], argv[4], argv[5:]))
+    elif command == "wait-friends":
+        return wait_friends(argv[2], argv[3], argv[4:])
+    elif command == "wait-notices":
+        return wait_notices(argv[2], argv[3], argv[4], argv[5], argv[6] if len(argv) > 6 else None)
+    elif command == "count-notices":
+        print(len(matching_notices(argv[2], argv[3])))
+    elif command == "wait-messages":
+        return wait_messages(argv[2], argv[3], argv[4])
+    elif command == "wait-converged":
+        return wait_converged(argv[2], argv[3], argv[4], argv[5:])
     elif command == "b64":
         print(base64.b64encode(bytes.fromhex(argv[2])).decode())
     else:
