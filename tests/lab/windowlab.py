@@ -1,0 +1,357 @@
+#!/usr/bin/env python3
+"""Drives the windows of running instances through their automation channels, as their users would.
+
+  windowlab.py chat SOCKET_A ADDRESS_A NICK_A SOCKET_B ADDRESS_B NICK_B PID_B
+  windowlab.py broadcasts SOCKET_A ADDRESS_A NICK_A SOCKET_B WIRE_FILE
+
+Nicknames are UTF-8 on the command line. Exits 0 when every check held, 1 with the reason on stderr.
+Instances whose channel lacks the window commands are driven through test-built packets instead.
+"""
+import base64
+import datetime
+import json
+import os
+import re
+import signal
+import socket
+import struct
+import sys
+import time
+
+SEND_FAILED = "發送失敗，請確認網絡正常且對方在線!"
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, what):
+    if not condition:
+        raise Failure(what)
+
+
+def ask(path, request, timeout=20):
+    s = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+    s.settimeout(timeout)
+    s.connect(path)
+    s.sendall(json.dumps(request).encode() + b"\n")
+    answer = b""
+    while not answer.endswith(b"\n"):
+        chunk = s.recv(1 << 20)
+        if not chunk:
+            break
+        answer += chunk
+    s.close()
+    return json.loads(answer)
+
+
+def act(path, request):
+    answer = ask(path, request)
+    check(answer.get("ok"), f"{request} refused: {answer}")
+    return answer
+
+
+def wait_for(what, probe, seconds=30):
+    deadline = time.monotonic() + seconds
+    while True:
+        result = probe()
+        if result:
+            return result
+        if time.monotonic() > deadline:
+            raise Failure(f"timed out waiting for {what}")
+        time.sleep(0.1)
+
+
+def has_window_commands(path):
+    return bool(ask(path, {"cmd": "windows"}).get("ok"))
+
+
+def window(path, cls):
+    for w in ask(path, {"cmd": "windows"}).get("windows", []):
+        if w.get("class") == cls:
+            return w
+    return None
+
+
+def controls(w, name):
+    return [c for c in w.get("controls", []) if c.get("name") == name]
+
+
+def control(w, name):
+    found = controls(w, name)
+    check(found, f"{w.get('class')} has no {name}: {[c.get('name') for c in w.get('controls', [])]}")
+    return found[0]
+
+
+def messages(path):
+    return act(path, {"cmd": "messages"})["messages"]
+
+
+def notices(path):
+    return act(path, {"cmd": "notices"})["notices"]
+
+
+def friends(path):
+    return [f["ip"] for f in act(path, {"cmd": "friends"})["friends"]]
+
+
+def packet(*fields):
+    return b"\x08" + b"".join(f + b"\x08" for f in fields)
+
+
+def now_hhmm():
+    return datetime.datetime.now().strftime("%H:%M").encode()
+
+
+def rtf_of(text):
+    """A body as the rich-text editor writes it: every byte of a double-byte character as \\'xx."""
+    escaped = "".join(c if ord(c) < 0x80 else "".join("\\'%02x" % b for b in c.encode("cp950")) for c in text)
+    return ("{\\rtf1\\ansi\\ansicpg950\\deff0\\deflang1033\\deflangfe1028{\\fonttbl{\\f0\\fnil\\fcharset136 "
+            "\\'b2\\'d3\\'a9\\'fa\\'c5\\'e9;}}\\viewkind4\\uc1\\pard\\lang1028\\f0\\fs20 " + escaped + "\\par\n}").encode()
+
+
+def dib(width, height, seed):
+    """A packed 24-bit DIB with a pattern of its own, rows padded to four bytes."""
+    stride = (width * 3 + 3) & ~3
+    header = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, stride * height, 2835, 2835, 0, 0)
+    rows = []
+    for y in range(height):
+        row = bytes(((x * 7 + y * 13 + seed) & 0xFF) for x in range(width * 3))
+        rows.append(row + b"\0" * (stride - width * 3))
+    return header + b"".join(rows)
+
+
+def rtf_with_pictures(text, pictures):
+    head, tail = rtf_of(text).rsplit(b"\\par", 1)
+    groups = b""
+    for number, picture in enumerate(pictures):
+        width, height = struct.unpack_from("<ii", picture, 4)
+        groups += (b"{\\pict\\dibitmap0\\picw%d\\pich%d\\picwgoal%d\\pichgoal%d\n" %
+                   (width, height, width * 15, height * 15))
+        hexed = picture.hex()
+        groups += b"\n".join(hexed[i:i + 128].encode() for i in range(0, len(hexed), 128)) + b"}"
+    return head + groups + b"\\par" + tail
+
+
+def holds(rtf, text):
+    """Whether the RTF carries text in code page 950, its bytes escaped or raw."""
+    raw = re.sub(rb"\\'([0-9a-fA-F]{2})", lambda m: bytes.fromhex(m.group(1).decode()), rtf)
+    return text.encode("cp950") in raw
+
+
+def plain(text):
+    return text.replace("\r\n", "\n").strip()
+
+
+# ---------------------------------------------------------------------------------------------- chat
+
+
+def compose_in_window(sock, recipient, text):
+    act(sock, {"cmd": "trigger", "name": "MenuItem_SendMessage"})
+    w = wait_for("the message window", lambda: window(sock, "TForm_Messenger"))
+    check(control(w, "suiButton_Send").get("visible"), "the window did not open to compose")
+    act(sock, {"cmd": "type", "window": w["name"], "control": "FlatEdit_IP", "text": recipient})
+    act(sock, {"cmd": "type", "window": w["name"], "control": "RxRichEdit_Content", "text": text})
+    wait_for("the typed text", lambda: text in plain(control(window(sock, "TForm_Messenger"),
+                                                                   "RxRichEdit_Content").get("text", "")), 10)
+    return w["name"]
+
+
+def chat(sock_a, address_a, nick_a, sock_b, address_b, nick_b, pid_b):
+    ui = has_window_commands(sock_a) and has_window_commands(sock_b)
+    wait_for("A and B to know each other", lambda: address_b in friends(sock_a) and address_a in friends(sock_b))
+    check(ask(sock_b, {"cmd": "checked", "name": "MenuItem_IAtuoShow"})["checked"], "pop-up off at start")
+
+    # A writes to B by nickname; B's window pops up in read mode and the message is read.
+    greeting = "你好，實驗室的乙：第一封信 lab"
+    if ui:
+        name = compose_in_window(sock_a, nick_b, greeting)
+        act(sock_a, {"cmd": "click", "window": name, "control": "suiButton_Send"})
+        wait_for("A's window to close after sending", lambda: window(sock_a, "TForm_Messenger") is None)
+    else:
+        act(sock_a, {"cmd": "sendDirect", "address": address_b, "packet": base64.b64encode(
+            packet(b"5", address_a.encode(), nick_a.encode("cp950"), now_hhmm(), rtf_of(greeting), b"0")).decode()})
+    rows = wait_for("the message at B", lambda: messages(sock_b))
+    check(len(rows) == 1, f"B holds {len(rows)} messages")
+    check(rows[0]["nickname"] == nick_a and rows[0]["ip"] == address_a, f"B's row: {rows[0]}")
+    check(holds(base64.b64decode(rows[0]["content"]), greeting), "the body is not the Big5 of the typed text")
+    wait_for("B's message to be read", lambda: messages(sock_b)[0]["read"])
+
+    if ui:
+        w = wait_for("B's window", lambda: window(sock_b, "TForm_Messenger"))
+        check(plain(control(w, "RxRichEdit_Content")["text"]) == greeting, f"B shows {control(w, 'RxRichEdit_Content')}")
+        check(not control(w, "suiButton_Send")["visible"], "B's window is not in read mode")
+        check(control(w, "FlatEdit_IP")["text"] == nick_a, "B's recipient box does not name A")
+
+        # B answers from its window with Ctrl+Return; the reply goes back by nickname.
+        answer = "收到了，謝謝！回覆 reply"
+        act(sock_b, {"cmd": "click", "window": w["name"], "control": "suiButton_Reply"})
+        wait_for("B's window to compose",
+                 lambda: control(window(sock_b, "TForm_Messenger"), "suiButton_Send")["visible"], 10)
+        act(sock_b, {"cmd": "type", "window": w["name"], "control": "RxRichEdit_Content", "text": answer})
+        wait_for("B's typed reply", lambda: plain(control(window(sock_b, "TForm_Messenger"),
+                                                          "RxRichEdit_Content")["text"]) == answer, 10)
+        act(sock_b, {"cmd": "key", "window": w["name"], "control": "RxRichEdit_Content", "key": "Ctrl+Return"})
+        rows = wait_for("the reply at A", lambda: messages(sock_a))
+        check(rows[0]["ip"] == address_b and rows[0]["nickname"] == nick_b, f"A's row: {rows[0]}")
+        shown = wait_for("A's pop-up", lambda: window(sock_a, "TForm_Messenger"))
+        check(plain(control(shown, "RxRichEdit_Content")["text"]) == answer, "A shows another text")
+        wait_for("B's window to close after the reply", lambda: window(sock_b, "TForm_Messenger") is None)
+        act(sock_a, {"cmd": "click", "window": shown["name"], "control": "suiButton_Close"})
+        wait_for("A's window to close", lambda: window(sock_a, "TForm_Messenger") is None, 10)
+
+    # With the pop-up off a message stays unread and no window opens.
+    act(sock_b, {"cmd": "trigger", "name": "MenuItem_IAtuoShow"})
+    wait_for("B's pop-up switched off",
+             lambda: not ask(sock_b, {"cmd": "checked", "name": "MenuItem_IAtuoShow"})["checked"], 10)
+    before = len(messages(sock_b))
+    quiet = "這封信不彈出 quiet"
+    if ui:
+        name = compose_in_window(sock_a, address_b, quiet)
+        act(sock_a, {"cmd": "click", "window": name, "control": "suiButton_Send"})
+    else:
+        act(sock_a, {"cmd": "sendDirect", "address": address_b, "packet": base64.b64encode(
+            packet(b"5", address_a.encode(), nick_a.encode("cp950"), now_hhmm(), rtf_of(quiet), b"0")).decode()})
+    rows = wait_for("the quiet message at B", lambda: (lambda r: r if len(r) > before else None)(messages(sock_b)))
+    check(rows[-1]["read"] is False, "the message was marked read with the pop-up off")
+    if ui:
+        check(window(sock_b, "TForm_Messenger") is None, "a window popped up with the pop-up off")
+
+    # More than two pieces with two pictures arrive byte for byte.
+    big = rtf_with_pictures("兩張圖片 two pictures", [dib(120, 80, 1), dib(100, 90, 2)])
+    check(len(big) > 60000, f"the test body is only {len(big)} bytes")
+    sent = packet(b"5", address_a.encode(), nick_a.encode("cp950"), now_hhmm(), big, b"0")
+    result = act(sock_a, {"cmd": "sendDirect", "address": address_b, "packet": base64.b64encode(sent).decode()})
+    check(result["result"] == len(sent), f"sendDirect of the long message: {result}")
+    before += 1
+    rows = wait_for("the long message at B", lambda: (lambda r: r if len(r) > before else None)(messages(sock_b)))
+    check(base64.b64decode(rows[-1]["content"]) == big, "the long message arrived changed")
+
+    if not ui:
+        print("chat: window commands missing, the window steps were replaced by sendDirect", file=sys.stderr)
+        return
+
+    # A send to a host that is gone: the notice, and the window stays open with its text.
+    os.kill(pid_b, signal.SIGKILL)
+    lost = "乙已經離開了嗎？ gone"
+    name = compose_in_window(sock_a, address_b, lost)
+    count = sum(1 for n in notices(sock_a) if n["caption"] == "Send Error")
+    act(sock_a, {"cmd": "click", "window": name, "control": "suiButton_Send"})
+    failed = wait_for("the failure notice at A", lambda: [n for n in notices(sock_a) if n["caption"] == "Send Error"][count:])
+    check(plain(failed[0]["text"]) == SEND_FAILED, f"A's notice: {failed[0]}")
+    w = window(sock_a, "TForm_Messenger")
+    check(w is not None, "A's window closed after the failure")
+    check(plain(control(w, "RxRichEdit_Content")["text"]) == lost, "A's window lost its text")
+    check(control(w, "suiButton_Send")["visible"] and control(w, "suiButton_Send")["enabled"], "cannot send again")
+
+
+# ---------------------------------------------------------------------------------------------- broadcasts
+
+
+def ticker_texts(sock):
+    w = window(sock, "TForm_Broadcasting")
+    if w is None:
+        return None, []
+    strip = plain(control(w, "RxRichEdit_Broadcasting").get("text", ""))
+    return strip, [c.get("text", "") for c in controls(w, "BandCaption")]
+
+
+def composer_send(sock, text, bulletin=False, anonymous=False):
+    act(sock, {"cmd": "trigger", "name": "MenuItem_BSend"})
+    w = wait_for("the composer", lambda: window(sock, "TForm_Proclamation"))
+    name = w["name"]
+    if anonymous:
+        act(sock, {"cmd": "key", "window": name, "control": "FlatComboBox_IP", "key": "Up"})
+        wait_for("匿名 chosen", lambda: control(window(sock, "TForm_Proclamation"), "FlatComboBox_IP")["text"] == "匿名", 10)
+    if bulletin:
+        act(sock, {"cmd": "click", "window": name, "control": "suiCheckBox_AlarmCall"})
+        wait_for("the urgent box ticked",
+                 lambda: control(window(sock, "TForm_Proclamation"), "suiCheckBox_AlarmCall").get("checked"), 10)
+    act(sock, {"cmd": "type", "window": name, "control": "RxRichEdit_Content", "text": text})
+    wait_for("the typed broadcast", lambda: plain(control(window(sock, "TForm_Proclamation"),
+                                                          "RxRichEdit_Content").get("text", "")) == text, 10)
+    act(sock, {"cmd": "click", "window": name, "control": "suiButton_OK"})
+    wait_for("the composer to close", lambda: window(sock, "TForm_Proclamation") is None, 10)
+
+
+def broadcast_packet(code, address, name, text):
+    return base64.b64encode(packet(code, address.encode(), name.encode("cp950"), now_hhmm(), rtf_of(text))).decode()
+
+
+def wire_packets(path):
+    found = []
+    with open(path, encoding="ascii") as lines:
+        for line in lines:
+            data = bytes.fromhex(line.strip())
+            if data.startswith(b"\x08") and data.endswith(b"\x08"):
+                found.append(data[1:-1].split(b"\x08"))
+    return found
+
+
+def broadcasts(sock_a, address_a, nick_a, sock_b, wire):
+    ui = has_window_commands(sock_a) and has_window_commands(sock_b)
+    caption = re.compile("^昵稱:" + re.escape(nick_a) + r" 日期:\d\d:\d\d$")
+
+    # A broadcast shows in the ticker of its sender and of every other host.
+    news = "今天下午三點開會 meeting"
+    if ui:
+        composer_send(sock_a, news)
+        for sock in (sock_a, sock_b):
+            strip, bands = wait_for("the broadcast in a ticker", lambda: (lambda t: t if t[0] == news else None)(
+                ticker_texts(sock)))
+            check(len(bands) == 1 and caption.match(bands[0]), f"band captions {bands}")
+    else:
+        act(sock_a, {"cmd": "sendBroadcast", "packet": broadcast_packet(b"4", address_a, nick_a, news)})
+
+    # A bulletin shows in B's notice window under A's name, never at A.
+    urgent = "緊急：請立即存檔 save now"
+    if ui:
+        composer_send(sock_a, urgent, bulletin=True)
+    else:
+        act(sock_a, {"cmd": "sendBroadcast", "packet": broadcast_packet(b"11", address_a, nick_a, urgent)})
+    shown = wait_for("the bulletin at B", lambda: [n for n in notices(sock_b) if n["caption"] == "緊急通告－" + nick_a])
+    check(len(shown) == 1 and plain(shown[0]["text"]) == urgent, f"B's bulletin: {shown}")
+
+    # Anonymous: the name is replaced, the address is not.
+    secret = "匿名的問候 hello"
+    if ui:
+        composer_send(sock_a, secret, anonymous=True)
+    else:
+        act(sock_a, {"cmd": "sendBroadcast", "packet": broadcast_packet(b"4", address_a, "匿名", secret)})
+    heard = wait_for("the anonymous datagram", lambda: [p for p in wire_packets(wire)
+                                                        if p[0] == b"4" and p[2] == "匿名".encode("cp950")])
+    check(len(heard) == 1 and heard[0][1] == address_a.encode(), f"anonymous datagram fields {heard}")
+    check(re.fullmatch(rb"\d\d:\d\d", heard[0][3]), f"time field {heard[0][3]}")
+    if ui:
+        check(holds(heard[0][4], secret), "the datagram's body is not the Big5 of the typed text")
+        _, bands = wait_for("the anonymous band at B", lambda: (lambda t: t if len(t[1]) == 2 else None)(
+            ticker_texts(sock_b)))
+        check(re.match(r"^昵稱:匿名 日期:\d\d:\d\d$", bands[1]), f"band {bands[1]}")
+        # Every datagram A sent has reached A as well by now: the bulletin was not shown there.
+        wait_for("the anonymous band at A", lambda: len(ticker_texts(sock_a)[1]) == 2)
+    else:
+        time.sleep(0.5)
+    check(not [n for n in notices(sock_a) if n["caption"].startswith("緊急通告")], "A showed its own bulletin")
+    check(len(wire_packets(wire)) >= 3, "the listener missed datagrams")
+    if not ui:
+        print("broadcasts: window commands missing, the composer steps were replaced by sendBroadcast",
+              file=sys.stderr)
+
+
+def main(argv):
+    try:
+        if argv[1] == "chat":
+            chat(argv[2], argv[3], argv[4], argv[5], argv[6], argv[7], int(argv[8]))
+        elif argv[1] == "broadcasts":
+            broadcasts(argv[2], argv[3], argv[4], argv[5], argv[6])
+        else:
+            print(__doc__, file=sys.stderr)
+            return 2
+    except Failure as failure:
+        print(f"FAIL: {failure}", file=sys.stderr)
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
