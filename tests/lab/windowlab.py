@@ -5,7 +5,6 @@
   windowlab.py broadcasts SOCKET_A ADDRESS_A NICK_A SOCKET_B WIRE_FILE
 
 Nicknames are UTF-8 on the command line. Exits 0 when every check held, 1 with the reason on stderr.
-Instances whose channel lacks the window commands are driven through test-built packets instead.
 """
 import base64
 import datetime
@@ -159,6 +158,7 @@ def compose_in_window(sock, recipient, text):
 
 def chat(sock_a, address_a, nick_a, sock_b, address_b, nick_b, pid_b):
     ui = has_window_commands(sock_a) and has_window_commands(sock_b)
+    check(ui, "the automation channel lacks the window commands")
     wait_for("A and B to know each other", lambda: address_b in friends(sock_a) and address_a in friends(sock_b))
     check(ask(sock_b, {"cmd": "checked", "name": "MenuItem_IAtuoShow"})["checked"], "pop-up off at start")
 
@@ -290,6 +290,7 @@ def wire_packets(path):
 
 def broadcasts(sock_a, address_a, nick_a, sock_b, wire):
     ui = has_window_commands(sock_a) and has_window_commands(sock_b)
+    check(ui, "the automation channel lacks the window commands")
     caption = re.compile("^昵稱:" + re.escape(nick_a) + r" 日期:\d\d:\d\d$")
 
     # A broadcast shows in the ticker of its sender and of every other host.
