@@ -19,7 +19,10 @@ lab_ask() { labtool ask "$(lab_socket "$1")" "$2"; }
 lab_trigger() { lab_ask "$1" "{\"cmd\":\"trigger\",\"name\":\"$2\"}" >/dev/null; }
 lab_running() { kill -0 "${LAB_PID[$1]}" 2>/dev/null; }
 
+# lab_env HOST : the environment of HOST's user (its folders made), to put before the program.
 lab_env() {
+    mkdir -p "$work/$1/run" "$work/$1/config"
+    chmod 700 "$work/$1/run"
     echo env QT_QPA_PLATFORM=offscreen PARLUNE_DRY_POWER_OFF=1 XDG_RUNTIME_DIR="$work/$1/run" \
         XDG_CONFIG_HOME="$work/$1/config" PARLUNE_AUTOMATION="$work/$1/automation"
 }
@@ -44,8 +47,6 @@ lab_start_hosts() {
         LAB_ADDRESS[$host]="10.77.0.$number"
         LAB_NICKNAME[$host]="站台$host"
         netlab_add_host "$host" "${LAB_ADDRESS[$host]}"
-        mkdir -p "$work/$host/run"
-        chmod 700 "$work/$host/run"
         lab_write_nickname "$host" "${LAB_NICKNAME[$host]}"
     done
     for host in "$@"; do
@@ -79,14 +80,5 @@ lab_no_error_notices() {
     for host in "$@"; do
         [ "$(labtool count-notices "$(lab_socket "$host")" "ERROR MESSAGE")" -eq 0 ] || fail "$host: error notices"
         [ "$(labtool count-notices "$(lab_socket "$host")" "Socket Engine")" -eq 0 ] || fail "$host: engine notices"
-    done
-}
-
-lab_fail_report() {
-    local log
-    for log in "$work"/*.log; do
-        [ -f "$log" ] || continue
-        echo "--- $log" >&2
-        tail -n 30 "$log" >&2
     done
 }

@@ -1,49 +1,8 @@
 #!/usr/bin/env bash
 # Framing and hostile traffic on a real network: three instances on the real ports, each in a namespace of
 # its own on one bridge, and a fourth host that sends what a broken or hostile peer would.
-set -euo pipefail
-build=$1
-source_dir=$2
-here="$source_dir/tests/lab"
-python=$(command -v /usr/bin/python3 || command -v python3) || { echo "needs python3"; exit 77; }
-source "$here/netlab.sh"
-netlab_require || exit 77
-
-work=$(mktemp -d)
-cleanup() {
-    netlab_teardown
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*" >&2
-    for log in "$work"/*.log; do
-        echo "--- $log" >&2
-        tail -c 4000 "$log" >&2
-    done
-    exit 1
-}
-
-labtool() { "$python" "$here/labtool.py" "$@"; }
+source "$2/tests/lab/labtest.sh" "$@"
 from_x() { netlab_exec x "$python" "$here/labtool.py" "$@"; }
-hex() { printf "$1" | od -An -tx1 | tr -d ' \n'; }
-
-wait_for_line() { # FILE PATTERN
-    local i
-    for ((i = 0; i < 200; i++)); do
-        grep -q "$2" "$1" 2>/dev/null && return 0
-        sleep 0.1
-    done
-    return 1
-}
-
-parlune_env() {
-    mkdir -p "$work/$1/run" "$work/$1/config"
-    chmod 700 "$work/$1/run"
-    echo env QT_QPA_PLATFORM=offscreen PARLUNE_DRY_POWER_OFF=1 XDG_RUNTIME_DIR="$work/$1/run" \
-        XDG_CONFIG_HOME="$work/$1/config" PARLUNE_AUTOMATION="$work/$1/automation"
-}
 
 # check SOCKET SECONDS PYTHON-EXPRESSION: waits until the expression holds for the answers of "friends" and
 # "notices" (bound as friends, notices: lists), "windows" (windows) and the expression's helpers.
@@ -94,7 +53,7 @@ netlab_add_host x 10.77.0.9
 
 declare -A pid_of
 for host in a b c; do
-    netlab_spawn "$host" "$work/$host.log" $(parlune_env "$host") "$build/parlune"
+    netlab_spawn "$host" "$work/$host.log" $(lab_env "$host") "$build/parlune"
     pid_of[$host]=$NETLAB_LAST_PID
     sleep 0.05
 done

@@ -1,27 +1,7 @@
 #!/usr/bin/env bash
 # The message store between five real instances, each on a host of its own: a chat message stored at
 # its recipient, the away auto-reply's round trip, and remote power-off with a wrong and the right password.
-set -euo pipefail
-build=$1
-source_dir=$2
-here="$source_dir/tests/lab"
-# The system's interpreter starts fastest; a shim in front of it costs a second per call.
-python=$(command -v /usr/bin/python3 || command -v python3) || { echo "needs python3"; exit 77; }
-source "$here/netlab.sh"
-source "$here/lab_hosts.sh"
-netlab_require || exit 77
-
-work=$(mktemp -d)
-cleanup() {
-    netlab_teardown
-    rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-    echo "FAIL: $*" >&2
-    lab_fail_report
-    exit 1
-}
+source "$2/tests/lab/labtest.sh" "$@"
 send() { # FROM TO CODE FIELD… : FROM's instance sends the packet to TO; its result must be a byte count
     local from=$1 to=$2 result
     shift 2

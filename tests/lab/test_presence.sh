@@ -1,27 +1,7 @@
 #!/usr/bin/env bash
 # Presence between five real instances, each on a host of its own: the friend tables after start-up,
 # and what hidden, offline, away, back online and a host that dies without a goodbye do to them.
-set -euo pipefail
-build=$1
-source_dir=$2
-here="$source_dir/tests/lab"
-# The system's interpreter starts fastest; a shim in front of it costs a second per call.
-python=$(command -v /usr/bin/python3 || command -v python3) || { echo "needs python3"; exit 77; }
-source "$here/netlab.sh"
-source "$here/lab_hosts.sh"
-netlab_require || exit 77
-
-work=$(mktemp -d)
-cleanup() {
-    netlab_teardown
-    rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-    echo "FAIL: $*" >&2
-    lab_fail_report
-    exit 1
-}
+source "$2/tests/lab/labtest.sh" "$@"
 checked() { lab_ask "$1" "{\"cmd\":\"checked\",\"name\":\"$2\"}" | grep -q '"checked":true'; }
 
 netlab_init
