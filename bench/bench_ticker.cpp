@@ -7,6 +7,7 @@
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTextLayout>
+#include <QTextOption>
 
 #include <benchmark/benchmark.h>
 
@@ -40,6 +41,10 @@ std::unique_ptr<TForm_Broadcasting> freshTicker()
 int widenPixelByPixel(const QTextDocument &strip)
 {
     std::unique_ptr<QTextDocument> document(strip.clone());
+    // The strip's own view never wraps; the old way relied on the text wrapping until it fitted.
+    QTextOption option = document->defaultTextOption();
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    document->setDefaultTextOption(option);
     int width = 16;
     for (;; ++width) {
         document->setTextWidth(width);
@@ -85,9 +90,9 @@ void BM_ShowBroadcastWideningEachPixel(benchmark::State &state)
 } // namespace
 
 BENCHMARK(BM_ShowBroadcast)->Arg(100)->Arg(5 * 1024)->Arg(20 * 1024)->Unit(benchmark::kMillisecond)->UseRealTime();
-// Seconds per call for the longer bodies: a few rounds are enough.
-BENCHMARK(BM_ShowBroadcastWideningEachPixel)->Arg(100)->Arg(5 * 1024)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_ShowBroadcastWideningEachPixel)->Arg(20 * 1024)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+// Seconds to minutes per call for the longer bodies: one round is enough.
+BENCHMARK(BM_ShowBroadcastWideningEachPixel)->Arg(100)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ShowBroadcastWideningEachPixel)->Arg(5 * 1024)->Arg(20 * 1024)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char **argv)
 {
