@@ -12,10 +12,11 @@ import json
 import os
 import re
 import signal
-import socket
 import struct
 import sys
 import time
+
+import labtool
 
 SEND_FAILED = "發送失敗，請確認網絡正常且對方在線!"
 
@@ -30,18 +31,7 @@ def check(condition, what):
 
 
 def ask(path, request, timeout=20):
-    s = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-    s.settimeout(timeout)
-    s.connect(path)
-    s.sendall(json.dumps(request).encode() + b"\n")
-    answer = b""
-    while not answer.endswith(b"\n"):
-        chunk = s.recv(1 << 20)
-        if not chunk:
-            break
-        answer += chunk
-    s.close()
-    return json.loads(answer)
+    return json.loads(labtool.ask(path, json.dumps(request), timeout))
 
 
 def act(path, request):

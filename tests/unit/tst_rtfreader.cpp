@@ -169,6 +169,8 @@ private Q_SLOTS:
         QTest::newRow("keyword counts as one") << QByteArray("\\u20013\\lquote x") << QStringLiteral("中x");
         QTest::newRow("bin counts as one") << QByteArray("\\u20013\\bin2 abx") << QStringLiteral("中x");
         QTest::newRow("out of range") << QByteArray("\\u99999999 ?") << QStringLiteral("\uFFFD");
+        QTest::newRow("a picture's placeholder is no picture") << QByteArray("a\\u-4?b") << QStringLiteral("a\uFFFDb");
+        QTest::newRow("frame marks are no frame") << QByteArray("\\u-560?\\u-559?") << QStringLiteral("\uFFFD\uFFFD");
     }
     void unicode()
     {

@@ -1013,6 +1013,11 @@ private:
     {
         decodePending();
         if (!m_runText.isEmpty()) {
+            // These mark pictures and frames inside a document; as text from a peer they would forge one,
+            // which no writer can write back.
+            for (QChar &unit : m_runText)
+                if (unit == QChar::ObjectReplacementCharacter || unit == QChar(0xFDD0) || unit == QChar(0xFDD1))
+                    unit = QChar::ReplacementCharacter;
             // Runs alternate between few formats; building one costs more than the text it carries.
             if (!m_cachedFormat || !(m_cachedFormat->first == m_runProps))
                 m_cachedFormat.emplace(m_runProps, formatOf(m_runProps));
