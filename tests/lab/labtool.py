@@ -70,14 +70,17 @@ def ask(path, request, timeout=10):
     s.settimeout(timeout)
     s.connect(path)
     s.sendall(request.encode() + b"\n")
-    answer = b""
-    while not answer.endswith(b"\n"):
-        chunk = s.recv(65536)
+    # A window list carries the RTF of every editor, pictures and all: megabytes, read in few pieces.
+    chunks = []
+    while True:
+        chunk = s.recv(1 << 20)
         if not chunk:
             break
-        answer += chunk
+        chunks.append(chunk)
+        if chunk.endswith(b"\n"):
+            break
     s.close()
-    return answer.decode()
+    return b"".join(chunks).decode()
 
 
 def wait_ready(path, seconds):

@@ -7,23 +7,14 @@ from_x() { netlab_exec x "$python" "$here/labtool.py" "$@"; }
 # check SOCKET SECONDS PYTHON-EXPRESSION: waits until the expression holds for the answers of "friends" and
 # "notices" (bound as friends, notices: lists), "windows" (windows) and the expression's helpers.
 check() {
-    "$python" - "$@" <<'PY'
-import json, socket, sys, time
-path, seconds, expression = sys.argv[1], float(sys.argv[2]), sys.argv[3]
+    "$python" - "$here" "$@" <<'PY'
+import sys, time
+here, path, seconds, expression = sys.argv[1], sys.argv[2], float(sys.argv[3]), sys.argv[4]
+sys.path.insert(0, here)
+from labtool import ask_json
 
 def ask(request):
-    s = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-    s.settimeout(20)
-    s.connect(path)
-    s.sendall(json.dumps(request).encode() + b"\n")
-    answer = b""
-    while not answer.endswith(b"\n"):
-        chunk = s.recv(1 << 20)
-        if not chunk:
-            break
-        answer += chunk
-    s.close()
-    return json.loads(answer)
+    return ask_json(path, request, 20)
 
 deadline = time.monotonic() + seconds
 while True:
