@@ -18,8 +18,9 @@ namespace {
 // A broadcast body as a peer writes it: Big5 characters as \'xx pairs, some Latin words, one paragraph.
 QByteArray body(qsizetype bytes)
 {
-    QByteArray rtf("{\\rtf1\\ansi\\ansicpg950\\deff0{\\fonttbl{\\f0\\fnil\\fcharset136 \\'b2\\'d3\\'a9\\'fa\\'c5\\'e9;}}"
-                   "\\f0\\fs22 ");
+    QByteArray rtf(
+        "{\\rtf1\\ansi\\ansicpg950\\deff0{\\fonttbl{\\f0\\fnil\\fcharset136 \\'b2\\'d3\\'a9\\'fa\\'c5\\'e9;}}"
+        "\\f0\\fs22 ");
     // 廣播測試 (broadcast test) in code page 950, then a word.
     const QByteArray piece("\\'bc\\'73\\'bc\\'bd\\'b4\\'fa\\'b8\\'d5 ticker ");
     const QByteArray end("\\par}");
@@ -78,7 +79,8 @@ void BM_ShowBroadcastWideningEachPixel(benchmark::State &state)
         auto ticker = freshTicker();
         state.ResumeTiming();
         ticker->ShowBroadcast("name", "12:00", text);
-        const int width = widenPixelByPixel(*ticker->findChild<QTextEdit *>(QStringLiteral("RxRichEdit_Broadcasting"))->document());
+        const int width =
+            widenPixelByPixel(*ticker->findChild<QTextEdit *>(QStringLiteral("RxRichEdit_Broadcasting"))->document());
         state.PauseTiming();
         state.counters["strip_px"] = width;
         state.counters["layouts"] = width - 15;
@@ -92,7 +94,12 @@ void BM_ShowBroadcastWideningEachPixel(benchmark::State &state)
 BENCHMARK(BM_ShowBroadcast)->Arg(100)->Arg(5 * 1024)->Arg(20 * 1024)->Unit(benchmark::kMillisecond)->UseRealTime();
 // Seconds to minutes per call for the longer bodies: one round is enough.
 BENCHMARK(BM_ShowBroadcastWideningEachPixel)->Arg(100)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_ShowBroadcastWideningEachPixel)->Arg(5 * 1024)->Arg(20 * 1024)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ShowBroadcastWideningEachPixel)
+    ->Arg(5 * 1024)
+    ->Arg(20 * 1024)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 int main(int argc, char **argv)
 {

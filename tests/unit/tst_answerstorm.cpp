@@ -80,14 +80,16 @@ private Q_SLOTS:
         SocketEngine engine(notices, endpoints, {});
         engine.StartSocketEngine();
         QSet<QByteArray> arrived;
-        engine.registerAction(SocketEngine::Transport::Tcp, Packet::CMD_PRESENCE_REPLY,
-                              [&arrived](const QByteArray &packet) { arrived.insert(Packet::ExtractField(2, packet)); });
+        engine.registerAction(
+            SocketEngine::Transport::Tcp, Packet::CMD_PRESENCE_REPLY,
+            [&arrived](const QByteArray &packet) { arrived.insert(Packet::ExtractField(2, packet)); });
 
         std::vector<int> fds;
         const bool connected = connectAll(fds, answers, engine.listeningPort());
         QSet<QByteArray> sent;
         for (size_t i = 0; connected && i < fds.size(); ++i) {
-            const QByteArray address = "10.0." + QByteArray::number(int(i) / 250) + '.' + QByteArray::number(int(i) % 250);
+            const QByteArray address =
+                "10.0." + QByteArray::number(int(i) / 250) + '.' + QByteArray::number(int(i) % 250);
             const QByteArray packet = Packet::build(Packet::CMD_PRESENCE_REPLY, {address, "peer", {}});
             if (::send(fds[i], packet.constData(), size_t(packet.size()), MSG_NOSIGNAL) == packet.size())
                 sent.insert(address);
