@@ -51,6 +51,14 @@ def wait_for(what, probe, seconds=30):
         time.sleep(0.1)
 
 
+def process_gone(pid):
+    try:
+        with open(f"/proc/{pid}/stat") as stat:
+            return stat.read().rsplit(")", 1)[1].split()[0] in ("Z", "X")
+    except FileNotFoundError:
+        return True
+
+
 def has_window_commands(path):
     return bool(ask(path, {"cmd": "windows"}).get("ok"))
 
@@ -223,11 +231,19 @@ def chat(sock_a, address_a, nick_a, sock_b, address_b, nick_b, pid_b):
 
     # A send to a host that is gone: the notice, and the window stays open with its text.
     os.kill(pid_b, signal.SIGKILL)
+    # The kill lands asynchronously: a send racing it could still reach B's listening socket and
+    # rightly succeed, so wait until B's descriptors are closed (gone, or a zombie awaiting its shell).
+    wait_for("B to be gone", lambda: process_gone(pid_b), 10)
     lost = "乙已經離開了嗎？ gone"
     name = compose_in_window(sock_a, address_b, lost)
     count = sum(1 for n in notices(sock_a) if n["caption"] == "Send Error")
     act(sock_a, {"cmd": "click", "window": name, "control": "suiButton_Send"})
-    failed = wait_for("the failure notice at A", lambda: [n for n in notices(sock_a) if n["caption"] == "Send Error"][count:])
+    try:
+        failed = wait_for("the failure notice at A",
+                          lambda: [n for n in notices(sock_a) if n["caption"] == "Send Error"][count:])
+    except Failure as missing:
+        # Say what A shows instead, so a failure here tells a hung send from one that reported success.
+        raise Failure(f"{missing}; A's messenger window: {window(sock_a, 'TForm_Messenger')}") from None
     check(plain(failed[0]["text"]) == SEND_FAILED, f"A's notice: {failed[0]}")
     w = window(sock_a, "TForm_Messenger")
     check(w is not None, "A's window closed after the failure")
