@@ -7,5 +7,5 @@ source "$2/tests/lab/labtest.sh" "$@"
 netlab_init
 lab_start_hosts a b
 "$python" "$here/windowlab.py" chat "$(lab_socket a)" "$(lab_address a)" "$(lab_nickname a)" \
-    "$(lab_socket b)" "$(lab_address b)" "$(lab_nickname b)" "${LAB_PID[b]}" || fail "chat"
+    "$(lab_socket b)" "$(lab_address b)" "$(lab_nickname b)" "${LAB_PID[b]}" "$(netlab_namespace b)" || fail "chat"
 echo "chat: ok"
