@@ -14,7 +14,10 @@ constexpr char MingFramePrefix[] = "{\\rtf1\\ansi\\ansicpg950\\deff0\\deflang103
                                    "\\f0\\fs20";
 
 // Texts of the system are written here in Unicode and go out in code page 950.
-QByteArray big5(const char16_t *text) { return cp950::encode(QStringView(text)); }
+QByteArray big5(const char16_t *text)
+{
+    return cp950::encode(QStringView(text));
+}
 
 } // namespace
 
@@ -52,8 +55,8 @@ QByteArray InboundDispatch::defaultAutoReply()
            "\\'79\\'ab\\'e1\\'c1\\'70\\'b5\\'b8\\lang1033 ...\\lang1028\\par}";
 }
 
-InboundDispatch::InboundDispatch(MessageTable &messages, PacketTransport &transport, ConsoleValues &values,
-                                 Hooks hooks, QObject *parent)
+InboundDispatch::InboundDispatch(MessageTable &messages, PacketTransport &transport, ConsoleValues &values, Hooks hooks,
+                                 QObject *parent)
     : QObject(parent), m_messages(messages), m_transport(transport), m_values(values), m_hooks(std::move(hooks))
 {
     connect(&m_messages, &MessageTable::afterPost, this, &InboundDispatch::RxMemoryData_MessageAfterPost);
@@ -67,7 +70,8 @@ void InboundDispatch::onMessage(const QByteArray &packet)
         m_hooks.beep();
     if (m_hooks.away && m_hooks.away() && address != m_hooks.localAddress()) {
         const QByteArray caption = big5(u"應答信息- [") + m_values.OwnNickname + "]";
-        m_transport.SendDirect(address, build(CMD_NOTICE, {caption, m_values.AutoReplyText}));
+        m_transport.SendReply(address, build(CMD_NOTICE, {caption, m_values.AutoReplyText}),
+                              PacketTransport::ReplyKind::Answer);
     }
 }
 
@@ -94,7 +98,8 @@ void InboundDispatch::onRemoteShutdown(const QByteArray &packet)
     const QByteArray requester = ExtractField(2, packet);
     const QByteArray caption = big5(u"遠程主機信息");
     auto reply = [&](const QByteArray &text) {
-        m_transport.SendDirect(requester, build(CMD_NOTICE, {caption, mingNotice(text)}));
+        m_transport.SendReply(requester, build(CMD_NOTICE, {caption, mingNotice(text)}),
+                              PacketTransport::ReplyKind::Answer);
     };
     if (!(m_hooks.remoteControl && m_hooks.remoteControl())) {
         reply(big5(u"遠程主機未啟動遠程控制!"));

@@ -93,5 +93,7 @@ void Presence::answer(const QByteArray &address)
 {
     if (m_status == Hidden)
         return;
-    m_transport.SendDirect(address, build(CMD_PRESENCE_REPLY, {m_localAddress(), m_values.OwnNickname, m_values.OwnFace}));
+    m_transport.SendReply(address,
+                          build(CMD_PRESENCE_REPLY, {m_localAddress(), m_values.OwnNickname, m_values.OwnFace}),
+                          PacketTransport::ReplyKind::Presence);
 }
