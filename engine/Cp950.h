@@ -23,6 +23,9 @@ QByteArray encode(QStringView text, bool *ok = nullptr);
 QByteArray encodeChar(char32_t codePoint);
 
 // True for the bytes that begin a double-byte character.
-constexpr bool isLeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
+constexpr bool isLeadByte(unsigned char byte)
+{
+    return byte >= 0x81 && byte <= 0xFE;
+}
 
 } // namespace cp950

@@ -22,10 +22,10 @@ public:
     struct Hooks
     {
         // Check marks of the menu's switches and the status.
-        std::function<bool()> autoShow;       // "自動彈出"
-        std::function<bool()> beepOn;         // "聲音提示"
-        std::function<bool()> remoteControl;  // "遠程控制"
-        std::function<bool()> away;           // status "離開"
+        std::function<bool()> autoShow;      // "自動彈出"
+        std::function<bool()> beepOn;        // "聲音提示"
+        std::function<bool()> remoteControl; // "遠程控制"
+        std::function<bool()> away;          // status "離開"
         std::function<QByteArray()> localAddress;
 
         std::function<void()> beep;

@@ -36,10 +36,22 @@ bool MessageTable::moveTo(int row)
     return true;
 }
 
-bool MessageTable::first() { return moveTo(0); }
-bool MessageTable::last() { return moveTo(int(m_rows.size()) - 1); }
-bool MessageTable::next() { return moveTo(m_current + 1); }
-bool MessageTable::prior() { return m_current > 0 && moveTo(m_current - 1); }
+bool MessageTable::first()
+{
+    return moveTo(0);
+}
+bool MessageTable::last()
+{
+    return moveTo(int(m_rows.size()) - 1);
+}
+bool MessageTable::next()
+{
+    return moveTo(m_current + 1);
+}
+bool MessageTable::prior()
+{
+    return m_current > 0 && moveTo(m_current - 1);
+}
 
 int MessageTable::locateFirstUnread()
 {

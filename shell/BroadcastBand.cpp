@@ -60,7 +60,10 @@ BroadcastBand::BroadcastBand(const QByteArray &name, const QByteArray &time, con
     setFixedHeight(unfoldedHeight());
 }
 
-QString BroadcastBand::caption() const { return m_caption->text(); }
+QString BroadcastBand::caption() const
+{
+    return m_caption->text();
+}
 
 void BroadcastBand::setFolded(bool folded)
 {

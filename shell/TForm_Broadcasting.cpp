@@ -8,8 +8,8 @@
 #include "widgets/richtext/RtfReader.h"
 
 #include <QCursor>
-#include <QGuiApplication>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
@@ -47,7 +47,8 @@ QImage greetingPicture()
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(230, 120, 30));
-    p.drawPolygon(QPolygonF({QPointF(2, 6), QPointF(5, 6), QPointF(9, 2.5), QPointF(9, 13.5), QPointF(5, 10), QPointF(2, 10)}));
+    p.drawPolygon(
+        QPolygonF({QPointF(2, 6), QPointF(5, 6), QPointF(9, 2.5), QPointF(9, 13.5), QPointF(5, 10), QPointF(2, 10)}));
     p.setBrush(Qt::NoBrush);
     p.setPen(QPen(QColor(40, 110, 210), 1.3));
     p.drawArc(QRectF(6, 4, 6, 8), -50 * 16, 100 * 16);
@@ -175,7 +176,10 @@ void TForm_Broadcasting::buildList()
     m_scroll->setWidget(content);
 }
 
-int TForm_Broadcasting::bandCount() const { return m_bands->count() - 1; }
+int TForm_Broadcasting::bandCount() const
+{
+    return m_bands->count() - 1;
+}
 
 void TForm_Broadcasting::play(QSoundEffect *sound)
 {
@@ -183,7 +187,10 @@ void TForm_Broadcasting::play(QSoundEffect *sound)
     sound->play();
 }
 
-void TForm_Broadcasting::setListOpen(bool open) { setFixedSize(FormWidth, open ? RowHeight + ListHeight : RowHeight); }
+void TForm_Broadcasting::setListOpen(bool open)
+{
+    setFixedSize(FormWidth, open ? RowHeight + ListHeight : RowHeight);
+}
 
 void TForm_Broadcasting::showEvent(QShowEvent *event)
 {
@@ -315,7 +322,8 @@ bool TForm_Broadcasting::eventFilter(QObject *watched, QEvent *event)
         }
     } else if (watched->objectName() == QLatin1String("Panel1") && event->type() == QEvent::MouseButtonRelease) {
         auto *mouse = static_cast<QMouseEvent *>(event);
-        if (mouse->button() == Qt::LeftButton && static_cast<QWidget *>(watched)->rect().contains(mouse->position().toPoint()))
+        if (mouse->button() == Qt::LeftButton &&
+            static_cast<QWidget *>(watched)->rect().contains(mouse->position().toPoint()))
             Panel1Click();
         return true;
     }
@@ -353,7 +361,10 @@ void TForm_Broadcasting::mouseMoveEvent(QMouseEvent *event)
         move(magnet(event->globalPosition().toPoint() - m_moveOffset));
 }
 
-void TForm_Broadcasting::mouseReleaseEvent(QMouseEvent *) { m_movingWindow = false; }
+void TForm_Broadcasting::mouseReleaseEvent(QMouseEvent *)
+{
+    m_movingWindow = false;
+}
 
 void TForm_Broadcasting::enterEvent(QEnterEvent *event)
 {

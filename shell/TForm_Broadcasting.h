@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QByteArray>
-#include <QPointer>
 #include <QPoint>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -82,11 +82,11 @@ private:
     QPoint magnet(QPoint topLeft) const;
 
     std::function<bool()> m_autoHide;
-    QTimer m_moveTimer; // Timer_Move
+    QTimer m_moveTimer;            // Timer_Move
     QWidget *m_viewport = nullptr; // Panel_Broadcasting
     QWidget *m_strip = nullptr;    // Panel_Move
     QTextEdit *m_stripView = nullptr;
-    QWidget *m_list = nullptr;     // XPTask_Broadcasting
+    QWidget *m_list = nullptr; // XPTask_Broadcasting
     QScrollArea *m_scroll = nullptr;
     QVBoxLayout *m_bands = nullptr;
     QSoundEffect *m_foldSound = nullptr;

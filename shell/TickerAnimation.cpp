@@ -40,7 +40,7 @@ void TickerAnimation::paintEvent(QPaintEvent *)
         p.setPen(QPen(colour, 2.0, Qt::SolidLine, Qt::RoundCap));
         p.setBrush(Qt::NoBrush);
         const QRectF arc(20 - radius, 15 - radius, 2 * radius, 2 * radius);
-        p.drawArc(arc, -50 * 16, 100 * 16);  // right of the mast
+        p.drawArc(arc, -50 * 16, 100 * 16); // right of the mast
         p.drawArc(arc, 130 * 16, 100 * 16); // left of the mast
     }
 }

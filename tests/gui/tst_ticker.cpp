@@ -8,11 +8,14 @@
 #include <QTextEdit>
 
 namespace {
-QByteArray big5(const char16_t *text) { return cp950::encode(QStringView(text)); }
+QByteArray big5(const char16_t *text)
+{
+    return cp950::encode(QStringView(text));
+}
 QByteArray rtf(const QByteArray &body)
 {
-    return "{\\rtf1\\ansi\\ansicpg950\\deff0{\\fonttbl{\\f0\\fnil\\fcharset136 MS Sans Serif;}}\\pard\\f0\\fs20 " + body +
-           "\\par}";
+    return "{\\rtf1\\ansi\\ansicpg950\\deff0{\\fonttbl{\\f0\\fnil\\fcharset136 MS Sans Serif;}}\\pard\\f0\\fs20 " +
+           body + "\\par}";
 }
 void sendMove(QWidget *target, QPointF global)
 {

@@ -9,7 +9,10 @@
 using namespace Packet;
 
 namespace {
-QByteArray big5(const char16_t *text) { return cp950::encode(QStringView(text)); }
+QByteArray big5(const char16_t *text)
+{
+    return cp950::encode(QStringView(text));
+}
 } // namespace
 
 class TestInboundDispatch : public QObject
@@ -56,7 +59,10 @@ class TestInboundDispatch : public QObject
             };
             dispatch = std::make_unique<InboundDispatch>(messages, transport, values, h);
         }
-        QByteArray message(const QByteArray &from) { return build(CMD_MESSAGE, {from, "bob", "09:15", "{\\rtf1 hi}", "0"}); }
+        QByteArray message(const QByteArray &from)
+        {
+            return build(CMD_MESSAGE, {from, "bob", "09:15", "{\\rtf1 hi}", "0"});
+        }
     };
 
 private Q_SLOTS:
@@ -130,10 +136,14 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("given");
         QTest::addColumn<QString>("answer");
         QTest::addColumn<bool>("powersOff");
-        QTest::newRow("factory settings, empty password") << true << QByteArray() << QByteArray() << QStringLiteral("遠程主機已關閉!") << true;
-        QTest::newRow("right password") << true << QByteArray("pw") << QByteArray("pw") << QStringLiteral("遠程主機已關閉!") << true;
-        QTest::newRow("wrong password") << true << QByteArray("pw") << QByteArray("PW") << QStringLiteral("密碼錯誤!") << false;
-        QTest::newRow("remote control off") << false << QByteArray() << QByteArray() << QStringLiteral("遠程主機未啟動遠程控制!") << false;
+        QTest::newRow("factory settings, empty password")
+            << true << QByteArray() << QByteArray() << QStringLiteral("遠程主機已關閉!") << true;
+        QTest::newRow("right password") << true << QByteArray("pw") << QByteArray("pw")
+                                        << QStringLiteral("遠程主機已關閉!") << true;
+        QTest::newRow("wrong password") << true << QByteArray("pw") << QByteArray("PW") << QStringLiteral("密碼錯誤!")
+                                        << false;
+        QTest::newRow("remote control off")
+            << false << QByteArray() << QByteArray() << QStringLiteral("遠程主機未啟動遠程控制!") << false;
     }
     void remoteShutdown()
     {
@@ -152,7 +162,8 @@ private Q_SLOTS:
         QCOMPARE(ExtractField(2, packet), big5(u"遠程主機信息"));
         QCOMPARE(ExtractField(3, packet), InboundDispatch::mingNotice(cp950::encode(answer)));
         QCOMPARE(rig.powerOffs, powersOff ? 1 : 0);
-        const QStringList expectedEvents = powersOff ? QStringList{QStringLiteral("poweroff"), QStringLiteral("close")} : QStringList{};
+        const QStringList expectedEvents =
+            powersOff ? QStringList{QStringLiteral("poweroff"), QStringLiteral("close")} : QStringList{};
         QCOMPARE(rig.events, expectedEvents);
     }
 

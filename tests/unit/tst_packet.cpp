@@ -15,20 +15,42 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("packet");
         QTest::addColumn<int>("n");
         QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("plain field") << QByteArray("\x08" "5\x08" "A\x08") << 2 << QByteArray("A");
-        QTest::newRow("command") << QByteArray("\x08" "5\x08" "A\x08") << 1 << QByteArray("5");
-        QTest::newRow("missing after last") << QByteArray("\x08" "5\x08" "A\x08") << 3 << QByteArray();
+        QTest::newRow("plain field") << QByteArray("\x08"
+                                                   "5\x08"
+                                                   "A\x08")
+                                     << 2 << QByteArray("A");
+        QTest::newRow("command") << QByteArray("\x08"
+                                               "5\x08"
+                                               "A\x08")
+                                 << 1 << QByteArray("5");
+        QTest::newRow("missing after last") << QByteArray("\x08"
+                                                          "5\x08"
+                                                          "A\x08")
+                                            << 3 << QByteArray();
         QTest::newRow("empty fields") << QByteArray("\x08\x08\x08") << 1 << QByteArray();
         QTest::newRow("empty second") << QByteArray("\x08\x08\x08") << 2 << QByteArray();
         QTest::newRow("missing third") << QByteArray("\x08\x08\x08") << 3 << QByteArray();
-        QTest::newRow("unterminated") << QByteArray("\x08" "1\x08" "A") << 2 << QByteArray();
-        QTest::newRow("unterminated keeps earlier") << QByteArray("\x08" "1\x08" "A") << 1 << QByteArray("1");
-        QTest::newRow("bytes before first separator") << QByteArray("X\x08" "1\x08") << 1 << QByteArray("1");
+        QTest::newRow("unterminated") << QByteArray("\x08"
+                                                    "1\x08"
+                                                    "A")
+                                      << 2 << QByteArray();
+        QTest::newRow("unterminated keeps earlier") << QByteArray("\x08"
+                                                                  "1\x08"
+                                                                  "A")
+                                                    << 1 << QByteArray("1");
+        QTest::newRow("bytes before first separator") << QByteArray("X\x08"
+                                                                    "1\x08")
+                                                      << 1 << QByteArray("1");
         QTest::newRow("no separator at all") << QByteArray("hello") << 1 << QByteArray();
         QTest::newRow("empty packet") << QByteArray() << 1 << QByteArray();
-        QTest::newRow("zero is not a field number") << QByteArray("\x08" "1\x08") << 0 << QByteArray();
-        QTest::newRow("nul inside a field") << QByteArray("\x08" "1\x08" "a\0b\x08", 7) << 2
-                                            << QByteArray("a\0b", 3);
+        QTest::newRow("zero is not a field number") << QByteArray("\x08"
+                                                                  "1\x08")
+                                                    << 0 << QByteArray();
+        QTest::newRow("nul inside a field") << QByteArray("\x08"
+                                                          "1\x08"
+                                                          "a\0b\x08",
+                                                          7)
+                                            << 2 << QByteArray("a\0b", 3);
     }
     void extractField()
     {
@@ -40,12 +62,25 @@ private Q_SLOTS:
 
     void buildLayouts()
     {
-        QCOMPARE(build(CMD_OFFLINE, {"10.0.0.2"}), QByteArray("\x08" "0\x08" "10.0.0.2\x08"));
-        QCOMPARE(build(CMD_BULLETIN, {"a", "b", "12:05", "{\\rtf1}"}),
-                 QByteArray("\x08" "11\x08" "a\x08" "b\x08" "12:05\x08" "{\\rtf1}\x08"));
-        QCOMPARE(build(CMD_MESSAGE, {"a", "n", "09:00", "x", "0"}),
-                 QByteArray("\x08" "5\x08" "a\x08" "n\x08" "09:00\x08" "x\x08" "0\x08"));
-        QCOMPARE(build(CMD_HIDDEN, {"a", ""}), QByteArray("\x08" "2\x08" "a\x08\x08"));
+        QCOMPARE(build(CMD_OFFLINE, {"10.0.0.2"}), QByteArray("\x08"
+                                                              "0\x08"
+                                                              "10.0.0.2\x08"));
+        QCOMPARE(build(CMD_BULLETIN, {"a", "b", "12:05", "{\\rtf1}"}), QByteArray("\x08"
+                                                                                  "11\x08"
+                                                                                  "a\x08"
+                                                                                  "b\x08"
+                                                                                  "12:05\x08"
+                                                                                  "{\\rtf1}\x08"));
+        QCOMPARE(build(CMD_MESSAGE, {"a", "n", "09:00", "x", "0"}), QByteArray("\x08"
+                                                                               "5\x08"
+                                                                               "a\x08"
+                                                                               "n\x08"
+                                                                               "09:00\x08"
+                                                                               "x\x08"
+                                                                               "0\x08"));
+        QCOMPARE(build(CMD_HIDDEN, {"a", ""}), QByteArray("\x08"
+                                                          "2\x08"
+                                                          "a\x08\x08"));
     }
 
     // A face is raw bitmap bytes: 0x00 travels whole, 0x08 cuts it and spills into the next fields.
@@ -65,13 +100,26 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("packet");
         QTest::addColumn<int>("expected"); // -999 for "not a number"
-        QTest::newRow("zero") << QByteArray("\x08" "0\x08" "x\x08") << 0;
-        QTest::newRow("eleven") << QByteArray("\x08" "11\x08") << 11;
-        QTest::newRow("negative") << QByteArray("\x08" "-3\x08") << -3;
+        QTest::newRow("zero") << QByteArray("\x08"
+                                            "0\x08"
+                                            "x\x08")
+                              << 0;
+        QTest::newRow("eleven") << QByteArray("\x08"
+                                              "11\x08")
+                                << 11;
+        QTest::newRow("negative") << QByteArray("\x08"
+                                                "-3\x08")
+                                  << -3;
         QTest::newRow("empty") << QByteArray("\x08\x08") << -999;
-        QTest::newRow("letters") << QByteArray("\x08" "5a\x08") << -999;
-        QTest::newRow("overflow") << QByteArray("\x08" "99999999999\x08") << -999;
-        QTest::newRow("unterminated") << QByteArray("\x08" "5") << -999;
+        QTest::newRow("letters") << QByteArray("\x08"
+                                               "5a\x08")
+                                 << -999;
+        QTest::newRow("overflow") << QByteArray("\x08"
+                                                "99999999999\x08")
+                                  << -999;
+        QTest::newRow("unterminated") << QByteArray("\x08"
+                                                    "5")
+                                      << -999;
     }
     void command()
     {

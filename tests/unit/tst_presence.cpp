@@ -32,7 +32,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("online") << int(Presence::Online) << build(CMD_ONLINE, {"10.0.0.1", "me", QByteArray("BM\0\x01", 4)});
+        QTest::newRow("online") << int(Presence::Online)
+                                << build(CMD_ONLINE, {"10.0.0.1", "me", QByteArray("BM\0\x01", 4)});
         QTest::newRow("away") << int(Presence::Away) << build(CMD_AWAY, {"10.0.0.1", "me", QByteArray("BM\0\x01", 4)});
         QTest::newRow("hidden") << int(Presence::Hidden) << build(CMD_HIDDEN, {"10.0.0.1", "me"});
         QTest::newRow("offline") << int(Presence::Offline) << build(CMD_OFFLINE, {"10.0.0.1"});
@@ -76,7 +77,7 @@ private Q_SLOTS:
 
         rig.presence.onOnline(build(CMD_ONLINE, {"10.0.0.2", "bob", "F"}));
         rig.presence.onOnline(build(CMD_AWAY, {"10.0.0.2", "renamed", "G"})); // existing row unchanged
-        rig.presence.onOnline(build(CMD_ONLINE, {"10.0.0.3", "bob", ""}));  // same nickname, new row
+        rig.presence.onOnline(build(CMD_ONLINE, {"10.0.0.3", "bob", ""}));    // same nickname, new row
         QCOMPARE(rig.friends.size(), 2);
         QCOMPARE(rig.friends.at(0).User, QByteArray("bob"));
         QCOMPARE(rig.friends.at(0).Face, QByteArray("F"));
@@ -116,7 +117,8 @@ private Q_SLOTS:
     void fieldCuts()
     {
         FriendTable table;
-        const QByteArray nick25("\xa4\xa4\xa4\xa4\xa4\xa4\xa4\xa4\xa4\xa4" "abcdefghijklmno");
+        const QByteArray nick25("\xa4\xa4\xa4\xa4\xa4\xa4\xa4\xa4\xa4\xa4"
+                                "abcdefghijklmno");
         QVERIFY(table.addIfNew(nick25, "10.0.0.2", {}));
         QCOMPARE(table.at(0).User, nick25.left(20));
         // An over-long address is cut, and still matches its own row, so addresses stay unique.
