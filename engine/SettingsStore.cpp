@@ -9,6 +9,11 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QSettings>
+#include <cerrno>
+#include <fcntl.h>
+#include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -98,11 +103,38 @@ std::optional<QByteArray> fromHex(QStringView text)
     return out;
 }
 
-std::optional<StoredValue> parseStored(const QVariant &variant)
+bool hasTypePrefix(const QString &text)
 {
+    return text.startsWith(StringPrefix) || text.startsWith(IntegerPrefix) || text.startsWith(BinaryPrefix);
+}
+
+// A value typed into the file by hand ("Telnet=0", "Password=secret") carries no prefix. It is text, and
+// a number as well when it is a plain decimal one, as a registry editor would have taken it.
+std::optional<StoredValue> parsePlain(const QString &text, ValueType wanted)
+{
+    if (wanted == ValueType::String) {
+        bool encodable = false;
+        const QByteArray bytes = cp950::encode(text, &encodable);
+        return encodable ? std::optional(StoredValue{ValueType::String, bytes}) : std::nullopt;
+    }
+    if (wanted == ValueType::Integer) {
+        bool ok = false;
+        const qlonglong number = text.toLongLong(&ok, 10);
+        // A dword is unsigned in the registry; both readings of its 32 bits are taken.
+        if (ok && number >= std::numeric_limits<qint32>::min() && number <= std::numeric_limits<quint32>::max())
+            return StoredValue{ValueType::Integer, {}, static_cast<qint32>(static_cast<quint32>(number))};
+    }
+    return std::nullopt;
+}
+
+std::optional<StoredValue> parseStored(const QVariant &variant, ValueType wanted)
+{
+    // A list (an unquoted comma), a byte array or anything else written by other means has no one reading.
     if (variant.typeId() != QMetaType::QString)
-        return std::nullopt; // a list, a byte array or anything else written by other means
+        return std::nullopt;
     const QString text = variant.toString();
+    if (!hasTypePrefix(text))
+        return parsePlain(text, wanted);
     if (text.startsWith(StringPrefix)) {
         if (auto bytes = unescapeBytes(QStringView(text).mid(StringPrefix.size())))
             return StoredValue{ValueType::String, *bytes};
@@ -117,6 +149,39 @@ std::optional<StoredValue> parseStored(const QVariant &variant)
             return StoredValue{ValueType::Binary, *bytes};
     }
     return std::nullopt;
+}
+
+// Creates the missing folders of path for the owner only; folders that exist are left as they are.
+bool makePrivatePath(const QString &path)
+{
+    const QString absolute = QDir::cleanPath(QDir(path).absolutePath());
+    if (QFileInfo(absolute).isDir())
+        return true;
+    const QString parent = QFileInfo(absolute).absolutePath();
+    if (parent != absolute && !makePrivatePath(parent))
+        return false;
+    const QByteArray native = QFile::encodeName(absolute);
+    return ::mkdir(native.constData(), 0700) == 0 || (errno == EEXIST && QFileInfo(absolute).isDir());
+}
+
+// The settings file holds the remote-control password: it is created readable by its owner only, and a
+// file that others may read is tightened. QSettings rewrites it keeping the mode it finds.
+void makePrivateFile(const QString &path)
+{
+    if (!makePrivatePath(QFileInfo(path).absolutePath()))
+        return;
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info;
+    if (::stat(native.constData(), &info) == 0) {
+        if (S_ISREG(info.st_mode) && (info.st_mode & (S_IRWXG | S_IRWXO)))
+            ::chmod(native.constData(), info.st_mode & ~(S_IRWXG | S_IRWXO) & 07777);
+        return;
+    }
+    if (errno != ENOENT)
+        return;
+    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd >= 0)
+        ::close(fd);
 }
 
 // Value names are single names; a separator would reach into another key.
@@ -145,17 +210,17 @@ public:
     }
     std::optional<QByteArray> readString(QAnyStringView name) const override
     {
-        const auto stored = read(name);
+        const auto stored = read(name, ValueType::String);
         return stored && stored->type == ValueType::String ? std::optional(stored->bytes) : std::nullopt;
     }
     std::optional<qint32> readInteger(QAnyStringView name) const override
     {
-        const auto stored = read(name);
+        const auto stored = read(name, ValueType::Integer);
         return stored && stored->type == ValueType::Integer ? std::optional(stored->number) : std::nullopt;
     }
     std::optional<QByteArray> readBinary(QAnyStringView name) const override
     {
-        const auto stored = read(name);
+        const auto stored = read(name, ValueType::Binary);
         return stored && stored->type == ValueType::Binary ? std::optional(stored->bytes) : std::nullopt;
     }
 
@@ -184,12 +249,12 @@ public:
     }
 
 private:
-    std::optional<StoredValue> read(QAnyStringView name) const
+    std::optional<StoredValue> read(QAnyStringView name, ValueType wanted) const
     {
         const QString key = name.toString();
         if (!isPlainName(key))
             return std::nullopt;
-        return parseStored(m_settings.value(key));
+        return parseStored(m_settings.value(key), wanted);
     }
 
     bool write(QAnyStringView name, const QString &text)
@@ -254,7 +319,7 @@ public:
         bool ok = false;
         const QString executable = cp950::decode(bytes, &ok);
         const std::optional<QByteArray> entry = autostart::entryFor(executable);
-        if (!ok || !entry || !QDir().mkpath(m_directory))
+        if (!ok || !entry || !makePrivatePath(m_directory))
             return false;
         QSaveFile file(entryPath());
         return file.open(QIODevice::WriteOnly) && file.write(*entry) == entry->size() && file.commit();
@@ -322,6 +387,7 @@ std::unique_ptr<SettingsKey> IniSettingsStore::openKey(QAnyStringView keyPath)
     const QString group = keyPath.toString().replace(u'\\', u'/');
     if (group.isEmpty() || group.startsWith(u'/') || group.endsWith(u'/') || group.contains(QStringLiteral("//")))
         return nullptr;
+    makePrivateFile(iniFilePath());
     auto key = std::make_unique<IniSettingsKey>(iniFilePath(), group);
     if (!key->isUsable())
         return nullptr;

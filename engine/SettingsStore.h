@@ -9,7 +9,7 @@
 // A hierarchical key-value store with the three value types of the Windows registry, so the key paths
 // ("Software\Duvo\Parlune\PIM", …), value names and types stay what they were there. Strings are code
 // page 950 bytes and are stored as bytes, never re-encoded. A value read with another type than the one
-// it was stored with reads as missing.
+// it was stored with reads as missing, yet exists.
 class SettingsKey
 {
 public:
@@ -53,6 +53,8 @@ std::optional<QByteArray> readBinary(SettingsStore &store, QAnyStringView keyPat
 // The store of a desktop session: an INI file under the user's configuration directory
 // (<config>/Parlune/Parlune.conf) for the program's own keys, and the XDG autostart entry
 // <config>/autostart/parlune.desktop standing in for the value "Parlune" of the auto-start key.
+// The program writes every value with its type; a value typed in by hand without one reads as text, and
+// also as a number when it is a decimal one. The file and the folders it creates are its owner's only.
 class IniSettingsStore final : public SettingsStore
 {
 public:

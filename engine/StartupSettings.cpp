@@ -9,23 +9,29 @@
 
 namespace {
 
-// Writes the default when the value is missing or has another type, then reads it back. When the
-// write fails the default still holds for this run.
+// Writes the default when the value is missing, then reads it back. A value that exists is the user's,
+// even when it cannot be read: it stays, and the default holds for this run, as it does when the write
+// fails.
 bool readSwitch(SettingsKey &key, QAnyStringView name)
 {
-    if (!key.readInteger(name))
+    if (!key.exists(name))
         key.writeInteger(name, 1);
     return key.readInteger(name).value_or(1) != 0;
 }
 
 QByteArray readText(SettingsKey &key, QAnyStringView name, const std::function<QByteArray()> &makeDefault)
 {
-    if (!key.readString(name)) {
-        const QByteArray fallback = makeDefault ? makeDefault() : QByteArray();
-        if (!key.writeString(name, fallback))
-            return fallback;
-    }
-    return key.readString(name).value_or(QByteArray());
+    std::optional<QByteArray> fallback;
+    auto defaultValue = [&] {
+        if (!fallback)
+            fallback = makeDefault ? makeDefault() : QByteArray();
+        return *fallback;
+    };
+    if (!key.exists(name))
+        key.writeString(name, defaultValue());
+    if (const std::optional<QByteArray> stored = key.readString(name))
+        return *stored;
+    return defaultValue();
 }
 
 void readAutoStart(SettingsStore &store, const StartupEnvironment &environment, StartupSettings &out)
@@ -50,19 +56,16 @@ void readProfile(SettingsStore &store, const StartupEnvironment &environment, St
         return;
     key->writeString(settings::Number, environment.OwnAddress);
 
-    QByteArray unstoredNickname;
-    if (!key->readString(settings::Nickname)) {
-        const QByteArray computerName = cp950::encode(environment.ComputerName.left(settings::MaxNicknameCharacters));
-        if (!key->writeString(settings::Nickname, computerName))
-            unstoredNickname = computerName;
-    }
+    const QByteArray computerName = cp950::encode(environment.ComputerName.left(settings::MaxNicknameCharacters));
+    if (!key->exists(settings::Nickname))
+        key->writeString(settings::Nickname, computerName);
 
     out.Helper = readSwitch(*key, settings::HelperSwitch);
 
     // A longer face was written by other means; its head is what a face may be.
     out.OwnFace = key->readBinary(settings::Face).value_or(QByteArray()).left(settings::MaxFaceBytes);
 
-    out.OwnNickname = key->readString(settings::Nickname).value_or(unstoredNickname);
+    out.OwnNickname = key->readString(settings::Nickname).value_or(computerName);
     out.OwnPassword = readText(*key, settings::Password, {});
     out.ImeName = readText(*key, settings::Ime, environment.CurrentImeName);
 }
@@ -74,13 +77,13 @@ void readSystem(SettingsStore &store, const StartupEnvironment &environment, con
     if (!key)
         return;
 
-    if (!key->readInteger(settings::State))
+    if (!key->exists(settings::State))
         key->writeInteger(settings::State, Presence::Online);
     out.State = Presence::statusFromStored(key->readInteger(settings::State).value_or(Presence::Online));
     if (hooks.AnnouncePresence)
         hooks.AnnouncePresence(out);
 
-    if (!key->readString(settings::HelperPath)) {
+    if (!key->exists(settings::HelperPath)) {
         bool encodable = false;
         const QByteArray path = cp950::encode(environment.ProgramDirectory + QStringLiteral("Helper.acs"), &encodable);
         // Left missing rather than stored with '?' in it; the assistant then finds no file.

@@ -61,8 +61,8 @@ struct StartupHooks
 };
 
 // Reads the auto-start, profile and system keys in that order, writing every missing value's default
-// first. A value stored with another type counts as missing, so its default replaces it. A key that
-// does not open is skipped as a whole, without a word.
+// first. A value that exists is never replaced: one that cannot be read as its type leaves the default
+// for this run. A key that does not open is skipped as a whole, without a word.
 StartupSettings ReadStartupSettings(SettingsStore &store, const StartupEnvironment &environment,
                                     const StartupHooks &hooks = {});
 

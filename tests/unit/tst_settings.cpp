@@ -11,6 +11,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
 
 using Type = MemorySettingsStore::Type;
 using Value = MemorySettingsStore::Value;
@@ -47,6 +48,19 @@ QByteArray readFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly) &&
+           file.write(bytes) == bytes.size();
+}
+
+int modeOf(const QString &path)
+{
+    struct stat info;
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
 }
 
 } // namespace
@@ -137,7 +151,6 @@ private Q_SLOTS:
     void foreignValuesReadAsMissing_data()
     {
         QTest::addColumn<QVariant>("raw");
-        QTest::newRow("untyped text") << QVariant(QStringLiteral("hello"));
         QTest::newRow("list") << QVariant(QStringList{QStringLiteral("a"), QStringLiteral("b")});
         QTest::newRow("byte array") << QVariant(QByteArray("\x01\x02"));
         QTest::newRow("bad escape") << QVariant(QStringLiteral("sz:%G1"));
@@ -163,6 +176,97 @@ private Q_SLOTS:
         QCOMPARE(key->readBinary(u"V"), std::nullopt);
         QVERIFY(key->writeInteger(u"V", 7));
         QCOMPARE(key->readInteger(u"V"), 7);
+    }
+
+    // Values typed into the file by hand, without a type: text, and a number when they are decimal.
+    void plainValuesReadAsWhatTheyAre_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<std::optional<QByteArray>>("text");
+        QTest::addColumn<std::optional<qint32>>("number");
+        const std::optional<QByteArray> noText;
+        const std::optional<qint32> noNumber;
+        QTest::newRow("word") << QByteArray("V=secret") << std::optional<QByteArray>("secret") << noNumber;
+        QTest::newRow("zero") << QByteArray("V=0") << std::optional<QByteArray>("0") << std::optional<qint32>(0);
+        QTest::newRow("six") << QByteArray("V=6") << std::optional<QByteArray>("6") << std::optional<qint32>(6);
+        QTest::newRow("negative") << QByteArray("V=-2") << std::optional<QByteArray>("-2") << std::optional<qint32>(-2);
+        QTest::newRow("largest dword") << QByteArray("V=4294967295") << std::optional<QByteArray>("4294967295")
+                                       << std::optional<qint32>(-1);
+        QTest::newRow("past a dword") << QByteArray("V=4294967296") << std::optional<QByteArray>("4294967296")
+                                      << noNumber;
+        QTest::newRow("not decimal") << QByteArray("V=0x10") << std::optional<QByteArray>("0x10") << noNumber;
+        QTest::newRow("empty") << QByteArray("V=") << std::optional<QByteArray>("") << noNumber;
+        QTest::newRow("quoted comma") << QByteArray("V=\"a,b\"") << std::optional<QByteArray>("a,b") << noNumber;
+        QTest::newRow("chinese in utf-8")
+            << QByteArray("V=\xe5\xaf\x86\xe7\xa2\xbc") << std::optional<QByteArray>("\xb1\x4b\xbd\x58") << noNumber;
+        // Outside code page 950 there is no text to give.
+        QTest::newRow("no big5 for it") << QByteArray("V=\xf0\x9f\x98\x80") << noText << noNumber;
+        // An unquoted comma makes a list, whose spaces are lost: no one reading.
+        QTest::newRow("list") << QByteArray("V=a, b") << noText << noNumber;
+    }
+    void plainValuesReadAsWhatTheyAre()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(std::optional<QByteArray>, text);
+        QFETCH(std::optional<qint32>, number);
+        IniSettingsStore store;
+        QVERIFY(writeFile(store.iniFilePath(), "[Software]\nDuvo\\Parlune\\PIM\\" + line + "\n"));
+        const auto key = store.openKey(settings::ProfileKey);
+        QVERIFY(key->exists(u"V"));
+        QCOMPARE(key->readString(u"V"), text);
+        QCOMPARE(key->readInteger(u"V"), number);
+        QCOMPARE(key->readBinary(u"V"), std::nullopt);
+    }
+
+    // What the user wrote by hand is what start-up takes, and stays as it was written; defaults go only
+    // where nothing is.
+    void handWrittenValuesAreKept()
+    {
+        IniSettingsStore store;
+        const QByteArray written = "[Software]\n"
+                                   "Duvo\\Parlune\\PIM\\Password=secret\n"
+                                   "Duvo\\Parlune\\PIM\\Nickname=Bob\n"
+                                   "Duvo\\Parlune\\SYS\\Telnet=0\n"
+                                   "Duvo\\Parlune\\SYS\\State=6\n"
+                                   "Duvo\\Parlune\\SYS\\Suggestive=off\n";
+        QVERIFY(writeFile(store.iniFilePath(), written));
+        const StartupSettings result = ReadStartupSettings(store, environmentFor(QStringLiteral("/p/")));
+        QCOMPARE(result.OwnPassword, QByteArray("secret"));
+        QCOMPARE(result.OwnNickname, QByteArray("Bob"));
+        QVERIFY(!result.Telnet);
+        QCOMPARE(result.State, Presence::Away);
+        QVERIFY(result.Suggestive); // unreadable: the default for this run
+        const QByteArray file = readFile(store.iniFilePath());
+        for (const char *kept : {"Password=secret", "Nickname=Bob", "Telnet=0", "State=6", "Suggestive=off"})
+            QVERIFY2(file.contains(kept), file.constData());
+        QVERIFY(file.contains("AtuoShow=dword:00000001"));
+    }
+
+    // The file holds the remote-control password: nobody else reads it, whoever made it.
+    void fileIsTheOwnersOnly()
+    {
+        IniSettingsStore store;
+        QVERIFY(settings::writePassword(store, "pw"));
+        QCOMPARE(modeOf(store.iniFilePath()), 0600);
+        QCOMPARE(modeOf(configDir() + QStringLiteral("/Parlune")), 0700);
+        QCOMPARE(modeOf(configDir()), 0700);
+        QVERIFY(settings::writeSwitch(store, settings::Switch::Telnet, false));
+        QCOMPARE(modeOf(store.iniFilePath()), 0600);
+
+        QVERIFY(QFile::setPermissions(store.iniFilePath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                                               QFile::ReadOther | QFile::WriteOther));
+        QCOMPARE(settings::readString(store, settings::ProfileKey, settings::Password), QByteArray("pw"));
+        QCOMPARE(modeOf(store.iniFilePath()), 0600);
+
+        // The autostart folder is created the same way; a folder that exists keeps its mode.
+        QVERIFY(QDir().mkpath(m_home->path() + QStringLiteral("/other")));
+        QVERIFY(QFile::setPermissions(m_home->path() + QStringLiteral("/other"),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                          QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
+        IniSettingsStore other(m_home->path() + QStringLiteral("/other"));
+        QVERIFY(settings::writeString(other, settings::AutoStartKey, settings::AutoStartValue, "/usr/bin/p"));
+        QCOMPARE(modeOf(m_home->path() + QStringLiteral("/other/autostart")), 0700);
+        QCOMPARE(modeOf(m_home->path() + QStringLiteral("/other")), 0755);
     }
 
     void firstStartWritesEveryDefault()
@@ -247,21 +351,25 @@ private Q_SLOTS:
         QCOMPARE(settings::readInteger(store, settings::SystemKey, settings::State), stored);
     }
 
-    // A value of another type is missing: its default replaces it.
-    void wrongTypeGetsDefault()
+    // A value of another type cannot be read: the default holds for this run, and the value stays.
+    void wrongTypeKeepsValue()
     {
         MemorySettingsStore store;
         store.plant(settings::SystemKey, settings::State, {Type::String, "6", 0});
         store.plant(settings::SystemKey, settings::Telnet, {Type::Binary, "\0", 0});
         store.plant(settings::ProfileKey, settings::Nickname, {Type::Integer, {}, 5});
         store.plant(settings::ProfileKey, settings::Face, {Type::String, "BM", 0});
+        store.plant(settings::ProfileKey, settings::Password, {Type::Integer, {}, 1234});
         const StartupSettings result = ReadStartupSettings(store, environmentFor(QStringLiteral("/p/")));
         QCOMPARE(result.State, Presence::Online);
         QVERIFY(result.Telnet);
         QCOMPARE(result.OwnNickname, QByteArray("WORKSTATION-NUM"));
         QVERIFY(result.OwnFace.isEmpty());
-        QCOMPARE(settings::readInteger(store, settings::SystemKey, settings::State), 1);
-        QCOMPARE(settings::readInteger(store, settings::SystemKey, settings::Telnet), 1);
+        QVERIFY(result.OwnPassword.isEmpty());
+        QCOMPARE(settings::readString(store, settings::SystemKey, settings::State), QByteArray("6"));
+        QVERIFY(settings::readBinary(store, settings::SystemKey, settings::Telnet).has_value());
+        QCOMPARE(settings::readInteger(store, settings::ProfileKey, settings::Nickname), 5);
+        QCOMPARE(settings::readInteger(store, settings::ProfileKey, settings::Password), 1234);
     }
 
     void switchesAndTicker_data()
