@@ -2,8 +2,13 @@
 
 #include "engine/Cp950.h"
 #include "engine/MessageTable.h"
+#include "engine/NoticeText.h"
 #include "engine/Packet.h"
 #include "engine/PacketTransport.h"
+
+#include <QCryptographicHash>
+#include <QHostAddress>
+#include <chrono>
 
 using namespace Packet;
 
@@ -20,6 +25,38 @@ QByteArray big5(const char16_t *text)
 }
 
 } // namespace
+
+bool PasswordGuard::lockedOut(qint64 nowMs)
+{
+    if (m_lockedUntil && nowMs >= *m_lockedUntil)
+        m_lockedUntil.reset();
+    return m_lockedUntil.has_value();
+}
+
+bool PasswordGuard::recordFailure(qint64 nowMs)
+{
+    if (lockedOut(nowMs))
+        return false;
+    while (!m_failures.empty() && nowMs - m_failures.front() >= FailureWindowMs)
+        m_failures.pop_front();
+    m_failures.push_back(nowMs);
+    if (int(m_failures.size()) < MaxFailures)
+        return false;
+    m_failures.clear();
+    m_lockedUntil = nowMs + LockoutMs;
+    return true;
+}
+
+bool PasswordGuard::matches(const QByteArray &expected, const QByteArray &given)
+{
+    // Digests have one length, so the comparison below walks the same bytes whatever was sent.
+    const QByteArray a = QCryptographicHash::hash(expected, QCryptographicHash::Sha256);
+    const QByteArray b = QCryptographicHash::hash(given, QCryptographicHash::Sha256);
+    unsigned char difference = 0;
+    for (qsizetype i = 0; i < a.size(); ++i)
+        difference |= static_cast<unsigned char>(a[i] ^ b[i]);
+    return difference == 0;
+}
 
 QByteArray InboundDispatch::mingNotice(const QByteArray &cp950Text)
 {
@@ -101,19 +138,53 @@ void InboundDispatch::onRemoteShutdown(const QByteArray &packet)
         m_transport.SendReply(requester, build(CMD_NOTICE, {caption, mingNotice(text)}),
                               PacketTransport::ReplyKind::Answer);
     };
-    if (!(m_hooks.remoteControl && m_hooks.remoteControl())) {
+    // An empty password would let anyone on the segment power the host off, so it counts as switched off.
+    if (!(m_hooks.remoteControl && m_hooks.remoteControl()) || m_values.OwnPassword.isEmpty()) {
         reply(big5(u"遠程主機未啟動遠程控制!"));
         return;
     }
-    if (ExtractField(4, packet) != m_values.OwnPassword) {
+    const qint64 nowMs = now();
+    if (m_guard.lockedOut(nowMs)) {
         reply(big5(u"密碼錯誤!"));
         return;
     }
+    if (!PasswordGuard::matches(m_values.OwnPassword, ExtractField(4, packet))) {
+        if (m_guard.recordFailure(nowMs))
+            warnOfGuessing(requester);
+        reply(big5(u"密碼錯誤!"));
+        return;
+    }
+    // The system may refuse (an inhibitor, polkit): then the host runs on and the requester hears so.
+    if (!(m_hooks.powerOffHost && m_hooks.powerOffHost())) {
+        reply(big5(u"遠程主機無法關閉!"));
+        return;
+    }
     reply(big5(u"遠程主機已關閉!"));
-    if (m_hooks.powerOffHost)
-        m_hooks.powerOffHost();
     if (m_hooks.closeConsole)
         m_hooks.closeConsole();
+}
+
+qint64 InboundDispatch::now() const
+{
+    if (m_hooks.clockMs)
+        return m_hooks.clockMs();
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void InboundDispatch::warnOfGuessing(const QByteArray &requester)
+{
+    if (!m_hooks.showNotice)
+        return;
+    // Field 2 is whatever the sender wrote: only a plain IPv4 address is repeated to the user.
+    QHostAddress address;
+    const bool plain = requester.size() <= 15 && address.setAddress(QString::fromLatin1(requester)) &&
+                       address.protocol() == QAbstractSocket::IPv4Protocol;
+    const QString from = plain ? address.toString() : QStringLiteral("不明位址");
+    const QString text = QStringLiteral("有人正在猜測本機的遠程控制密碼：十分鐘內錯了五次，最後一次的請求自稱來自 %1。"
+                                        "此後十分鐘內，所有遠程關機請求一律拒絕。")
+                             .arg(from);
+    m_hooks.showNotice(NoticeText::build(text), big5(u"遠程控制警告"));
 }
 
 void InboundDispatch::onNotice(const QByteArray &packet)

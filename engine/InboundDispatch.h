@@ -4,10 +4,33 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <deque>
 #include <functional>
+#include <optional>
 
 class MessageTable;
 class PacketTransport;
+
+// Remote power-off passwords cross the segment in clear text and any host may try as many as it likes:
+// after a run of wrong ones, every request is refused for a while, whatever password it carries.
+class PasswordGuard
+{
+public:
+    static constexpr int MaxFailures = 5;
+    static constexpr qint64 FailureWindowMs = 10 * 60 * 1000;
+    static constexpr qint64 LockoutMs = 10 * 60 * 1000;
+
+    bool lockedOut(qint64 nowMs);
+    // Counts one wrong password; true when it is the one that starts a lock-out.
+    bool recordFailure(qint64 nowMs);
+
+    // Byte-exact equality in a time that depends on the lengths only, never on where the texts differ.
+    static bool matches(const QByteArray &expected, const QByteArray &given);
+
+private:
+    std::deque<qint64> m_failures; // at most MaxFailures, oldest first
+    std::optional<qint64> m_lockedUntil;
+};
 
 // What the console does with every arriving packet that is not about presence: stores chat messages and
 // reacts to them, shows bulletins and notices, answers remote power-off requests and hands broadcasts and
@@ -41,9 +64,12 @@ public:
         std::function<void(const QByteArray &name, const QByteArray &body)> speakBroadcast;
         std::function<void(const QByteArray &name, const QByteArray &time, const QByteArray &body)> showBroadcast;
         std::function<void(const QByteArray &packet, bool viaStream)> routeGame;
-        // An accepted remote power-off: power the host off, then close the console.
-        std::function<void()> powerOffHost;
+        // A remote power-off with the right password: asks the system, true when it accepted. The console
+        // closes only then.
+        std::function<bool()> powerOffHost;
         std::function<void()> closeConsole;
+        // Monotonic milliseconds for the password guard; a steady clock when empty.
+        std::function<qint64()> clockMs;
     };
 
     InboundDispatch(MessageTable &messages, PacketTransport &transport, ConsoleValues &values, Hooks hooks,
@@ -64,8 +90,12 @@ public:
     static QByteArray defaultAutoReply();
 
 private:
+    qint64 now() const;
+    void warnOfGuessing(const QByteArray &requester);
+
     MessageTable &m_messages;
     PacketTransport &m_transport;
     ConsoleValues &m_values;
     Hooks m_hooks;
+    PasswordGuard m_guard;
 };

@@ -95,7 +95,7 @@ TForm_Parlune::TForm_Parlune(const SocketEngine::Endpoints &endpoints, std::uniq
         if (trayIcon)
             trayIcon->unreadMessageStored();
     };
-    hooks.powerOffHost = [] { PowerOffHost(); };
+    hooks.powerOffHost = [] { return PowerOffHost(); };
     hooks.closeConsole = [this] { requestClose(); };
     inboundDispatch = new InboundDispatch(*RxMemoryData_Message, *engine_, *this, std::move(hooks), this);
     registerActions();

@@ -4,21 +4,26 @@
 #include <QDBusMessage>
 #include <cstdio>
 
-void PowerOffHost()
+bool PowerOffHost()
 {
     if (qEnvironmentVariableIsSet("PARLUNE_DRY_POWER_OFF")) {
         std::fputs("power-off requested\n", stderr);
         std::fflush(stderr);
-        return;
+        return true;
     }
-    QDBusConnection bus = QDBusConnection::systemBus();
+    return RequestLogindPowerOff(QDBusConnection::systemBus());
+}
+
+bool RequestLogindPowerOff(const QDBusConnection &bus, int timeoutMs)
+{
     if (!bus.isConnected())
-        return;
+        return false;
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
         QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PowerOff"));
     // false: no interactive authentication; polkit answers at once.
     call << false;
-    // Bounded, so a stuck logind cannot freeze the desktop; the answer itself is of no use.
-    bus.call(call, QDBus::Block, 5000);
+    // Bounded, so a stuck logind cannot freeze the desktop; a timeout comes back as an error reply.
+    const QDBusMessage answer = bus.call(call, QDBus::Block, timeoutMs);
+    return answer.type() == QDBusMessage::ReplyMessage;
 }

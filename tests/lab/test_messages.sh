@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The message store between five real instances, each on a host of its own: a chat message stored at
-# its recipient, the away auto-reply's round trip, and remote power-off with a wrong and the right password.
+# its recipient, the away auto-reply's round trip, and remote power-off without a password, then with a
+# wrong and the right one.
 source "$2/tests/lab/labtest.sh" "$@"
 send() { # FROM TO CODE FIELD… : FROM's instance sends the packet to TO; its result must be a byte count
     local from=$1 to=$2 result
@@ -55,20 +56,47 @@ labtool wait-messages "$(lab_socket b)" 30 4 >/dev/null || fail "b did not store
 [ "$(labtool count-notices "$(lab_socket a)" "$reply_caption")" -eq 2 ] || fail "a: not one auto-reply per message"
 [ "$(labtool count-notices "$(lab_socket b)" "$reply_caption")" -eq 0 ] || fail "b answered itself"
 
-# Remote power-off, wrong password: told so, and the host runs on.
+# Remote power-off while c has no password (as every fresh install): refused as if remote control were
+# off, even for the empty password that matches it, and c runs on.
 shutdown_caption="遠程主機信息"
+send a c 7 "$A" "$(lab_nickname a)" ""
+labtool wait-notices "$(lab_socket a)" 30 1 "$shutdown_caption" "遠程主機未啟動遠程控制!" ||
+    fail "a was not told that c without a password allows no remote control"
+labtool wait-ready "$(lab_socket c)" 5 || fail "c stopped without a password"
+! grep -q "power-off requested" "$work/c.log" || fail "c powered off without a password"
+
+# c's user types a password into the settings file by hand, without a type, and starts c again.
+netlab_stop "${LAB_PID[c]}" || fail "c did not end on TERM"
+conf="$work/c/config/Parlune/Parlune.conf"
+"$python" - "$conf" <<'PY' || fail "c's settings file has no password line: $(cat "$conf")"
+import sys
+path = sys.argv[1]
+lines = open(path, encoding="ascii").read().splitlines()
+key = "Duvo\\Parlune\\PIM\\Password="
+assert sum(line.startswith(key) for line in lines) == 1, lines
+open(path, "w", encoding="ascii").write("".join((key + "lab-secret" if line.startswith(key) else line) + "\n"
+                                                for line in lines))
+PY
+netlab_spawn c "$work/c-again.log" $(lab_env c) "$build/parlune"
+LAB_PID[c]=$NETLAB_LAST_PID
+labtool wait-ready "$(lab_socket c)" 60 || fail "c did not come up again"
+grep -qx 'Duvo\\Parlune\\PIM\\Password=lab-secret' "$conf" || fail "c replaced the password written by hand"
+[ "$(stat -c %a "$conf")" = 600 ] || fail "c's settings file is readable by others: $(stat -c %a "$conf")"
+
+# Wrong password: told so, and the host runs on.
 send a c 7 "$A" "$(lab_nickname a)" wrong
 labtool wait-notices "$(lab_socket a)" 30 1 "$shutdown_caption" "密碼錯誤!" || fail "a was not told the password was wrong"
 labtool wait-ready "$(lab_socket c)" 5 || fail "c stopped after a wrong password"
-! grep -q "power-off requested" "$work/c.log" || fail "c powered off with a wrong password"
+! grep -q "power-off requested" "$work/c-again.log" || fail "c powered off with a wrong password"
 
-# The right password (empty by default): told so, the host powers off (a dry run here), says goodbye and ends.
-send a c 7 "$A" "$(lab_nickname a)" ""
+# The right password: the host powers off (a dry run here, which the system accepts), tells a, says goodbye
+# and ends.
+send a c 7 "$A" "$(lab_nickname a)" lab-secret
 labtool wait-notices "$(lab_socket a)" 30 1 "$shutdown_caption" "遠程主機已關閉!" || fail "a was not told c powered off"
 status=0
 netlab_wait_exit "${LAB_PID[c]}" 30 || status=$?
 [ "$status" -eq 0 ] || fail "c ended with $status after the power-off"
-grep -q "power-off requested" "$work/c.log" || fail "c did not request the power-off"
+grep -q "power-off requested" "$work/c-again.log" || fail "c did not request the power-off"
 for host in a b d e; do
     lab_expect_friends "$host" $(lab_others "$host")
 done

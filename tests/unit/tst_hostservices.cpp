@@ -2,10 +2,17 @@
 #include "platform/InputMethod.h"
 #include "platform/PowerOff.h"
 
+#include <QDBusConnection>
+#include <QDBusContext>
 #include <QHostAddress>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
+#include <QThread>
+#include <atomic>
 #include <unistd.h>
 
 using host::InterfaceAddress;
@@ -58,6 +65,31 @@ private:
 };
 
 } // namespace
+
+// Stands in for systemd-logind on a private bus; it lives in a thread of its own, since the request
+// blocks the thread that makes it.
+class FakeLogind final : public QObject, protected QDBusContext
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
+
+public:
+    enum class Answer { Accept, Refuse, Silence };
+    std::atomic<Answer> answer = Answer::Accept;
+    std::atomic<int> calls = 0;
+    std::atomic<bool> interactive = true;
+
+public Q_SLOTS:
+    void PowerOff(bool askUser)
+    {
+        ++calls;
+        interactive = askUser;
+        if (answer == Answer::Refuse)
+            sendErrorReply(QStringLiteral("org.freedesktop.DBus.Error.AccessDenied"), QStringLiteral("inhibited"));
+        else if (answer == Answer::Silence)
+            setDelayedReply(true); // and never answered
+    }
+};
 
 class TestHostServices : public QObject
 {
@@ -267,12 +299,62 @@ private Q_SLOTS:
         const int saved = ::dup(STDERR_FILENO);
         QVERIFY(saved >= 0);
         QVERIFY(::dup2(capture.handle(), STDERR_FILENO) >= 0);
-        PowerOffHost();
+        QVERIFY(PowerOffHost());
         std::fflush(stderr);
         ::dup2(saved, STDERR_FILENO);
         ::close(saved);
         capture.seek(0);
         QCOMPARE(capture.readAll(), QByteArray("power-off requested\n"));
+    }
+
+    // The real request goes to a private bus, never the system's: only logind's plain reply is a yes.
+    void powerOffAsksLogindAndReadsTheAnswer()
+    {
+        const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
+        if (daemon.isEmpty())
+            QSKIP("dbus-daemon is not installed");
+        QProcess bus;
+        bus.start(daemon, {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")});
+        QVERIFY(bus.waitForStarted());
+        QVERIFY(bus.waitForReadyRead(10000));
+        const QString address = QString::fromLatin1(bus.readLine().trimmed());
+        QVERIFY(!address.isEmpty());
+        auto stopBus = qScopeGuard([&bus] {
+            bus.kill();
+            bus.waitForFinished();
+        });
+
+        QDBusConnection requester = QDBusConnection::connectToBus(address, QStringLiteral("requester"));
+        QDBusConnection logind = QDBusConnection::connectToBus(address, QStringLiteral("logind"));
+        auto disconnect = qScopeGuard([] {
+            QDBusConnection::disconnectFromBus(QStringLiteral("requester"));
+            QDBusConnection::disconnectFromBus(QStringLiteral("logind"));
+        });
+        QVERIFY(requester.isConnected() && logind.isConnected());
+        QVERIFY(!RequestLogindPowerOff(requester, 2000)); // nobody owns the name
+
+        QThread thread;
+        FakeLogind fake;
+        fake.moveToThread(&thread);
+        thread.start();
+        auto stopThread = qScopeGuard([&thread] {
+            thread.quit();
+            thread.wait();
+        });
+        QVERIFY(
+            logind.registerObject(QStringLiteral("/org/freedesktop/login1"), &fake, QDBusConnection::ExportAllSlots));
+        QVERIFY(logind.registerService(QStringLiteral("org.freedesktop.login1")));
+
+        QVERIFY(RequestLogindPowerOff(requester, 5000));
+        QCOMPARE(fake.calls.load(), 1);
+        QVERIFY(!fake.interactive.load());
+        fake.answer = FakeLogind::Answer::Refuse;
+        QVERIFY(!RequestLogindPowerOff(requester, 5000));
+        fake.answer = FakeLogind::Answer::Silence;
+        QVERIFY(!RequestLogindPowerOff(requester, 300));
+        QCOMPARE(fake.calls.load(), 3);
+
+        QVERIFY(!RequestLogindPowerOff(QDBusConnection(QStringLiteral("never connected"))));
     }
 };
 

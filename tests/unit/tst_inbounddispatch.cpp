@@ -25,6 +25,8 @@ class TestInboundDispatch : public QObject
         RecordingTransport transport;
         ConsoleValues values;
         bool autoShow = false, beepOn = false, remoteControl = true, away = false, windowOpen = false;
+        bool powerOffAccepted = true;
+        qint64 nowMs = 1'000'000;
         int beeps = 0, opened = 0, unreadSignals = 0, powerOffs = 0, closes = 0;
         QList<QPair<QByteArray, QByteArray>> notices, inserted;
         QStringList events;
@@ -52,16 +54,33 @@ class TestInboundDispatch : public QObject
             h.powerOffHost = [this] {
                 ++powerOffs;
                 events << QStringLiteral("poweroff");
+                return powerOffAccepted;
             };
             h.closeConsole = [this] {
                 ++closes;
-                events << QStringLiteral("close");
+                // The answer has to be on its way before the console goes.
+                events << QStringLiteral("close after %1 answers").arg(transport.direct.size());
             };
+            h.clockMs = [this] { return nowMs; };
             dispatch = std::make_unique<InboundDispatch>(messages, transport, values, h);
         }
         QByteArray message(const QByteArray &from)
         {
             return build(CMD_MESSAGE, {from, "bob", "09:15", "{\\rtf1 hi}", "0"});
+        }
+        // Sends a power-off request and returns the plain text of the answer it got.
+        QString powerOff(const QByteArray &password, const QByteArray &from = "10.0.0.9")
+        {
+            const qsizetype before = transport.direct.size();
+            dispatch->onRemoteShutdown(build(CMD_REMOTE_SHUTDOWN, {from, "admin", password}));
+            if (transport.direct.size() != before + 1)
+                return QStringLiteral("<%1 answers>").arg(transport.direct.size() - before);
+            const QByteArray body = ExtractField(3, transport.direct.last().second);
+            for (const char16_t *answer :
+                 {u"遠程主機已關閉!", u"遠程主機無法關閉!", u"密碼錯誤!", u"遠程主機未啟動遠程控制!"})
+                if (body == InboundDispatch::mingNotice(big5(answer)))
+                    return QString::fromUtf16(answer);
+            return QString::fromLatin1(body);
         }
     };
 
@@ -134,37 +153,119 @@ private Q_SLOTS:
         QTest::addColumn<bool>("allowed");
         QTest::addColumn<QByteArray>("ownPassword");
         QTest::addColumn<QByteArray>("given");
+        QTest::addColumn<bool>("systemAccepts");
         QTest::addColumn<QString>("answer");
-        QTest::addColumn<bool>("powersOff");
-        QTest::newRow("factory settings, empty password")
-            << true << QByteArray() << QByteArray() << QStringLiteral("遠程主機已關閉!") << true;
-        QTest::newRow("right password") << true << QByteArray("pw") << QByteArray("pw")
-                                        << QStringLiteral("遠程主機已關閉!") << true;
-        QTest::newRow("wrong password") << true << QByteArray("pw") << QByteArray("PW") << QStringLiteral("密碼錯誤!")
-                                        << false;
-        QTest::newRow("remote control off")
-            << false << QByteArray() << QByteArray() << QStringLiteral("遠程主機未啟動遠程控制!") << false;
+        QTest::addColumn<QStringList>("events");
+        const QStringList accepted{QStringLiteral("poweroff"), QStringLiteral("close after 1 answers")};
+        const QStringList refused{QStringLiteral("poweroff")};
+        QTest::newRow("right password") << true << QByteArray("pw") << QByteArray("pw") << true
+                                        << QStringLiteral("遠程主機已關閉!") << accepted;
+        QTest::newRow("system refuses") << true << QByteArray("pw") << QByteArray("pw") << false
+                                        << QStringLiteral("遠程主機無法關閉!") << refused;
+        QTest::newRow("wrong password") << true << QByteArray("pw") << QByteArray("PW") << true
+                                        << QStringLiteral("密碼錯誤!") << QStringList{};
+        QTest::newRow("prefix of the password")
+            << true << QByteArray("pw") << QByteArray("p") << true << QStringLiteral("密碼錯誤!") << QStringList{};
+        QTest::newRow("factory settings, empty password") << true << QByteArray() << QByteArray() << true
+                                                          << QStringLiteral("遠程主機未啟動遠程控制!") << QStringList{};
+        QTest::newRow("empty password, something given") << true << QByteArray() << QByteArray("x") << true
+                                                         << QStringLiteral("遠程主機未啟動遠程控制!") << QStringList{};
+        QTest::newRow("remote control off") << false << QByteArray("pw") << QByteArray("pw") << true
+                                            << QStringLiteral("遠程主機未啟動遠程控制!") << QStringList{};
     }
     void remoteShutdown()
     {
         QFETCH(bool, allowed);
         QFETCH(QByteArray, ownPassword);
         QFETCH(QByteArray, given);
+        QFETCH(bool, systemAccepts);
         QFETCH(QString, answer);
-        QFETCH(bool, powersOff);
+        QFETCH(QStringList, events);
         Rig rig;
         rig.remoteControl = allowed;
+        rig.powerOffAccepted = systemAccepts;
         rig.values.OwnPassword = ownPassword;
-        rig.dispatch->onRemoteShutdown(build(CMD_REMOTE_SHUTDOWN, {"10.0.0.9", "admin", given}));
-        QCOMPARE(rig.transport.direct.size(), 1);
+        QCOMPARE(rig.powerOff(given), answer);
         const QByteArray packet = rig.transport.direct.at(0).second;
         QCOMPARE(rig.transport.direct.at(0).first, QByteArray("10.0.0.9"));
+        QCOMPARE(ExtractField(1, packet), QByteArray("8"));
         QCOMPARE(ExtractField(2, packet), big5(u"遠程主機信息"));
-        QCOMPARE(ExtractField(3, packet), InboundDispatch::mingNotice(cp950::encode(answer)));
-        QCOMPARE(rig.powerOffs, powersOff ? 1 : 0);
-        const QStringList expectedEvents =
-            powersOff ? QStringList{QStringLiteral("poweroff"), QStringLiteral("close")} : QStringList{};
-        QCOMPARE(rig.events, expectedEvents);
+        QCOMPARE(rig.events, events);
+        QVERIFY(rig.notices.isEmpty());
+    }
+
+    // Five wrong passwords within ten minutes, from any host, shut the door for ten minutes to everybody;
+    // the user hears of it once.
+    void passwordGuessingLocksOut()
+    {
+        Rig rig;
+        rig.values.OwnPassword = "secret";
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(rig.powerOff("guess" + QByteArray::number(i), "10.0.0." + QByteArray::number(20 + i)),
+                     QStringLiteral("密碼錯誤!"));
+            rig.nowMs += 60'000;
+        }
+        QVERIFY(rig.notices.isEmpty());
+        QCOMPARE(rig.powerOff("guess4", "10.0.0.66"), QStringLiteral("密碼錯誤!"));
+        QCOMPARE(rig.notices.size(), 1);
+        QCOMPARE(rig.notices.at(0).second, big5(u"遠程控制警告"));
+        QVERIFY(rig.notices.at(0).first.contains("10.0.0.66"));
+
+        // Locked: even the right password is refused, and more guesses tell the user nothing new.
+        QCOMPARE(rig.powerOff("secret"), QStringLiteral("密碼錯誤!"));
+        for (int i = 0; i < 10; ++i)
+            QCOMPARE(rig.powerOff("again"), QStringLiteral("密碼錯誤!"));
+        rig.nowMs += PasswordGuard::LockoutMs - 1;
+        QCOMPARE(rig.powerOff("secret"), QStringLiteral("密碼錯誤!"));
+        QCOMPARE(rig.powerOffs, 0);
+        QCOMPARE(rig.notices.size(), 1);
+
+        // Over: the right password works again, and the guesses made while locked did not count.
+        rig.nowMs += 1;
+        QCOMPARE(rig.powerOff("secret"), QStringLiteral("遠程主機已關閉!"));
+        QCOMPARE(rig.powerOffs, 1);
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(rig.powerOff("wrong"), QStringLiteral("密碼錯誤!"));
+        QCOMPARE(rig.notices.size(), 1);
+        // A second lock-out is told again; an address that is not one is not repeated.
+        QCOMPARE(rig.powerOff("wrong", "{\\rtf1 \\par}"), QStringLiteral("密碼錯誤!"));
+        QCOMPARE(rig.notices.size(), 2);
+        QVERIFY(!rig.notices.at(1).first.contains("\\rtf1 \\par"));
+    }
+
+    void slowGuessingIsNotLockedOut()
+    {
+        Rig rig;
+        rig.values.OwnPassword = "secret";
+        // Four every ten minutes never make five within ten minutes.
+        for (int i = 0; i < 12; ++i) {
+            QCOMPARE(rig.powerOff("wrong"), QStringLiteral("密碼錯誤!"));
+            rig.nowMs += PasswordGuard::FailureWindowMs / 4;
+        }
+        QVERIFY(rig.notices.isEmpty());
+        QCOMPARE(rig.powerOff("secret"), QStringLiteral("遠程主機已關閉!"));
+    }
+
+    void passwordComparison_data()
+    {
+        QTest::addColumn<QByteArray>("expected");
+        QTest::addColumn<QByteArray>("given");
+        QTest::addColumn<bool>("match");
+        QTest::newRow("equal") << QByteArray("pw") << QByteArray("pw") << true;
+        QTest::newRow("big5 equal") << QByteArray("\xb1\x4b\xbd\x58") << QByteArray("\xb1\x4b\xbd\x58") << true;
+        QTest::newRow("both empty") << QByteArray() << QByteArray() << true;
+        QTest::newRow("case differs") << QByteArray("pw") << QByteArray("PW") << false;
+        QTest::newRow("last byte differs") << QByteArray("secret1") << QByteArray("secret2") << false;
+        QTest::newRow("prefix") << QByteArray("secret") << QByteArray("secre") << false;
+        QTest::newRow("longer") << QByteArray("secret") << QByteArray("secret\0", 7) << false;
+        QTest::newRow("empty given") << QByteArray("secret") << QByteArray() << false;
+    }
+    void passwordComparison()
+    {
+        QFETCH(QByteArray, expected);
+        QFETCH(QByteArray, given);
+        QFETCH(bool, match);
+        QCOMPARE(PasswordGuard::matches(expected, given), match);
     }
 
     void noticeFrames()
