@@ -223,8 +223,6 @@ void TestRichEdit::linkSafety_data()
         << QStringLiteral(" https://Example.com ") << QStringLiteral("https://example.com/") << true << true;
     QTest::newRow("www") << QStringLiteral("www.example.org") << QStringLiteral("http://www.example.org") << true
                          << true;
-    QTest::newRow("ftp") << QStringLiteral("ftp://files.lan/pub") << QStringLiteral("FTP://files.lan/pub") << true
-                         << true;
     QTest::newRow("mail") << QStringLiteral("mailto:a@example.com") << QStringLiteral("mailto:a@example.com") << true
                           << true;
     QTest::newRow("other host") << QStringLiteral("http://bank.example/") << QStringLiteral("http://evil.example/")
@@ -236,7 +234,6 @@ void TestRichEdit::linkSafety_data()
                           << false;
     QTest::newRow("share") << QStringLiteral("report") << QStringLiteral("smb://server/share/run.exe") << false
                            << false;
-    QTest::newRow("handler") << QStringLiteral("game") << QStringLiteral("steam://run/1") << false << false;
     QTest::newRow("web without host") << QStringLiteral("x") << QStringLiteral("http:/etc/passwd") << false << false;
     QTest::newRow("mail without address") << QStringLiteral("x") << QStringLiteral("mailto:") << false << false;
 }

@@ -121,9 +121,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("computerName");
         QTest::newRow("short") << QStringLiteral("workstation7") << QStringLiteral("workstation7");
         QTest::newRow("fully qualified") << QStringLiteral("pc1.corp.example.com") << QStringLiteral("pc1");
-        QTest::newRow("long first label")
-            << QStringLiteral("accounting-desk-number-four.corp") << QStringLiteral("accounting-desk-number-four");
-        QTest::newRow("trailing dot") << QStringLiteral("pc2.") << QStringLiteral("pc2");
         QTest::newRow("empty") << QString() << QString();
     }
     void computerName()

@@ -190,6 +190,30 @@ private Q_SLOTS:
         QVERIFY(cp950::encodeChar(0xA2).isEmpty());
     }
 
+    // Every byte string the encoder writes is one that the decoder reads as a character: the character
+    // itself, or for a best fit, its substitute.
+    void cp950EveryCharacterReadsBack()
+    {
+        int exact = 0, bestFits = 0;
+        for (char32_t c = 0x80; c <= 0xFFFF; ++c) {
+            if (QChar::isSurrogate(c))
+                continue;
+            const QString text{QChar(char16_t(c))};
+            bool encoded = false;
+            const QByteArray bytes = cp950::encode(text, &encoded);
+            if (bytes == "?")
+                continue;
+            bool decoded = false;
+            const QString back = cp950::decode(bytes, &decoded);
+            QVERIFY2(decoded && back.size() == 1, qPrintable(QString::number(c, 16)));
+            QCOMPARE(back == text, encoded);
+            QCOMPARE(cp950::encodeChar(c) == bytes, encoded);
+            ++(encoded ? exact : bestFits);
+        }
+        QVERIFY(exact > 19000);
+        QVERIFY(bestFits > 400);
+    }
+
     void cp950Errors()
     {
         bool ok = true;
