@@ -53,6 +53,9 @@ bool mayOpen(const QUrl &target)
 bool textIsTarget(QStringView text, const QUrl &target)
 {
     const QStringView shown = text.trimmed();
+    // Mail programs show a mail link as the bare address.
+    if (target.scheme() == QLatin1String("mailto") && shown == target.path())
+        return true;
     const QList<Span> spans = find(shown);
     if (spans.size() != 1 || spans[0].start != 0 || spans[0].length != shown.size())
         return false;

@@ -225,6 +225,8 @@ void TestRichEdit::linkSafety_data()
                          << true;
     QTest::newRow("mail") << QStringLiteral("mailto:a@example.com") << QStringLiteral("mailto:a@example.com") << true
                           << true;
+    QTest::newRow("bare mail address") << QStringLiteral("a@example.com") << QStringLiteral("mailto:a@example.com")
+                                       << true << true;
     QTest::newRow("other host") << QStringLiteral("http://bank.example/") << QStringLiteral("http://evil.example/")
                                 << true << false;
     QTest::newRow("words") << QStringLiteral("click here") << QStringLiteral("https://example.com/") << true << false;
