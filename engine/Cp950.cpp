@@ -33,7 +33,7 @@ Decoder &decoder()
 
 // How Windows writes each BMP character in code page 950. Where the code page lacks a character,
 // Windows writes its best-fit substitute (é as e, ¢ as the full-width cent sign) and '?' only where
-// Microsoft's table has none. ICU's windows-950 data carries those very substitutes as its fallback
+// its best-fit table has none. ICU's windows-950 data carries those very substitutes as its fallback
 // mappings, so the table is read from it once.
 class EncodeTable final
 {
