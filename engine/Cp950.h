@@ -16,10 +16,12 @@ inline constexpr char16_t ReplacementCharacter = 0xFFFD;
 // U+FFFD and clears *ok.
 QString decode(QByteArrayView bytes, bool *ok = nullptr);
 
-// Text into bytes. A character outside the table becomes '?' and clears *ok.
+// Text into bytes, as Windows writes them: a character outside the table becomes its best-fit
+// substitute (é as e), or '?' where it has none; either clears *ok, which so says whether the bytes
+// read back as the same text.
 QByteArray encode(QStringView text, bool *ok = nullptr);
 
-// The code page 950 bytes of one character, or empty when the table has none.
+// The code page 950 bytes of one character, or empty when the table has none (best fits do not count).
 QByteArray encodeChar(char32_t codePoint);
 
 // True for the bytes that begin a double-byte character.

@@ -5,7 +5,6 @@
 #include "engine/SettingsStore.h"
 
 #include <QFileInfo>
-#include <QSysInfo>
 
 namespace {
 
@@ -124,9 +123,4 @@ StartupSettings ReadStartupSettings(SettingsStore &store, const StartupEnvironme
     readProfile(store, environment, out);
     readSystem(store, environment, hooks, out);
     return out;
-}
-
-QString HostComputerName()
-{
-    return QSysInfo::machineHostName();
 }

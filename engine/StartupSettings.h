@@ -65,6 +65,3 @@ struct StartupHooks
 // for this run. A key that does not open is skipped as a whole, without a word.
 StartupSettings ReadStartupSettings(SettingsStore &store, const StartupEnvironment &environment,
                                     const StartupHooks &hooks = {});
-
-// The name of the computer as the system reports it.
-QString HostComputerName();

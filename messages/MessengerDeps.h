@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QFont>
+#include <QUrl>
 #include <functional>
 #include <optional>
 
@@ -30,6 +31,8 @@ struct MessengerDeps
     std::function<void(const QByteArray &imeName)> activateIme;
     // The font dialog, showing initial; nullopt when the user cancels. Empty: QFontDialog.
     std::function<std::optional<QFont>(const QFont &initial, QWidget *parent)> chooseFont;
+    // Hands a link the user chose to open to the desktop. Empty: QDesktopServices.
+    std::function<void(const QUrl &url)> openUrl;
 
     SendOptions send;
 };

@@ -8,6 +8,7 @@
 #include "engine/NoticeText.h"
 #include "engine/Packet.h"
 #include "messages/FaceMenu.h"
+#include "widgets/LinkHighlighter.h"
 #include "widgets/Placement.h"
 #include "widgets/RichEdit.h"
 #include "widgets/SkinnedFrame.h"
@@ -22,6 +23,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
@@ -571,9 +573,66 @@ void TForm_Messenger::RxRichEdit_ContentMouseDown()
     setStripOpen(false);
 }
 
-void TForm_Messenger::RxRichEdit_ContentURLClick(const QUrl &url)
+namespace {
+
+// Up to this many characters of a target are shown in the box's text, cut into lines a box can hold;
+// a longer one is shown whole in the box's details, where it scrolls.
+constexpr int ShownTargetLength = 1024;
+constexpr int ShownTargetLineLength = 64;
+
+QMessageBox *linkBox(QMessageBox::Icon icon, const QString &question, const QUrl &target, const char *objectName,
+                     QMessageBox::StandardButtons buttons, QWidget *parent)
 {
-    QDesktopServices::openUrl(url);
+    const QString full = target.toString();
+    QString lines;
+    for (qsizetype at = 0; at < std::min<qsizetype>(full.size(), ShownTargetLength); at += ShownTargetLineLength)
+        lines += (at ? QStringLiteral("\n") : QString()) + full.mid(at, ShownTargetLineLength);
+    if (full.size() > ShownTargetLength)
+        lines += QStringLiteral("…");
+    auto *box = new QMessageBox(icon, QGuiApplication::applicationDisplayName(),
+                                question + QStringLiteral("\n\n") + lines, buttons, parent);
+    box->setObjectName(QLatin1String(objectName));
+    box->setTextFormat(Qt::PlainText);
+    if (full.size() > ShownTargetLength)
+        box->setDetailedText(full);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    return box;
+}
+
+} // namespace
+
+// A received message is written by a stranger: its links open only where a browser or mail program
+// takes them, and a link whose text names some other place shows where it leads before it goes there.
+void TForm_Messenger::RxRichEdit_ContentURLClick(const QUrl &url, const QString &text)
+{
+    if (!WebAddress::mayOpen(url)) {
+        QMessageBox *box =
+            linkBox(QMessageBox::Warning, big5("只能開啟 http、https、mailto 與 ftp 的連結，這個連結不會開啟："), url,
+                    "LinkRefusedMessageBox", QMessageBox::Ok, this);
+        box->open();
+        return;
+    }
+    if (WebAddress::textIsTarget(text, url)) {
+        openLink(url);
+        return;
+    }
+    QMessageBox *box =
+        linkBox(QMessageBox::Question, big5("這個連結顯示的文字與它開啟的位址不同。要開啟下面的位址嗎？"), url,
+                "LinkConfirmMessageBox", QMessageBox::Yes | QMessageBox::No, this);
+    box->setDefaultButton(QMessageBox::No);
+    connect(box, &QMessageBox::finished, this, [this, url](int result) {
+        if (result == QMessageBox::Yes)
+            openLink(url);
+    });
+    box->open();
+}
+
+void TForm_Messenger::openLink(const QUrl &url)
+{
+    if (m_deps.openUrl)
+        m_deps.openUrl(url);
+    else
+        QDesktopServices::openUrl(url);
 }
 
 // ---- composing ----------------------------------------------------------------------------------------------

@@ -75,7 +75,7 @@ public Q_SLOTS:
     void suiButton_CancelClick();
     void suiForm_MessageTitleBarCustomBtnsClick(int index);
     void ImageCloseClick();
-    void RxRichEdit_ContentURLClick(const QUrl &url);
+    void RxRichEdit_ContentURLClick(const QUrl &url, const QString &text);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -91,6 +91,7 @@ private:
     void RxRichEdit_ContentMouseDown();
     void suiListView_FriendMouseDown(Qt::MouseButton button);
     void onTitleButtonClicked(int index);
+    void openLink(const QUrl &url);
 
     void buildControls();
     void relayout();

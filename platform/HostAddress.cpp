@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QHostAddress>
 #include <QNetworkInterface>
+#include <QSysInfo>
 #include <algorithm>
 #include <cstring>
 #include <net/if.h>
@@ -150,6 +151,16 @@ QByteArray LocalAddress(const QString &routeTablePath)
     }
     const QByteArray chosen = ChooseLocalAddress(table, routed);
     return chosen.isEmpty() ? ChooseLocalAddress(table, HostInterfaceAddresses()) : chosen;
+}
+
+QString ComputerNameOf(const QString &hostName)
+{
+    return hostName.section(u'.', 0, 0);
+}
+
+QString HostComputerName()
+{
+    return ComputerNameOf(QSysInfo::machineHostName());
 }
 
 } // namespace host

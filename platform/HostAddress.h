@@ -28,6 +28,14 @@ QList<InterfaceAddress> HostInterfaceAddresses();
 
 QByteArray LocalAddress(const QString &routeTablePath = QString::fromLatin1(RouteTablePath));
 
+// A Windows computer name is a short name, never a domain name: a fully qualified host name gives the
+// part before its first dot.
+QString ComputerNameOf(const QString &hostName);
+
+// The name of the computer as the system reports it, by the rule above.
+QString HostComputerName();
+
 } // namespace host
 
+using host::HostComputerName;
 using host::LocalAddress;

@@ -38,6 +38,37 @@ QList<Span> find(QStringView text)
     return spans;
 }
 
+bool mayOpen(const QUrl &target)
+{
+    if (!target.isValid())
+        return false;
+    const QString scheme = target.scheme();
+    if (scheme == QLatin1String("mailto"))
+        return !target.path().isEmpty();
+    const bool hosted =
+        scheme == QLatin1String("http") || scheme == QLatin1String("https") || scheme == QLatin1String("ftp");
+    return hosted && !target.host().isEmpty();
+}
+
+bool textIsTarget(QStringView text, const QUrl &target)
+{
+    const QStringView shown = text.trimmed();
+    // Mail programs show a mail link as the bare address.
+    if (target.scheme() == QLatin1String("mailto") && shown == target.path())
+        return true;
+    const QList<Span> spans = find(shown);
+    if (spans.size() != 1 || spans[0].start != 0 || spans[0].length != shown.size())
+        return false;
+    // "http://a.example" and "http://a.example/" name the same page.
+    auto normalized = [](const QUrl &url) {
+        QUrl plain = url.adjusted(QUrl::StripTrailingSlash | QUrl::NormalizePathSegments);
+        if (plain.path().isEmpty() && !plain.host().isEmpty())
+            plain.setPath(QStringLiteral("/"));
+        return plain;
+    };
+    return normalized(spans[0].url) == normalized(target);
+}
+
 } // namespace WebAddress
 
 LinkHighlighter::LinkHighlighter(QTextDocument *document) : QSyntaxHighlighter(document) {}

@@ -19,6 +19,14 @@ struct Span
 
 QList<Span> find(QStringView text);
 
+// Whether a click may hand the target to the desktop: web, mail and file-transfer addresses only. Other
+// schemes (file:, smb:, handlers that programs register) would let whoever wrote the message open
+// files or start programs on this host.
+bool mayOpen(const QUrl &target);
+
+// Whether the visible text of a link is the address it opens, so that the click holds no surprise.
+bool textIsTarget(QStringView text, const QUrl &target);
+
 } // namespace WebAddress
 
 // Shows detected web addresses as links. The look lives in the layout only, never in the document's

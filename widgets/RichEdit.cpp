@@ -186,6 +186,38 @@ QUrl RichEdit::linkAt(const QPoint &viewportPos) const
     return {};
 }
 
+QString RichEdit::linkTextAt(const QPoint &viewportPos) const
+{
+    const QString anchor = anchorAt(viewportPos);
+    const QTextCursor cursor = cursorForPosition(viewportPos);
+    const QTextBlock block = cursor.block();
+    const int inBlock = cursor.position() - block.position();
+    if (anchor.isEmpty()) {
+        for (const WebAddress::Span &span : WebAddress::find(block.text())) {
+            if (inBlock >= span.start && inBlock <= span.start + span.length)
+                return block.text().mid(span.start, span.length);
+        }
+        return {};
+    }
+    // Formatting may split an anchor's text into several fragments; the run around the point is its text.
+    QString text;
+    bool holdsPoint = false;
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment fragment = it.fragment();
+        const QTextCharFormat format = fragment.charFormat();
+        if (format.isAnchor() && format.anchorHref() == anchor) {
+            const int start = fragment.position() - block.position();
+            holdsPoint = holdsPoint || (inBlock >= start && inBlock <= start + fragment.length());
+            text += fragment.text();
+        } else if (holdsPoint) {
+            break;
+        } else {
+            text.clear();
+        }
+    }
+    return holdsPoint ? text : QString();
+}
+
 bool RichEdit::canInsertFromMimeData(const QMimeData *source) const
 {
     return source->hasImage() || hasPictureFiles(source) || !rtfMimeType(source).isEmpty() ||
@@ -278,9 +310,9 @@ void RichEdit::mouseReleaseEvent(QMouseEvent *event)
     const bool dragged = textCursor().hasSelection();
     QTextEdit::mouseReleaseEvent(event);
     // A press that became a selection is not a click on the link.
-    if (event->button() == Qt::LeftButton && !pressed.isEmpty() && !dragged &&
-        linkAt(event->position().toPoint()) == pressed)
-        Q_EMIT linkClicked(pressed);
+    const QPoint at = event->position().toPoint();
+    if (event->button() == Qt::LeftButton && !pressed.isEmpty() && !dragged && linkAt(at) == pressed)
+        Q_EMIT linkClicked(pressed, linkTextAt(at));
 }
 
 void RichEdit::updateCursorShape(const QPoint &viewportPos)

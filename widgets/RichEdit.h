@@ -33,9 +33,12 @@ public:
 
     // The link under a point of the viewport: an anchor read from RTF, else a detected web address.
     QUrl linkAt(const QPoint &viewportPos) const;
+    // The text that the link under a point shows: the anchor's run of text, or the detected address.
+    QString linkTextAt(const QPoint &viewportPos) const;
 
 Q_SIGNALS:
-    void linkClicked(const QUrl &url);
+    // The target and the text the reader saw, which an anchor may have chosen freely.
+    void linkClicked(const QUrl &url, const QString &text);
 
 protected:
     bool canInsertFromMimeData(const QMimeData *source) const override;

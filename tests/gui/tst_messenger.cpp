@@ -8,13 +8,13 @@
 #include "messages/TForm_Messenger.h"
 
 #include <QBuffer>
-#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -55,12 +55,7 @@ class TestMessenger final : public QObject
 {
     Q_OBJECT
 
-public Q_SLOTS:
-    void openUrl(const QUrl &url) { openedUrls.append(url); }
-
 private:
-    QList<QUrl> openedUrls;
-
     MessageTable messages;
     FriendTable friends;
     ConsoleValues values;
@@ -70,6 +65,7 @@ private:
     int announces = 0;
     QList<QByteArray> activatedImes;
     std::optional<QFont> dialogAnswer;
+    QList<QUrl> opened;
     MessengerDeps deps;
 
     TForm_Messenger *window() const { return Form_Messenger.data(); }
@@ -124,6 +120,8 @@ private Q_SLOTS:
         deps.currentImeName = [] { return QByteArray("ime-b"); };
         deps.activateIme = [this](const QByteArray &name) { activatedImes.append(name); };
         deps.chooseFont = [this](const QFont &, QWidget *) { return dialogAnswer; };
+        opened.clear();
+        deps.openUrl = [this](const QUrl &url) { opened.append(url); };
         deps.send.connectTimeoutMs = 2000;
     }
     void cleanup()
@@ -592,17 +590,60 @@ private Q_SLOTS:
         faces->hide();
     }
 
-    void linkOpensWithDesktopHandler()
+    // A received message is a stranger's: only web and mail addresses open, and a link whose text names
+    // another place asks first, showing the whole target.
+    void linksOpenOnlyWhereSafe()
     {
-        QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "openUrl");
-        append("a", "see http://example.org/x here");
+        const QByteArray longTarget = "http://evil.example/" + QByteArray(3000, 'a');
+        messages.append(big5("a"), "10.0.0.9",
+                        "{\\rtf1\\ansi see http://example.org/x here "
+                        "{\\field{\\*\\fldinst{HYPERLINK \"file:///etc/passwd\"}}{\\fldrslt{notes}}} "
+                        "{\\field{\\*\\fldinst{HYPERLINK \"http://evil.example/\"}}{\\fldrslt{http://bank.example/}}} "
+                        "{\\field{\\*\\fldinst{HYPERLINK \"" +
+                            longTarget + "\"}}{\\fldrslt{long}}}\\par}",
+                        QDateTime(QDate(2004, 3, 15), QTime(14, 7)));
         TForm_Messenger::MenuItem_SendMessageClick(deps);
-        QTextCursor cursor(editor()->document());
-        cursor.setPosition(10);
-        const QPoint onLink = editor()->cursorRect(cursor).center();
-        QTest::mouseClick(editor()->viewport(), Qt::LeftButton, {}, onLink);
-        QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
-        QCOMPARE(openedUrls, QList<QUrl>{QUrl(QStringLiteral("http://example.org/x"))});
+        QTRY_VERIFY(editorText().contains(QLatin1String("long")));
+        auto clickOn = [this](const char *word) {
+            QTextCursor cursor(editor()->document());
+            cursor.setPosition(int(editorText().indexOf(QLatin1String(word))) + 2);
+            QTest::mouseClick(editor()->viewport(), Qt::LeftButton, {}, editor()->cursorRect(cursor).center());
+        };
+        auto box = [this](const char *name) { return window()->findChild<QMessageBox *>(QLatin1String(name)); };
+        auto answer = [&box](const char *name, QMessageBox::StandardButton button) {
+            QTest::mouseClick(box(name)->button(button), Qt::LeftButton);
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QVERIFY(!box(name));
+        };
+
+        clickOn("http://example.org");
+        QCOMPARE(opened, QList<QUrl>{QUrl(QStringLiteral("http://example.org/x"))});
+        QVERIFY(!window()->findChild<QMessageBox *>());
+        opened.clear();
+
+        clickOn("notes");
+        QTRY_VERIFY(box("LinkRefusedMessageBox"));
+        QVERIFY(box("LinkRefusedMessageBox")->text().contains(QLatin1String("file:///etc/passwd")));
+        answer("LinkRefusedMessageBox", QMessageBox::Ok);
+        QVERIFY(opened.isEmpty());
+
+        for (const QMessageBox::StandardButton choice : {QMessageBox::No, QMessageBox::Yes}) {
+            clickOn("bank");
+            QTRY_VERIFY(box("LinkConfirmMessageBox"));
+            QVERIFY(box("LinkConfirmMessageBox")->text().contains(QLatin1String("http://evil.example/")));
+            QVERIFY(opened.isEmpty());
+            answer("LinkConfirmMessageBox", choice);
+        }
+        QCOMPARE(opened, QList<QUrl>{QUrl(QStringLiteral("http://evil.example/"))});
+        opened.clear();
+
+        // A target too long for a box is shown whole in its details.
+        clickOn("long");
+        QTRY_VERIFY(box("LinkConfirmMessageBox"));
+        QCOMPARE(box("LinkConfirmMessageBox")->detailedText(), QString::fromLatin1(longTarget));
+        QVERIFY(box("LinkConfirmMessageBox")->text().size() < 1500);
+        answer("LinkConfirmMessageBox", QMessageBox::No);
+        QVERIFY(opened.isEmpty());
     }
 
     void closingByEveryWayStoresIme_data()

@@ -60,10 +60,13 @@ private Q_SLOTS:
     void readOnlyRefusesEditing();
     void findsWebAddresses_data();
     void findsWebAddresses();
+    void linkSafety_data();
+    void linkSafety();
     void showsDetectedLinks();
     void detectionLeavesSavedRtfAlone();
     void clickOnLinkReportsIt_data();
     void clickOnLinkReportsIt();
+    void clickOnAnchorReportsItsText();
     void pointerBecomesHandOverLink();
     void pastesPicturesAndSimplifiedRichText();
     void loadsBig5AndPictureFromRtf();
@@ -207,6 +210,47 @@ void TestRichEdit::findsWebAddresses()
     QCOMPARE(foundUrls, urls);
 }
 
+void TestRichEdit::linkSafety_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<bool>("mayOpen");
+    QTest::addColumn<bool>("textIsTarget");
+
+    QTest::newRow("web") << QStringLiteral("http://example.com/a") << QStringLiteral("http://example.com/a") << true
+                         << true;
+    QTest::newRow("secure, trailing slash")
+        << QStringLiteral(" https://Example.com ") << QStringLiteral("https://example.com/") << true << true;
+    QTest::newRow("www") << QStringLiteral("www.example.org") << QStringLiteral("http://www.example.org") << true
+                         << true;
+    QTest::newRow("mail") << QStringLiteral("mailto:a@example.com") << QStringLiteral("mailto:a@example.com") << true
+                          << true;
+    QTest::newRow("bare mail address") << QStringLiteral("a@example.com") << QStringLiteral("mailto:a@example.com")
+                                       << true << true;
+    QTest::newRow("other host") << QStringLiteral("http://bank.example/") << QStringLiteral("http://evil.example/")
+                                << true << false;
+    QTest::newRow("words") << QStringLiteral("click here") << QStringLiteral("https://example.com/") << true << false;
+    QTest::newRow("address and more") << QStringLiteral("http://a.example/ and more")
+                                      << QStringLiteral("http://a.example/") << true << false;
+    QTest::newRow("file") << QStringLiteral("file:///etc/passwd") << QStringLiteral("file:///etc/passwd") << false
+                          << false;
+    QTest::newRow("share") << QStringLiteral("report") << QStringLiteral("smb://server/share/run.exe") << false
+                           << false;
+    QTest::newRow("web without host") << QStringLiteral("x") << QStringLiteral("http:/etc/passwd") << false << false;
+    QTest::newRow("mail without address") << QStringLiteral("x") << QStringLiteral("mailto:") << false << false;
+}
+
+void TestRichEdit::linkSafety()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, target);
+    QFETCH(bool, mayOpen);
+    QFETCH(bool, textIsTarget);
+    const QUrl url(target, QUrl::TolerantMode);
+    QCOMPARE(WebAddress::mayOpen(url), mayOpen);
+    QCOMPARE(WebAddress::textIsTarget(text, url), textIsTarget);
+}
+
 void TestRichEdit::showsDetectedLinks()
 {
     RichEdit editor;
@@ -273,12 +317,39 @@ void TestRichEdit::clickOnLinkReportsIt()
     QTest::mouseClick(editor.viewport(), Qt::LeftButton, {}, pointOf(editor, link + 5));
     QCOMPARE(clicked.size(), 1);
     QCOMPARE(clicked[0][0].toUrl(), QUrl(QStringLiteral("http://example.com/page")));
+    QCOMPARE(clicked[0][1].toString(), QStringLiteral("http://example.com/page"));
 
     // A drag across the link selects text and is no click.
     QTest::mousePress(editor.viewport(), Qt::LeftButton, {}, pointOf(editor, link + 2));
     QTest::mouseMove(editor.viewport(), pointOf(editor, link + 12));
     QTest::mouseRelease(editor.viewport(), Qt::LeftButton, {}, pointOf(editor, link + 12));
     QCOMPARE(clicked.size(), 1);
+}
+
+// An anchor's text is what the writer chose; formatting may split it.
+void TestRichEdit::clickOnAnchorReportsItsText()
+{
+    RichEdit editor;
+    editor.resize(400, 200);
+    editor.loadRtf("{\\rtf1\\ansi before {\\field{\\*\\fldinst{HYPERLINK \"http://evil.example/x\"}}"
+                   "{\\fldrslt{http://bank.{\\b example}/}}} after "
+                   "{\\field{\\*\\fldinst{HYPERLINK \"file:///etc/passwd\"}}{\\fldrslt{notes}}}\\par}");
+    editor.setReadOnly(true);
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    QSignalSpy clicked(&editor, &RichEdit::linkClicked);
+    const QString plain = editor.document()->toPlainText();
+
+    QTest::mouseClick(editor.viewport(), Qt::LeftButton, {}, pointOf(editor, int(plain.indexOf(u'b', 8)) + 1));
+    QCOMPARE(clicked.size(), 1);
+    QCOMPARE(clicked[0][0].toUrl(), QUrl(QStringLiteral("http://evil.example/x")));
+    QCOMPARE(clicked[0][1].toString(), QStringLiteral("http://bank.example/"));
+
+    QTest::mouseClick(editor.viewport(), Qt::LeftButton, {},
+                      pointOf(editor, int(plain.indexOf(QLatin1String("notes"))) + 2));
+    QCOMPARE(clicked.size(), 2);
+    QCOMPARE(clicked[1][0].toUrl(), QUrl(QStringLiteral("file:///etc/passwd")));
+    QCOMPARE(clicked[1][1].toString(), QStringLiteral("notes"));
 }
 
 void TestRichEdit::pointerBecomesHandOverLink()

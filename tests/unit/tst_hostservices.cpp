@@ -147,6 +147,22 @@ private Q_SLOTS:
                  QByteArray());
     }
 
+    void computerName_data()
+    {
+        QTest::addColumn<QString>("hostName");
+        QTest::addColumn<QString>("computerName");
+        QTest::newRow("short") << QStringLiteral("workstation7") << QStringLiteral("workstation7");
+        QTest::newRow("fully qualified") << QStringLiteral("pc1.corp.example.com") << QStringLiteral("pc1");
+        QTest::newRow("empty") << QString() << QString();
+    }
+    void computerName()
+    {
+        QFETCH(QString, hostName);
+        QFETCH(QString, computerName);
+        QCOMPARE(host::ComputerNameOf(hostName), computerName);
+        QVERIFY(!host::HostComputerName().contains(u'.'));
+    }
+
     // The host's real interfaces, with a route table written here.
     void localAddressFromRouteFile()
     {

@@ -150,6 +150,70 @@ private Q_SLOTS:
         QCOMPARE(cp950::encodeChar(0x20AC), QByteArray("\xa3\xe1"));
     }
 
+    void cp950BestFit_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("readBack");
+        // Signs with a full-width twin in the table become that twin.
+        QTest::newRow("cent") << QStringLiteral("¢") << QByteArray("\xa2\x46") << QStringLiteral("￠");
+        QTest::newRow("pound") << QStringLiteral("£") << QByteArray("\xa2\x47") << QStringLiteral("￡");
+        QTest::newRow("yen") << QStringLiteral("¥") << QByteArray("\xa2\x44") << QStringLiteral("￥");
+        // Accented Latin letters lose their accent.
+        QTest::newRow("latin") << QStringLiteral("café à niño") << QByteArray("cafe a nino")
+                               << QStringLiteral("cafe a nino");
+        QTest::newRow("marks") << QStringLiteral("©®") << QByteArray("cR") << QStringLiteral("cR");
+        // Compatibility ideographs and enclosed ideographs become the unified ideograph.
+        QTest::newRow("compatibility") << QStringLiteral("\uF948\uF9F4") << QByteArray("\xb8\xef\xaa\x4c")
+                                       << QStringLiteral("\u8CC2\u6797");
+        QTest::newRow("enclosed") << QStringLiteral("㈱") << QByteArray("\xae\xe8") << QStringLiteral("株");
+        // Without a best fit, '?' stays.
+        QTest::newRow("none") << QStringLiteral("¬™\u200B") << QByteArray("???") << QStringLiteral("???");
+        QTest::newRow("mixed") << QStringLiteral("中é")
+                               << QByteArray("\xa4\xa4"
+                                             "e")
+                               << QStringLiteral("中e");
+    }
+
+    void cp950BestFit()
+    {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, readBack);
+        bool ok = true;
+        QCOMPARE(cp950::encode(text, &ok), bytes);
+        QVERIFY(!ok); // the text does not survive the trip
+        QCOMPARE(cp950::decode(bytes, &ok), readBack);
+        QVERIFY(ok);
+        // A best fit is no byte pair of the character's own.
+        QVERIFY(cp950::encodeChar(0xE9).isEmpty());
+        QVERIFY(cp950::encodeChar(0xA2).isEmpty());
+    }
+
+    // Every byte string the encoder writes is one that the decoder reads as a character: the character
+    // itself, or for a best fit, its substitute.
+    void cp950EveryCharacterReadsBack()
+    {
+        int exact = 0, bestFits = 0;
+        for (char32_t c = 0x80; c <= 0xFFFF; ++c) {
+            if (QChar::isSurrogate(c))
+                continue;
+            const QString text{QChar(char16_t(c))};
+            bool encoded = false;
+            const QByteArray bytes = cp950::encode(text, &encoded);
+            if (bytes == "?")
+                continue;
+            bool decoded = false;
+            const QString back = cp950::decode(bytes, &decoded);
+            QVERIFY2(decoded && back.size() == 1, qPrintable(QString::number(c, 16)));
+            QCOMPARE(back == text, encoded);
+            QCOMPARE(cp950::encodeChar(c) == bytes, encoded);
+            ++(encoded ? exact : bestFits);
+        }
+        QVERIFY(exact > 19000);
+        QVERIFY(bestFits > 400);
+    }
+
     void cp950Errors()
     {
         bool ok = true;

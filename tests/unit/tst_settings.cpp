@@ -291,6 +291,17 @@ private Q_SLOTS:
         QCOMPARE(log.atAnnouncement.OwnNickname, QByteArray("WORKSTATION-NUM"));
     }
 
+    // Letters outside the code page take the substitutes Windows writes for them.
+    void defaultNicknameTakesBestFits()
+    {
+        MemorySettingsStore store;
+        StartupEnvironment environment = environmentFor(QStringLiteral("/opt/pl/"));
+        environment.ComputerName = QStringLiteral("Zoë-Café-Ω-™-PC-2");
+        const StartupSettings result = ReadStartupSettings(store, environment);
+        QCOMPARE(result.OwnNickname, QByteArray("Zoe-Cafe-\xa3\x5b-?-PC"));
+        QCOMPARE(settings::readString(store, settings::ProfileKey, settings::Nickname), result.OwnNickname);
+    }
+
     void laterStartKeepsValuesAndUpdatesNumber()
     {
         MemorySettingsStore store;
