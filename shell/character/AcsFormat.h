@@ -7,7 +7,10 @@
 namespace AcsFormat {
 
 inline constexpr quint32 Signature = 0xABCDABC3;
-inline constexpr quint32 HeaderBytes = 36; // signature and four locators
+// Files that are not single-file characters, told apart to give a helpful error.
+inline constexpr quint32 SplitSignature = 0xABCDABC4;        // .acf, whose animations lie in .aca files
+inline constexpr quint32 CompoundFileSignature = 0xE011CFD0; // the older format, an OLE compound file
+inline constexpr quint32 HeaderBytes = 36;                   // signature and four locators
 
 // Where a block lies in the file.
 struct Locator

@@ -110,8 +110,16 @@ public:
     Character read()
     {
         Cursor header(m_file, {0, AcsFormat::HeaderBytes}, QStringLiteral("the header"));
-        if (header.u32() != AcsFormat::Signature)
+        switch (header.u32()) {
+        case AcsFormat::Signature:
+            break;
+        case AcsFormat::SplitSignature:
+            fail(QStringLiteral("characters split into .acf and .aca files are not supported; use the .acs file"));
+        case AcsFormat::CompoundFileSignature:
+            fail(QStringLiteral("characters of the older format (version 1.5) are not supported"));
+        default:
             fail(QStringLiteral("this is not a character file"));
+        }
         const AcsFormat::Locator characterInfo = header.locator();
         const AcsFormat::Locator animationList = header.locator();
         const AcsFormat::Locator imageList = header.locator();

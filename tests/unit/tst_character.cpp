@@ -401,6 +401,8 @@ private Q_SLOTS:
         QTest::newRow("not a character") << QByteArray("hello, this is not a character file at all!")
                                          << "not a character";
         QTest::newRow("empty") << QByteArray() << "header";
+        QTest::newRow("split character") << QByteArray::fromHex("c4abcdab") + good.mid(4) << ".acf";
+        QTest::newRow("older format") << QByteArray::fromHex("d0cf11e0a1b11ae1") + good.mid(8) << "version 1.5";
         QTest::newRow("header only") << good.left(36) << "outside the file";
         QTest::newRow("truncated in the middle") << good.left(good.size() / 2) << "outside the file";
         QTest::newRow("truncated by one") << good.chopped(1) << "outside the file";
