@@ -117,7 +117,7 @@ struct CharacterFrame
 
     QList<FrameImage> images; // the first image lies on top
     int sound = NoSound;
-    int duration = 10; // hundredths of a second
+    int duration = 10; // hundredths of a second; 0 occurs, for frames that only start a sound
     int exitFrame = NoExit;
     QList<FrameBranch> branches;
     QList<MouthOverlay> overlays;

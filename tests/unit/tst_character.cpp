@@ -318,9 +318,48 @@ private Q_SLOTS:
         QCOMPARE(qAlpha(rest.pixel(0, 0)), 0);
         QCOMPARE(qAlpha(rest.pixel(50, 60)), 255);
 
+        // Every state names animations the character has; asked to stop, waving and idling end in a few frames.
+        for (const CharacterState &state : helper->states)
+            QCOMPARE(helper->stateAnimations(state.name).size(), state.animations.size());
+        const FrameStepper stepper([](int) { return 0; });
+        const CharacterAnimation &greet = *helper->animation(u"Greet");
+        int waving = 3;
+        int left = 0;
+        while (waving != FrameStepper::Ended && left++ < greet.frames.size())
+            waving = stepper.next(greet, waving, true);
+        QCOMPARE(waving, FrameStepper::Ended);
+        QVERIFY2(left <= 3, qPrintable(QString::number(left)));
+        const CharacterAnimation &idle = *helper->animation(u"Idle1_1");
+        int frame = 0;
+        int steps = 0;
+        while (frame != FrameStepper::Ended && steps++ <= idle.frames.size())
+            frame = stepper.next(idle, frame, steps > 1);
+        QCOMPARE(frame, FrameStepper::Ended);
+
         // Written again, it reads the same and keeps its bytes.
         const QByteArray again = AcsWriter::write(*helper);
         QCOMPARE(again, file);
+    }
+
+    // Records may share bytes: many image entries on one large image must not multiply into gigabytes.
+    void sharedRecordsAreBounded()
+    {
+        Character big = sample();
+        big.images = {solid(2048, 2048, 1), solid(2, 2, 2)};
+        QByteArray file = AcsWriter::write(big);
+        QVERIFY(file.size() < 64 * 1024);
+        QVERIFY(AcsReader::read(file));
+        const qsizetype listAt = le32At(file, locatorAt(2));
+        const QByteArray entry = file.mid(listAt + 4, 12);
+        QByteArray list(4, '\0');
+        setLe32(list, 0, 40);
+        list += entry.repeated(40);
+        setLe32(file, locatorAt(2), quint32(file.size()));
+        setLe32(file, locatorAt(2) + 4, quint32(list.size()));
+        file += list;
+        QString error;
+        QVERIFY(!AcsReader::read(file, &error));
+        QVERIFY2(error.contains(QStringLiteral("images together are too large")), qPrintable(error));
     }
 
     void genuineCharacters_data()
