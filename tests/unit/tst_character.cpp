@@ -403,6 +403,8 @@ private Q_SLOTS:
         QTEST(int(character->sounds.size()), "sounds");
         QFETCH(QStringList, first);
         QCOMPARE(character->animationNames().first(first.size()), first);
+        if (const CharacterText *danish = character->text(0x0006); danish && danish->language == 0x0006)
+            QVERIFY2(danish->description.contains(QStringLiteral("Lærke")), qPrintable(danish->description));
         for (const QByteArray &sound : character->sounds)
             QVERIFY(sound.startsWith("RIFF"));
         // Every frame composes, and nearly every animation with frames shows something (hiding may not;
