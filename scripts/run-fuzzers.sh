@@ -14,7 +14,10 @@ for target in build-fuzz/fuzz/fuzz_*; do
   corpus=fuzz-corpus/$name
   mkdir -p "$corpus"
   seeds=fuzz/seeds/$name
+  # Genuine character files seed the character reader where the shared test data lies beside the tree.
+  extra=
+  [ "$name" = fuzz_acs_reader ] && [ -d ../shared/testdata/acs ] && extra=../shared/testdata/acs
   echo "== $name for ${seconds}s"
   "$target" -max_total_time="$seconds" -max_len=65536 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-    "$corpus" $( [ -d "$seeds" ] && echo "$seeds" ) 2>&1 | tail -n 15
+    "$corpus" $( [ -d "$seeds" ] && echo "$seeds" ) $extra 2>&1 | tail -n 15
 done
