@@ -344,7 +344,7 @@ private Q_SLOTS:
         d.goalHeight = sizes[3];
         d.scaleX = sizes[4];
         d.scaleY = sizes[5];
-        qint64 budget = RtfPicture::DocumentPixelBudget;
+        PixelBudget budget;
         const auto result = RtfPicture::render(d, data, budget);
         QCOMPARE(result.has_value(), !shown.isEmpty());
         if (!result)
@@ -364,12 +364,12 @@ private Q_SLOTS:
         QVERIFY(pattern(6, 4).save(&buffer, "PNG"));
         RtfPicture::Description d;
         d.kind = RtfPicture::Kind::Png;
-        qint64 budget = RtfPicture::DocumentPixelBudget;
+        PixelBudget budget;
         const auto result = RtfPicture::render(d, bytes, budget);
         QVERIFY(result);
         QCOMPARE(result->image.size(), QSize(6, 4));
         QCOMPARE(QColor(result->image.pixel(0, 0)), QColor(Green));
-        QCOMPARE(budget, RtfPicture::DocumentPixelBudget - 24);
+        QCOMPARE(budget.spent(), 24);
     }
 
     // Once a document's pictures have used the budget, the next ones are not decoded but still shown.
@@ -391,11 +391,11 @@ private Q_SLOTS:
         QFETCH(qint64, pixels);
         RtfPicture::Description d;
         d.kind = RtfPicture::Kind(kind);
-        qint64 budget = pixels;
+        PixelBudget budget(pixels);
         auto first = RtfPicture::render(d, data, budget);
         QVERIFY(first);
         QCOMPARE(first->image.size(), QSize(8, 4));
-        QCOMPARE(budget, 0);
+        QCOMPARE(budget.remaining(), 0);
         d.goalWidth = 120;
         d.goalHeight = 60;
         auto second = RtfPicture::render(d, data, budget);

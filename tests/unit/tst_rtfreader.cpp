@@ -1,6 +1,8 @@
 #include "PictureBytes.h"
 
 #include "widgets/richtext/DocumentPictures.h"
+#include "widgets/richtext/PixelBudget.h"
+#include "widgets/richtext/RtfPicture.h"
 #include "widgets/richtext/RtfReader.h"
 
 #include <QBuffer>
@@ -471,6 +473,33 @@ private Q_SLOTS:
 
         RtfReader::load(doc, "{\\rtf1 new}");
         QCOMPARE(doc.toPlainText(), QStringLiteral("new"));
+    }
+
+    // A window keeps one budget across all the texts it shows; without one each text gets its own.
+    void budgetAcrossTexts()
+    {
+        QTextDocument doc;
+        QTextCursor cursor(&doc);
+        PixelBudget budget(20);
+        const QByteArray four = "{\\rtf1 {\\pict\\dibitmap " + hex(PictureBytes::dib(filled(2, 2, Green))) + "}}";
+        const QByteArray nine =
+            "{\\rtf1 {\\pict\\dibitmap\\picw3\\pich3 " + hex(PictureBytes::dib(filled(3, 3, Green))) + "}}";
+        RtfReader::insertRtf(cursor, four, &budget);
+        RtfReader::insertText(cursor, nine, &budget);
+        QCOMPARE(budget.spent(), 13);
+        RtfReader::insertRtf(cursor, nine, &budget);
+        QCOMPARE(budget.spent(), 13);
+        QList<QTextImageFormat> pictures = picturesOf(doc);
+        QCOMPARE(pictures.size(), 3);
+        QCOMPARE(DocumentPictures::imageOf(doc, pictures[2]), RtfPicture::placeholder());
+        QCOMPARE(QSizeF(pictures[2].width(), pictures[2].height()), QSizeF(3, 3));
+
+        budget.refund(9);
+        RtfReader::load(doc, nine, &budget);
+        QCOMPARE(budget.spent(), 13);
+        RtfReader::load(doc, nine);
+        QCOMPARE(DocumentPictures::imageOf(doc, picturesOf(doc).value(0)).size(), QSize(3, 3));
+        QCOMPARE(budget.spent(), 13);
     }
 
     // Whatever arrives from the network: no crash, no hang, and what could be read is in the document.

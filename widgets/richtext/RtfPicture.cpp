@@ -75,13 +75,13 @@ double side(qint32 goal, qint32 own, bool metafile, int imageSide, qint32 scale)
 
 } // namespace
 
-std::optional<Shown> render(const Description &description, QByteArrayView data, qint64 &pixelBudget)
+std::optional<Shown> render(const Description &description, QByteArrayView data, PixelBudget &budget)
 {
     QImage image;
     const qint64 claimed = claimedPixels(description, data);
-    if (pixelBudget > 0 && claimed <= pixelBudget) {
-        image = decode(description, data, pixelBudget);
-        pixelBudget -= image.isNull() ? claimed : qMax(claimed, qint64(image.width()) * image.height());
+    if (budget.remaining() > 0 && claimed <= budget.remaining()) {
+        image = decode(description, data, budget.remaining());
+        budget.charge(image.isNull() ? claimed : qMax(claimed, qint64(image.width()) * image.height()));
     }
     const bool metafile = description.kind == Kind::Metafile || description.kind == Kind::Emf;
     const QSizeF size(side(description.goalWidth, description.width, metafile, image.width(), description.scaleX),

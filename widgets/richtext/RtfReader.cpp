@@ -2,6 +2,7 @@
 
 #include "engine/Cp950.h"
 #include "widgets/richtext/DocumentPictures.h"
+#include "widgets/richtext/PixelBudget.h"
 #include "widgets/richtext/RtfPicture.h"
 
 #include <QColor>
@@ -438,7 +439,8 @@ struct PictureGroup
 class Parser final
 {
 public:
-    Parser(QTextCursor &cursor, QByteArrayView rtf) : m_cursor(cursor), m_data(rtf)
+    Parser(QTextCursor &cursor, QByteArrayView rtf, PixelBudget &budget)
+        : m_cursor(cursor), m_data(rtf), m_pixelBudget(budget)
     {
         m_stack.reserve(64);
         m_stack.emplace_back();
@@ -1171,6 +1173,7 @@ private:
 
     QTextCursor &m_cursor;
     const QByteArrayView m_data;
+    PixelBudget &m_pixelBudget;
     qsizetype m_pos = 0;
     bool m_done = false;
 
@@ -1191,7 +1194,6 @@ private:
     std::optional<PictureGroup> m_picture;
     size_t m_pictureDepth = 0;
     bool m_sawShapePicture = false;
-    qint64 m_pixelBudget = RtfPicture::DocumentPixelBudget;
 
     TextDecoders m_decoders;
     QByteArray m_pendingBytes;
@@ -1213,18 +1215,19 @@ bool isRtf(QByteArrayView text)
     return text.startsWith("{\\rtf");
 }
 
-void insertRtf(QTextCursor &cursor, QByteArrayView rtf)
+void insertRtf(QTextCursor &cursor, QByteArrayView rtf, PixelBudget *budget)
 {
     if (cursor.isNull())
         return;
-    Parser parser(cursor, rtf);
+    PixelBudget ownBudget;
+    Parser parser(cursor, rtf, budget ? *budget : ownBudget);
     parser.run();
 }
 
-void insertText(QTextCursor &cursor, QByteArrayView text)
+void insertText(QTextCursor &cursor, QByteArrayView text, PixelBudget *budget)
 {
     if (isRtf(text)) {
-        insertRtf(cursor, text);
+        insertRtf(cursor, text, budget);
         return;
     }
     QString plain = cp950::decode(text);
@@ -1232,14 +1235,14 @@ void insertText(QTextCursor &cursor, QByteArrayView text)
     cursor.insertText(plain);
 }
 
-void load(QTextDocument &document, QByteArrayView rtf)
+void load(QTextDocument &document, QByteArrayView rtf, PixelBudget *budget)
 {
     // A loaded text is where editing starts, not a step the user can undo.
     const bool undo = document.isUndoRedoEnabled();
     document.setUndoRedoEnabled(false);
     document.clear();
     QTextCursor cursor(&document);
-    insertRtf(cursor, rtf);
+    insertRtf(cursor, rtf, budget);
     document.setUndoRedoEnabled(undo);
 }
 
