@@ -378,8 +378,8 @@ private Q_SLOTS:
                                                 "}"
                                          << 1 << QSizeF(100, 50) << QSize(16, 16) << PlaceholderGrey;
         const QByteArray png = hex(pngBytes(pattern(6, 4)));
-        QTest::newRow("pngblip scaled") << "{\\pict\\pngblip\\picscalex200\\picscaley50 " + png + "}" << 1
-                                        << QSizeF(12, 2) << QSize(6, 4) << Green;
+        QTest::newRow("pngblip scaled") << "{\\pict\\pngblip\\picscalex200\\picscaley150 " + png + "}" << 1
+                                        << QSizeF(12, 6) << QSize(6, 4) << Green;
         const QByteArray jpg = hex(PictureBytes::jpeg(filled(16, 8, Green)));
         QTest::newRow("jpegblip") << "{\\pict\\jpegblip\\picw16\\pich8 " + jpg + "}" << 1 << QSizeF(16, 8)
                                   << QSize(16, 8) << Green;
@@ -502,6 +502,36 @@ private Q_SLOTS:
         QCOMPARE(budget.spent(), 13);
     }
 
+    // Pictures whose data is tiny and whose pixels are not: what they cost stays with what is shown.
+    void pictureBombs()
+    {
+        const QByteArray runLength = infoHeader(8192, 8192, 8, 1, 1) + bgr0(Green) + QByteArray("\x00\x01", 2);
+        const QByteArray bulletin = "{\\rtf1{\\pict\\dibitmap\\picwgoal150\\pichgoal150 " + hex(runLength) + "}}";
+        QVERIFY(bulletin.size() <= 142);
+        QTextDocument doc;
+        PixelBudget budget;
+        RtfReader::load(doc, bulletin, &budget);
+        QList<QTextImageFormat> pictures = picturesOf(doc);
+        QCOMPARE(pictures.size(), 1);
+        QCOMPARE(DocumentPictures::imageOf(doc, pictures[0]).size(), QSize(10, 10));
+        QCOMPARE(budget.spent(), 100);
+
+        // Each metafile draws one pixel of a bitmap a little under the most one picture may have; the bitmaps
+        // are unpacked all the same.
+        const QByteArray under = infoHeader(8192, 8000, 8, 1, 1) + bgr0(Green) + QByteArray("\x00\x01", 2);
+        const QByteArray metafile = wmfStretchDib(under, {1, 1}, {0, 0, 10, 10});
+        const QByteArray picture = "{\\pict\\wmetafile8\\picwgoal150\\pichgoal150 " + hex(metafile) + "}";
+        RtfReader::load(doc, "{\\rtf1 " + picture.repeated(120) + "}");
+        pictures = picturesOf(doc);
+        QCOMPARE(pictures.size(), 120);
+        int decoded = 0;
+        for (const QTextImageFormat &format : pictures) {
+            decoded += DocumentPictures::imageOf(doc, format) == RtfPicture::placeholder() ? 0 : 1;
+            QCOMPARE(QSizeF(format.width(), format.height()), QSizeF(10, 10));
+        }
+        QCOMPARE(decoded, 1);
+    }
+
     // Whatever arrives from the network: no crash, no hang, and what could be read is in the document.
     void hostile_data()
     {
@@ -533,7 +563,7 @@ private Q_SLOTS:
             << "\uFFFCx";
         QTest::newRow("truncated hex") << "{\\rtf1 a{\\pict\\dibitmap " +
                                               hex(PictureBytes::dib(pattern(4, 2))).chopped(9)
-                                       << "a";
+                                       << "a\uFFFC";
         QTest::newRow("lone lead byte at the end") << QByteArray("{\\rtf1\\ansicpg950 a\\'b1") << "a\uFFFD";
         QTest::newRow("hex escape cut off") << QByteArray("{\\rtf1 a\\'4") << "a";
         QTest::newRow("backslash at the end") << QByteArray("{\\rtf1 a\\") << "a";

@@ -6,6 +6,7 @@
 #include "widgets/richtext/RtfPicture.h"
 
 #include <QColor>
+#include <QGuiApplication>
 #include <QStringDecoder>
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
@@ -1163,7 +1164,8 @@ private:
     {
         PictureGroup picture = std::move(*m_picture);
         m_picture.reset();
-        std::optional<RtfPicture::Shown> shown = RtfPicture::render(picture.description, picture.data, m_pixelBudget);
+        std::optional<RtfPicture::Shown> shown =
+            RtfPicture::render(picture.description, picture.data, m_pixelBudget, m_decodeAllowance);
         if (!shown)
             return;
         beginContent();
@@ -1194,6 +1196,7 @@ private:
     std::optional<PictureGroup> m_picture;
     size_t m_pictureDepth = 0;
     bool m_sawShapePicture = false;
+    qint64 m_decodeAllowance = RtfPicture::DecodedPixelsPerText;
 
     TextDecoders m_decoders;
     QByteArray m_pendingBytes;
@@ -1219,7 +1222,7 @@ void insertRtf(QTextCursor &cursor, QByteArrayView rtf, PixelBudget *budget)
 {
     if (cursor.isNull())
         return;
-    PixelBudget ownBudget;
+    PixelBudget ownBudget(PixelBudget::DocumentPixels, qGuiApp ? qGuiApp->devicePixelRatio() : 1.0);
     Parser parser(cursor, rtf, budget ? *budget : ownBudget);
     parser.run();
 }
