@@ -502,6 +502,31 @@ private Q_SLOTS:
         QCOMPARE(budget.spent(), 13);
     }
 
+    // Text at any depth is shown; groups closed deep down still restore their formatting, and skipped
+    // destinations stay skipped, as mail programs nest thousands of groups they never close.
+    void deepNesting()
+    {
+        const QByteArray deep(3000, '{');
+        const QByteArray picture = "{\\pict\\dibitmap " + hex(PictureBytes::dib(filled(2, 2, Green))) + "}";
+        QTextDocument doc;
+        RtfReader::load(doc, "{\\rtf1 a" + deep + "{\\b B}c{\\*\\htmltag <td>}" + picture + "d" +
+                                 QByteArray(2990, '}') + "{\\i e}" + QByteArray(10, '}') + "f}");
+        QCOMPARE(doc.toPlainText(), QStringLiteral("aBc\uFFFCdef"));
+        QVERIFY(formatOf(doc, QStringLiteral("B")).fontWeight() == QFont::Bold);
+        QVERIFY(formatOf(doc, QStringLiteral("c")).fontWeight() != QFont::Bold);
+        QVERIFY(formatOf(doc, QStringLiteral("e")).fontItalic());
+        QVERIFY(!formatOf(doc, QStringLiteral("f")).fontItalic());
+        QCOMPARE(DocumentPictures::imageOf(doc, picturesOf(doc).value(0)).size(), QSize(2, 2));
+
+        // A mail program's HTML: every tag a group, the text between them never closed.
+        QByteArray mail = "{\\rtf1\\ansi\\fromhtml1 ";
+        for (int i = 0; i < 2000; ++i)
+            mail += "{\\*\\htmltag64 <span>}{\\fs20 w" + QByteArray::number(i % 10);
+        RtfReader::load(doc, mail + "}");
+        QCOMPARE(doc.toPlainText().size(), 4000);
+        QVERIFY(doc.toPlainText().endsWith(QStringLiteral("w8w9")));
+    }
+
     // Pictures whose data is tiny and whose pixels are not: what they cost stays with what is shown.
     void pictureBombs()
     {
@@ -541,13 +566,13 @@ private Q_SLOTS:
         QTest::newRow("extra closing braces") << QByteArray("{\\rtf1 a}}}}") << "a";
         QTest::newRow("closing brace first") << QByteArray("}{\\rtf1 a}") << "";
         QTest::newRow("nesting thousands deep")
-            << "{\\rtf1 a" + QByteArray(20000, '{') + "lost" + QByteArray(20000, '}') + "b}"
-            << "ab";
+            << "{\\rtf1 a" + QByteArray(20000, '{') + "deep" + QByteArray(20000, '}') + "b}"
+            << "adeepb";
         QTest::newRow("nesting below the cap")
             << "{\\rtf1 a" + QByteArray(200, '{') + "kept" + QByteArray(200, '}') + "b}"
             << "akeptb";
         QTest::newRow("unbalanced deep nesting") << "{\\rtf1 a" + QByteArray(100000, '{') + "x"
-                                                 << "a";
+                                                 << "ax";
         QTest::newRow("bin beyond the end") << QByteArray("{\\rtf1 a\\bin999999999999 xyz}") << "a";
         QTest::newRow("bin negative") << QByteArray("{\\rtf1 a\\bin-5 xyz}") << "axyz";
         QTest::newRow("bin hides braces in a skipped group") << QByteArray("{\\rtf1 {\\*\\foo \\bin2 }}}b}") << "b";

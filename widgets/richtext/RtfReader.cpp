@@ -13,6 +13,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <deque>
 #include <limits>
 #include <map>
 #include <optional>
@@ -24,8 +25,10 @@
 namespace RtfReader {
 namespace {
 
-// Deeper groups are still counted so that braces balance, but they keep no state and show nothing.
-constexpr int MaxDepth = 256;
+// The states of this many innermost groups are kept. Deeper nesting forgets the outermost ones (only counted,
+// so that braces balance): text at any depth is shown, and a group closed back to a forgotten level takes the
+// state of the outermost one still kept.
+constexpr size_t MaxDepth = 256;
 constexpr int MaxKeywordLetters = 32;
 constexpr int MaxFonts = 1024;
 constexpr int MaxColours = 1024;
@@ -443,7 +446,6 @@ public:
     Parser(QTextCursor &cursor, QByteArrayView rtf, PixelBudget &budget)
         : m_cursor(cursor), m_data(rtf), m_pixelBudget(budget)
     {
-        m_stack.reserve(64);
         m_stack.emplace_back();
         m_hostAlignment = m_cursor.blockFormat().alignment();
     }
@@ -484,7 +486,8 @@ public:
 
 private:
     GroupState &state() { return m_stack.back(); }
-    bool skipping() const { return m_overflow > 0 || m_stack.back().destination == Destination::Skip; }
+    bool skipping() const { return m_stack.back().destination == Destination::Skip; }
+    qint64 depth() const { return qint64(m_stack.size()) + m_forgotten; }
 
     // ---- groups
 
@@ -493,11 +496,11 @@ private:
         m_fallbackToSkip = 0;
         m_ignorableNext = false;
         decodePending();
-        if (m_overflow > 0 || m_stack.size() > MaxDepth) {
-            ++m_overflow;
-            return;
-        }
         m_stack.push_back(m_stack.back());
+        if (m_stack.size() > MaxDepth) {
+            m_stack.pop_front();
+            ++m_forgotten;
+        }
     }
 
     void closeGroup()
@@ -505,18 +508,18 @@ private:
         m_fallbackToSkip = 0;
         m_ignorableNext = false;
         decodePending();
-        if (m_overflow > 0) {
-            --m_overflow;
-            return;
-        }
         if (state().destination == Destination::FontTable)
             finishFontName();
-        if (m_stack.size() <= 2) { // the document's own group ends the document
+        if (depth() <= 2) { // the document's own group ends the document
             m_done = true;
             return;
         }
         m_stack.pop_back();
-        if (m_picture && m_stack.size() < m_pictureDepth)
+        if (m_forgotten > 0) {
+            m_stack.push_front(m_stack.front());
+            --m_forgotten;
+        }
+        if (m_picture && depth() < m_pictureDepth)
             finishPicture();
     }
 
@@ -647,7 +650,7 @@ private:
             }
             s.destination = Destination::Picture;
             m_picture.emplace();
-            m_pictureDepth = m_stack.size();
+            m_pictureDepth = depth();
             break;
         case Kw::Field:
             if (m_fields.size() < size_t(MaxFields)) {
@@ -1179,8 +1182,8 @@ private:
     qsizetype m_pos = 0;
     bool m_done = false;
 
-    std::vector<GroupState> m_stack;
-    int m_overflow = 0;
+    std::deque<GroupState> m_stack;
+    qint64 m_forgotten = 0;
     bool m_ignorableNext = false;
     int m_fallbackToSkip = 0;
 
@@ -1194,7 +1197,7 @@ private:
     std::vector<Field> m_fields;
 
     std::optional<PictureGroup> m_picture;
-    size_t m_pictureDepth = 0;
+    qint64 m_pictureDepth = 0;
     bool m_sawShapePicture = false;
     qint64 m_decodeAllowance = RtfPicture::DecodedPixelsPerText;
 
