@@ -112,6 +112,21 @@ private Q_SLOTS:
             << QByteArray(
                    "{\\rtf1\\ansi{\\fonttbl{\\f0\\fcharset136 A;}{\\f1\\fcharset128 B;}}\\f0\\'a4\\'a4\\f1\\'93\\'fa}")
             << QStringLiteral("中日");
+        // Symbol fonts: their bytes are the pictures the font draws.
+        const QByteArray symbolFonts =
+            "{\\rtf1\\ansi\\ansicpg950{\\fonttbl{\\f0\\fcharset136 A;}"
+            "{\\f1\\fbidi\\froman\\fcharset2\\fprq2{\\*\\panose 05050102010706020507}Symbol;}"
+            "{\\f2\\fnil\\fcharset2 Wingdings;}{\\f3\\fswiss Symbol;}{\\f4\\fcharset2 MT Extra;}}";
+        QTest::newRow("symbol bullet") << symbolFonts + "{\\listtext\\f1\\'b7\\tab}x}" << QStringLiteral("•\tx");
+        QTest::newRow("symbol greek and mathematics")
+            << symbolFonts + "\\f1 a\\'62\\'44\\'57 \\'ae\\'b3\\'a5\\'d6\\'e5\\'f2\\f0\\'a4\\'a4}"
+            << QStringLiteral("αβΔΩ →≥∞√∑∫中");
+        QTest::newRow("symbol by name, by charset") << symbolFonts + "\\f3\\'b7\\f4\\'b7}" << QStringLiteral("••");
+        QTest::newRow("wingdings bullets")
+            << symbolFonts + "\\f2\\'a7\\'d8\\'fc\\'6c\\'6e\\'71\\'76}" << QStringLiteral("▪➢✓●■❑❖");
+        QTest::newRow("symbol private use")
+            << symbolFonts + "\\f1\\u-3913\\'b7\\f2\\u-3929?\\f0\\u-3913?}" << QStringLiteral("•▪\uF0B7");
+        QTest::newRow("symbol without a drawing") << symbolFonts + "\\f1\\'80}" << QStringLiteral("€");
         // The three forms of a double-byte character.
         QTest::newRow("escaped lead, literal trail") << QByteArray("\\'a7A\\'a6n") << QStringLiteral("你好");
         QTest::newRow("raw bytes") << QByteArray("\xa4\xa4\xa4\xe5") << QStringLiteral("中文");

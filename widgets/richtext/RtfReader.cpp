@@ -4,6 +4,7 @@
 #include "widgets/richtext/DocumentPictures.h"
 #include "widgets/richtext/PixelBudget.h"
 #include "widgets/richtext/RtfPicture.h"
+#include "widgets/richtext/SymbolFonts.h"
 
 #include <QColor>
 #include <QGuiApplication>
@@ -36,6 +37,9 @@ constexpr int MaxFields = 4096;
 constexpr qsizetype MaxFontNameBytes = 256;
 constexpr qsizetype MaxFieldInstructionBytes = 4096;
 constexpr int DefaultCodePage = 1252;
+// Stand-ins for a code page where a symbol font's bytes are read through its own table.
+constexpr int SymbolFontPage = -2;
+constexpr int WingdingsPage = -3;
 
 enum class Destination : quint8 { Text, Skip, FontTable, ColourTable, Picture, FieldInstruction };
 
@@ -68,6 +72,7 @@ struct Font
     int codePage = 0; // \cpgN, for a charset that names none
     QByteArray rawName;
     QString name;
+    SymbolFonts::Encoding symbols = SymbolFonts::Encoding::None;
 };
 
 struct Field
@@ -344,6 +349,9 @@ public:
     {
         if (bytes.isEmpty())
             return {};
+        if (codePage == SymbolFontPage || codePage == WingdingsPage)
+            return decodeSymbols(bytes, codePage == SymbolFontPage ? SymbolFonts::Encoding::Symbol
+                                                                   : SymbolFonts::Encoding::Wingdings);
         if (codePage == 950)
             return cp950::decode(bytes);
         // A lead byte cut off at the end of a run is a character of its own that could not be read.
@@ -368,6 +376,18 @@ public:
     }
 
 private:
+    // A byte the font draws nothing known for is read as code page 1252, as before symbol fonts were known.
+    QString decodeSymbols(QByteArrayView bytes, SymbolFonts::Encoding encoding)
+    {
+        QString text;
+        text.reserve(bytes.size());
+        for (const char byte : bytes) {
+            const char16_t drawn = SymbolFonts::toUnicode(encoding, quint8(byte));
+            text += drawn ? QString(QChar(drawn)) : decode(QByteArrayView(&byte, 1), DefaultCodePage);
+        }
+        return text;
+    }
+
     QStringDecoder &decoderFor(int codePage)
     {
         auto it = m_decoders.find(codePage);
@@ -786,7 +806,7 @@ private:
             if (unit < 0 || unit > 0xFFFF)
                 unit = QChar::ReplacementCharacter;
             if (unit != 0 && inText)
-                appendUnit(char16_t(unit));
+                appendUnit(SymbolFonts::fromPrivateUse(symbolsOf(s.chars.font), char16_t(unit)));
             m_fallbackToSkip = s.unicodeSkip;
             break;
         }
@@ -1112,6 +1132,14 @@ private:
 
     int codePageOf(int font) const
     {
+        switch (symbolsOf(font)) {
+        case SymbolFonts::Encoding::Symbol:
+            return SymbolFontPage;
+        case SymbolFonts::Encoding::Wingdings:
+            return WingdingsPage;
+        case SymbolFonts::Encoding::None:
+            break;
+        }
         if (auto it = m_fonts.find(font); it != m_fonts.end()) {
             if (const int codePage = codePageOfCharset(it->second.charset))
                 return codePage;
@@ -1119,6 +1147,17 @@ private:
                 return it->second.codePage;
         }
         return m_ansiCodePage;
+    }
+
+    SymbolFonts::Encoding symbolsOf(int font) const
+    {
+        const auto it = m_fonts.find(font);
+        if (it == m_fonts.end())
+            return SymbolFonts::Encoding::None;
+        // A font whose name is still being read is known as a symbol font by its charset alone.
+        return it->second.symbols != SymbolFonts::Encoding::None
+                   ? it->second.symbols
+                   : SymbolFonts::encodingOf(QString(), it->second.charset);
     }
 
     // ---- tables
@@ -1141,6 +1180,7 @@ private:
             return;
         Font &font = m_fonts[m_fontBeingDefined];
         font.name = fontName(font);
+        font.symbols = SymbolFonts::encodingOf(font.name, font.charset);
         m_cachedFormat.reset();
         m_fontBeingDefined = -1;
     }
