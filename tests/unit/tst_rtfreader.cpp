@@ -77,6 +77,73 @@ QByteArray vectorMetafile()
 }
 
 const QRgb Green = qRgb(0, 255, 0);
+
+QString corpusFolder()
+{
+    return qEnvironmentVariable("PARLUNE_SOURCE_DIR") + QStringLiteral("/../shared/testdata/rtf-corpus");
+}
+
+// Columns after the name of each corpus file: the other reader's picture count, the \pict groups written.
+QHash<QString, QList<QByteArray>> corpusPictureCounts()
+{
+    QHash<QString, QList<QByteArray>> counts;
+    QFile file(corpusFolder() + QStringLiteral("/expected/pictures.tsv"));
+    if (!file.open(QIODevice::ReadOnly))
+        return counts;
+    while (!file.atEnd()) {
+        const QList<QByteArray> fields = file.readLine().trimmed().split('\t');
+        if (fields.size() >= 3)
+            counts.insert(QString::fromUtf8(fields[0]), fields.mid(1));
+    }
+    return counts;
+}
+
+// Files whose text the other reader gets differently, and why it is not the judge there.
+const QHash<QString, const char *> CorpusTextExceptions = {
+    // It recomputes fields instead of showing their results.
+    {QStringLiteral("rtfpipe__Issue46.rtf"), "SYMBOL field with an empty result"},
+    {QStringLiteral("rtfpipe__fields_simple_format_switch.rtf"), "format switches applied again"},
+    // It labels list items from the list table, not with the label the writer wrote.
+    {QStringLiteral("pandoc__writer.rtf"), "\\listtext 1. under a bullet list"},
+    {QStringLiteral("tika__testRTFListMicrosoftWord.rtf"), "\\listtext in OpenSymbol"},
+    {QStringLiteral("tika__testRTFJapanese.rtf"), "a Wingdings check mark as its own bullet"},
+    // It leaves Symbol-font bytes and their private-use code points as they are.
+    {QStringLiteral("rtfjs__import-image.rtf"), "Symbol bullets as U+00B7"},
+    {QStringLiteral("rtfpipe__old3_from_web.rtf"), "Symbol Greek letters dropped"},
+    {QStringLiteral("rtfpipe__symbol.rtf"), "the Symbol font's whole table dropped"},
+    {QStringLiteral("rtfpipe__RtfParserTest_5.rtf"), "a Symbol minus dropped"},
+    {QStringLiteral("rtfpipe__tables_from_web1.rtf"), "U+F020, the Symbol font's space, dropped"},
+    // It shows a lone surrogate as "?", this reader as U+FFFD.
+    {QStringLiteral("rtfde__surrogate_pairs.rtf"), "lone surrogates"},
+    {QStringLiteral("tika__testRTFInvalidUnicode.rtf"), "lone surrogates"},
+};
+
+// Files whose pictures the other reader counts differently: every picture group written is shown here.
+const QHash<QString, int> CorpusPictureExceptions = {
+    {QStringLiteral("rtfjs__wmf.rtf"), 40},                 // it shows 20 of them
+    {QStringLiteral("rtfpipe__Issue37.rtf"), 2},            // it shows neither PNG of the shape pictures
+    {QStringLiteral("tika__testRTFEmbeddedFiles.rtf"), 14}, // it leaves out one object's result picture
+};
+
+// Plain text as both readers can agree on it: every run of white space one space, no picture marks.
+QString normalisedText(QString text)
+{
+    text.remove(QChar(0xFEFF)).remove(QChar::ObjectReplacementCharacter);
+    QString out;
+    out.reserve(text.size());
+    bool space = false;
+    for (const QChar c : std::as_const(text)) {
+        if (c.isSpace() || c == QChar(0x00A0)) {
+            space = true;
+            continue;
+        }
+        if (space && !out.isEmpty())
+            out += QLatin1Char(' ');
+        space = false;
+        out += c;
+    }
+    return out;
+}
 const QRgb PlaceholderGrey = qRgb(0xD4, 0xD4, 0xD4);
 
 } // namespace
@@ -125,7 +192,7 @@ private Q_SLOTS:
         QTest::newRow("wingdings bullets")
             << symbolFonts + "\\f2\\'a7\\'d8\\'fc\\'6c\\'6e\\'71\\'76}" << QStringLiteral("▪➢✓●■❑❖");
         QTest::newRow("symbol private use")
-            << symbolFonts + "\\f1\\u-3913\\'b7\\f2\\u-3929?\\f0\\u-3913?}" << QStringLiteral("•▪\uF0B7");
+            << symbolFonts + "\\f1\\u-3913\\'b7\\f2\\u-3929?\\f0\\u-3913?}" << QStringLiteral("•▪•");
         QTest::newRow("symbol without a drawing") << symbolFonts + "\\f1\\'80}" << QStringLiteral("€");
         // The three forms of a double-byte character.
         QTest::newRow("escaped lead, literal trail") << QByteArray("\\'a7A\\'a6n") << QStringLiteral("你好");
@@ -162,6 +229,19 @@ private Q_SLOTS:
         QTest::newRow("tables show nothing")
             << QByteArray("{\\fonttbl{\\f0 Arial;}}{\\colortbl ;\\red1\\green2\\blue3;}x") << QStringLiteral("x");
         QTest::newRow("text after the document") << QByteArray("{\\rtf1 a}b") << QStringLiteral("a");
+        QTest::newRow("word destinations without their star")
+            << QByteArray("{*\\xmlnstbl {\\xmlns1 http://x}}{\\themedata 504b03}{\\datastore 0105}"
+                          "{\\latentstyles\\lsdstimax376{\\lsdlockedexcept Normal;}}x")
+            << QStringLiteral("*x");
+        QTest::newRow("footnote marks numbered")
+            << QByteArray("a\\chftn{\\footnote\\chftn  note}b\\chftn{\\footnote x}") << QStringLiteral("a1b2");
+        QTest::newRow("nested table cells")
+            << QByteArray("a\\nestcell b\\nestcell{\\*\\nesttableprops\\trowd}\\nestrow c")
+            << QStringLiteral("a\tb\t\nc");
+        QTest::newRow("mac japanese")
+            << QByteArray("{\\rtf1\\mac\\ansicpg10001{\\fonttbl\\f0\\fcharset77 Helvetica;\\f1\\fcharset78 Hira;}"
+                          "\\f1 \\'83\\'56\\'91\\'a2\\f0 \\'a5}")
+            << QStringLiteral("シ造•");
     }
     void text()
     {
@@ -178,7 +258,7 @@ private Q_SLOTS:
         QTest::newRow("uc1") << QByteArray("\\uc1\\u20013?x") << QStringLiteral("中x");
         QTest::newRow("uc2 skips an escaped pair") << QByteArray("\\uc2\\u20013\\'a4\\'a4x") << QStringLiteral("中x");
         QTest::newRow("uc0") << QByteArray("\\uc0\\u20013 x") << QStringLiteral("中x");
-        QTest::newRow("negative") << QByteArray("\\u-3913?") << QString(QChar(0xF0B7));
+        QTest::newRow("negative") << QByteArray("\\u-200?") << QString(QChar(0xFF38));
         QTest::newRow("surrogate pair") << QByteArray("\\u-10179?\\u-8704?") << QStringLiteral("😀");
         QTest::newRow("uc scoped to its group")
             << QByteArray("{\\uc2\\u20013 ab}\\u20013 cd") << QStringLiteral("中中d");
@@ -408,6 +488,23 @@ private Q_SLOTS:
                "{\\result{\\pict\\dibitmap " +
                    bitmap + "}}}"
             << 1 << QSizeF(4, 2) << QSize(4, 2) << Green;
+        QTest::newRow("drawing object picture, its result skipped")
+            << "{\\shp{\\*\\shpinst\\shpleft0{\\sp{\\sn shapeType}{\\sv 75}}{\\sp{\\sn pib}{\\sv {\\pict\\dibitmap " +
+                   bitmap + "}}}{\\sp{\\sn fLine}{\\sv 0}}}{\\shprslt\\par{\\pict\\pngblip " + png + "}}}"
+            << 1 << QSizeF(4, 2) << QSize(4, 2) << Green;
+        QTest::newRow("drawing object without a picture shows its result")
+            << "{\\shp{\\*\\shpinst{\\sp{\\sn shapeType}{\\sv 1}}{\\sp{\\sn fillBlip}{\\sv {\\pict\\pngblip " + png +
+                   "}}}}{\\*\\shprslt{\\pict\\dibitmap " + bitmap + "}}}"
+            << 1 << QSizeF(4, 2) << QSize(4, 2) << Green;
+        QTest::newRow("group of drawing objects")
+            << "{\\shpgrp{\\*\\shpinst{\\sp{\\sn groupLeft}{\\sv 0}}{\\shp{\\*\\shpinst{\\sp{\\sn pib}{\\sv "
+               "{\\pict\\dibitmap " +
+                   bitmap + "}}}{\\shptxt hidden}}}}}"
+            << 1 << QSizeF(4, 2) << QSize(4, 2) << Green;
+        QTest::newRow("object result of two kinds")
+            << "{\\object\\objemb\\objw100\\objh50{\\*\\objdata 0105}{\\result{\\*\\shppict{\\pict\\pngblip " + png +
+                   "}}{\\nonshppict{\\pict\\wmetafile8 " + wmf + "}}}}"
+            << 1 << QSizeF(6, 4) << QSize(6, 4) << Green;
         QTest::newRow("picture properties group")
             << "{\\pict{\\*\\picprop{\\sp{\\sn x}{\\sv 1}}}\\dibitmap " + bitmap + "}" << 1 << QSizeF(4, 2)
             << QSize(4, 2) << Green;
@@ -657,6 +754,52 @@ private Q_SLOTS:
             if (name == QLatin1String("riched20-5.50-cp932.rtf"))
                 QCOMPARE(doc.toPlainText(), QStringLiteral("お元気ですか？"));
         }
+    }
+
+    // Documents of real programs, against another reader's plain text and picture counts.
+    void corpus_data()
+    {
+        QTest::addColumn<QString>("name");
+        const QDir folder(corpusFolder() + QStringLiteral("/files"));
+        const QStringList names = folder.entryList({QStringLiteral("*.rtf")}, QDir::Files, QDir::Name);
+        if (names.isEmpty())
+            QSKIP("no RTF corpus beside the source tree");
+        for (const QString &name : names)
+            QTest::newRow(qPrintable(name)) << name;
+    }
+    void corpus()
+    {
+        QFETCH(QString, name);
+        QFile file(corpusFolder() + QStringLiteral("/files/") + name);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QTextDocument doc;
+        RtfReader::load(doc, file.readAll());
+        const QString base = name.chopped(4);
+        QFile expected(corpusFolder() + QStringLiteral("/expected/") + base + QStringLiteral(".txt"));
+        const QList<QByteArray> counts = corpusPictureCounts().value(name);
+        if (!counts.isEmpty()) {
+            // The other reader's count, else (where it could not open the file) the picture groups written.
+            const int theirs = counts.value(0).toInt();
+            QCOMPARE(int(picturesOf(doc).size()),
+                     CorpusPictureExceptions.value(name, theirs >= 0 ? theirs : counts.value(1).toInt()));
+        }
+        if (!expected.open(QIODevice::ReadOnly))
+            return;
+        const QString want = normalisedText(QString::fromUtf8(expected.readAll()));
+        const QString got = normalisedText(doc.toPlainText());
+        QCOMPARE(got.isEmpty(), want.isEmpty());
+        if (const auto why = CorpusTextExceptions.find(name); why != CorpusTextExceptions.end()) {
+            QVERIFY2(got != want, "an exception that no longer differs: take it off the list");
+            return;
+        }
+        if (got != want) {
+            qsizetype at = 0;
+            while (at < got.size() && at < want.size() && got[at] == want[at])
+                ++at;
+            qWarning().noquote() << "read: " << got.mid(qMax(0, int(at) - 40), 120);
+            qWarning().noquote() << "other:" << want.mid(qMax(0, int(at) - 40), 120);
+        }
+        QCOMPARE(got, want);
     }
 };
 

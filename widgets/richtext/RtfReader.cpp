@@ -36,12 +36,24 @@ constexpr int MaxColours = 1024;
 constexpr int MaxFields = 4096;
 constexpr qsizetype MaxFontNameBytes = 256;
 constexpr qsizetype MaxFieldInstructionBytes = 4096;
+constexpr qsizetype MaxShapePropertyNameBytes = 32;
 constexpr int DefaultCodePage = 1252;
 // Stand-ins for a code page where a symbol font's bytes are read through its own table.
 constexpr int SymbolFontPage = -2;
 constexpr int WingdingsPage = -3;
 
-enum class Destination : quint8 { Text, Skip, FontTable, ColourTable, Picture, FieldInstruction };
+// A drawing object's instructions show nothing but the picture of its "pib" property.
+enum class Destination : quint8 {
+    Text,
+    Skip,
+    FontTable,
+    ColourTable,
+    Picture,
+    FieldInstruction,
+    ShapeInstruction,
+    ShapePropertyName,
+    ShapePropertyValue
+};
 
 struct CharProps
 {
@@ -94,6 +106,14 @@ enum class Kw {
     FieldResult,
     Object,
     Result,
+    Footnote,
+    FootnoteMark,
+    Shape,
+    ShapeInstruction,
+    ShapeProperty,
+    ShapePropertyName,
+    ShapePropertyValue,
+    ShapeResult,
     ShapePicture,
     NonShapePicture,
     // document
@@ -172,7 +192,8 @@ const std::unordered_map<std::string_view, Keyword> &keywords()
         {"footerl", {Kw::SkippedDestination}},
         {"footerr", {Kw::SkippedDestination}},
         {"footerf", {Kw::SkippedDestination}},
-        {"footnote", {Kw::SkippedDestination}},
+        {"footnote", {Kw::Footnote}},
+        {"chftn", {Kw::FootnoteMark}},
         {"annotation", {Kw::SkippedDestination}},
         {"listtable", {Kw::SkippedDestination}},
         {"listoverridetable", {Kw::SkippedDestination}},
@@ -183,6 +204,35 @@ const std::unordered_map<std::string_view, Keyword> &keywords()
         {"objdata", {Kw::SkippedDestination}},
         {"objclass", {Kw::SkippedDestination}},
         {"pn", {Kw::SkippedDestination}},
+        // Word's document-level destinations, skipped also where a writer left out their \*.
+        {"xmlnstbl", {Kw::SkippedDestination}},
+        {"themedata", {Kw::SkippedDestination}},
+        {"colorschememapping", {Kw::SkippedDestination}},
+        {"datastore", {Kw::SkippedDestination}},
+        {"latentstyles", {Kw::SkippedDestination}},
+        {"wgrffmtfilter", {Kw::SkippedDestination}},
+        {"defchp", {Kw::SkippedDestination}},
+        {"defpap", {Kw::SkippedDestination}},
+        {"panose", {Kw::SkippedDestination}},
+        {"falt", {Kw::SkippedDestination}},
+        {"pnseclvl", {Kw::SkippedDestination}},
+        {"mmathPr", {Kw::SkippedDestination}},
+        {"generator", {Kw::SkippedDestination}},
+        {"listpicture", {Kw::SkippedDestination}},
+        {"docvar", {Kw::SkippedDestination}},
+        {"ftnsep", {Kw::SkippedDestination}},
+        {"ftnsepc", {Kw::SkippedDestination}},
+        {"aftnsep", {Kw::SkippedDestination}},
+        {"aftnsepc", {Kw::SkippedDestination}},
+        {"shptxt", {Kw::SkippedDestination}},
+        {"do", {Kw::SkippedDestination}},
+        {"shp", {Kw::Shape}},
+        {"shpgrp", {Kw::Shape}},
+        {"shpinst", {Kw::ShapeInstruction}},
+        {"sp", {Kw::ShapeProperty}},
+        {"sn", {Kw::ShapePropertyName}},
+        {"sv", {Kw::ShapePropertyValue}},
+        {"shprslt", {Kw::ShapeResult}},
         {"pict", {Kw::Pict}},
         {"field", {Kw::Field}},
         {"fldinst", {Kw::FieldInstruction}},
@@ -222,9 +272,11 @@ const std::unordered_map<std::string_view, Keyword> &keywords()
         {"sect", {Kw::Par}},
         {"page", {Kw::Par}},
         {"row", {Kw::Par}},
+        {"nestrow", {Kw::Par}},
         {"line", {Kw::Line}},
         {"tab", {Kw::Tab}},
         {"cell", {Kw::Cell}},
+        {"nestcell", {Kw::Cell}},
         {"ql", {Kw::AlignLeft}},
         {"qc", {Kw::AlignCenter}},
         {"qr", {Kw::AlignRight}},
@@ -301,6 +353,15 @@ int codePageOfCharset(int charset)
         return 874;
     case 238:
         return 1250;
+    // Mac charsets, as TextEdit writes them.
+    case 77:
+        return 10000;
+    case 78:
+        return 10001;
+    case 80:
+        return 10008;
+    case 81:
+        return 10002;
     default:
         return 0;
     }
@@ -310,10 +371,13 @@ bool isLeadByte(int codePage, quint8 byte)
 {
     switch (codePage) {
     case 932:
+    case 10001:
         return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
     case 936:
     case 949:
     case 950:
+    case 10002:
+    case 10008:
         return byte >= 0x81 && byte <= 0xFE;
     default:
         return false;
@@ -352,7 +416,7 @@ public:
         if (codePage == SymbolFontPage || codePage == WingdingsPage)
             return decodeSymbols(bytes, codePage == SymbolFontPage ? SymbolFonts::Encoding::Symbol
                                                                    : SymbolFonts::Encoding::Wingdings);
-        if (codePage == 950)
+        if (codePage == 950 || codePage == 10002)
             return cp950::decode(bytes);
         // A lead byte cut off at the end of a run is a character of its own that could not be read.
         qsizetype complete = 0;
@@ -395,10 +459,25 @@ private:
             // A document names one or two code pages; one naming thousands gets no more than a few at a time.
             if (m_decoders.size() >= MaxDecoders)
                 m_decoders.clear();
-            const QByteArray name = "windows-" + QByteArray::number(codePage);
+            const QByteArray name = codecName(codePage);
             it = m_decoders.emplace(codePage, QStringDecoder(name.constData(), QStringDecoder::Flag::Stateless)).first;
         }
         return it->second;
+    }
+
+    // The Mac code pages' double-byte ones are their Windows counterparts with a few Apple additions.
+    static QByteArray codecName(int codePage)
+    {
+        switch (codePage) {
+        case 10000:
+            return "macintosh";
+        case 10001:
+            return "Shift_JIS";
+        case 10008:
+            return "GB2312";
+        default:
+            return "windows-" + QByteArray::number(codePage);
+        }
     }
 
     static constexpr size_t MaxDecoders = 8;
@@ -458,6 +537,7 @@ struct PictureGroup
     RtfPicture::Description description;
     QByteArray data;
     int pendingNibble = -1;
+    bool inShape = false; // the picture of a drawing object
 };
 
 class Parser final
@@ -640,7 +720,8 @@ private:
         if (skipping())
             return;
         GroupState &s = state();
-        if (ignorable && keyword.kind != Kw::FieldInstruction && keyword.kind != Kw::ShapePicture) {
+        if (ignorable && keyword.kind != Kw::FieldInstruction && keyword.kind != Kw::ShapePicture &&
+            keyword.kind != Kw::ShapeInstruction && keyword.kind != Kw::ShapeResult) {
             s.destination = Destination::Skip;
             return;
         }
@@ -664,12 +745,13 @@ private:
             s.destination = Destination::Skip;
             break;
         case Kw::Pict:
-            if (m_picture || s.destination != Destination::Text) {
+            if (m_picture || !(s.destination == Destination::Text || showsShapePicture(s))) {
                 s.destination = Destination::Skip;
                 break;
             }
-            s.destination = Destination::Picture;
             m_picture.emplace();
+            m_picture->inShape = s.destination != Destination::Text;
+            s.destination = Destination::Picture;
             m_pictureDepth = depth();
             break;
         case Kw::Field:
@@ -689,6 +771,37 @@ private:
             break;
         case Kw::Object:
         case Kw::Result:
+            break;
+        case Kw::Footnote:
+            ++m_footnotes;
+            s.destination = Destination::Skip;
+            break;
+        case Kw::FootnoteMark:
+            if (inText)
+                appendText(QString::number(m_footnotes + 1));
+            break;
+        case Kw::Shape:
+            m_shapeGavePicture = false;
+            break;
+        case Kw::ShapeInstruction:
+            s.destination = Destination::ShapeInstruction;
+            break;
+        case Kw::ShapeProperty:
+            if (s.destination == Destination::ShapeInstruction)
+                m_shapeProperty.clear();
+            break;
+        case Kw::ShapePropertyName:
+            if (s.destination == Destination::ShapeInstruction)
+                s.destination = Destination::ShapePropertyName;
+            break;
+        case Kw::ShapePropertyValue:
+            if (s.destination == Destination::ShapeInstruction)
+                s.destination = Destination::ShapePropertyValue;
+            break;
+        case Kw::ShapeResult:
+            // What a reader without drawing objects shows instead: shown only when the shape gave no picture.
+            if (m_shapeGavePicture)
+                s.destination = Destination::Skip;
             break;
         case Kw::ShapePicture:
             m_sawShapePicture = true;
@@ -960,6 +1073,13 @@ private:
             if (!escaped && m_picture)
                 pictureHex(c);
             break;
+        case Destination::ShapeInstruction:
+        case Destination::ShapePropertyValue:
+            break;
+        case Destination::ShapePropertyName:
+            if (m_shapeProperty.size() < MaxShapePropertyNameBytes && c != ' ')
+                m_shapeProperty.append(c);
+            break;
         case Destination::FieldInstruction: {
             QByteArray &instruction = m_fields[size_t(s.field)].instruction;
             if (instruction.size() < MaxFieldInstructionBytes)
@@ -1000,6 +1120,13 @@ private:
     {
         beginContent();
         m_pendingBytes.append(c);
+    }
+
+    void appendText(const QString &text)
+    {
+        beginContent();
+        decodePending();
+        m_runText.append(text);
     }
 
     void appendUnit(char16_t unit)
@@ -1203,10 +1330,17 @@ private:
 
     // ---- pictures
 
+    bool showsShapePicture(const GroupState &s) const
+    {
+        return s.destination == Destination::ShapePropertyValue && m_shapeProperty == "pib";
+    }
+
     void finishPicture()
     {
         PictureGroup picture = std::move(*m_picture);
         m_picture.reset();
+        if (picture.inShape)
+            m_shapeGavePicture = true;
         std::optional<RtfPicture::Shown> shown =
             RtfPicture::render(picture.description, picture.data, m_pixelBudget, m_decodeAllowance);
         if (!shown)
@@ -1239,6 +1373,9 @@ private:
     std::optional<PictureGroup> m_picture;
     qint64 m_pictureDepth = 0;
     bool m_sawShapePicture = false;
+    bool m_shapeGavePicture = false;
+    QByteArray m_shapeProperty;
+    int m_footnotes = 0;
     qint64 m_decodeAllowance = RtfPicture::DecodedPixelsPerText;
 
     TextDecoders m_decoders;

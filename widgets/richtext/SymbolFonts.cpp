@@ -120,8 +120,12 @@ char16_t toUnicode(Encoding encoding, quint8 byte)
 
 char16_t fromPrivateUse(Encoding encoding, char16_t unit)
 {
-    if (encoding == Encoding::None || unit < 0xF020 || unit > 0xF0FF)
+    if (unit < 0xF020 || unit > 0xF0FF)
         return unit;
+    // No other font draws anything there: writers that name a text font for a list's Symbol bullet
+    // (U+F0B7) still mean the Symbol font.
+    if (encoding == Encoding::None)
+        encoding = Encoding::Symbol;
     const char16_t drawn = toUnicode(encoding, quint8(unit - 0xF000));
     return drawn ? drawn : unit;
 }

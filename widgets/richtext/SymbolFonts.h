@@ -15,7 +15,8 @@ Encoding encodingOf(const QString &fontName, int charset);
 // The character a byte of the font draws; 0 where there is no character for it.
 char16_t toUnicode(Encoding encoding, quint8 byte);
 
-// Symbol fonts' private-use code points (U+F020 to U+F0FF, as \uN writes them) as the characters drawn.
+// Symbol fonts' private-use code points (U+F020 to U+F0FF, as \uN writes them) as the characters drawn;
+// under a font that is no symbol font, as the Symbol font's.
 char16_t fromPrivateUse(Encoding encoding, char16_t unit);
 
 } // namespace SymbolFonts
