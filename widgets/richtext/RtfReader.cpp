@@ -1137,7 +1137,8 @@ private:
     }
 
     // Before anything is shown: the paragraph break waiting for content, and a new run when the format changed.
-    void beginContent()
+    // Called for every text byte, so kept inline.
+    Q_ALWAYS_INLINE void beginContent()
     {
         if (m_paragraphPending) {
             m_paragraphPending = false;
