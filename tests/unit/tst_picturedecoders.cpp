@@ -470,6 +470,27 @@ private Q_SLOTS:
         QCOMPARE(refused->displaySize, QSizeF(8, 8));
     }
 
+    // A PNG of a few kilobytes may claim a bitmap of hundreds of megabytes: beyond 64 MB it is not unpacked.
+    void pngBomb()
+    {
+        QImage flat(8192, 2049, QImage::Format_Mono);
+        flat.fill(0);
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        QVERIFY(flat.save(&buffer, "PNG"));
+        QVERIFY(png.size() < 100000);
+        RtfPicture::Description d;
+        d.kind = RtfPicture::Kind::Png;
+        d.goalWidth = 150;
+        d.goalHeight = 150;
+        PixelBudget budget;
+        const auto shown = RtfPicture::render(d, png, budget);
+        QVERIFY(shown);
+        QCOMPARE(shown->image, RtfPicture::placeholder());
+        QCOMPARE(budget.spent(), 0);
+    }
+
     // Pictures are kept at the size they are shown on the screen, never larger than they came.
     void keptAtShownSize_data()
     {

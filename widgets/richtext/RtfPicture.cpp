@@ -17,6 +17,9 @@ constexpr int PlaceholderSide = 16;
 // Smooth scaling reads every pixel of its source at 32 bits; a picture many times the size it is kept at is
 // first sampled down to this many times that size, so the cost follows what is kept, not what was sent.
 constexpr int CoarseFactor = 4;
+// A PNG unpacks at 32 bits whatever size it is shown at, and a few kilobytes of it can claim the largest
+// bitmap; like the largest 8-bit bitmap, it may take 64 MB while being decoded, no more.
+constexpr qint64 MaxPngPixels = qint64(16) * 1024 * 1024;
 
 qint64 area(QSize size)
 {
@@ -79,10 +82,10 @@ QImage decodePng(QByteArrayView data, qint64 maxPixels)
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, "png");
-    reader.setAllocationLimit(256);
+    reader.setAllocationLimit(int(MaxPngPixels * 4 / (1024 * 1024)));
     const QSize size = reader.size();
     if (size.width() <= 0 || size.height() <= 0 || size.width() > DibDecoder::MaxDimension ||
-        size.height() > DibDecoder::MaxDimension || area(size) > maxPixels)
+        size.height() > DibDecoder::MaxDimension || area(size) > qMin(maxPixels, MaxPngPixels))
         return {};
     return reader.read();
 }
