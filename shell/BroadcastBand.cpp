@@ -51,6 +51,7 @@ BroadcastBand::BroadcastBand(const QByteArray &name, const QByteArray &time, con
     m_view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_view->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_view->document()->setDocumentMargin(2);
+    m_view->document()->setUndoRedoEnabled(false);
     QTextCursor cursor(m_view->document());
     RtfReader::insertText(cursor, body);
     m_view->moveCursor(QTextCursor::Start);

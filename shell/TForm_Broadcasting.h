@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <functional>
 
+class BroadcastBand;
 class QScrollArea;
 class QSoundEffect;
 class QTextEdit;
@@ -30,6 +31,9 @@ public:
     static constexpr int MinimumStripWidth = 17;
     static constexpr int MagnetPixels = 15;
     static constexpr int MoveIntervalMs = 20;
+    // Any host can broadcast: the list keeps the newest bands only, and the strip the start of a long body.
+    static constexpr int MaxBands = 100;
+    static constexpr int MaxStripCharacters = 4096;
 
     // autoHide reads the check mark of "自動隱藏" at the moment of each event.
     explicit TForm_Broadcasting(std::function<bool()> autoHide, QWidget *parent = nullptr);
@@ -74,6 +78,8 @@ private:
     void buildList();
     void setListOpen(bool open);
     void loadStrip(const QByteArray &body);
+    void addBand(BroadcastBand *band);
+    void dropOldestBand();
     int oneLineWidth() const;
     void play(QSoundEffect *sound);
     void stripPressed(int globalX);

@@ -9,7 +9,9 @@
 #include <QCloseEvent>
 #include <QPointer>
 #include <QPushButton>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTextEdit>
 
 namespace {
@@ -17,6 +19,9 @@ namespace {
 QPointer<TForm_RebutInfo> openWindow;
 
 const QSize DesignSize(226, 152);
+
+// Marks the paragraphs that are separators, so that the one left above a dropped notice goes with it.
+constexpr int SeparatorState = 0x5e9;
 
 } // namespace
 
@@ -49,6 +54,8 @@ TForm_RebutInfo::TForm_RebutInfo()
     suiMemo_Info->setReadOnly(false);
     // The narrow inset of the desktop this window was drawn for; with Qt's wider one the separator line wraps.
     suiMemo_Info->document()->setDocumentMargin(2);
+    // Every notice would otherwise stay in the undo history for the window's life, dropped or not.
+    suiMemo_Info->document()->setUndoRedoEnabled(false);
     // The area grows with the window so that a maximised window shows more notices.
     m_anchors->add(suiMemo_Info, Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge | Qt::BottomEdge);
 
@@ -78,6 +85,8 @@ void TForm_RebutInfo::ShowNotice(const QByteArray &text, const QByteArray &capti
     bool created = false;
     TForm_RebutInfo *window = open(caption, &created);
     QTextCursor cursor = window->suiMemo_Info->textCursor();
+    // One edit, so that the area lays out the paragraphs below the new notice once rather than per step.
+    cursor.beginEditBlock();
     if (created) {
         window->insertText(cursor, text);
     } else {
@@ -85,7 +94,10 @@ void TForm_RebutInfo::ShowNotice(const QByteArray &text, const QByteArray &capti
         window->insertParagraphs(cursor, NoticeSeparator);
         cursor.setPosition(0);
         window->insertParagraphs(cursor, text);
+        cursor.block().setUserState(SeparatorState);
     }
+    cursor.endEditBlock();
+    window->keep(0);
     window->moveCaretToStart();
     if (created)
         window->showPlaced();
@@ -98,12 +110,70 @@ void TForm_RebutInfo::ShowReceivedNotice(const QByteArray &text, const QByteArra
     bool created = false;
     TForm_RebutInfo *window = open(caption, &created);
     QTextCursor cursor = window->suiMemo_Info->textCursor();
+    cursor.clearSelection();
+    const int from = cursor.position();
+    cursor.beginEditBlock();
     window->insertParagraphs(cursor, text);
+    cursor.endEditBlock();
     window->suiMemo_Info->setTextCursor(cursor);
+    window->keep(from);
     if (created)
         window->showPlaced();
     else
         window->raiseWithoutFocus();
+}
+
+// Remembers where the notice just inserted at from begins, then drops what is beyond the limits.
+void TForm_RebutInfo::keep(int from)
+{
+    QTextCursor start(suiMemo_Info->document());
+    start.setPosition(from);
+    m_notices.push_back(Notice{start});
+    dropOldNotices();
+}
+
+void TForm_RebutInfo::dropOldNotices()
+{
+    const QTextDocument *document = suiMemo_Info->document();
+    const auto tooMuch = [document] {
+        return document->blockCount() > MaxParagraphs || document->characterCount() > MaxCharacters;
+    };
+    QTextCursor edit(suiMemo_Info->document());
+    edit.beginEditBlock();
+    while (m_notices.size() > MaxNotices || (m_notices.size() > 1 && tooMuch()))
+        dropOldestNotice();
+    edit.endEditBlock();
+}
+
+// A notice reaches from its start to the next start of another notice below it, or to the end.
+void TForm_RebutInfo::dropOldestNotice()
+{
+    QTextCursor range = m_notices.front().start;
+    m_notices.pop_front();
+    int end = suiMemo_Info->document()->characterCount() - 1;
+    for (const Notice &notice : m_notices) {
+        if (notice.start.position() > range.position())
+            end = std::min(end, notice.start.position());
+    }
+    range.setPosition(end, QTextCursor::KeepAnchor);
+    range.removeSelectedText();
+    trimEnd();
+}
+
+// A notice dropped from the bottom leaves behind the separator that stood above it; the notice above that
+// becomes the last one and, like the first notice of a window, ends without a paragraph break.
+void TForm_RebutInfo::trimEnd()
+{
+    QTextDocument *document = suiMemo_Info->document();
+    QTextBlock last = document->lastBlock();
+    if (last.text().isEmpty() && last.previous().userState() == SeparatorState)
+        last = last.previous();
+    if (last.userState() != SeparatorState || !last.previous().isValid())
+        return;
+    QTextCursor tail(document);
+    tail.setPosition(last.position() - 1);
+    tail.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    tail.removeSelectedText();
 }
 
 void TForm_RebutInfo::showPlaced()

@@ -2,11 +2,13 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QTextCursor>
 #include <QWidget>
+
+#include <deque>
 
 class Anchors;
 class QPushButton;
-class QTextCursor;
 class QTextEdit;
 class SkinnedFrame;
 
@@ -36,6 +38,15 @@ public:
     // The open notice window, or nullptr.
     static TForm_RebutInfo *instance();
 
+    // Any host can make the program show notices, so the window keeps only the newest ones: beyond any of
+    // these limits the oldest notices leave the area. A notice added on top moves every paragraph below it,
+    // so the paragraphs kept bound what each new notice costs.
+    static constexpr int MaxNotices = 300;
+    static constexpr int MaxParagraphs = 5'000;
+    static constexpr int MaxCharacters = 4'000'000;
+
+    int noticeCount() const { return int(m_notices.size()); }
+
     SkinnedFrame *suiForm1;
     QTextEdit *suiMemo_Info;
     QPushButton *suiButton_OK;
@@ -52,8 +63,21 @@ private:
     void raiseWithoutFocus();
     void insertText(QTextCursor &cursor, QByteArrayView text);
     void insertParagraphs(QTextCursor &cursor, QByteArrayView text);
+    void keep(int from);
+    void dropOldNotices();
+    void dropOldestNotice();
+    void trimEnd();
     void moveCaretToStart();
     void suiButton_OKClick();
 
+    // One shown notice, with the separator below it. The document keeps the cursor at the notice's start as
+    // text is added or removed around it; text inserted right there pushes it on, so it stays behind whatever
+    // goes in front of the notice.
+    struct Notice
+    {
+        QTextCursor start;
+    };
+
     Anchors *m_anchors;
+    std::deque<Notice> m_notices; // oldest first
 };

@@ -262,6 +262,71 @@ private Q_SLOTS:
         QCOMPARE(window->suiForm1->caption(), QStringLiteral("z"));
     }
 
+    void aFloodKeepsTheNewestNotices()
+    {
+        NEED_RTF_READER();
+        constexpr int Kept = TForm_RebutInfo::MaxNotices;
+        const int shown = Kept + 40;
+        for (int i = 1; i <= shown; ++i)
+            TForm_RebutInfo::ShowNotice(rtfNotice(QStringLiteral("第%1則").arg(i)), "x");
+        TForm_RebutInfo *window = TForm_RebutInfo::instance();
+        QCOMPARE(window->noticeCount(), Kept);
+        const QStringList text = lines(window);
+        QCOMPARE(text.size(), 2 * Kept - 1);
+        QCOMPARE(text.count(Separator), Kept - 1);
+        QCOMPARE(text.first(), QStringLiteral("第%1則").arg(shown));
+        // The oldest notice kept ends the area as the first one did: no separator and no empty line below it.
+        QVERIFY(window->suiMemo_Info->toPlainText().endsWith(QStringLiteral("\n第41則")));
+        QCOMPARE(window->suiMemo_Info->textCursor().position(), 0);
+    }
+
+    void aFloodOfReceivedNoticesDropsTheEarliest()
+    {
+        NEED_RTF_READER();
+        constexpr int Kept = TForm_RebutInfo::MaxNotices;
+        TForm_RebutInfo::ShowNotice(rtfNotice(QStringLiteral("local")), "x");
+        for (int i = 1; i <= Kept; ++i)
+            TForm_RebutInfo::ShowReceivedNotice(rtfNotice(QStringLiteral("r%1").arg(i)), "y");
+        TForm_RebutInfo *window = TForm_RebutInfo::instance();
+        QCOMPARE(window->noticeCount(), Kept);
+        const QStringList text = lines(window);
+        // Received notices pile up where the caret stands, oldest first: the local one went first, then r1.
+        QCOMPARE(text.size(), Kept);
+        QCOMPARE(text.first(), QStringLiteral("r1"));
+        QCOMPARE(text.last(), QStringLiteral("r%1").arg(Kept));
+        TForm_RebutInfo::ShowReceivedNotice(rtfNotice(QStringLiteral("newest")), "y");
+        QCOMPARE(lines(window).first(), QStringLiteral("r2"));
+        QCOMPARE(lines(window).last(), QStringLiteral("newest"));
+    }
+
+    void largeNoticesAreDroppedByTheirSize_data()
+    {
+        QTest::addColumn<QByteArray>("notice");
+        QTest::newRow("long lines") << QByteArray("words ").repeated(50'000);
+        QByteArray paragraphs;
+        for (int i = 0; i < 1500; ++i)
+            paragraphs += "line\r\n";
+        QTest::newRow("many paragraphs") << paragraphs;
+    }
+    void largeNoticesAreDroppedByTheirSize()
+    {
+        QFETCH(QByteArray, notice);
+        for (int i = 0; i < 20; ++i)
+            TForm_RebutInfo::ShowNotice(notice, "x");
+        TForm_RebutInfo *window = TForm_RebutInfo::instance();
+        const QTextDocument *document = window->suiMemo_Info->document();
+        QVERIFY(document->characterCount() <= TForm_RebutInfo::MaxCharacters);
+        QVERIFY(document->blockCount() <= TForm_RebutInfo::MaxParagraphs);
+        QVERIFY(window->noticeCount() < 20);
+        QVERIFY(window->noticeCount() > 1);
+
+        // The newest notice stays whatever its size.
+        const QByteArray huge = QByteArray("h\r\n").repeated(TForm_RebutInfo::MaxParagraphs + 10);
+        TForm_RebutInfo::ShowNotice(huge, "x");
+        QCOMPARE(window->noticeCount(), 1);
+        QCOMPARE(lines(window), QStringList(TForm_RebutInfo::MaxParagraphs + 10, QStringLiteral("h")));
+    }
+
     void hostileNoticesAreShownSomehow_data()
     {
         QTest::addColumn<QByteArray>("text");

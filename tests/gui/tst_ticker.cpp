@@ -84,6 +84,20 @@ private Q_SLOTS:
         QCOMPARE(ticker->height(), 21); // a broadcast never opens the list
     }
 
+    void listKeepsTheNewestBands()
+    {
+        auto ticker = open();
+        constexpr int Kept = TForm_Broadcasting::MaxBands;
+        for (int i = 1; i <= Kept + 20; ++i)
+            ticker->ShowBroadcast("peer", QByteArray::number(i), rtf("body " + QByteArray::number(i)));
+        QCOMPARE(ticker->bandCount(), Kept);
+        const auto bands = ticker->findChildren<BroadcastBand *>();
+        QCOMPARE(bands.size(), Kept);
+        QCOMPARE(bands.first()->caption(), QStringLiteral("昵稱:peer 日期:21"));
+        QCOMPARE(bands.last()->caption(), QStringLiteral("昵稱:peer 日期:%1").arg(Kept + 20));
+        QCOMPARE(stripView(*ticker)->toPlainText(), QStringLiteral("body %1").arg(Kept + 20));
+    }
+
     void stripWidths()
     {
         auto ticker = open();
@@ -97,6 +111,12 @@ private Q_SLOTS:
         QVERIFY(ticker->strip()->width() > 162);
         QVERIFY(ticker->strip()->width() >= view->document()->idealWidth());
         QCOMPARE(view->document()->blockCount(), 1);
+
+        // A very long body shows its start; the rest would only scroll by for many minutes.
+        ticker->ShowBroadcast("a", "10:00", rtf("start " + QByteArray("mm ").repeated(35'000) + "\\par end"));
+        QVERIFY(view->document()->characterCount() <= TForm_Broadcasting::MaxStripCharacters + 1);
+        QVERIFY(view->toPlainText().startsWith(QStringLiteral("start mm mm")));
+        QVERIFY(ticker->strip()->width() >= view->document()->idealWidth());
 
         // Several paragraphs and line breaks scroll past as one line.
         ticker->ShowBroadcast("a", "10:00", rtf("first\\par second\\line third"));
