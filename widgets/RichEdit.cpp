@@ -15,8 +15,11 @@
 #include <QImageReader>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPromise>
 #include <QTextBlock>
 #include <QTextDocumentFragment>
+#include <QThread>
+#include <QThreadPool>
 
 namespace {
 
@@ -111,12 +114,27 @@ void insertSimplifiedHtml(QTextCursor &cursor, const QString &html)
     }
 }
 
+// The reader needs no widgets, so a document can be read on a worker thread and handed over when done. It
+// is deleted through the event loop of the thread it was handed to, whichever thread lets go of it last.
+std::shared_ptr<QTextDocument> readInBackground(const QByteArray &text, QThread *receiver)
+{
+    std::shared_ptr<QTextDocument> document(new QTextDocument, [](QTextDocument *d) { d->deleteLater(); });
+    document->setUndoRedoEnabled(false);
+    QTextCursor cursor(document.get());
+    RtfReader::insertText(cursor, text);
+    document->moveToThread(receiver);
+    return document;
+}
+
 } // namespace
 
 RichEdit::RichEdit(QWidget *parent) : QTextEdit(parent), m_links(new LinkHighlighter(document()))
 {
     setAcceptRichText(true);
     viewport()->setMouseTracking(true);
+    // The highlighter follows the editor from document to document, so the editor owns it, not the first one.
+    m_links->setParent(this);
+    connect(&m_loading, &QFutureWatcher<LoadedDocument>::finished, this, &RichEdit::adoptLoadedDocument);
 }
 
 RichEdit::~RichEdit() = default;
@@ -140,6 +158,54 @@ void RichEdit::insertText(QByteArrayView text)
     RtfReader::insertText(cursor, text);
     cursor.endEditBlock();
     setTextCursor(cursor);
+}
+
+void RichEdit::showText(const QByteArray &text)
+{
+    stopLoading();
+    clear();
+    if (text.size() < BackgroundBytes) {
+        insertText(text);
+        moveCursor(QTextCursor::Start);
+        Q_EMIT contentShown();
+        return;
+    }
+    auto promise = std::make_shared<QPromise<LoadedDocument>>();
+    m_loading.setFuture(promise->future());
+    promise->start();
+    QThreadPool::globalInstance()->start([promise, text, receiver = thread()] {
+        promise->addResult(readInBackground(text, receiver));
+        promise->finish();
+    });
+}
+
+void RichEdit::stopLoading()
+{
+    // A watcher given another future no longer reports the old one; the old document is dropped unseen.
+    m_loading.setFuture(QFuture<LoadedDocument>());
+}
+
+// The editor takes the read document in place of its own: a pointer swap, whatever the text's size.
+void RichEdit::adoptLoadedDocument()
+{
+    const QFuture<LoadedDocument> future = m_loading.future();
+    if (future.resultCount() == 0)
+        return;
+    const LoadedDocument loaded = future.result();
+    m_loading.setFuture(QFuture<LoadedDocument>());
+
+    const QTextDocument *own = document();
+    loaded->setDefaultFont(own->defaultFont());
+    loaded->setDocumentMargin(own->documentMargin());
+    loaded->setDefaultTextOption(own->defaultTextOption());
+    loaded->setUndoRedoEnabled(own->isUndoRedoEnabled());
+    m_links->setDocument(loaded.get());
+    // The editor deletes the document it made itself; one adopted earlier is let go of below.
+    setDocument(loaded.get());
+    m_adopted = loaded;
+    m_addressesBlock = -1;
+    moveCursor(QTextCursor::Start);
+    Q_EMIT contentShown();
 }
 
 QString RichEdit::plainText() const

@@ -2,9 +2,12 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QFutureWatcher>
 #include <QList>
 #include <QTextEdit>
 #include <QUrl>
+
+#include <memory>
 
 #include "widgets/LinkHighlighter.h"
 
@@ -28,6 +31,17 @@ public:
     // code page 950 text. The caret ends after what was inserted.
     void insertText(QByteArrayView text);
 
+    // Texts at least this long are read away from the user-interface thread by showText.
+    static constexpr qsizetype BackgroundBytes = 256 * 1024;
+
+    // Replaces the whole content with the text, read as insertText reads it. A long text is read on a worker
+    // thread, so that a message of many megabytes does not stop the program; it appears, with the caret at
+    // its start, when it has been read, and contentShown() tells when. Until then the editor is empty.
+    void showText(const QByteArray &text);
+    // Forgets a text that showText is still reading; it will not appear.
+    void stopLoading();
+    bool isLoading() const { return m_loading.isRunning(); }
+
     // Paragraphs joined by CR LF.
     QString plainText() const;
 
@@ -36,6 +50,7 @@ public:
 
 Q_SIGNALS:
     void linkClicked(const QUrl &url);
+    void contentShown();
 
 protected:
     bool canInsertFromMimeData(const QMimeData *source) const override;
@@ -46,9 +61,14 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
+    using LoadedDocument = std::shared_ptr<QTextDocument>;
+
     void updateCursorShape(const QPoint &viewportPos);
+    void adoptLoadedDocument();
 
     LinkHighlighter *m_links;
+    QFutureWatcher<LoadedDocument> m_loading;
+    LoadedDocument m_adopted; // the document shown, when it was read by showText in the background
     QUrl m_pressedLink;
     mutable int m_addressesBlock = -1;
     mutable int m_addressesRevision = -1;

@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <QThreadPool>
 
 namespace {
 
@@ -68,6 +69,8 @@ private Q_SLOTS:
     void pastesPicturesAndSimplifiedRichText();
     void loadsBig5AndPictureFromRtf();
     void copiesPicturesAsRtf();
+    void readsLongTextsInTheBackground();
+    void dropsATextNoLongerWanted();
 };
 
 void TestRichEdit::insertTextReplacesSelection_data()
@@ -352,12 +355,15 @@ void TestRichEdit::pastesPicturesAndSimplifiedRichText()
     QCOMPARE(editor.plainText(), QString::fromUtf8("好"));
 }
 
+// A 2 × 1 bitmap at 24 bits per pixel: blue, then white.
+const QByteArray BluePixelRtf =
+    "{\\rtf1\\ansi\\ansicpg950{\\fonttbl{\\f0\\fcharset136 PMingLiU;}}\\f0 \\'a4\\'a4\\'a4\\'e5 "
+    "{\\pict\\dibitmap0\\picw2\\pich1 28000000020000000100000001001800000000000800000000000000"
+    "000000000000000000000000FF0000FFFFFF0000}\\par}";
+
 void TestRichEdit::loadsBig5AndPictureFromRtf()
 {
-    // A 2 × 1 bitmap at 24 bits per pixel: blue, then white.
-    const QByteArray rtf = "{\\rtf1\\ansi\\ansicpg950{\\fonttbl{\\f0\\fcharset136 PMingLiU;}}\\f0 \\'a4\\'a4\\'a4\\'e5 "
-                           "{\\pict\\dibitmap0\\picw2\\pich1 28000000020000000100000001001800000000000800000000000000"
-                           "000000000000000000000000FF0000FFFFFF0000}\\par}";
+    const QByteArray rtf = BluePixelRtf;
     RichEdit editor;
     editor.insertText("old text");
     editor.loadRtf(rtf);
@@ -401,3 +407,81 @@ void TestRichEdit::copiesPicturesAsRtf()
 
 QTEST_MAIN(TestRichEdit)
 #include "tst_richedit.moc"
+
+namespace {
+
+// The picture document with an address and enough paragraphs after it to be read in the background.
+QByteArray longRtf(const char *lastLine)
+{
+    QByteArray rtf = BluePixelRtf.chopped(1) + " see http://example.com/x\\par ";
+    while (rtf.size() < RichEdit::BackgroundBytes)
+        rtf += "padding text, padding text\\par ";
+    return rtf + lastLine + "\\par}";
+}
+
+// The worker is done and what it posted has been delivered.
+void settle()
+{
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+}
+
+} // namespace
+
+void TestRichEdit::readsLongTextsInTheBackground()
+{
+    RichEdit editor;
+    editor.setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    editor.setReadOnly(true);
+    editor.insertText("old text");
+    QSignalSpy shown(&editor, &RichEdit::contentShown);
+
+    // Short texts are shown at once, as insertText shows them.
+    editor.showText("short");
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(editor.plainText(), QStringLiteral("short"));
+
+    editor.showText(longRtf("last line"));
+    QVERIFY(editor.isLoading());
+    QVERIFY(editor.document()->isEmpty());
+    QVERIFY(shown.wait(20000));
+    QVERIFY(!editor.isLoading());
+    QVERIFY(editor.plainText().startsWith(QString::fromUtf8("中文")));
+    QVERIFY(editor.plainText().endsWith(QStringLiteral("last line")));
+    const QList<QTextImageFormat> pictures = picturesOf(*editor.document());
+    QCOMPARE(pictures.size(), 1);
+    QCOMPARE(DocumentPictures::imageOf(*editor.document(), pictures[0]).pixelColor(0, 0), QColor(Qt::blue));
+    QCOMPARE(editor.textCursor().position(), 0);
+    QVERIFY(editor.isReadOnly());
+    QCOMPARE(editor.document()->defaultFont(), editor.font());
+    // Addresses are found in the document the editor took over, and typing still works there.
+    QTRY_VERIFY(!editor.document()->findBlockByNumber(1).layout()->formats().isEmpty());
+    editor.setReadOnly(false);
+    editor.showText("again");
+    editor.insertText(" more");
+    QCOMPARE(editor.plainText(), QStringLiteral(" moreagain"));
+}
+
+void TestRichEdit::dropsATextNoLongerWanted()
+{
+    RichEdit editor;
+    editor.showText(longRtf("first"));
+    editor.showText("second");
+    settle();
+    QCOMPARE(editor.plainText(), QStringLiteral("second"));
+
+    editor.showText(longRtf("third"));
+    editor.showText(longRtf("fourth"));
+    QSignalSpy shown(&editor, &RichEdit::contentShown);
+    QVERIFY(shown.wait(20000));
+    settle();
+    QVERIFY(editor.plainText().endsWith(QStringLiteral("fourth")));
+    QCOMPARE(shown.size(), 1);
+
+    editor.showText(longRtf("fifth"));
+    editor.stopLoading();
+    settle();
+    QVERIFY(editor.document()->isEmpty());
+    QVERIFY(!editor.isLoading());
+}
