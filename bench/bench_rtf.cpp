@@ -133,12 +133,76 @@ void BM_ToHtml(benchmark::State &state)
     }
 }
 
+QByteArray le16(int v)
+{
+    return QByteArray(1, char(v & 0xFF)) + char((v >> 8) & 0xFF);
+}
+
+QByteArray le32(qint64 v)
+{
+    return le16(int(v & 0xFFFF)) + le16(int((v >> 16) & 0xFFFF));
+}
+
+// A run-length bitmap of 8192 x height pixels in 46 bytes: header, one palette entry, end of bitmap.
+QByteArray runLengthBomb(int height = 8192)
+{
+    return le32(40) + le32(8192) + le32(height) + le16(1) + le16(8) + le32(1) + le32(0) + le32(0) + le32(0) + le32(1) +
+           le32(0) + le32(0x00FF00) + le16(0x0100);
+}
+
+// The bitmap in a metafile of the kind the Windows control writes, drawing one pixel of it; a little under
+// the most pixels one picture may have, so that each one alone would be allowed.
+QByteArray metafileBomb()
+{
+    const auto record = [](int function, const QByteArray &parameters) {
+        return le32(3 + parameters.size() / 2) + le16(function) + parameters;
+    };
+    const QByteArray header = le16(1) + le16(9) + le16(0x0300) + le32(0) + le16(0) + le32(0) + le16(0);
+    const QByteArray stretch =
+        le32(0x00CC0020) + le16(0) + le16(1) + le16(1) + le16(0) + le16(0) + le16(10) + le16(10) + le16(0) + le16(0);
+    return header + record(0x020C, le16(10) + le16(10)) + record(0x0F43, stretch + runLengthBomb(8000)) + record(0, {});
+}
+
+// What a hostile bulletin carries: pictures whose data is tiny and whose pixels are not.
+void loadBombs(benchmark::State &state, const QByteArray &rtf)
+{
+    qint64 kept = 0;
+    for (auto _ : state) {
+        QTextDocument document;
+        RtfReader::load(document, rtf);
+        kept = 0;
+        for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
+            for (auto it = block.begin(); !it.atEnd(); ++it)
+                if (it.fragment().charFormat().isImageFormat()) {
+                    const QImage image =
+                        DocumentPictures::imageOf(document, it.fragment().charFormat().toImageFormat());
+                    kept += qint64(image.width()) * image.height();
+                }
+        benchmark::DoNotOptimize(document.characterCount());
+    }
+    state.counters["rtf_bytes"] = double(rtf.size());
+    state.counters["kept_pixels"] = double(kept);
+}
+
+void BM_LoadRunLengthBomb(benchmark::State &state)
+{
+    loadBombs(state, "{\\rtf1{\\pict\\dibitmap\\picwgoal150\\pichgoal150 " + runLengthBomb().toHex() + "}}");
+}
+
+void BM_LoadMetafileBombs(benchmark::State &state)
+{
+    const QByteArray picture = "{\\pict\\wmetafile8\\picwgoal150\\pichgoal150 " + metafileBomb().toHex() + "}";
+    loadBombs(state, "{\\rtf1 " + picture.repeated(120) + "}");
+}
+
 } // namespace
 
 BENCHMARK(BM_SaveRtf)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadRtf)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SetHtml)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ToHtml)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadRunLengthBomb)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadMetafileBombs)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 int main(int argc, char **argv)
 {

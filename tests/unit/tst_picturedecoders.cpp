@@ -144,6 +144,21 @@ private Q_SLOTS:
         const QImage image = DibDecoder::decode(infoHeader(2, 2, 8, 1, 2) + palette + moves);
         QCOMPARE(image.size(), QSize(2, 2));
         QCOMPARE(QColor(image.pixel(0, 1)), QColor(Red));
+
+        // Runs beyond the row end, literal runs and moves far outside: clipped, the next row still right.
+        const QByteArray runs("\xFF\x01\x00\x03\x01\x01\x00\x00\x00\x02\xFF\x00\x02\x01\x00\x01", 16);
+        const QImage clipped = DibDecoder::decode(infoHeader(2, 2, 8, 1, 2) + palette + runs);
+        QCOMPARE(QColor(clipped.pixel(0, 1)), QColor(Red));
+        QCOMPARE(QColor(clipped.pixel(1, 1)), QColor(Red));
+        QCOMPARE(QColor(clipped.pixel(0, 0)), QColor(Black));
+        QCOMPARE(QColor(clipped.pixel(1, 0)), QColor(Black));
+        const QByteArray fourBit("\xFF\x11\x00\x00\x03\x11\x10\x00\x00\x01", 10);
+        const QImage nibbles = DibDecoder::decode(infoHeader(3, 2, 4, 2, 2) + palette + fourBit);
+        for (int x = 0; x < 3; ++x) {
+            QCOMPARE(QColor(nibbles.pixel(x, 1)), QColor(Red));
+            QCOMPARE(QColor(nibbles.pixel(x, 0)), QColor(Red));
+        }
+        QCOMPARE(DibDecoder::imageSize(infoHeader(8192, -8192, 8, 1)), QSize(8192, 8192));
     }
 
     void bitmapFile()
@@ -344,7 +359,7 @@ private Q_SLOTS:
         d.goalHeight = sizes[3];
         d.scaleX = sizes[4];
         d.scaleY = sizes[5];
-        qint64 budget = RtfPicture::DocumentPixelBudget;
+        PixelBudget budget;
         const auto result = RtfPicture::render(d, data, budget);
         QCOMPARE(result.has_value(), !shown.isEmpty());
         if (!result)
@@ -364,12 +379,12 @@ private Q_SLOTS:
         QVERIFY(pattern(6, 4).save(&buffer, "PNG"));
         RtfPicture::Description d;
         d.kind = RtfPicture::Kind::Png;
-        qint64 budget = RtfPicture::DocumentPixelBudget;
+        PixelBudget budget;
         const auto result = RtfPicture::render(d, bytes, budget);
         QVERIFY(result);
         QCOMPARE(result->image.size(), QSize(6, 4));
         QCOMPARE(QColor(result->image.pixel(0, 0)), QColor(Green));
-        QCOMPARE(budget, RtfPicture::DocumentPixelBudget - 24);
+        QCOMPARE(budget.spent(), 24);
     }
 
     // Once a document's pictures have used the budget, the next ones are not decoded but still shown.
@@ -391,11 +406,11 @@ private Q_SLOTS:
         QFETCH(qint64, pixels);
         RtfPicture::Description d;
         d.kind = RtfPicture::Kind(kind);
-        qint64 budget = pixels;
+        PixelBudget budget(pixels);
         auto first = RtfPicture::render(d, data, budget);
         QVERIFY(first);
         QCOMPARE(first->image.size(), QSize(8, 4));
-        QCOMPARE(budget, 0);
+        QCOMPARE(budget.remaining(), 0);
         d.goalWidth = 120;
         d.goalHeight = 60;
         auto second = RtfPicture::render(d, data, budget);
@@ -405,6 +420,97 @@ private Q_SLOTS:
         QVERIFY(DibDecoder::decode(PictureBytes::dib(filled(8, 4, Red)), 31).isNull());
         QVERIFY(JpegDecoder::decode(PictureBytes::jpeg(filled(8, 4, Red)), 31).isNull());
         QCOMPARE(JpegDecoder::imageSize(PictureBytes::jpeg(filled(8, 4, Red))), QSize(8, 4));
+    }
+
+    // Decoding is paid for by what it unpacks, kept or not, and refused before it starts when the header
+    // claims more than is left.
+    void decodeAllowance_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<qint64>("unpacked");
+        QTest::addColumn<QSize>("kept");
+        QTest::newRow("metafile drawing one pixel of a larger bitmap")
+            << int(RtfPicture::Kind::Metafile)
+            << wmfStretchDib(PictureBytes::dib(filled(64, 64, Red)), {1, 1}, {0, 0, 1, 1}) << qint64(64 * 64 + 0)
+            << QSize(1, 1);
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        QVERIFY(pattern(200, 100).save(&buffer, "PNG"));
+        QTest::newRow("truncated png") << int(RtfPicture::Kind::Png) << png.first(60) << qint64(200 * 100) << QSize();
+        QTest::newRow("jpeg decoded at an eighth")
+            << int(RtfPicture::Kind::Jpeg) << PictureBytes::jpeg(filled(64, 64, Red)) << qint64(8 * 8) << QSize(8, 8);
+    }
+    void decodeAllowance()
+    {
+        QFETCH(int, kind);
+        QFETCH(QByteArray, data);
+        QFETCH(qint64, unpacked);
+        QFETCH(QSize, kept);
+        RtfPicture::Description d;
+        d.kind = RtfPicture::Kind(kind);
+        d.goalWidth = 120;
+        d.goalHeight = 120;
+        PixelBudget budget;
+        qint64 allowance = 1000000;
+        const auto shown = RtfPicture::render(d, data, budget, allowance);
+        QVERIFY(shown);
+        QCOMPARE(1000000 - allowance, unpacked);
+        if (kept.isEmpty())
+            QCOMPARE(shown->image, RtfPicture::placeholder());
+        else
+            QCOMPARE(shown->image.size(), kept);
+        QCOMPARE(budget.spent(), kept.isEmpty() ? 0 : qint64(kept.width()) * kept.height());
+
+        allowance = unpacked - 1;
+        const auto refused = RtfPicture::render(d, data, budget, allowance);
+        QVERIFY(refused);
+        QCOMPARE(refused->image, RtfPicture::placeholder());
+        QCOMPARE(refused->displaySize, QSizeF(8, 8));
+    }
+
+    // Pictures are kept at the size they are shown on the screen, never larger than they came.
+    void keptAtShownSize_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<qreal>("ratio");
+        QTest::addColumn<QSize>("kept");
+        const QByteArray bitmap = PictureBytes::dib(filled(300, 150, Red));
+        QTest::newRow("bitmap") << int(RtfPicture::Kind::Dib) << bitmap << 1.0 << QSize(40, 20);
+        QTest::newRow("dense screen") << int(RtfPicture::Kind::Dib) << bitmap << 2.0 << QSize(80, 40);
+        QTest::newRow("device bitmap") << int(RtfPicture::Kind::DeviceBitmap) << QByteArray(300 * 150 * 3, '\x7F')
+                                       << 1.0 << QSize(40, 20);
+        QTest::newRow("metafile") << int(RtfPicture::Kind::Metafile)
+                                  << wmfStretchDib(bitmap, {300, 150}, {0, 0, 300, 150}) << 1.0 << QSize(40, 20);
+        QTest::newRow("jpeg") << int(RtfPicture::Kind::Jpeg) << PictureBytes::jpeg(filled(300, 150, Red)) << 1.5
+                              << QSize(60, 30);
+        QTest::newRow("not enlarged") << int(RtfPicture::Kind::Dib) << PictureBytes::dib(filled(30, 15, Red)) << 2.0
+                                      << QSize(30, 15);
+    }
+    void keptAtShownSize()
+    {
+        QFETCH(int, kind);
+        QFETCH(QByteArray, data);
+        QFETCH(qreal, ratio);
+        QFETCH(QSize, kept);
+        RtfPicture::Description d;
+        d.kind = RtfPicture::Kind(kind);
+        d.width = 300;
+        d.height = 150;
+        d.widthBytes = 900;
+        d.bitsPixel = 24;
+        d.goalWidth = 600;
+        d.goalHeight = 300;
+        PixelBudget budget(PixelBudget::DocumentPixels, ratio);
+        const auto shown = RtfPicture::render(d, data, budget);
+        QVERIFY(shown);
+        QCOMPARE(shown->displaySize, QSizeF(40, 20));
+        QCOMPARE(shown->image.size(), kept);
+        QCOMPARE(budget.spent(), qint64(kept.width()) * kept.height());
+        QVERIFY(near(shown->image.pixel(kept.width() / 2, kept.height() / 2),
+                     kind == int(RtfPicture::Kind::DeviceBitmap) ? qRgb(0x7F, 0x7F, 0x7F) : Red, 8));
     }
 };
 

@@ -155,7 +155,8 @@ QImage decodeUncompressed(const Layout &l, QByteArrayView pixels)
     return unpackRows(l, reinterpret_cast<const uchar *>(pixels.data()), stride);
 }
 
-// Run-length encoded 8 or 4 bit pixels; always bottom-up. Pixels outside the bitmap are dropped.
+// Run-length encoded 8 or 4 bit pixels; always bottom-up. Pixels outside the bitmap are dropped: runs and
+// moves are clipped to the bitmap in one step, so codes pointing far outside cost nothing per pixel.
 QImage decodeRunLength(const Layout &l, QByteArrayView data)
 {
     if (l.topDown)
@@ -166,10 +167,13 @@ QImage decodeRunLength(const Layout &l, QByteArrayView data)
     const bool four = l.bpp == 4;
     qint64 x = 0;
     qint64 y = 0;
-    auto put = [&](int index) {
-        if (x < l.width && y < l.height)
-            image.scanLine(int(l.height - 1 - y))[x] = uchar(index);
-        ++x;
+    // The pixels of a run that fall inside the current row, given the index of its k-th pixel.
+    auto fill = [&](int count, auto indexOf) {
+        const qint64 visible = qBound(qint64(0), l.width - x, qint64(count));
+        uchar *line = image.scanLine(int(l.height - 1 - y));
+        for (qint64 k = 0; k < visible; ++k)
+            line[x + k] = uchar(indexOf(int(k)));
+        x += count;
     };
     qsizetype i = 0;
     const qsizetype n = data.size();
@@ -178,8 +182,7 @@ QImage decodeRunLength(const Layout &l, QByteArrayView data)
         const int value = quint8(data[i + 1]);
         i += 2;
         if (count > 0) {
-            for (int k = 0; k < count; ++k)
-                put(four ? (k % 2 == 0 ? value >> 4 : value & 0x0F) : value);
+            fill(count, [&](int k) { return four ? (k % 2 == 0 ? value >> 4 : value & 0x0F) : value; });
             continue;
         }
         if (value == 0) { // end of line
@@ -197,10 +200,11 @@ QImage decodeRunLength(const Layout &l, QByteArrayView data)
             const qsizetype bytes = four ? (value + 1) / 2 : value;
             if (i + bytes > n)
                 break;
-            for (int k = 0; k < value; ++k) {
-                const int byte = quint8(data[i + (four ? k / 2 : k)]);
-                put(four ? (k % 2 == 0 ? byte >> 4 : byte & 0x0F) : byte);
-            }
+            const char *literal = data.data() + i;
+            fill(value, [&](int k) {
+                const int byte = quint8(literal[four ? k / 2 : k]);
+                return four ? (k % 2 == 0 ? byte >> 4 : byte & 0x0F) : byte;
+            });
             i += (bytes + 1) & ~qsizetype(1);
         }
     }
@@ -289,6 +293,25 @@ QImage decodeInfo(QByteArrayView dib, qint64 pixelsOffset, qint64 maxPixels)
 }
 
 } // namespace
+
+QSize imageSize(QByteArrayView packedDib)
+{
+    if (packedDib.size() < 4)
+        return {};
+    const quint32 headerSize = u32(packedDib, 0);
+    qint64 width = 0;
+    qint64 height = 0;
+    if (headerSize == 12 && packedDib.size() >= 12) {
+        width = u16(packedDib, 4);
+        height = u16(packedDib, 6);
+    } else if (headerSize >= 40 && packedDib.size() >= 40) {
+        width = qint32(u32(packedDib, 4));
+        height = qAbs(qint64(qint32(u32(packedDib, 8))));
+    }
+    if (width <= 0 || height <= 0)
+        return {};
+    return QSize(int(qMin<qint64>(width, 0x7FFFFFFF)), int(qMin<qint64>(height, 0x7FFFFFFF)));
+}
 
 QImage decode(QByteArrayView packedDib, qint64 maxPixels)
 {

@@ -2,6 +2,7 @@
 
 #include <QByteArrayView>
 #include <QImage>
+#include <QSize>
 
 // Windows device-independent bitmaps into QImage. Every size in a header is checked against the bytes
 // present and against the caps below before anything is allocated; bad input gives a null image.
@@ -16,6 +17,9 @@ inline constexpr qint64 MaxPixels = qint64(64) * 1024 * 1024;
 // pixels, as RTF \dibitmap groups and metafile bitmap records hold it. 1, 4, 8, 16, 24 and 32 bits per
 // pixel; BI_RGB, BI_BITFIELDS, BI_RLE8 and BI_RLE4; bottom-up and top-down rows.
 QImage decode(QByteArrayView packedDib, qint64 maxPixels = MaxPixels);
+
+// The size a packed DIB's header claims, read without decoding; empty when there is no readable header.
+QSize imageSize(QByteArrayView packedDib);
 
 // A bitmap file: the 14-byte "BM" file header, then a DIB whose pixels start at the header's offset.
 QImage decodeFile(QByteArrayView bmpFile, qint64 maxPixels = MaxPixels);

@@ -6,6 +6,7 @@
 
 #include <QBuffer>
 #include <QImageReader>
+#include <QtMath>
 
 namespace RtfPicture {
 namespace {
@@ -13,6 +14,64 @@ namespace {
 constexpr double TwipsPerPixel = 15.0;
 constexpr double HundredthsMmPerPixel = 2540.0 / 96.0;
 constexpr int PlaceholderSide = 16;
+// Smooth scaling reads every pixel of its source at 32 bits; a picture many times the size it is kept at is
+// first sampled down to this many times that size, so the cost follows what is kept, not what was sent.
+constexpr int CoarseFactor = 4;
+
+qint64 area(QSize size)
+{
+    return size.isEmpty() ? 0 : qint64(size.width()) * size.height();
+}
+
+bool isMetafile(const Description &d)
+{
+    return d.kind == Kind::Metafile || d.kind == Kind::Emf;
+}
+
+// Read from the IHDR chunk itself: libpng wants more of the file before it tells the size.
+QSize pngSize(QByteArrayView data)
+{
+    if (data.size() < 24 || !data.startsWith("\x89PNG\r\n\x1A\n") || data.sliced(12, 4) != "IHDR")
+        return {};
+    const auto u32 = [&](qsizetype at) {
+        return quint32(quint8(data[at])) << 24 | quint32(quint8(data[at + 1])) << 16 |
+               quint32(quint8(data[at + 2])) << 8 | quint32(quint8(data[at + 3]));
+    };
+    const quint32 width = u32(16);
+    const quint32 height = u32(20);
+    if (width == 0 || height == 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF)
+        return {};
+    return QSize(int(width), int(height));
+}
+
+// The size the data's header claims, read without decoding; empty where the size is only known once decoded.
+QSize headerSize(const Description &d, QByteArrayView data)
+{
+    switch (d.kind) {
+    case Kind::Dib:
+        return DibDecoder::imageSize(data);
+    case Kind::DeviceBitmap:
+        return d.width > 0 && d.height > 0 ? QSize(d.width, d.height) : QSize();
+    case Kind::Png:
+        return pngSize(data);
+    case Kind::Jpeg:
+        return JpegDecoder::imageSize(data);
+    default:
+        return {};
+    }
+}
+
+// The pixels decoding will unpack, as far as the header tells before decoding.
+qint64 claimedPixels(const Description &d, QSize header, QSize wanted)
+{
+    return d.kind == Kind::Jpeg ? area(JpegDecoder::decodedSize(header, wanted)) : area(header);
+}
+
+struct Decoded
+{
+    QImage image;
+    qint64 pixels = 0; // unpacked on the way, more than the image holds where a metafile composed several
+};
 
 QImage decodePng(QByteArrayView data, qint64 maxPixels)
 {
@@ -23,43 +82,44 @@ QImage decodePng(QByteArrayView data, qint64 maxPixels)
     reader.setAllocationLimit(256);
     const QSize size = reader.size();
     if (size.width() <= 0 || size.height() <= 0 || size.width() > DibDecoder::MaxDimension ||
-        size.height() > DibDecoder::MaxDimension || qint64(size.width()) * size.height() > maxPixels)
+        size.height() > DibDecoder::MaxDimension || area(size) > maxPixels)
         return {};
     return reader.read();
 }
 
-QImage decode(const Description &d, QByteArrayView data, qint64 maxPixels)
+Decoded decode(const Description &d, QByteArrayView data, qint64 maxPixels, QSize wanted)
 {
+    Decoded decoded;
     switch (d.kind) {
     case Kind::Dib:
-        return DibDecoder::decode(data, maxPixels);
+        decoded.image = DibDecoder::decode(data, maxPixels);
+        break;
     case Kind::DeviceBitmap:
-        return DibDecoder::decodeDeviceBitmap(data, d.width, d.height, d.widthBytes, d.bitsPixel, maxPixels);
-    case Kind::Metafile:
-        return WmfDecoder::decode(data, maxPixels).image;
+        decoded.image = DibDecoder::decodeDeviceBitmap(data, d.width, d.height, d.widthBytes, d.bitsPixel, maxPixels);
+        break;
+    case Kind::Metafile: {
+        WmfDecoder::Picture picture = WmfDecoder::decode(data, maxPixels);
+        decoded.image = std::move(picture.image);
+        decoded.pixels = picture.decodedPixels;
+        break;
+    }
     case Kind::Png:
-        return decodePng(data, maxPixels);
+        decoded.image = decodePng(data, maxPixels);
+        break;
     case Kind::Jpeg:
-        return JpegDecoder::decode(data, maxPixels);
+        decoded.image = JpegDecoder::decode(data, maxPixels, wanted);
+        break;
     case Kind::Emf:
     case Kind::Unknown:
         break;
     }
-    return {};
+    decoded.pixels = qMax(decoded.pixels, area(decoded.image.size()));
+    return decoded;
 }
 
-// What an attempt may cost even when it fails: the decoders that can fail after allocating charge their claim.
-qint64 claimedPixels(const Description &d, QByteArrayView data)
-{
-    if (d.kind == Kind::Jpeg) {
-        const QSize size = JpegDecoder::imageSize(data);
-        return qint64(size.width()) * size.height();
-    }
-    return 0;
-}
-
-// One side of the shown size: the goal when given, else the picture's own size in its unit, else the image's.
-double side(qint32 goal, qint32 own, bool metafile, int imageSide, qint32 scale)
+// One side of the shown size: the goal when given, else the picture's own size in its unit, else its natural
+// size (from its header, or once decoded).
+double side(qint32 goal, qint32 own, bool metafile, int naturalSide, qint32 scale)
 {
     double pixels = 0;
     if (goal > 0)
@@ -67,30 +127,75 @@ double side(qint32 goal, qint32 own, bool metafile, int imageSide, qint32 scale)
     else if (own > 0)
         pixels = metafile ? own / HundredthsMmPerPixel : own;
     else
-        pixels = imageSide;
+        pixels = naturalSide;
     if (scale > 0)
         pixels = pixels * scale / 100.0;
     return pixels <= 0 ? 0 : qBound(1.0, pixels, double(MaxDisplaySide));
 }
 
+QSizeF shownSize(const Description &d, QSize natural)
+{
+    const bool metafile = isMetafile(d);
+    const QSizeF size(side(d.goalWidth, d.width, metafile, natural.width(), d.scaleX),
+                      side(d.goalHeight, d.height, metafile, natural.height(), d.scaleY));
+    return size.width() > 0 && size.height() > 0 ? size : QSizeF();
+}
+
+// The pixels that show the picture sharply at its shown size on the screen; empty while that size is unknown.
+QSize keptSize(QSizeF shown, qreal devicePixelRatio)
+{
+    if (shown.isEmpty())
+        return {};
+    return QSize(qMax(1, qCeil(shown.width() * devicePixelRatio)), qMax(1, qCeil(shown.height() * devicePixelRatio)));
+}
+
+// Pictures are kept no larger than they are shown, never enlarged.
+QImage shrink(QImage image, QSize kept)
+{
+    const QSize target = kept.boundedTo(image.size());
+    if (target.isEmpty() || target == image.size())
+        return image;
+    const QSize coarse = (target * CoarseFactor).boundedTo(image.size());
+    if (coarse != image.size())
+        image = image.scaled(coarse, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    return image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
 } // namespace
 
-std::optional<Shown> render(const Description &description, QByteArrayView data, qint64 &pixelBudget)
+std::optional<Shown> render(const Description &description, QByteArrayView data, PixelBudget &budget,
+                            qint64 &decodeAllowance)
 {
+    const QSize header = headerSize(description, data);
+    QSizeF shown = shownSize(description, header);
+    const QSize wanted = keptSize(shown, budget.devicePixelRatio());
+    const QSize expected = header.isEmpty() ? wanted : wanted.isEmpty() ? header : wanted.boundedTo(header);
+    const qint64 claimed = claimedPixels(description, header, wanted);
     QImage image;
-    const qint64 claimed = claimedPixels(description, data);
-    if (pixelBudget > 0 && claimed <= pixelBudget) {
-        image = decode(description, data, pixelBudget);
-        pixelBudget -= image.isNull() ? claimed : qMax(claimed, qint64(image.width()) * image.height());
+    // Both checks come before decoding: a picture that would not be kept is not unpacked either.
+    if (decodeAllowance > 0 && claimed <= decodeAllowance && budget.remaining() > 0 &&
+        area(expected) <= budget.remaining()) {
+        const Decoded decoded = decode(description, data, qMin(decodeAllowance, DibDecoder::MaxPixels), wanted);
+        decodeAllowance -= qMax(claimed, decoded.pixels);
+        if (!decoded.image.isNull()) {
+            if (shown.isEmpty())
+                shown = shownSize(description, decoded.image.size());
+            image = shrink(decoded.image, keptSize(shown, budget.devicePixelRatio()));
+            if (!budget.charge(area(image.size())))
+                image = QImage();
+        }
     }
-    const bool metafile = description.kind == Kind::Metafile || description.kind == Kind::Emf;
-    const QSizeF size(side(description.goalWidth, description.width, metafile, image.width(), description.scaleX),
-                      side(description.goalHeight, description.height, metafile, image.height(), description.scaleY));
-    if (size.width() <= 0 || size.height() <= 0)
+    if (shown.isEmpty())
         return std::nullopt;
     if (image.isNull())
         image = placeholder();
-    return Shown{image, size};
+    return Shown{image, shown};
+}
+
+std::optional<Shown> render(const Description &description, QByteArrayView data, PixelBudget &budget)
+{
+    qint64 decodeAllowance = DecodedPixelsPerText;
+    return render(description, data, budget, decodeAllowance);
 }
 
 QImage placeholder()

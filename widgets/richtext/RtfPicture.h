@@ -1,5 +1,7 @@
 #pragma once
 
+#include "widgets/richtext/PixelBudget.h"
+
 #include <QByteArrayView>
 #include <QImage>
 #include <QSizeF>
@@ -34,12 +36,16 @@ struct Shown
 // Shown sizes are kept within this many pixels a side; RTF sizes are 32-bit and may be anything.
 inline constexpr int MaxDisplaySide = 8192;
 
-// Pixels all pictures of one document may unpack to together; later pictures show placeholders.
-inline constexpr qint64 DocumentPixelBudget = qint64(64) * 1024 * 1024;
+// Pixels the pictures of one text may unpack to together while being decoded, whatever is kept of them.
+inline constexpr qint64 DecodedPixelsPerText = qint64(64) * 1024 * 1024;
 
-// Nothing when neither the data nor the group tells a size. Decoding draws on pixelBudget, and is not tried
-// when the picture would claim more than is left.
-std::optional<Shown> render(const Description &description, QByteArrayView data, qint64 &pixelBudget);
+// Nothing when neither the data nor the group tells a size. The image is kept at the shown size times the
+// budget's device pixel ratio (never enlarged) and charged to budget; decoding draws on decodeAllowance. A
+// picture whose header claims more than either has left is not decoded but shown as a placeholder.
+std::optional<Shown> render(const Description &description, QByteArrayView data, PixelBudget &budget,
+                            qint64 &decodeAllowance);
+// The same with an allowance of its own, as for a text holding this one picture.
+std::optional<Shown> render(const Description &description, QByteArrayView data, PixelBudget &budget);
 
 // A grey box standing in for a picture that could not be decoded: one small image shared by all of them,
 // shown stretched, so that any number of placeholders costs no memory.

@@ -2,15 +2,19 @@
 
 #include "engine/Cp950.h"
 #include "widgets/richtext/DocumentPictures.h"
+#include "widgets/richtext/PixelBudget.h"
 #include "widgets/richtext/RtfPicture.h"
+#include "widgets/richtext/SymbolFonts.h"
 
 #include <QColor>
+#include <QGuiApplication>
 #include <QStringDecoder>
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <deque>
 #include <limits>
 #include <map>
 #include <optional>
@@ -22,17 +26,34 @@
 namespace RtfReader {
 namespace {
 
-// Deeper groups are still counted so that braces balance, but they keep no state and show nothing.
-constexpr int MaxDepth = 256;
+// The states of this many innermost groups are kept. Deeper nesting forgets the outermost ones (only counted,
+// so that braces balance): text at any depth is shown, and a group closed back to a forgotten level takes the
+// state of the outermost one still kept.
+constexpr size_t MaxDepth = 256;
 constexpr int MaxKeywordLetters = 32;
 constexpr int MaxFonts = 1024;
 constexpr int MaxColours = 1024;
 constexpr int MaxFields = 4096;
 constexpr qsizetype MaxFontNameBytes = 256;
 constexpr qsizetype MaxFieldInstructionBytes = 4096;
+constexpr qsizetype MaxShapePropertyNameBytes = 32;
 constexpr int DefaultCodePage = 1252;
+// Stand-ins for a code page where a symbol font's bytes are read through its own table.
+constexpr int SymbolFontPage = -2;
+constexpr int WingdingsPage = -3;
 
-enum class Destination : quint8 { Text, Skip, FontTable, ColourTable, Picture, FieldInstruction };
+// A drawing object's instructions show nothing but the picture of its "pib" property.
+enum class Destination : quint8 {
+    Text,
+    Skip,
+    FontTable,
+    ColourTable,
+    Picture,
+    FieldInstruction,
+    ShapeInstruction,
+    ShapePropertyName,
+    ShapePropertyValue
+};
 
 struct CharProps
 {
@@ -63,6 +84,7 @@ struct Font
     int codePage = 0; // \cpgN, for a charset that names none
     QByteArray rawName;
     QString name;
+    SymbolFonts::Encoding symbols = SymbolFonts::Encoding::None;
 };
 
 struct Field
@@ -84,6 +106,14 @@ enum class Kw {
     FieldResult,
     Object,
     Result,
+    Footnote,
+    FootnoteMark,
+    Shape,
+    ShapeInstruction,
+    ShapeProperty,
+    ShapePropertyName,
+    ShapePropertyValue,
+    ShapeResult,
     ShapePicture,
     NonShapePicture,
     // document
@@ -162,7 +192,8 @@ const std::unordered_map<std::string_view, Keyword> &keywords()
         {"footerl", {Kw::SkippedDestination}},
         {"footerr", {Kw::SkippedDestination}},
         {"footerf", {Kw::SkippedDestination}},
-        {"footnote", {Kw::SkippedDestination}},
+        {"footnote", {Kw::Footnote}},
+        {"chftn", {Kw::FootnoteMark}},
         {"annotation", {Kw::SkippedDestination}},
         {"listtable", {Kw::SkippedDestination}},
         {"listoverridetable", {Kw::SkippedDestination}},
@@ -173,6 +204,35 @@ const std::unordered_map<std::string_view, Keyword> &keywords()
         {"objdata", {Kw::SkippedDestination}},
         {"objclass", {Kw::SkippedDestination}},
         {"pn", {Kw::SkippedDestination}},
+        // Word's document-level destinations, skipped also where a writer left out their \*.
+        {"xmlnstbl", {Kw::SkippedDestination}},
+        {"themedata", {Kw::SkippedDestination}},
+        {"colorschememapping", {Kw::SkippedDestination}},
+        {"datastore", {Kw::SkippedDestination}},
+        {"latentstyles", {Kw::SkippedDestination}},
+        {"wgrffmtfilter", {Kw::SkippedDestination}},
+        {"defchp", {Kw::SkippedDestination}},
+        {"defpap", {Kw::SkippedDestination}},
+        {"panose", {Kw::SkippedDestination}},
+        {"falt", {Kw::SkippedDestination}},
+        {"pnseclvl", {Kw::SkippedDestination}},
+        {"mmathPr", {Kw::SkippedDestination}},
+        {"generator", {Kw::SkippedDestination}},
+        {"listpicture", {Kw::SkippedDestination}},
+        {"docvar", {Kw::SkippedDestination}},
+        {"ftnsep", {Kw::SkippedDestination}},
+        {"ftnsepc", {Kw::SkippedDestination}},
+        {"aftnsep", {Kw::SkippedDestination}},
+        {"aftnsepc", {Kw::SkippedDestination}},
+        {"shptxt", {Kw::SkippedDestination}},
+        {"do", {Kw::SkippedDestination}},
+        {"shp", {Kw::Shape}},
+        {"shpgrp", {Kw::Shape}},
+        {"shpinst", {Kw::ShapeInstruction}},
+        {"sp", {Kw::ShapeProperty}},
+        {"sn", {Kw::ShapePropertyName}},
+        {"sv", {Kw::ShapePropertyValue}},
+        {"shprslt", {Kw::ShapeResult}},
         {"pict", {Kw::Pict}},
         {"field", {Kw::Field}},
         {"fldinst", {Kw::FieldInstruction}},
@@ -212,9 +272,11 @@ const std::unordered_map<std::string_view, Keyword> &keywords()
         {"sect", {Kw::Par}},
         {"page", {Kw::Par}},
         {"row", {Kw::Par}},
+        {"nestrow", {Kw::Par}},
         {"line", {Kw::Line}},
         {"tab", {Kw::Tab}},
         {"cell", {Kw::Cell}},
+        {"nestcell", {Kw::Cell}},
         {"ql", {Kw::AlignLeft}},
         {"qc", {Kw::AlignCenter}},
         {"qr", {Kw::AlignRight}},
@@ -291,6 +353,15 @@ int codePageOfCharset(int charset)
         return 874;
     case 238:
         return 1250;
+    // Mac charsets, as TextEdit writes them.
+    case 77:
+        return 10000;
+    case 78:
+        return 10001;
+    case 80:
+        return 10008;
+    case 81:
+        return 10002;
     default:
         return 0;
     }
@@ -300,10 +371,13 @@ bool isLeadByte(int codePage, quint8 byte)
 {
     switch (codePage) {
     case 932:
+    case 10001:
         return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
     case 936:
     case 949:
     case 950:
+    case 10002:
+    case 10008:
         return byte >= 0x81 && byte <= 0xFE;
     default:
         return false;
@@ -339,7 +413,10 @@ public:
     {
         if (bytes.isEmpty())
             return {};
-        if (codePage == 950)
+        if (codePage == SymbolFontPage || codePage == WingdingsPage)
+            return decodeSymbols(bytes, codePage == SymbolFontPage ? SymbolFonts::Encoding::Symbol
+                                                                   : SymbolFonts::Encoding::Wingdings);
+        if (codePage == 950 || codePage == 10002)
             return cp950::decode(bytes);
         // A lead byte cut off at the end of a run is a character of its own that could not be read.
         qsizetype complete = 0;
@@ -363,6 +440,18 @@ public:
     }
 
 private:
+    // A byte the font draws nothing known for is read as code page 1252, as before symbol fonts were known.
+    QString decodeSymbols(QByteArrayView bytes, SymbolFonts::Encoding encoding)
+    {
+        QString text;
+        text.reserve(bytes.size());
+        for (const char byte : bytes) {
+            const char16_t drawn = SymbolFonts::toUnicode(encoding, quint8(byte));
+            text += drawn ? QString(QChar(drawn)) : decode(QByteArrayView(&byte, 1), DefaultCodePage);
+        }
+        return text;
+    }
+
     QStringDecoder &decoderFor(int codePage)
     {
         auto it = m_decoders.find(codePage);
@@ -370,10 +459,25 @@ private:
             // A document names one or two code pages; one naming thousands gets no more than a few at a time.
             if (m_decoders.size() >= MaxDecoders)
                 m_decoders.clear();
-            const QByteArray name = "windows-" + QByteArray::number(codePage);
+            const QByteArray name = codecName(codePage);
             it = m_decoders.emplace(codePage, QStringDecoder(name.constData(), QStringDecoder::Flag::Stateless)).first;
         }
         return it->second;
+    }
+
+    // The Mac code pages' double-byte ones are their Windows counterparts with a few Apple additions.
+    static QByteArray codecName(int codePage)
+    {
+        switch (codePage) {
+        case 10000:
+            return "macintosh";
+        case 10001:
+            return "Shift_JIS";
+        case 10008:
+            return "GB2312";
+        default:
+            return "windows-" + QByteArray::number(codePage);
+        }
     }
 
     static constexpr size_t MaxDecoders = 8;
@@ -433,14 +537,15 @@ struct PictureGroup
     RtfPicture::Description description;
     QByteArray data;
     int pendingNibble = -1;
+    bool inShape = false; // the picture of a drawing object
 };
 
 class Parser final
 {
 public:
-    Parser(QTextCursor &cursor, QByteArrayView rtf) : m_cursor(cursor), m_data(rtf)
+    Parser(QTextCursor &cursor, QByteArrayView rtf, PixelBudget &budget)
+        : m_cursor(cursor), m_data(rtf), m_pixelBudget(budget)
     {
-        m_stack.reserve(64);
         m_stack.emplace_back();
         m_hostAlignment = m_cursor.blockFormat().alignment();
     }
@@ -481,7 +586,8 @@ public:
 
 private:
     GroupState &state() { return m_stack.back(); }
-    bool skipping() const { return m_overflow > 0 || m_stack.back().destination == Destination::Skip; }
+    bool skipping() const { return m_stack.back().destination == Destination::Skip; }
+    qint64 depth() const { return qint64(m_stack.size()) + m_forgotten; }
 
     // ---- groups
 
@@ -490,11 +596,11 @@ private:
         m_fallbackToSkip = 0;
         m_ignorableNext = false;
         decodePending();
-        if (m_overflow > 0 || m_stack.size() > MaxDepth) {
-            ++m_overflow;
-            return;
-        }
         m_stack.push_back(m_stack.back());
+        if (m_stack.size() > MaxDepth) {
+            m_stack.pop_front();
+            ++m_forgotten;
+        }
     }
 
     void closeGroup()
@@ -502,18 +608,18 @@ private:
         m_fallbackToSkip = 0;
         m_ignorableNext = false;
         decodePending();
-        if (m_overflow > 0) {
-            --m_overflow;
-            return;
-        }
         if (state().destination == Destination::FontTable)
             finishFontName();
-        if (m_stack.size() <= 2) { // the document's own group ends the document
+        if (depth() <= 2) { // the document's own group ends the document
             m_done = true;
             return;
         }
         m_stack.pop_back();
-        if (m_picture && m_stack.size() < m_pictureDepth)
+        if (m_forgotten > 0) {
+            m_stack.push_front(m_stack.front());
+            --m_forgotten;
+        }
+        if (m_picture && depth() < m_pictureDepth)
             finishPicture();
     }
 
@@ -614,7 +720,8 @@ private:
         if (skipping())
             return;
         GroupState &s = state();
-        if (ignorable && keyword.kind != Kw::FieldInstruction && keyword.kind != Kw::ShapePicture) {
+        if (ignorable && keyword.kind != Kw::FieldInstruction && keyword.kind != Kw::ShapePicture &&
+            keyword.kind != Kw::ShapeInstruction && keyword.kind != Kw::ShapeResult) {
             s.destination = Destination::Skip;
             return;
         }
@@ -638,13 +745,14 @@ private:
             s.destination = Destination::Skip;
             break;
         case Kw::Pict:
-            if (m_picture || s.destination != Destination::Text) {
+            if (m_picture || !(s.destination == Destination::Text || showsShapePicture(s))) {
                 s.destination = Destination::Skip;
                 break;
             }
-            s.destination = Destination::Picture;
             m_picture.emplace();
-            m_pictureDepth = m_stack.size();
+            m_picture->inShape = s.destination != Destination::Text;
+            s.destination = Destination::Picture;
+            m_pictureDepth = depth();
             break;
         case Kw::Field:
             if (m_fields.size() < size_t(MaxFields)) {
@@ -663,6 +771,37 @@ private:
             break;
         case Kw::Object:
         case Kw::Result:
+            break;
+        case Kw::Footnote:
+            ++m_footnotes;
+            s.destination = Destination::Skip;
+            break;
+        case Kw::FootnoteMark:
+            if (inText)
+                appendText(QString::number(m_footnotes + 1));
+            break;
+        case Kw::Shape:
+            m_shapeGavePicture = false;
+            break;
+        case Kw::ShapeInstruction:
+            s.destination = Destination::ShapeInstruction;
+            break;
+        case Kw::ShapeProperty:
+            if (s.destination == Destination::ShapeInstruction)
+                m_shapeProperty.clear();
+            break;
+        case Kw::ShapePropertyName:
+            if (s.destination == Destination::ShapeInstruction)
+                s.destination = Destination::ShapePropertyName;
+            break;
+        case Kw::ShapePropertyValue:
+            if (s.destination == Destination::ShapeInstruction)
+                s.destination = Destination::ShapePropertyValue;
+            break;
+        case Kw::ShapeResult:
+            // What a reader without drawing objects shows instead: shown only when the shape gave no picture.
+            if (m_shapeGavePicture)
+                s.destination = Destination::Skip;
             break;
         case Kw::ShapePicture:
             m_sawShapePicture = true;
@@ -780,7 +919,7 @@ private:
             if (unit < 0 || unit > 0xFFFF)
                 unit = QChar::ReplacementCharacter;
             if (unit != 0 && inText)
-                appendUnit(char16_t(unit));
+                appendUnit(SymbolFonts::fromPrivateUse(symbolsOf(s.chars.font), char16_t(unit)));
             m_fallbackToSkip = s.unicodeSkip;
             break;
         }
@@ -934,6 +1073,13 @@ private:
             if (!escaped && m_picture)
                 pictureHex(c);
             break;
+        case Destination::ShapeInstruction:
+        case Destination::ShapePropertyValue:
+            break;
+        case Destination::ShapePropertyName:
+            if (m_shapeProperty.size() < MaxShapePropertyNameBytes && c != ' ')
+                m_shapeProperty.append(c);
+            break;
         case Destination::FieldInstruction: {
             QByteArray &instruction = m_fields[size_t(s.field)].instruction;
             if (instruction.size() < MaxFieldInstructionBytes)
@@ -974,6 +1120,13 @@ private:
     {
         beginContent();
         m_pendingBytes.append(c);
+    }
+
+    void appendText(const QString &text)
+    {
+        beginContent();
+        decodePending();
+        m_runText.append(text);
     }
 
     void appendUnit(char16_t unit)
@@ -1106,6 +1259,14 @@ private:
 
     int codePageOf(int font) const
     {
+        switch (symbolsOf(font)) {
+        case SymbolFonts::Encoding::Symbol:
+            return SymbolFontPage;
+        case SymbolFonts::Encoding::Wingdings:
+            return WingdingsPage;
+        case SymbolFonts::Encoding::None:
+            break;
+        }
         if (auto it = m_fonts.find(font); it != m_fonts.end()) {
             if (const int codePage = codePageOfCharset(it->second.charset))
                 return codePage;
@@ -1113,6 +1274,17 @@ private:
                 return it->second.codePage;
         }
         return m_ansiCodePage;
+    }
+
+    SymbolFonts::Encoding symbolsOf(int font) const
+    {
+        const auto it = m_fonts.find(font);
+        if (it == m_fonts.end())
+            return SymbolFonts::Encoding::None;
+        // A font whose name is still being read is known as a symbol font by its charset alone.
+        return it->second.symbols != SymbolFonts::Encoding::None
+                   ? it->second.symbols
+                   : SymbolFonts::encodingOf(QString(), it->second.charset);
     }
 
     // ---- tables
@@ -1135,6 +1307,7 @@ private:
             return;
         Font &font = m_fonts[m_fontBeingDefined];
         font.name = fontName(font);
+        font.symbols = SymbolFonts::encodingOf(font.name, font.charset);
         m_cachedFormat.reset();
         m_fontBeingDefined = -1;
     }
@@ -1157,11 +1330,19 @@ private:
 
     // ---- pictures
 
+    bool showsShapePicture(const GroupState &s) const
+    {
+        return s.destination == Destination::ShapePropertyValue && m_shapeProperty == "pib";
+    }
+
     void finishPicture()
     {
         PictureGroup picture = std::move(*m_picture);
         m_picture.reset();
-        std::optional<RtfPicture::Shown> shown = RtfPicture::render(picture.description, picture.data, m_pixelBudget);
+        if (picture.inShape)
+            m_shapeGavePicture = true;
+        std::optional<RtfPicture::Shown> shown =
+            RtfPicture::render(picture.description, picture.data, m_pixelBudget, m_decodeAllowance);
         if (!shown)
             return;
         beginContent();
@@ -1171,11 +1352,12 @@ private:
 
     QTextCursor &m_cursor;
     const QByteArrayView m_data;
+    PixelBudget &m_pixelBudget;
     qsizetype m_pos = 0;
     bool m_done = false;
 
-    std::vector<GroupState> m_stack;
-    int m_overflow = 0;
+    std::deque<GroupState> m_stack;
+    qint64 m_forgotten = 0;
     bool m_ignorableNext = false;
     int m_fallbackToSkip = 0;
 
@@ -1189,9 +1371,12 @@ private:
     std::vector<Field> m_fields;
 
     std::optional<PictureGroup> m_picture;
-    size_t m_pictureDepth = 0;
+    qint64 m_pictureDepth = 0;
     bool m_sawShapePicture = false;
-    qint64 m_pixelBudget = RtfPicture::DocumentPixelBudget;
+    bool m_shapeGavePicture = false;
+    QByteArray m_shapeProperty;
+    int m_footnotes = 0;
+    qint64 m_decodeAllowance = RtfPicture::DecodedPixelsPerText;
 
     TextDecoders m_decoders;
     QByteArray m_pendingBytes;
@@ -1213,18 +1398,19 @@ bool isRtf(QByteArrayView text)
     return text.startsWith("{\\rtf");
 }
 
-void insertRtf(QTextCursor &cursor, QByteArrayView rtf)
+void insertRtf(QTextCursor &cursor, QByteArrayView rtf, PixelBudget *budget)
 {
     if (cursor.isNull())
         return;
-    Parser parser(cursor, rtf);
+    PixelBudget ownBudget(PixelBudget::DocumentPixels, qGuiApp ? qGuiApp->devicePixelRatio() : 1.0);
+    Parser parser(cursor, rtf, budget ? *budget : ownBudget);
     parser.run();
 }
 
-void insertText(QTextCursor &cursor, QByteArrayView text)
+void insertText(QTextCursor &cursor, QByteArrayView text, PixelBudget *budget)
 {
     if (isRtf(text)) {
-        insertRtf(cursor, text);
+        insertRtf(cursor, text, budget);
         return;
     }
     QString plain = cp950::decode(text);
@@ -1232,14 +1418,14 @@ void insertText(QTextCursor &cursor, QByteArrayView text)
     cursor.insertText(plain);
 }
 
-void load(QTextDocument &document, QByteArrayView rtf)
+void load(QTextDocument &document, QByteArrayView rtf, PixelBudget *budget)
 {
     // A loaded text is where editing starts, not a step the user can undo.
     const bool undo = document.isUndoRedoEnabled();
     document.setUndoRedoEnabled(false);
     document.clear();
     QTextCursor cursor(&document);
-    insertRtf(cursor, rtf);
+    insertRtf(cursor, rtf, budget);
     document.setUndoRedoEnabled(undo);
 }
 

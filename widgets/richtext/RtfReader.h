@@ -2,6 +2,8 @@
 
 #include <QByteArrayView>
 
+class PixelBudget;
+
 class QTextCursor;
 class QTextDocument;
 
@@ -12,14 +14,17 @@ namespace RtfReader {
 // True when the text begins with "{\rtf", the test the rich-text control applies to what it is given.
 bool isRtf(QByteArrayView text);
 
+// Pictures are charged against budget, the caller's when it keeps one across several texts (a window holding
+// many messages), else a fresh one of PixelBudget::DocumentPixels for this text alone.
+
 // Reads an RTF document into the document at the cursor, keeping the content already there.
-void insertRtf(QTextCursor &cursor, QByteArrayView rtf);
+void insertRtf(QTextCursor &cursor, QByteArrayView rtf, PixelBudget *budget = nullptr);
 
 // What every caller means by "insert a text": RTF when it begins with "{\rtf", else plain
 // code page 950 text.
-void insertText(QTextCursor &cursor, QByteArrayView text);
+void insertText(QTextCursor &cursor, QByteArrayView text, PixelBudget *budget = nullptr);
 
 // Replaces the document's content with the RTF document.
-void load(QTextDocument &document, QByteArrayView rtf);
+void load(QTextDocument &document, QByteArrayView rtf, PixelBudget *budget = nullptr);
 
 } // namespace RtfReader

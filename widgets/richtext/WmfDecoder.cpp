@@ -206,7 +206,9 @@ Picture decode(QByteArrayView wmf, qint64 maxPixels)
         picture.image = only.source == only.image.rect() ? only.image : only.image.copy(only.source);
     } else if (!blits.empty()) {
         picture.image = compose(blits, window, maxPixels);
+        used += qint64(picture.image.width()) * picture.image.height();
     }
+    picture.decodedPixels = used;
     return picture;
 }
 

@@ -17,6 +17,8 @@ struct Picture
     QImage image;
     // The window extent in logical units (or the placeable header's frame), empty when unknown.
     QSize extent;
+    // What its bitmaps unpacked to, the canvas they were composed on included: the work decoding took.
+    qint64 decodedPixels = 0;
 };
 
 // maxPixels bounds the pixels of all bitmaps the records unpack together.
