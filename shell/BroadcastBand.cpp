@@ -1,6 +1,7 @@
 #include "shell/BroadcastBand.h"
 
 #include "engine/Cp950.h"
+#include "widgets/richtext/PixelBudget.h"
 #include "widgets/richtext/RtfReader.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -26,7 +27,7 @@ int laidOutLines(QTextDocument *document, int width)
 } // namespace
 
 BroadcastBand::BroadcastBand(const QByteArray &name, const QByteArray &time, const QByteArray &body, int bodyWidth,
-                             QWidget *parent)
+                             PixelBudget *pictures, QWidget *parent)
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("BroadcastBand"));
@@ -53,7 +54,9 @@ BroadcastBand::BroadcastBand(const QByteArray &name, const QByteArray &time, con
     m_view->document()->setDocumentMargin(2);
     m_view->document()->setUndoRedoEnabled(false);
     QTextCursor cursor(m_view->document());
-    RtfReader::insertText(cursor, body);
+    const qint64 spent = pictures->spent();
+    RtfReader::insertText(cursor, body, pictures);
+    m_picturePixels = pictures->spent() - spent;
     m_view->moveCursor(QTextCursor::Start);
 
     m_lines = laidOutLines(m_view->document(), bodyWidth);

@@ -78,7 +78,8 @@ QPointer<TForm_Broadcasting> &TForm_Broadcasting::Form_Broadcasting()
 }
 
 TForm_Broadcasting::TForm_Broadcasting(std::function<bool()> autoHide, QWidget *parent)
-    : QWidget(parent, Qt::FramelessWindowHint | Qt::Tool | Qt::WindowStaysOnTopHint), m_autoHide(std::move(autoHide))
+    : QWidget(parent, Qt::FramelessWindowHint | Qt::Tool | Qt::WindowStaysOnTopHint), m_autoHide(std::move(autoHide)),
+      m_pictures(PicturePixels, devicePixelRatioF())
 {
     setObjectName(QStringLiteral("TForm_Broadcasting"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -209,9 +210,13 @@ void TForm_Broadcasting::showEvent(QShowEvent *event)
 void TForm_Broadcasting::loadStrip(const QByteArray &body)
 {
     QTextDocument *document = m_stripView->document();
+    // Clearing the document lets go of its pictures.
     document->clear();
+    m_pictures.refund(std::exchange(m_stripPicturePixels, 0));
     QTextCursor cursor(document);
-    RtfReader::insertText(cursor, body);
+    const qint64 spent = m_pictures.spent();
+    RtfReader::insertText(cursor, body, &m_pictures);
+    m_stripPicturePixels = m_pictures.spent() - spent;
 
     // Past this the strip would scroll for many minutes; laying out and joining more would only cost time.
     if (document->characterCount() > MaxStripCharacters) {
@@ -240,7 +245,7 @@ void TForm_Broadcasting::ShowBroadcast(const QByteArray &name, const QByteArray 
 {
     // The viewport's own width is only settled once the list has been shown; compute it instead.
     const int bodyWidth = m_scroll->width() - m_scroll->verticalScrollBar()->sizeHint().width();
-    addBand(new BroadcastBand(name, time, body, bodyWidth));
+    addBand(new BroadcastBand(name, time, body, bodyWidth, &m_pictures));
 
     m_moveTimer.stop();
     loadStrip(body);
@@ -259,6 +264,8 @@ void TForm_Broadcasting::addBand(BroadcastBand *band)
 void TForm_Broadcasting::dropOldestBand()
 {
     QLayoutItem *item = m_bands->takeAt(0);
+    if (auto *band = qobject_cast<BroadcastBand *>(item->widget()))
+        m_pictures.refund(band->picturePixels());
     delete item->widget();
     delete item;
 }

@@ -7,6 +7,8 @@
 #include <QWidget>
 #include <functional>
 
+#include "widgets/richtext/PixelBudget.h"
+
 class BroadcastBand;
 class QScrollArea;
 class QSoundEffect;
@@ -34,6 +36,9 @@ public:
     // Any host can broadcast: the list keeps the newest bands only, and the strip the start of a long body.
     static constexpr int MaxBands = 100;
     static constexpr int MaxStripCharacters = 4096;
+    // The pictures of all bands and of the strip share this many pixels; beyond it a picture shows as a
+    // placeholder of its size until older bands leave and give theirs back.
+    static constexpr qint64 PicturePixels = qint64(16) * 1024 * 1024;
 
     // autoHide reads the check mark of "自動隱藏" at the moment of each event.
     explicit TForm_Broadcasting(std::function<bool()> autoHide, QWidget *parent = nullptr);
@@ -60,6 +65,7 @@ public:
     int tickerLeft() const { return TickerLeft; }
     bool tickerDragging() const { return TickerDragging; }
     QTimer *moveTimer() { return &m_moveTimer; }
+    const PixelBudget &pictureBudget() const { return m_pictures; }
 
     // The RTF shown in the strip when the ticker opens: a small picture and "~~~Version II".
     static QByteArray greetingRtf();
@@ -88,6 +94,8 @@ private:
     QPoint magnet(QPoint topLeft) const;
 
     std::function<bool()> m_autoHide;
+    PixelBudget m_pictures;
+    qint64 m_stripPicturePixels = 0;
     QTimer m_moveTimer;            // Timer_Move
     QWidget *m_viewport = nullptr; // Panel_Broadcasting
     QWidget *m_strip = nullptr;    // Panel_Move

@@ -13,6 +13,8 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QTextFragment>
+#include <QUrl>
 
 namespace {
 
@@ -28,7 +30,7 @@ constexpr int SeparatorState = 0x5e9;
 TForm_RebutInfo::TForm_RebutInfo()
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), suiForm1(new SkinnedFrame(this)),
       suiMemo_Info(new QTextEdit(suiForm1)), suiButton_OK(new QPushButton(QStringLiteral("確 定"), suiForm1)),
-      m_anchors(new Anchors(suiForm1, DesignSize))
+      m_anchors(new Anchors(suiForm1, DesignSize)), m_pictures(PicturePixels, devicePixelRatioF())
 {
     setObjectName(QStringLiteral("Form_RebutInfo"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -84,6 +86,7 @@ void TForm_RebutInfo::ShowNotice(const QByteArray &text, const QByteArray &capti
 {
     bool created = false;
     TForm_RebutInfo *window = open(caption, &created);
+    const qint64 spent = window->m_pictures.spent();
     QTextCursor cursor = window->suiMemo_Info->textCursor();
     // One edit, so that the area lays out the paragraphs below the new notice once rather than per step.
     cursor.beginEditBlock();
@@ -97,7 +100,7 @@ void TForm_RebutInfo::ShowNotice(const QByteArray &text, const QByteArray &capti
         cursor.block().setUserState(SeparatorState);
     }
     cursor.endEditBlock();
-    window->keep(0);
+    window->keep(0, window->m_pictures.spent() - spent);
     window->moveCaretToStart();
     if (created)
         window->showPlaced();
@@ -112,23 +115,25 @@ void TForm_RebutInfo::ShowReceivedNotice(const QByteArray &text, const QByteArra
     QTextCursor cursor = window->suiMemo_Info->textCursor();
     cursor.clearSelection();
     const int from = cursor.position();
+    const qint64 spent = window->m_pictures.spent();
     cursor.beginEditBlock();
     window->insertParagraphs(cursor, text);
     cursor.endEditBlock();
     window->suiMemo_Info->setTextCursor(cursor);
-    window->keep(from);
+    window->keep(from, window->m_pictures.spent() - spent);
     if (created)
         window->showPlaced();
     else
         window->raiseWithoutFocus();
 }
 
-// Remembers where the notice just inserted at from begins, then drops what is beyond the limits.
-void TForm_RebutInfo::keep(int from)
+// Remembers where the notice just inserted at from begins and what its pictures cost, then drops what is
+// beyond the limits.
+void TForm_RebutInfo::keep(int from, qint64 picturePixels)
 {
     QTextCursor start(suiMemo_Info->document());
     start.setPosition(from);
-    m_notices.push_back(Notice{start});
+    m_notices.push_back(Notice{start, picturePixels});
     dropOldNotices();
 }
 
@@ -149,15 +154,32 @@ void TForm_RebutInfo::dropOldNotices()
 void TForm_RebutInfo::dropOldestNotice()
 {
     QTextCursor range = m_notices.front().start;
+    m_pictures.refund(m_notices.front().picturePixels);
     m_notices.pop_front();
     int end = suiMemo_Info->document()->characterCount() - 1;
     for (const Notice &notice : m_notices) {
         if (notice.start.position() > range.position())
             end = std::min(end, notice.start.position());
     }
+    forgetPictures(range.position(), end);
     range.setPosition(end, QTextCursor::KeepAnchor);
     range.removeSelectedText();
     trimEnd();
+}
+
+// A document keeps every picture resource it was given until it is cleared; the ones of a dropped notice are
+// emptied so that their pixels go with it.
+void TForm_RebutInfo::forgetPictures(int from, int to)
+{
+    QTextDocument *document = suiMemo_Info->document();
+    for (QTextBlock block = document->findBlock(from); block.isValid() && block.position() < to; block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (fragment.position() >= from && fragment.position() < to && fragment.charFormat().isImageFormat())
+                document->addResource(QTextDocument::ImageResource, QUrl(fragment.charFormat().toImageFormat().name()),
+                                      QImage());
+        }
+    }
 }
 
 // A notice dropped from the bottom leaves behind the separator that stood above it; the notice above that
@@ -193,7 +215,7 @@ void TForm_RebutInfo::insertText(QTextCursor &cursor, QByteArrayView text)
 {
     // Plain text takes the area's default font, not the format of the notice it lands in front of.
     cursor.setCharFormat(QTextCharFormat());
-    RtfReader::insertText(cursor, text);
+    RtfReader::insertText(cursor, text, &m_pictures);
 }
 
 void TForm_RebutInfo::insertParagraphs(QTextCursor &cursor, QByteArrayView text)

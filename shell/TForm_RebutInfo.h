@@ -5,6 +5,8 @@
 #include <QTextCursor>
 #include <QWidget>
 
+#include "widgets/richtext/PixelBudget.h"
+
 #include <deque>
 
 class Anchors;
@@ -45,7 +47,12 @@ public:
     static constexpr int MaxParagraphs = 5'000;
     static constexpr int MaxCharacters = 4'000'000;
 
+    // All pictures of the notices kept share this many pixels; beyond it a picture shows as a placeholder of
+    // its size until older notices leave and give theirs back.
+    static constexpr qint64 PicturePixels = qint64(16) * 1024 * 1024;
+
     int noticeCount() const { return int(m_notices.size()); }
+    const PixelBudget &pictureBudget() const { return m_pictures; }
 
     SkinnedFrame *suiForm1;
     QTextEdit *suiMemo_Info;
@@ -63,10 +70,11 @@ private:
     void raiseWithoutFocus();
     void insertText(QTextCursor &cursor, QByteArrayView text);
     void insertParagraphs(QTextCursor &cursor, QByteArrayView text);
-    void keep(int from);
+    void keep(int from, qint64 picturePixels);
     void dropOldNotices();
     void dropOldestNotice();
     void trimEnd();
+    void forgetPictures(int from, int to);
     void moveCaretToStart();
     void suiButton_OKClick();
 
@@ -76,8 +84,10 @@ private:
     struct Notice
     {
         QTextCursor start;
+        qint64 picturePixels = 0;
     };
 
     Anchors *m_anchors;
+    PixelBudget m_pictures;
     std::deque<Notice> m_notices; // oldest first
 };

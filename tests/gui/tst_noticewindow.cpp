@@ -1,7 +1,10 @@
 #include "engine/Cp950.h"
 #include "shell/TForm_RebutInfo.h"
+#include "tests/support/BigPictureRtf.h"
 #include "widgets/FontSubstitutions.h"
 #include "widgets/SkinnedFrame.h"
+#include "widgets/richtext/DocumentPictures.h"
+#include "widgets/richtext/RtfPicture.h"
 #include "widgets/richtext/RtfReader.h"
 
 #include <QPushButton>
@@ -60,6 +63,19 @@ QPoint expectedPlace(const QWidget *window)
     const QRect whole = screen->geometry();
     const int panel = whole.bottom() - screen->availableGeometry().bottom();
     return QPoint(whole.right() + 1 - window->width() - 5, whole.bottom() + 1 - window->height() - panel);
+}
+
+// The pictures of the area, top to bottom.
+QList<QTextImageFormat> picturesOf(const QTextDocument &document)
+{
+    QList<QTextImageFormat> pictures;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            if (it.fragment().charFormat().isImageFormat())
+                pictures.append(it.fragment().charFormat().toImageFormat());
+        }
+    }
+    return pictures;
 }
 
 bool rtfReaderRenders()
@@ -325,6 +341,35 @@ private Q_SLOTS:
         TForm_RebutInfo::ShowNotice(huge, "x");
         QCOMPARE(window->noticeCount(), 1);
         QCOMPARE(lines(window), QStringList(TForm_RebutInfo::MaxParagraphs + 10, QStringLiteral("h")));
+    }
+
+    void picturesShareOneBudget()
+    {
+        // Four pictures of 2048 × 2048 fill the window's pixels; the fifth waits as a placeholder.
+        const QByteArray picture = bigPictureRtf(2048);
+        for (int i = 0; i < 5; ++i)
+            TForm_RebutInfo::ShowNotice(picture, "x");
+        TForm_RebutInfo *window = TForm_RebutInfo::instance();
+        const QTextDocument *document = window->suiMemo_Info->document();
+        QList<QTextImageFormat> pictures = picturesOf(*document);
+        QCOMPARE(pictures.size(), 5);
+        QCOMPARE(DocumentPictures::imageOf(*document, pictures[0]), RtfPicture::placeholder());
+        QCOMPARE(QSizeF(pictures[0].width(), pictures[0].height()), QSizeF(2048, 2048));
+        for (int i = 1; i < 5; ++i)
+            QCOMPARE(DocumentPictures::imageOf(*document, pictures[i]).size(), QSize(2048, 2048));
+        QCOMPARE(window->pictureBudget().spent(), TForm_RebutInfo::PicturePixels);
+
+        // Notices that leave the window take their pictures' pixels with them.
+        const QTextImageFormat oldest = pictures[4];
+        for (int i = 0; i < TForm_RebutInfo::MaxNotices; ++i)
+            TForm_RebutInfo::ShowNotice("text", "x");
+        QVERIFY(picturesOf(*document).isEmpty());
+        QCOMPARE(window->pictureBudget().spent(), 0);
+        QVERIFY(DocumentPictures::imageOf(*document, oldest).isNull());
+        TForm_RebutInfo::ShowReceivedNotice(picture, "y");
+        pictures = picturesOf(*document);
+        QCOMPARE(pictures.size(), 1);
+        QCOMPARE(DocumentPictures::imageOf(*document, pictures[0]).size(), QSize(2048, 2048));
     }
 
     void hostileNoticesAreShownSomehow_data()
