@@ -1,6 +1,7 @@
 #include "shell/BroadcastBand.h"
 
 #include "engine/Cp950.h"
+#include "widgets/RichEdit.h"
 #include "widgets/richtext/PixelBudget.h"
 #include "widgets/richtext/RtfReader.h"
 
@@ -57,6 +58,7 @@ BroadcastBand::BroadcastBand(const QByteArray &name, const QByteArray &time, con
     const qint64 spent = pictures->spent();
     RtfReader::insertText(cursor, body, pictures);
     m_picturePixels = pictures->spent() - spent;
+    RichEdit::divideLongParagraphs(*m_view->document(), 0, m_view->document()->characterCount() - 1);
     m_view->moveCursor(QTextCursor::Start);
 
     m_lines = laidOutLines(m_view->document(), bodyWidth);

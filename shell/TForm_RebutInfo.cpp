@@ -3,6 +3,7 @@
 #include "engine/Cp950.h"
 #include "widgets/Anchors.h"
 #include "widgets/Placement.h"
+#include "widgets/RichEdit.h"
 #include "widgets/SkinnedFrame.h"
 #include "widgets/richtext/RtfReader.h"
 
@@ -215,7 +216,9 @@ void TForm_RebutInfo::insertText(QTextCursor &cursor, QByteArrayView text)
 {
     // Plain text takes the area's default font, not the format of the notice it lands in front of.
     cursor.setCharFormat(QTextCharFormat());
+    const int from = cursor.position();
     RtfReader::insertText(cursor, text, &m_pictures);
+    RichEdit::divideLongParagraphs(*suiMemo_Info->document(), from, cursor.position());
 }
 
 void TForm_RebutInfo::insertParagraphs(QTextCursor &cursor, QByteArrayView text)

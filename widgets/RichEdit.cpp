@@ -17,6 +17,7 @@
 #include <QMouseEvent>
 #include <QPromise>
 #include <QTextBlock>
+#include <QTextBoundaryFinder>
 #include <QTextDocumentFragment>
 #include <QThread>
 #include <QThreadPool>
@@ -114,6 +115,23 @@ void insertSimplifiedHtml(QTextCursor &cursor, const QString &html)
     }
 }
 
+// Where a paragraph of text is divided: at the last place within LongParagraph characters where a line may
+// wrap, else after UnbrokenPiece characters.
+QList<int> divisions(const QString &text)
+{
+    QList<int> cuts;
+    QTextBoundaryFinder wraps(QTextBoundaryFinder::Line, text);
+    for (int start = 0; text.size() - start > RichEdit::LongParagraph;) {
+        wraps.setPosition(start + RichEdit::LongParagraph);
+        int cut = int(wraps.isAtBoundary() ? wraps.position() : wraps.toPreviousBoundary());
+        if (cut <= start)
+            cut = start + RichEdit::UnbrokenPiece;
+        cuts.append(cut);
+        start = cut;
+    }
+    return cuts;
+}
+
 // The reader needs no widgets, so a document can be read on a worker thread and handed over when done. It
 // is deleted through the event loop of the thread it was handed to, whichever thread lets go of it last.
 std::shared_ptr<QTextDocument> readInBackground(const QByteArray &text, QThread *receiver)
@@ -122,6 +140,7 @@ std::shared_ptr<QTextDocument> readInBackground(const QByteArray &text, QThread 
     document->setUndoRedoEnabled(false);
     QTextCursor cursor(document.get());
     RtfReader::insertText(cursor, text);
+    RichEdit::divideLongParagraphs(*document, 0, document->characterCount() - 1);
     document->moveToThread(receiver);
     return document;
 }
@@ -206,6 +225,30 @@ void RichEdit::adoptLoadedDocument()
     m_addressesBlock = -1;
     moveCursor(QTextCursor::Start);
     Q_EMIT contentShown();
+}
+
+void RichEdit::divideLongParagraphs(QTextDocument &document, int from, int to)
+{
+    // From the last paragraph back, so that dividing one leaves the positions of those before it alone.
+    const QTextBlock first = document.findBlock(from);
+    QTextCursor cursor(&document);
+    // One edit: outside an edit a cursor placed inside a paragraph asks for that paragraph's layout.
+    cursor.beginEditBlock();
+    for (QTextBlock block = document.findBlock(to); block.isValid();) {
+        const QTextBlock previous = block.previous();
+        if (block.length() > LongParagraph + 1) {
+            const int start = block.position();
+            const QList<int> cuts = divisions(block.text());
+            for (auto cut = cuts.crbegin(); cut != cuts.crend(); ++cut) {
+                cursor.setPosition(start + *cut);
+                cursor.insertBlock();
+            }
+        }
+        if (block == first)
+            break;
+        block = previous;
+    }
+    cursor.endEditBlock();
 }
 
 QString RichEdit::plainText() const

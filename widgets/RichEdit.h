@@ -45,6 +45,14 @@ public:
     // Paragraphs joined by CR LF.
     QString plainText() const;
 
+    // Laying out a paragraph is one step that nothing can interrupt, and a run of characters without a place
+    // to wrap costs time with the square of its length. Paragraphs of the document between from and to that
+    // are longer than LongParagraph characters are divided into paragraphs at places where a line may wrap,
+    // of at most LongParagraph characters each, or UnbrokenPiece where there is no such place.
+    static constexpr int LongParagraph = 8192;
+    static constexpr int UnbrokenPiece = 1024;
+    static void divideLongParagraphs(QTextDocument &document, int from, int to);
+
     // The link under a point of the viewport: an anchor read from RTF, else a detected web address.
     QUrl linkAt(const QPoint &viewportPos) const;
 

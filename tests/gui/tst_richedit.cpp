@@ -71,6 +71,8 @@ private Q_SLOTS:
     void copiesPicturesAsRtf();
     void readsLongTextsInTheBackground();
     void dropsATextNoLongerWanted();
+    void dividesLongParagraphs_data();
+    void dividesLongParagraphs();
 };
 
 void TestRichEdit::insertTextReplacesSelection_data()
@@ -484,4 +486,43 @@ void TestRichEdit::dropsATextNoLongerWanted()
     settle();
     QVERIFY(editor.document()->isEmpty());
     QVERIFY(!editor.isLoading());
+}
+
+void TestRichEdit::dividesLongParagraphs_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("atSpaces");
+    QTest::newRow("words") << QStringLiteral("word ").repeated(5000) << true;
+    QTest::newRow("chinese") << QStringLiteral("中文字").repeated(6000) << false;
+    QTest::newRow("one long run") << QString(30'000, QLatin1Char('m')) << false;
+    QTest::newRow("run among words") << QStringLiteral("a ").repeated(3000) + QString(20'000, QLatin1Char('m'))
+                                     << false;
+    QTest::newRow("short") << QStringLiteral("short words") << true;
+}
+
+void TestRichEdit::dividesLongParagraphs()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, atSpaces);
+    QTextDocument document;
+    document.setPlainText(QStringLiteral("before\n") + text + QStringLiteral("\nafter"));
+    RichEdit::divideLongParagraphs(document, 7, document.characterCount() - 1);
+    QStringList paragraphs = document.toPlainText().split(QLatin1Char('\n'));
+    QCOMPARE(paragraphs.takeFirst(), QStringLiteral("before"));
+    QCOMPARE(paragraphs.takeLast(), QStringLiteral("after"));
+    QCOMPARE(paragraphs.join(QString()), text);
+    QCOMPARE(paragraphs.size() > 1, text.size() > RichEdit::LongParagraph);
+    for (qsizetype i = 0; i < paragraphs.size(); ++i) {
+        QVERIFY(paragraphs[i].size() <= RichEdit::LongParagraph);
+        if (atSpaces && i + 1 < paragraphs.size())
+            QVERIFY(paragraphs[i].endsWith(QLatin1Char(' ')));
+    }
+
+    // A long message read in the background comes divided.
+    RichEdit editor;
+    QSignalSpy shown(&editor, &RichEdit::contentShown);
+    editor.showText(cp950::encode(text).repeated(qMax<qsizetype>(1, RichEdit::BackgroundBytes / text.size() + 1)));
+    QVERIFY(shown.size() == 1 || shown.wait(60000));
+    for (QTextBlock block = editor.document()->begin(); block.isValid(); block = block.next())
+        QVERIFY(block.length() <= RichEdit::LongParagraph + 1);
 }
