@@ -49,7 +49,7 @@ public:
     // to wrap costs time with the square of its length. Paragraphs of the document between from and to that
     // are longer than LongParagraph characters are divided into paragraphs at places where a line may wrap,
     // of at most LongParagraph characters each, or UnbrokenPiece where there is no such place.
-    static constexpr int LongParagraph = 8192;
+    static constexpr int LongParagraph = 2048;
     static constexpr int UnbrokenPiece = 1024;
     static void divideLongParagraphs(QTextDocument &document, int from, int to);
 
