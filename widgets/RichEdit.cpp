@@ -4,6 +4,7 @@
 #include "widgets/LinkHighlighter.h"
 #include "widgets/richtext/DocumentPictures.h"
 #include "widgets/richtext/JpegDecoder.h"
+#include "widgets/richtext/PixelBudget.h"
 #include "widgets/richtext/RtfReader.h"
 #include "widgets/richtext/RtfWriter.h"
 
@@ -134,12 +135,12 @@ QList<int> divisions(const QString &text)
 
 // The reader needs no widgets, so a document can be read on a worker thread and handed over when done. It
 // is deleted through the event loop of the thread it was handed to, whichever thread lets go of it last.
-std::shared_ptr<QTextDocument> readInBackground(const QByteArray &text, QThread *receiver)
+std::shared_ptr<QTextDocument> readInBackground(const QByteArray &text, PixelBudget pictures, QThread *receiver)
 {
     std::shared_ptr<QTextDocument> document(new QTextDocument, [](QTextDocument *d) { d->deleteLater(); });
     document->setUndoRedoEnabled(false);
     QTextCursor cursor(document.get());
-    RtfReader::insertText(cursor, text);
+    RtfReader::insertText(cursor, text, &pictures);
     RichEdit::divideLongParagraphs(*document, 0, document->characterCount() - 1);
     document->moveToThread(receiver);
     return document;
@@ -192,10 +193,12 @@ void RichEdit::showText(const QByteArray &text)
     auto promise = std::make_shared<QPromise<LoadedDocument>>();
     m_loading.setFuture(promise->future());
     promise->start();
-    QThreadPool::globalInstance()->start([promise, text, receiver = thread()] {
-        promise->addResult(readInBackground(text, receiver));
-        promise->finish();
-    });
+    // The budget is made here: the screens' pixel ratio is the user-interface thread's to read.
+    QThreadPool::globalInstance()->start(
+        [promise, text, receiver = thread(), pictures = PixelBudget(PixelBudget::DocumentPixels, devicePixelRatioF())] {
+            promise->addResult(readInBackground(text, pictures, receiver));
+            promise->finish();
+        });
 }
 
 void RichEdit::stopLoading()
