@@ -159,6 +159,23 @@ private Q_SLOTS:
             QCOMPARE(QColor(nibbles.pixel(x, 0)), QColor(Red));
         }
         QCOMPARE(DibDecoder::imageSize(infoHeader(8192, -8192, 8, 1)), QSize(8192, 8192));
+
+        // Unpacked straight to a smaller size, each pixel the nearest of the bitmap's: bottom row 1 1 2 2,
+        // top row 3 3 3 3, with runs past the row end clipped.
+        const QByteArray rows("\x02\x01\x02\x02\xFF\x01\x00\x00\x04\x03\x00\x01", 12);
+        const QByteArray fourColours = bgr0(Black) + bgr0(Red) + bgr0(Green) + bgr0(Blue);
+        const QByteArray bitmap = infoHeader(4, 2, 8, 1, 4) + fourColours + rows;
+        QCOMPARE(DibDecoder::imageSize(bitmap, {2, 2}), QSize(2, 2));
+        const QImage sampled = DibDecoder::decode(bitmap, DibDecoder::MaxPixels, {2, 2});
+        QCOMPARE(sampled.size(), QSize(2, 2));
+        QCOMPARE(QColor(sampled.pixel(0, 1)), QColor(Red));
+        QCOMPARE(QColor(sampled.pixel(1, 1)), QColor(Green));
+        QCOMPARE(QColor(sampled.pixel(1, 0)), QColor(Blue));
+        const QImage oneRow = DibDecoder::decode(bitmap, DibDecoder::MaxPixels, {3, 1});
+        QCOMPARE(oneRow.size(), QSize(3, 1));
+        QCOMPARE(QColor(oneRow.pixel(0, 0)), QColor(Red));
+        QCOMPARE(QColor(oneRow.pixel(2, 0)), QColor(Green));
+        QCOMPARE(DibDecoder::decode(bitmap, DibDecoder::MaxPixels, {8, 8}).size(), QSize(4, 2));
     }
 
     void bitmapFile()
@@ -439,6 +456,9 @@ private Q_SLOTS:
         buffer.open(QIODevice::WriteOnly);
         QVERIFY(pattern(200, 100).save(&buffer, "PNG"));
         QTest::newRow("truncated png") << int(RtfPicture::Kind::Png) << png.first(60) << qint64(200 * 100) << QSize();
+        QTest::newRow("run-length bitmap unpacked near its shown size")
+            << int(RtfPicture::Kind::Dib) << infoHeader(8192, 8192, 8, 1, 1) + bgr0(Red) + QByteArray("\x00\x01", 2)
+            << qint64(32 * 32) << QSize(8, 8);
         QTest::newRow("jpeg decoded at an eighth")
             << int(RtfPicture::Kind::Jpeg) << PictureBytes::jpeg(filled(64, 64, Red)) << qint64(8 * 8) << QSize(8, 8);
     }
@@ -468,6 +488,27 @@ private Q_SLOTS:
         QVERIFY(refused);
         QCOMPARE(refused->image, RtfPicture::placeholder());
         QCOMPARE(refused->displaySize, QSizeF(8, 8));
+    }
+
+    // A PNG of a few kilobytes may claim a bitmap of hundreds of megabytes: beyond 64 MB it is not unpacked.
+    void pngBomb()
+    {
+        QImage flat(8192, 2049, QImage::Format_Mono);
+        flat.fill(0);
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        QVERIFY(flat.save(&buffer, "PNG"));
+        QVERIFY(png.size() < 100000);
+        RtfPicture::Description d;
+        d.kind = RtfPicture::Kind::Png;
+        d.goalWidth = 150;
+        d.goalHeight = 150;
+        PixelBudget budget;
+        const auto shown = RtfPicture::render(d, png, budget);
+        QVERIFY(shown);
+        QCOMPARE(shown->image, RtfPicture::placeholder());
+        QCOMPARE(budget.spent(), 0);
     }
 
     // Pictures are kept at the size they are shown on the screen, never larger than they came.

@@ -101,13 +101,13 @@ QHash<QString, QList<QByteArray>> corpusPictureCounts()
 // Files whose text the other reader gets differently, and why it is not the judge there.
 const QHash<QString, const char *> CorpusTextExceptions = {
     // It recomputes fields instead of showing their results.
-    {QStringLiteral("rtfpipe__Issue46.rtf"), "SYMBOL field with an empty result"},
     {QStringLiteral("rtfpipe__fields_simple_format_switch.rtf"), "format switches applied again"},
     // It labels list items from the list table, not with the label the writer wrote.
     {QStringLiteral("pandoc__writer.rtf"), "\\listtext 1. under a bullet list"},
     {QStringLiteral("tika__testRTFListMicrosoftWord.rtf"), "\\listtext in OpenSymbol"},
     {QStringLiteral("tika__testRTFJapanese.rtf"), "a Wingdings check mark as its own bullet"},
     // It leaves Symbol-font bytes and their private-use code points as they are.
+    {QStringLiteral("rtfpipe__Issue46.rtf"), "a Wingdings SYMBOL field as the letter J"},
     {QStringLiteral("rtfjs__import-image.rtf"), "Symbol bullets as U+00B7"},
     {QStringLiteral("rtfpipe__old3_from_web.rtf"), "Symbol Greek letters dropped"},
     {QStringLiteral("rtfpipe__symbol.rtf"), "the Symbol font's whole table dropped"},
@@ -233,6 +233,12 @@ private Q_SLOTS:
             << QByteArray("{*\\xmlnstbl {\\xmlns1 http://x}}{\\themedata 504b03}{\\datastore 0105}"
                           "{\\latentstyles\\lsdstimax376{\\lsdlockedexcept Normal;}}x")
             << QStringLiteral("*x");
+        QTest::newRow("symbol fields with empty results")
+            << QByteArray(
+                   "({\\field{\\*\\fldinst SYMBOL 74 \\\\f \"Wingdings\" \\\\s 12}{\\fldrslt\\f14\\fs24}})"
+                   "{\\field{\\*\\fldinst SYMBOL 0xB7 \\\\f \"Symbol\"}{\\fldrslt }}"
+                   "{\\field{\\*\\fldinst SYMBOL 8364 \\\\u}{\\fldrslt}}{\\field{\\*\\fldinst SYMBOL 65}{\\fldrslt B}}")
+            << QStringLiteral("(☺)•€B");
         QTest::newRow("footnote marks numbered")
             << QByteArray("a\\chftn{\\footnote\\chftn  note}b\\chftn{\\footnote x}") << QStringLiteral("a1b2");
         QTest::newRow("nested table cells")

@@ -126,6 +126,21 @@ private Q_SLOTS:
         QCOMPARE(RtfWriter::plainText(*back), RtfWriter::plainText(*document));
     }
 
+    // Text shown in a symbol font is written as ordinary characters under that font's name: read back, the
+    // name alone must not turn its code page 950 bytes into the font's own table.
+    void symbolFontNames()
+    {
+        auto document = newDocument();
+        QTextCursor cursor(document.get());
+        for (const char *family : {"Symbol", "Wingdings"}) {
+            QTextCharFormat format;
+            format.setFontFamilies({QString::fromLatin1(family)});
+            cursor.insertText(QString::fromUtf8("•αβ中✓"), format);
+        }
+        const auto back = readBack(RtfWriter::write(*document));
+        QCOMPARE(back->toPlainText(), document->toPlainText());
+    }
+
     void formatting()
     {
         auto document = newDocument();

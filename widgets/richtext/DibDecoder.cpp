@@ -78,9 +78,11 @@ qint64 minimumRowBytes(const Layout &l)
     return (l.width * l.bpp + 7) / 8;
 }
 
-QImage newImage(const Layout &l, QImage::Format format)
+QImage newImage(const Layout &l, QImage::Format format, QSize size = {})
 {
-    QImage image(int(l.width), int(l.height), format);
+    if (size.isEmpty())
+        size = QSize(int(l.width), int(l.height));
+    QImage image(size, format);
     if (image.isNull())
         return {};
     if (format == QImage::Format_Indexed8) {
@@ -156,23 +158,36 @@ QImage decodeUncompressed(const Layout &l, QByteArrayView pixels)
 }
 
 // Run-length encoded 8 or 4 bit pixels; always bottom-up. Pixels outside the bitmap are dropped: runs and
-// moves are clipped to the bitmap in one step, so codes pointing far outside cost nothing per pixel.
-QImage decodeRunLength(const Layout &l, QByteArrayView data)
+// moves are clipped to the bitmap in one step, so codes pointing far outside cost nothing per pixel. A few
+// bytes of codes can describe the largest bitmap, so it is unpacked straight into an image of size out,
+// each of whose pixels takes the nearest pixel of the bitmap: the work follows out, not the bitmap.
+QImage decodeRunLength(const Layout &l, QByteArrayView data, QSize out)
 {
     if (l.topDown)
         return {};
-    QImage image = newImage(l, QImage::Format_Indexed8);
+    QImage image = newImage(l, QImage::Format_Indexed8, out);
     if (image.isNull())
         return {};
+    const qint64 outWidth = out.width();
+    const qint64 outHeight = out.height();
+    // The first output column or row whose nearest source column or row is at or after the given one.
+    const auto firstColumnFrom = [&](qint64 x) { return qMin(outWidth, (x * outWidth + l.width - 1) / l.width); };
+    const auto outRowOf = [&](qint64 y) {
+        const qint64 row = (y * outHeight + l.height - 1) / l.height;
+        return row < outHeight && row * l.height / outHeight == y ? row : qint64(-1);
+    };
     const bool four = l.bpp == 4;
     qint64 x = 0;
     qint64 y = 0;
-    // The pixels of a run that fall inside the current row, given the index of its k-th pixel.
+    qint64 outRow = outRowOf(0);
+    // The pixels of a run that land in the image, given the index of the run's k-th pixel.
     auto fill = [&](int count, auto indexOf) {
-        const qint64 visible = qBound(qint64(0), l.width - x, qint64(count));
-        uchar *line = image.scanLine(int(l.height - 1 - y));
-        for (qint64 k = 0; k < visible; ++k)
-            line[x + k] = uchar(indexOf(int(k)));
+        if (outRow >= 0 && x < l.width) {
+            uchar *line = image.scanLine(int(outHeight - 1 - outRow));
+            const qint64 end = firstColumnFrom(qMin(l.width, x + count));
+            for (qint64 column = firstColumnFrom(x); column < end; ++column)
+                line[column] = uchar(indexOf(int(column * l.width / outWidth - x)));
+        }
         x += count;
     };
     qsizetype i = 0;
@@ -187,7 +202,7 @@ QImage decodeRunLength(const Layout &l, QByteArrayView data)
         }
         if (value == 0) { // end of line
             x = 0;
-            ++y;
+            outRow = outRowOf(++y);
         } else if (value == 1) { // end of bitmap
             break;
         } else if (value == 2) { // move right and up
@@ -195,6 +210,7 @@ QImage decodeRunLength(const Layout &l, QByteArrayView data)
                 break;
             x += quint8(data[i]);
             y += quint8(data[i + 1]);
+            outRow = outRowOf(y);
             i += 2;
         } else { // literal pixels, padded to 16 bits
             const qsizetype bytes = four ? (value + 1) / 2 : value;
@@ -211,8 +227,17 @@ QImage decodeRunLength(const Layout &l, QByteArrayView data)
     return image;
 }
 
+// The size a bitmap is unpacked to: its own, or for run-length codes, within atMost.
+QSize unpackedSize(qint64 width, qint64 height, quint32 compression, QSize atMost)
+{
+    QSize size(int(qMin<qint64>(width, 0x7FFFFFFF)), int(qMin<qint64>(height, 0x7FFFFFFF)));
+    if ((compression == BiRle8 || compression == BiRle4) && !atMost.isEmpty())
+        size = size.boundedTo(atMost);
+    return size;
+}
+
 // pixelsOffset < 0: the pixels follow the colour table (packed DIB).
-QImage decodeInfo(QByteArrayView dib, qint64 pixelsOffset, qint64 maxPixels)
+QImage decodeInfo(QByteArrayView dib, qint64 pixelsOffset, qint64 maxPixels, QSize atMost = {})
 {
     if (dib.size() < 4)
         return {};
@@ -245,7 +270,10 @@ QImage decodeInfo(QByteArrayView dib, qint64 pixelsOffset, qint64 maxPixels)
         l.topDown = true;
         l.height = -l.height;
     }
-    if (!sizeAllowed(l.width, l.height, maxPixels) || !depthSupported(l.bpp))
+    // The bitmap's own size within the caps, and what it unpacks to within what is left.
+    const QSize out = unpackedSize(l.width, l.height, compression, atMost);
+    if (!sizeAllowed(l.width, l.height, MaxPixels) || !sizeAllowed(out.width(), out.height(), maxPixels) ||
+        !depthSupported(l.bpp))
         return {};
 
     if (compression == BiBitfields || compression == BiAlphaBitfields) {
@@ -288,34 +316,36 @@ QImage decodeInfo(QByteArrayView dib, qint64 pixelsOffset, qint64 maxPixels)
         return {};
     const QByteArrayView pixels = dib.sliced(pixelsOffset);
     if (compression == BiRle8 || compression == BiRle4)
-        return decodeRunLength(l, pixels);
+        return decodeRunLength(l, pixels, out);
     return decodeUncompressed(l, pixels);
 }
 
 } // namespace
 
-QSize imageSize(QByteArrayView packedDib)
+QSize imageSize(QByteArrayView packedDib, QSize atMost)
 {
     if (packedDib.size() < 4)
         return {};
     const quint32 headerSize = u32(packedDib, 0);
     qint64 width = 0;
     qint64 height = 0;
+    quint32 compression = BiRgb;
     if (headerSize == 12 && packedDib.size() >= 12) {
         width = u16(packedDib, 4);
         height = u16(packedDib, 6);
     } else if (headerSize >= 40 && packedDib.size() >= 40) {
         width = qint32(u32(packedDib, 4));
         height = qAbs(qint64(qint32(u32(packedDib, 8))));
+        compression = u32(packedDib, 16);
     }
     if (width <= 0 || height <= 0)
         return {};
-    return QSize(int(qMin<qint64>(width, 0x7FFFFFFF)), int(qMin<qint64>(height, 0x7FFFFFFF)));
+    return unpackedSize(width, height, compression, atMost);
 }
 
-QImage decode(QByteArrayView packedDib, qint64 maxPixels)
+QImage decode(QByteArrayView packedDib, qint64 maxPixels, QSize atMost)
 {
-    return decodeInfo(packedDib, -1, maxPixels);
+    return decodeInfo(packedDib, -1, maxPixels, atMost);
 }
 
 QImage decodeFile(QByteArrayView bmpFile, qint64 maxPixels)

@@ -16,10 +16,12 @@ inline constexpr qint64 MaxPixels = qint64(64) * 1024 * 1024;
 // A packed DIB: BITMAPINFO (information header, then colour table or masks) immediately followed by the
 // pixels, as RTF \dibitmap groups and metafile bitmap records hold it. 1, 4, 8, 16, 24 and 32 bits per
 // pixel; BI_RGB, BI_BITFIELDS, BI_RLE8 and BI_RLE4; bottom-up and top-down rows.
-QImage decode(QByteArrayView packedDib, qint64 maxPixels = MaxPixels);
+// Run-length coded bitmaps are unpacked straight to within atMost, when given (nearest pixels).
+QImage decode(QByteArrayView packedDib, qint64 maxPixels = MaxPixels, QSize atMost = {});
 
-// The size a packed DIB's header claims, read without decoding; empty when there is no readable header.
-QSize imageSize(QByteArrayView packedDib);
+// The size a packed DIB's header claims, read without decoding; empty when there is no readable header. With
+// atMost, the size decode() unpacks it to.
+QSize imageSize(QByteArrayView packedDib, QSize atMost = {});
 
 // A bitmap file: the 14-byte "BM" file header, then a DIB whose pixels start at the header's offset.
 QImage decodeFile(QByteArrayView bmpFile, qint64 maxPixels = MaxPixels);

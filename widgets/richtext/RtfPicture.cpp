@@ -17,6 +17,9 @@ constexpr int PlaceholderSide = 16;
 // Smooth scaling reads every pixel of its source at 32 bits; a picture many times the size it is kept at is
 // first sampled down to this many times that size, so the cost follows what is kept, not what was sent.
 constexpr int CoarseFactor = 4;
+// A PNG unpacks at 32 bits whatever size it is shown at, and a few kilobytes of it can claim the largest
+// bitmap; like the largest 8-bit bitmap, it may take 64 MB while being decoded, no more.
+constexpr qint64 MaxPngPixels = qint64(16) * 1024 * 1024;
 
 qint64 area(QSize size)
 {
@@ -61,10 +64,23 @@ QSize headerSize(const Description &d, QByteArrayView data)
     }
 }
 
-// The pixels decoding will unpack, as far as the header tells before decoding.
-qint64 claimedPixels(const Description &d, QSize header, QSize wanted)
+// The most a decoder that can sample while unpacking needs, so that shrinking to wanted still smooths.
+QSize coarseSize(QSize wanted)
 {
-    return d.kind == Kind::Jpeg ? area(JpegDecoder::decodedSize(header, wanted)) : area(header);
+    return wanted.isEmpty() ? QSize() : wanted * CoarseFactor;
+}
+
+// The pixels decoding will unpack, as far as the header tells before decoding.
+qint64 claimedPixels(const Description &d, QByteArrayView data, QSize header, QSize wanted)
+{
+    switch (d.kind) {
+    case Kind::Jpeg:
+        return area(JpegDecoder::decodedSize(header, wanted));
+    case Kind::Dib:
+        return area(DibDecoder::imageSize(data, coarseSize(wanted)));
+    default:
+        return area(header);
+    }
 }
 
 struct Decoded
@@ -79,10 +95,10 @@ QImage decodePng(QByteArrayView data, qint64 maxPixels)
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, "png");
-    reader.setAllocationLimit(256);
+    reader.setAllocationLimit(int(MaxPngPixels * 4 / (1024 * 1024)));
     const QSize size = reader.size();
     if (size.width() <= 0 || size.height() <= 0 || size.width() > DibDecoder::MaxDimension ||
-        size.height() > DibDecoder::MaxDimension || area(size) > maxPixels)
+        size.height() > DibDecoder::MaxDimension || area(size) > qMin(maxPixels, MaxPngPixels))
         return {};
     return reader.read();
 }
@@ -92,7 +108,7 @@ Decoded decode(const Description &d, QByteArrayView data, qint64 maxPixels, QSiz
     Decoded decoded;
     switch (d.kind) {
     case Kind::Dib:
-        decoded.image = DibDecoder::decode(data, maxPixels);
+        decoded.image = DibDecoder::decode(data, maxPixels, coarseSize(wanted));
         break;
     case Kind::DeviceBitmap:
         decoded.image = DibDecoder::decodeDeviceBitmap(data, d.width, d.height, d.widthBytes, d.bitsPixel, maxPixels);
@@ -170,7 +186,7 @@ std::optional<Shown> render(const Description &description, QByteArrayView data,
     QSizeF shown = shownSize(description, header);
     const QSize wanted = keptSize(shown, budget.devicePixelRatio());
     const QSize expected = header.isEmpty() ? wanted : wanted.isEmpty() ? header : wanted.boundedTo(header);
-    const qint64 claimed = claimedPixels(description, header, wanted);
+    const qint64 claimed = claimedPixels(description, data, header, wanted);
     QImage image;
     // Both checks come before decoding: a picture that would not be kept is not unpacked either.
     if (decodeAllowance > 0 && claimed <= decodeAllowance && budget.remaining() > 0 &&

@@ -91,6 +91,7 @@ struct Field
 {
     QByteArray instruction;
     std::optional<QString> href;
+    bool hasResult = false; // its result showed something
 };
 
 enum class Kw {
@@ -486,6 +487,36 @@ private:
 
 // The target of a field instruction HYPERLINK "url" (with \l "bookmark" as its fragment); empty for any
 // other field.
+// The character of a field instruction SYMBOL code [\f "font"] [\u]: Word leaves such a field's result empty
+// and draws the character itself. Empty for any other field.
+QString symbolFieldText(const QString &instruction)
+{
+    const QStringList words = instruction.simplified().split(QLatin1Char(' '));
+    if (words.size() < 2 || words[0].compare(QLatin1String("SYMBOL"), Qt::CaseInsensitive) != 0)
+        return {};
+    bool ok = false;
+    const uint code = words[1].toUInt(&ok, 0);
+    if (!ok || code == 0 || code > 0xFFFF)
+        return {};
+    QString font;
+    bool unicode = false;
+    for (qsizetype i = 2; i < words.size(); ++i) {
+        if (words[i] == QLatin1String("\\u"))
+            unicode = true;
+        else if (words[i] == QLatin1String("\\f") && i + 1 < words.size())
+            font = QString(words[++i]).remove(QLatin1Char('"'));
+    }
+    const SymbolFonts::Encoding symbols = SymbolFonts::encodingOf(font, -1);
+    if (!unicode && code <= 0xFF && symbols != SymbolFonts::Encoding::None) {
+        const char16_t drawn = SymbolFonts::toUnicode(symbols, quint8(code));
+        return drawn ? QString(QChar(drawn)) : QString();
+    }
+    if (!unicode && code <= 0xFF)
+        return QString(QChar(char16_t(code == 0x80 ? 0x20AC : code)));
+    const char16_t unit = SymbolFonts::fromPrivateUse(symbols, char16_t(code));
+    return QChar::isSurrogate(unit) ? QString() : QString(QChar(unit));
+}
+
 QString hyperlinkTarget(const QString &instruction)
 {
     QStringView rest = QStringView(instruction).trimmed();
@@ -614,6 +645,8 @@ private:
             m_done = true;
             return;
         }
+        if (const int field = state().field; field >= 0 && m_stack.size() >= 2 && m_stack.end()[-2].field != field)
+            finishField(field);
         m_stack.pop_back();
         if (m_forgotten > 0) {
             m_stack.push_front(m_stack.front());
@@ -1137,7 +1170,8 @@ private:
     }
 
     // Before anything is shown: the paragraph break waiting for content, and a new run when the format changed.
-    void beginContent()
+    // Called for every text byte, so kept inline.
+    Q_ALWAYS_INLINE void beginContent()
     {
         if (m_paragraphPending) {
             m_paragraphPending = false;
@@ -1152,6 +1186,8 @@ private:
         }
         if (s.alignment)
             m_contentAlignment = s.alignment;
+        if (s.field >= 0)
+            m_fields[size_t(s.field)].hasResult = true;
     }
 
     void decodePending()
@@ -1318,6 +1354,16 @@ private:
         if (!codePage)
             codePage = font.codePage > 0 ? font.codePage : m_ansiCodePage;
         return m_decoders.decode(font.rawName, codePage).trimmed();
+    }
+
+    void finishField(int field)
+    {
+        const Field &f = m_fields[size_t(field)];
+        if (f.hasResult || state().destination != Destination::Text)
+            return;
+        const QString symbol = symbolFieldText(m_decoders.decode(f.instruction, m_ansiCodePage));
+        if (!symbol.isEmpty())
+            appendText(symbol);
     }
 
     QString fieldTarget(int field)

@@ -14,8 +14,9 @@ namespace RtfReader {
 // True when the text begins with "{\rtf", the test the rich-text control applies to what it is given.
 bool isRtf(QByteArrayView text);
 
-// Pictures are charged against budget, the caller's when it keeps one across several texts (a window holding
-// many messages), else a fresh one of PixelBudget::DocumentPixels for this text alone.
+// Pictures are kept at the size they are shown times the budget's device pixel ratio and charged against
+// budget: the caller's when it keeps one across several texts (a window holding many messages, at the ratio
+// of its screen), else a fresh one of PixelBudget::DocumentPixels at the application's ratio for this text.
 
 // Reads an RTF document into the document at the cursor, keeping the content already there.
 void insertRtf(QTextCursor &cursor, QByteArrayView rtf, PixelBudget *budget = nullptr);

@@ -98,9 +98,13 @@ char16_t wingdings(quint8 byte)
 
 Encoding encodingOf(const QString &fontName, int charset)
 {
-    if (fontName.startsWith(QLatin1String("Wingdings"), Qt::CaseInsensitive))
+    // A charset that names a code page (this program's own writer gives every font one) says how the bytes
+    // are meant, whatever the font is called; without one, or with ANSI or the default, the name decides.
+    const bool nameDecides = charset == -1 || charset == 0 || charset == 1 || charset == SymbolCharset;
+    if (nameDecides && fontName.startsWith(QLatin1String("Wingdings"), Qt::CaseInsensitive))
         return Encoding::Wingdings;
-    if (charset == SymbolCharset || fontName.compare(QLatin1String("Symbol"), Qt::CaseInsensitive) == 0)
+    if (charset == SymbolCharset ||
+        (nameDecides && fontName.compare(QLatin1String("Symbol"), Qt::CaseInsensitive) == 0))
         return Encoding::Symbol;
     return Encoding::None;
 }

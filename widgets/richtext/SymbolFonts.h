@@ -9,7 +9,7 @@ namespace SymbolFonts {
 
 enum class Encoding { None, Symbol, Wingdings };
 
-// What a font table entry's name and \fcharset (2: symbol) make of its bytes.
+// What a font table entry's name and \fcharset (2: symbol; -1: none given) make of its bytes.
 Encoding encodingOf(const QString &fontName, int charset);
 
 // The character a byte of the font draws; 0 where there is no character for it.
