@@ -12,7 +12,6 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
-#include <QThreadPool>
 
 namespace {
 
@@ -70,7 +69,6 @@ private Q_SLOTS:
     void loadsBig5AndPictureFromRtf();
     void copiesPicturesAsRtf();
     void readsLongTextsInTheBackground();
-    void dropsATextNoLongerWanted();
     void dividesLongParagraphs_data();
     void dividesLongParagraphs();
 };
@@ -420,15 +418,6 @@ QByteArray longRtf(const char *lastLine)
         rtf += "padding text, padding text\\par ";
     return rtf + lastLine + "\\par}";
 }
-
-// The worker is done and what it posted has been delivered.
-void settle()
-{
-    QThreadPool::globalInstance()->waitForDone();
-    QCoreApplication::processEvents();
-    QCoreApplication::processEvents();
-}
-
 } // namespace
 
 void TestRichEdit::readsLongTextsInTheBackground()
@@ -463,29 +452,6 @@ void TestRichEdit::readsLongTextsInTheBackground()
     editor.showText("again");
     editor.insertText(" more");
     QCOMPARE(editor.plainText(), QStringLiteral(" moreagain"));
-}
-
-void TestRichEdit::dropsATextNoLongerWanted()
-{
-    RichEdit editor;
-    editor.showText(longRtf("first"));
-    editor.showText("second");
-    settle();
-    QCOMPARE(editor.plainText(), QStringLiteral("second"));
-
-    editor.showText(longRtf("third"));
-    editor.showText(longRtf("fourth"));
-    QSignalSpy shown(&editor, &RichEdit::contentShown);
-    QVERIFY(shown.wait(20000));
-    settle();
-    QVERIFY(editor.plainText().endsWith(QStringLiteral("fourth")));
-    QCOMPARE(shown.size(), 1);
-
-    editor.showText(longRtf("fifth"));
-    editor.stopLoading();
-    settle();
-    QVERIFY(editor.document()->isEmpty());
-    QVERIFY(!editor.isLoading());
 }
 
 void TestRichEdit::dividesLongParagraphs_data()
