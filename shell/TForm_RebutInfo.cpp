@@ -114,8 +114,8 @@ void TForm_RebutInfo::ShowReceivedNotice(const QByteArray &text, const QByteArra
     bool created = false;
     TForm_RebutInfo *window = open(caption, &created);
     QTextCursor cursor = window->suiMemo_Info->textCursor();
-    cursor.clearSelection();
-    const int from = cursor.position();
+    // What the user selected gives way to the notice, as typing would replace it.
+    const int from = cursor.selectionStart();
     const qint64 spent = window->m_pictures.spent();
     cursor.beginEditBlock();
     window->insertParagraphs(cursor, text);
