@@ -216,7 +216,7 @@ void TForm_RebutInfo::insertText(QTextCursor &cursor, QByteArrayView text)
 {
     // Plain text takes the area's default font, not the format of the notice it lands in front of.
     cursor.setCharFormat(QTextCharFormat());
-    const int from = cursor.position();
+    const int from = cursor.selectionStart();
     RtfReader::insertText(cursor, text, &m_pictures);
     RichEdit::divideLongParagraphs(*suiMemo_Info->document(), from, cursor.position());
 }

@@ -233,6 +233,8 @@ void RichEdit::adoptLoadedDocument()
 void RichEdit::divideLongParagraphs(QTextDocument &document, int from, int to)
 {
     // From the last paragraph back, so that dividing one leaves the positions of those before it alone.
+    if (from > to)
+        return;
     const QTextBlock first = document.findBlock(from);
     QTextCursor cursor(&document);
     // One edit: outside an edit a cursor placed inside a paragraph asks for that paragraph's layout.
