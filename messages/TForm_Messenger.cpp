@@ -357,7 +357,7 @@ TForm_Messenger *TForm_Messenger::OpenForReading(const MessengerDeps &deps)
     MessageTable &messages = *deps.messages;
     window->m_openedMessage = messages.current() ? messages.currentRow() : -1;
     if (const Message *message = messages.current()) {
-        window->insertContent(message->Content);
+        window->RxRichEdit_Content->showText(message->Content);
         window->FlatEdit_IP->setText(cp950::decode(message->Nickname));
         window->Panel_Info->setText(message->Date.toString(QStringLiteral("yy-MM-dd hh:mm")));
     }
@@ -442,10 +442,11 @@ void TForm_Messenger::caretToStart()
 
 void TForm_Messenger::showCurrentRecord()
 {
+    RxRichEdit_Content->stopLoading();
     RxRichEdit_Content->clear();
     const Message *message = m_deps.messages->current();
     if (message) {
-        insertContent(message->Content);
+        RxRichEdit_Content->showText(message->Content);
         FlatEdit_IP->setText(cp950::decode(message->Nickname));
         Panel_Info->setText(message->Date.toString(QStringLiteral("yy-MM-dd hh:mm")));
     } else {
@@ -660,6 +661,8 @@ void TForm_Messenger::suiButton_ReplyClick()
 {
     setStripOpen(false);
     RxRichEdit_Content->setReadOnly(false);
+    // A long message still being read must not appear in the reply.
+    RxRichEdit_Content->stopLoading();
     RxRichEdit_Content->clear();
     giveEditorDefaultFont();
     suiButton_Send->show();

@@ -1,6 +1,8 @@
 #include "shell/BroadcastBand.h"
 
 #include "engine/Cp950.h"
+#include "widgets/RichEdit.h"
+#include "widgets/richtext/PixelBudget.h"
 #include "widgets/richtext/RtfReader.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -26,7 +28,7 @@ int laidOutLines(QTextDocument *document, int width)
 } // namespace
 
 BroadcastBand::BroadcastBand(const QByteArray &name, const QByteArray &time, const QByteArray &body, int bodyWidth,
-                             QWidget *parent)
+                             PixelBudget *pictures, QWidget *parent)
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("BroadcastBand"));
@@ -51,8 +53,12 @@ BroadcastBand::BroadcastBand(const QByteArray &name, const QByteArray &time, con
     m_view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_view->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_view->document()->setDocumentMargin(2);
+    m_view->document()->setUndoRedoEnabled(false);
     QTextCursor cursor(m_view->document());
-    RtfReader::insertText(cursor, body);
+    const qint64 spent = pictures->spent();
+    RtfReader::insertText(cursor, body, pictures);
+    m_picturePixels = pictures->spent() - spent;
+    RichEdit::divideLongParagraphs(*m_view->document(), 0, m_view->document()->characterCount() - 1);
     m_view->moveCursor(QTextCursor::Start);
 
     m_lines = laidOutLines(m_view->document(), bodyWidth);

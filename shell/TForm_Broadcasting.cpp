@@ -78,7 +78,8 @@ QPointer<TForm_Broadcasting> &TForm_Broadcasting::Form_Broadcasting()
 }
 
 TForm_Broadcasting::TForm_Broadcasting(std::function<bool()> autoHide, QWidget *parent)
-    : QWidget(parent, Qt::FramelessWindowHint | Qt::Tool | Qt::WindowStaysOnTopHint), m_autoHide(std::move(autoHide))
+    : QWidget(parent, Qt::FramelessWindowHint | Qt::Tool | Qt::WindowStaysOnTopHint), m_autoHide(std::move(autoHide)),
+      m_pictures(PicturePixels, devicePixelRatioF())
 {
     setObjectName(QStringLiteral("TForm_Broadcasting"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -142,6 +143,7 @@ void TForm_Broadcasting::buildTopRow()
     m_stripView->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_stripView->viewport()->setCursor(Qt::ArrowCursor);
     m_stripView->document()->setDocumentMargin(0);
+    m_stripView->document()->setUndoRedoEnabled(false);
 
     QFrame *right = sunkenBox(this, QStringLiteral("Panel1"), QRect(192, 0, 26, RowHeight));
     right->setCursor(Qt::PointingHandCursor);
@@ -208,9 +210,21 @@ void TForm_Broadcasting::showEvent(QShowEvent *event)
 void TForm_Broadcasting::loadStrip(const QByteArray &body)
 {
     QTextDocument *document = m_stripView->document();
+    // Clearing the document lets go of its pictures.
     document->clear();
+    m_pictures.refund(std::exchange(m_stripPicturePixels, 0));
     QTextCursor cursor(document);
-    RtfReader::insertText(cursor, body);
+    const qint64 spent = m_pictures.spent();
+    RtfReader::insertText(cursor, body, &m_pictures);
+    m_stripPicturePixels = m_pictures.spent() - spent;
+
+    // Past this the strip would scroll for many minutes; laying out and joining more would only cost time.
+    if (document->characterCount() > MaxStripCharacters) {
+        QTextCursor tail(document);
+        tail.setPosition(MaxStripCharacters);
+        tail.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        tail.removeSelectedText();
+    }
 
     // The strip is one line. A body of several paragraphs would never fit one, so its paragraphs and line
     // breaks are joined by a wide gap and the whole text scrolls past.
@@ -231,14 +245,29 @@ void TForm_Broadcasting::ShowBroadcast(const QByteArray &name, const QByteArray 
 {
     // The viewport's own width is only settled once the list has been shown; compute it instead.
     const int bodyWidth = m_scroll->width() - m_scroll->verticalScrollBar()->sizeHint().width();
-    auto *band = new BroadcastBand(name, time, body, bodyWidth);
-    m_bands->insertWidget(m_bands->count() - 1, band);
+    addBand(new BroadcastBand(name, time, body, bodyWidth, &m_pictures));
 
     m_moveTimer.stop();
     loadStrip(body);
     m_strip->setGeometry(-ViewportWidth, 0, std::max(MinimumStripWidth, oneLineWidth()), StripHeight);
     TickerLeft = -ViewportWidth;
     m_moveTimer.start();
+}
+
+void TForm_Broadcasting::addBand(BroadcastBand *band)
+{
+    m_bands->insertWidget(m_bands->count() - 1, band);
+    while (bandCount() > MaxBands)
+        dropOldestBand();
+}
+
+void TForm_Broadcasting::dropOldestBand()
+{
+    QLayoutItem *item = m_bands->takeAt(0);
+    if (auto *band = qobject_cast<BroadcastBand *>(item->widget()))
+        m_pictures.refund(band->picturePixels());
+    delete item->widget();
+    delete item;
 }
 
 // One measurement of the unwrapped text instead of widening the strip pixel by pixel until it fits one line.

@@ -7,6 +7,9 @@
 #include <QWidget>
 #include <functional>
 
+#include "widgets/richtext/PixelBudget.h"
+
+class BroadcastBand;
 class QScrollArea;
 class QSoundEffect;
 class QTextEdit;
@@ -30,6 +33,12 @@ public:
     static constexpr int MinimumStripWidth = 17;
     static constexpr int MagnetPixels = 15;
     static constexpr int MoveIntervalMs = 20;
+    // Any host can broadcast: the list keeps the newest bands only, and the strip the start of a long body.
+    static constexpr int MaxBands = 100;
+    static constexpr int MaxStripCharacters = 4096;
+    // The pictures of all bands and of the strip share this many pixels; beyond it a picture shows as a
+    // placeholder of its size until older bands leave and give theirs back.
+    static constexpr qint64 PicturePixels = qint64(16) * 1024 * 1024;
 
     // autoHide reads the check mark of "自動隱藏" at the moment of each event.
     explicit TForm_Broadcasting(std::function<bool()> autoHide, QWidget *parent = nullptr);
@@ -56,6 +65,7 @@ public:
     int tickerLeft() const { return TickerLeft; }
     bool tickerDragging() const { return TickerDragging; }
     QTimer *moveTimer() { return &m_moveTimer; }
+    const PixelBudget &pictureBudget() const { return m_pictures; }
 
     // The RTF shown in the strip when the ticker opens: a small picture and "~~~Version II".
     static QByteArray greetingRtf();
@@ -74,6 +84,8 @@ private:
     void buildList();
     void setListOpen(bool open);
     void loadStrip(const QByteArray &body);
+    void addBand(BroadcastBand *band);
+    void dropOldestBand();
     int oneLineWidth() const;
     void play(QSoundEffect *sound);
     void stripPressed(int globalX);
@@ -82,6 +94,8 @@ private:
     QPoint magnet(QPoint topLeft) const;
 
     std::function<bool()> m_autoHide;
+    PixelBudget m_pictures;
+    qint64 m_stripPicturePixels = 0;
     QTimer m_moveTimer;            // Timer_Move
     QWidget *m_viewport = nullptr; // Panel_Broadcasting
     QWidget *m_strip = nullptr;    // Panel_Move

@@ -2,11 +2,15 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QTextCursor>
 #include <QWidget>
+
+#include "widgets/richtext/PixelBudget.h"
+
+#include <deque>
 
 class Anchors;
 class QPushButton;
-class QTextCursor;
 class QTextEdit;
 class SkinnedFrame;
 
@@ -36,6 +40,20 @@ public:
     // The open notice window, or nullptr.
     static TForm_RebutInfo *instance();
 
+    // Any host can make the program show notices, so the window keeps only the newest ones: beyond any of
+    // these limits the oldest notices leave the area. A notice added on top moves every paragraph below it,
+    // so the paragraphs kept bound what each new notice costs.
+    static constexpr int MaxNotices = 300;
+    static constexpr int MaxParagraphs = 5'000;
+    static constexpr int MaxCharacters = 4'000'000;
+
+    // All pictures of the notices kept share this many pixels; beyond it a picture shows as a placeholder of
+    // its size until older notices leave and give theirs back.
+    static constexpr qint64 PicturePixels = qint64(16) * 1024 * 1024;
+
+    int noticeCount() const { return int(m_notices.size()); }
+    const PixelBudget &pictureBudget() const { return m_pictures; }
+
     SkinnedFrame *suiForm1;
     QTextEdit *suiMemo_Info;
     QPushButton *suiButton_OK;
@@ -52,8 +70,24 @@ private:
     void raiseWithoutFocus();
     void insertText(QTextCursor &cursor, QByteArrayView text);
     void insertParagraphs(QTextCursor &cursor, QByteArrayView text);
+    void keep(int from, qint64 picturePixels);
+    void dropOldNotices();
+    void dropOldestNotice();
+    void trimEnd();
+    void forgetPictures(int from, int to);
     void moveCaretToStart();
     void suiButton_OKClick();
 
+    // One shown notice, with the separator below it. The document keeps the cursor at the notice's start as
+    // text is added or removed around it; text inserted right there pushes it on, so it stays behind whatever
+    // goes in front of the notice.
+    struct Notice
+    {
+        QTextCursor start;
+        qint64 picturePixels = 0;
+    };
+
     Anchors *m_anchors;
+    PixelBudget m_pictures;
+    std::deque<Notice> m_notices; // oldest first
 };

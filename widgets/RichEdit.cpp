@@ -4,6 +4,7 @@
 #include "widgets/LinkHighlighter.h"
 #include "widgets/richtext/DocumentPictures.h"
 #include "widgets/richtext/JpegDecoder.h"
+#include "widgets/richtext/PixelBudget.h"
 #include "widgets/richtext/RtfReader.h"
 #include "widgets/richtext/RtfWriter.h"
 
@@ -15,8 +16,12 @@
 #include <QImageReader>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPromise>
 #include <QTextBlock>
+#include <QTextBoundaryFinder>
 #include <QTextDocumentFragment>
+#include <QThread>
+#include <QThreadPool>
 
 namespace {
 
@@ -111,12 +116,45 @@ void insertSimplifiedHtml(QTextCursor &cursor, const QString &html)
     }
 }
 
+// Where a paragraph of text is divided: at the last place within LongParagraph characters where a line may
+// wrap, else after UnbrokenPiece characters.
+QList<int> divisions(const QString &text)
+{
+    QList<int> cuts;
+    QTextBoundaryFinder wraps(QTextBoundaryFinder::Line, text);
+    for (int start = 0; text.size() - start > RichEdit::LongParagraph;) {
+        wraps.setPosition(start + RichEdit::LongParagraph);
+        int cut = int(wraps.isAtBoundary() ? wraps.position() : wraps.toPreviousBoundary());
+        if (cut <= start)
+            cut = start + RichEdit::UnbrokenPiece;
+        cuts.append(cut);
+        start = cut;
+    }
+    return cuts;
+}
+
+// The reader needs no widgets, so a document can be read on a worker thread and handed over when done. It
+// is deleted through the event loop of the thread it was handed to, whichever thread lets go of it last.
+std::shared_ptr<QTextDocument> readInBackground(const QByteArray &text, PixelBudget pictures, QThread *receiver)
+{
+    std::shared_ptr<QTextDocument> document(new QTextDocument, [](QTextDocument *d) { d->deleteLater(); });
+    document->setUndoRedoEnabled(false);
+    QTextCursor cursor(document.get());
+    RtfReader::insertText(cursor, text, &pictures);
+    RichEdit::divideLongParagraphs(*document, 0, document->characterCount() - 1);
+    document->moveToThread(receiver);
+    return document;
+}
+
 } // namespace
 
 RichEdit::RichEdit(QWidget *parent) : QTextEdit(parent), m_links(new LinkHighlighter(document()))
 {
     setAcceptRichText(true);
     viewport()->setMouseTracking(true);
+    // The highlighter follows the editor from document to document, so the editor owns it, not the first one.
+    m_links->setParent(this);
+    connect(&m_loading, &QFutureWatcher<LoadedDocument>::finished, this, &RichEdit::adoptLoadedDocument);
 }
 
 RichEdit::~RichEdit() = default;
@@ -140,6 +178,82 @@ void RichEdit::insertText(QByteArrayView text)
     RtfReader::insertText(cursor, text);
     cursor.endEditBlock();
     setTextCursor(cursor);
+}
+
+void RichEdit::showText(const QByteArray &text)
+{
+    stopLoading();
+    clear();
+    if (text.size() < BackgroundBytes) {
+        insertText(text);
+        moveCursor(QTextCursor::Start);
+        Q_EMIT contentShown();
+        return;
+    }
+    auto promise = std::make_shared<QPromise<LoadedDocument>>();
+    m_loading.setFuture(promise->future());
+    promise->start();
+    // The budget is made here: the screens' pixel ratio is the user-interface thread's to read.
+    QThreadPool::globalInstance()->start(
+        [promise, text, receiver = thread(), pictures = PixelBudget(PixelBudget::DocumentPixels, devicePixelRatioF())] {
+            promise->addResult(readInBackground(text, pictures, receiver));
+            promise->finish();
+        });
+}
+
+void RichEdit::stopLoading()
+{
+    // A watcher given another future no longer reports the old one; the old document is dropped unseen.
+    m_loading.setFuture(QFuture<LoadedDocument>());
+}
+
+// The editor takes the read document in place of its own: a pointer swap, whatever the text's size.
+void RichEdit::adoptLoadedDocument()
+{
+    const QFuture<LoadedDocument> future = m_loading.future();
+    if (future.resultCount() == 0)
+        return;
+    const LoadedDocument loaded = future.result();
+    m_loading.setFuture(QFuture<LoadedDocument>());
+
+    const QTextDocument *own = document();
+    loaded->setDefaultFont(own->defaultFont());
+    loaded->setDocumentMargin(own->documentMargin());
+    loaded->setDefaultTextOption(own->defaultTextOption());
+    loaded->setUndoRedoEnabled(own->isUndoRedoEnabled());
+    m_links->setDocument(loaded.get());
+    // The editor deletes the document it made itself; one adopted earlier is let go of below.
+    setDocument(loaded.get());
+    m_adopted = loaded;
+    m_addressesBlock = -1;
+    moveCursor(QTextCursor::Start);
+    Q_EMIT contentShown();
+}
+
+void RichEdit::divideLongParagraphs(QTextDocument &document, int from, int to)
+{
+    // From the last paragraph back, so that dividing one leaves the positions of those before it alone.
+    if (from > to)
+        return;
+    const QTextBlock first = document.findBlock(from);
+    QTextCursor cursor(&document);
+    // One edit: outside an edit a cursor placed inside a paragraph asks for that paragraph's layout.
+    cursor.beginEditBlock();
+    for (QTextBlock block = document.findBlock(to); block.isValid();) {
+        const QTextBlock previous = block.previous();
+        if (block.length() > LongParagraph + 1) {
+            const int start = block.position();
+            const QList<int> cuts = divisions(block.text());
+            for (auto cut = cuts.crbegin(); cut != cuts.crend(); ++cut) {
+                cursor.setPosition(start + *cut);
+                cursor.insertBlock();
+            }
+        }
+        if (block == first)
+            break;
+        block = previous;
+    }
+    cursor.endEditBlock();
 }
 
 QString RichEdit::plainText() const

@@ -2,9 +2,12 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QFutureWatcher>
 #include <QList>
 #include <QTextEdit>
 #include <QUrl>
+
+#include <memory>
 
 #include "widgets/LinkHighlighter.h"
 
@@ -28,8 +31,27 @@ public:
     // code page 950 text. The caret ends after what was inserted.
     void insertText(QByteArrayView text);
 
+    // Texts at least this long are read away from the user-interface thread by showText.
+    static constexpr qsizetype BackgroundBytes = 256 * 1024;
+
+    // Replaces the whole content with the text, read as insertText reads it. A long text is read on a worker
+    // thread, so that a message of many megabytes does not stop the program; it appears, with the caret at
+    // its start, when it has been read, and contentShown() tells when. Until then the editor is empty.
+    void showText(const QByteArray &text);
+    // Forgets a text that showText is still reading; it will not appear.
+    void stopLoading();
+    bool isLoading() const { return m_loading.isRunning(); }
+
     // Paragraphs joined by CR LF.
     QString plainText() const;
+
+    // Laying out a paragraph is one step that nothing can interrupt, and a run of characters without a place
+    // to wrap costs time with the square of its length. Paragraphs of the document between from and to that
+    // are longer than LongParagraph characters are divided into paragraphs at places where a line may wrap,
+    // of at most LongParagraph characters each, or UnbrokenPiece where there is no such place.
+    static constexpr int LongParagraph = 2048;
+    static constexpr int UnbrokenPiece = 1024;
+    static void divideLongParagraphs(QTextDocument &document, int from, int to);
 
     // The link under a point of the viewport: an anchor read from RTF, else a detected web address.
     QUrl linkAt(const QPoint &viewportPos) const;
@@ -39,6 +61,7 @@ public:
 Q_SIGNALS:
     // The target and the text the reader saw, which an anchor may have chosen freely.
     void linkClicked(const QUrl &url, const QString &text);
+    void contentShown();
 
 protected:
     bool canInsertFromMimeData(const QMimeData *source) const override;
@@ -49,9 +72,14 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
+    using LoadedDocument = std::shared_ptr<QTextDocument>;
+
     void updateCursorShape(const QPoint &viewportPos);
+    void adoptLoadedDocument();
 
     LinkHighlighter *m_links;
+    QFutureWatcher<LoadedDocument> m_loading;
+    LoadedDocument m_adopted; // the document shown, when it was read by showText in the background
     QUrl m_pressedLink;
     mutable int m_addressesBlock = -1;
     mutable int m_addressesRevision = -1;

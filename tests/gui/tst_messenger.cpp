@@ -6,6 +6,7 @@
 #include "engine/NoticeText.h"
 #include "engine/Packet.h"
 #include "messages/TForm_Messenger.h"
+#include "widgets/RichEdit.h"
 
 #include <QBuffer>
 #include <QGuiApplication>
@@ -23,6 +24,7 @@
 #include <QTcpSocket>
 #include <QTest>
 #include <QTextEdit>
+#include <QThreadPool>
 #include <QToolButton>
 
 namespace {
@@ -244,6 +246,46 @@ private Q_SLOTS:
         click("suiButton_Message");
         QVERIFY(!control<QPushButton>("suiButton_Record")->isHidden());
         QCOMPARE(editorText(), QStringLiteral("first"));
+    }
+
+    void longMessageOpensAtOnceAndShowsWhole()
+    {
+        QByteArray content =
+            "{\\rtf1\\ansi\\ansicpg950\\deff0{\\fonttbl{\\f0\\fnil\\fcharset136 MS Sans Serif;}}\\f0 first\\par ";
+        while (content.size() < RichEdit::BackgroundBytes)
+            content += "a long message line\\par ";
+        content += "end\\par}";
+        messages.append(big5("甲"), "10.0.0.9", content, QDateTime(QDate(2004, 3, 15), QTime(14, 7)));
+        append("乙", "short");
+        TForm_Messenger::MenuItem_SendMessageClick(deps);
+        // The window is up, named and marked read while the text is still being read.
+        QVERIFY(window());
+        QCOMPARE(recipient(), QStringLiteral("甲"));
+        QVERIFY(messages.at(0).Read);
+        QTRY_VERIFY_WITH_TIMEOUT(editorText().endsWith(QStringLiteral("end")), 20000);
+        QVERIFY(editorText().startsWith(QStringLiteral("first")));
+        QCOMPARE(editor()->textCursor().position(), 0);
+        QVERIFY(editor()->isReadOnly());
+
+        // Browsing on before the long text is read shows only where the browsing ended.
+        const auto settle = [] {
+            QThreadPool::globalInstance()->waitForDone();
+            QCoreApplication::processEvents();
+            QCoreApplication::processEvents();
+        };
+        click("suiButton_Record");
+        QCOMPARE(editorText(), QStringLiteral("short"));
+        click("suiImageButton_Prior");
+        click("suiImageButton_Next");
+        settle();
+        QCOMPARE(editorText(), QStringLiteral("short"));
+
+        // A reply begun meanwhile starts empty and stays empty.
+        click("suiImageButton_Prior");
+        click("suiButton_Reply");
+        settle();
+        QVERIFY(sendShown());
+        QVERIFY(editorText().isEmpty());
     }
 
     void browsingFromComposeSwitchesToReadMode()

@@ -1,7 +1,10 @@
 #include "engine/Cp950.h"
 #include "shell/TForm_RebutInfo.h"
+#include "tests/support/BigPictureRtf.h"
 #include "widgets/FontSubstitutions.h"
 #include "widgets/SkinnedFrame.h"
+#include "widgets/richtext/DocumentPictures.h"
+#include "widgets/richtext/RtfPicture.h"
 #include "widgets/richtext/RtfReader.h"
 
 #include <QPushButton>
@@ -60,6 +63,19 @@ QPoint expectedPlace(const QWidget *window)
     const QRect whole = screen->geometry();
     const int panel = whole.bottom() - screen->availableGeometry().bottom();
     return QPoint(whole.right() + 1 - window->width() - 5, whole.bottom() + 1 - window->height() - panel);
+}
+
+// The pictures of the area, top to bottom.
+QList<QTextImageFormat> picturesOf(const QTextDocument &document)
+{
+    QList<QTextImageFormat> pictures;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            if (it.fragment().charFormat().isImageFormat())
+                pictures.append(it.fragment().charFormat().toImageFormat());
+        }
+    }
+    return pictures;
 }
 
 bool rtfReaderRenders()
@@ -260,6 +276,101 @@ private Q_SLOTS:
         QCOMPARE(lines(window), (QStringList{QStringLiteral("four"), QStringLiteral("three"), Separator,
                                              QStringLiteral("one"), QStringLiteral("two")}));
         QCOMPARE(window->suiForm1->caption(), QStringLiteral("z"));
+    }
+
+    void aFloodKeepsTheNewestNotices()
+    {
+        NEED_RTF_READER();
+        constexpr int Kept = TForm_RebutInfo::MaxNotices;
+        const int shown = Kept + 40;
+        for (int i = 1; i <= shown; ++i)
+            TForm_RebutInfo::ShowNotice(rtfNotice(QStringLiteral("第%1則").arg(i)), "x");
+        TForm_RebutInfo *window = TForm_RebutInfo::instance();
+        QCOMPARE(window->noticeCount(), Kept);
+        const QStringList text = lines(window);
+        QCOMPARE(text.size(), 2 * Kept - 1);
+        QCOMPARE(text.count(Separator), Kept - 1);
+        QCOMPARE(text.first(), QStringLiteral("第%1則").arg(shown));
+        // The oldest notice kept ends the area as the first one did: no separator and no empty line below it.
+        QVERIFY(window->suiMemo_Info->toPlainText().endsWith(QStringLiteral("\n第41則")));
+        QCOMPARE(window->suiMemo_Info->textCursor().position(), 0);
+    }
+
+    void aFloodOfReceivedNoticesDropsTheEarliest()
+    {
+        NEED_RTF_READER();
+        constexpr int Kept = TForm_RebutInfo::MaxNotices;
+        TForm_RebutInfo::ShowNotice(rtfNotice(QStringLiteral("local")), "x");
+        for (int i = 1; i <= Kept; ++i)
+            TForm_RebutInfo::ShowReceivedNotice(rtfNotice(QStringLiteral("r%1").arg(i)), "y");
+        TForm_RebutInfo *window = TForm_RebutInfo::instance();
+        QCOMPARE(window->noticeCount(), Kept);
+        const QStringList text = lines(window);
+        // Received notices pile up where the caret stands, oldest first: the local one went first, then r1.
+        QCOMPARE(text.size(), Kept);
+        QCOMPARE(text.first(), QStringLiteral("r1"));
+        QCOMPARE(text.last(), QStringLiteral("r%1").arg(Kept));
+        TForm_RebutInfo::ShowReceivedNotice(rtfNotice(QStringLiteral("newest")), "y");
+        QCOMPARE(lines(window).first(), QStringLiteral("r2"));
+        QCOMPARE(lines(window).last(), QStringLiteral("newest"));
+    }
+
+    void largeNoticesAreDroppedByTheirSize_data()
+    {
+        QTest::addColumn<QByteArray>("notice");
+        QTest::newRow("long lines") << QByteArray("words ").repeated(50'000);
+        QTest::newRow("unbroken runs") << QByteArray(300'000, 'w');
+        QByteArray paragraphs;
+        for (int i = 0; i < 1500; ++i)
+            paragraphs += "line\r\n";
+        QTest::newRow("many paragraphs") << paragraphs;
+    }
+    void largeNoticesAreDroppedByTheirSize()
+    {
+        QFETCH(QByteArray, notice);
+        for (int i = 0; i < 15; ++i)
+            TForm_RebutInfo::ShowNotice(notice, "x");
+        TForm_RebutInfo *window = TForm_RebutInfo::instance();
+        const QTextDocument *document = window->suiMemo_Info->document();
+        QVERIFY(document->characterCount() <= TForm_RebutInfo::MaxCharacters);
+        QVERIFY(document->blockCount() <= TForm_RebutInfo::MaxParagraphs);
+        QVERIFY(window->noticeCount() < 15);
+        QVERIFY(window->noticeCount() > 1);
+
+        // The newest notice stays whatever its size.
+        const QByteArray huge = QByteArray("h\r\n").repeated(TForm_RebutInfo::MaxParagraphs + 10);
+        TForm_RebutInfo::ShowNotice(huge, "x");
+        QCOMPARE(window->noticeCount(), 1);
+        QCOMPARE(lines(window), QStringList(TForm_RebutInfo::MaxParagraphs + 10, QStringLiteral("h")));
+    }
+
+    void picturesShareOneBudget()
+    {
+        // Four pictures of 2048 × 2048 fill the window's pixels; the fifth waits as a placeholder.
+        const QByteArray picture = bigPictureRtf(2048);
+        for (int i = 0; i < 5; ++i)
+            TForm_RebutInfo::ShowNotice(picture, "x");
+        TForm_RebutInfo *window = TForm_RebutInfo::instance();
+        const QTextDocument *document = window->suiMemo_Info->document();
+        QList<QTextImageFormat> pictures = picturesOf(*document);
+        QCOMPARE(pictures.size(), 5);
+        QCOMPARE(DocumentPictures::imageOf(*document, pictures[0]), RtfPicture::placeholder());
+        QCOMPARE(QSizeF(pictures[0].width(), pictures[0].height()), QSizeF(2048, 2048));
+        for (int i = 1; i < 5; ++i)
+            QCOMPARE(DocumentPictures::imageOf(*document, pictures[i]).size(), QSize(2048, 2048));
+        QCOMPARE(window->pictureBudget().spent(), TForm_RebutInfo::PicturePixels);
+
+        // Notices that leave the window take their pictures' pixels with them.
+        const QTextImageFormat oldest = pictures[4];
+        for (int i = 0; i < TForm_RebutInfo::MaxNotices; ++i)
+            TForm_RebutInfo::ShowNotice("text", "x");
+        QVERIFY(picturesOf(*document).isEmpty());
+        QCOMPARE(window->pictureBudget().spent(), 0);
+        QVERIFY(DocumentPictures::imageOf(*document, oldest).isNull());
+        TForm_RebutInfo::ShowReceivedNotice(picture, "y");
+        pictures = picturesOf(*document);
+        QCOMPARE(pictures.size(), 1);
+        QCOMPARE(DocumentPictures::imageOf(*document, pictures[0]).size(), QSize(2048, 2048));
     }
 
     void hostileNoticesAreShownSomehow_data()

@@ -71,6 +71,9 @@ private Q_SLOTS:
     void pastesPicturesAndSimplifiedRichText();
     void loadsBig5AndPictureFromRtf();
     void copiesPicturesAsRtf();
+    void readsLongTextsInTheBackground();
+    void dividesLongParagraphs_data();
+    void dividesLongParagraphs();
 };
 
 void TestRichEdit::insertTextReplacesSelection_data()
@@ -423,12 +426,15 @@ void TestRichEdit::pastesPicturesAndSimplifiedRichText()
     QCOMPARE(editor.plainText(), QString::fromUtf8("好"));
 }
 
+// A 2 × 1 bitmap at 24 bits per pixel: blue, then white.
+const QByteArray BluePixelRtf =
+    "{\\rtf1\\ansi\\ansicpg950{\\fonttbl{\\f0\\fcharset136 PMingLiU;}}\\f0 \\'a4\\'a4\\'a4\\'e5 "
+    "{\\pict\\dibitmap0\\picw2\\pich1 28000000020000000100000001001800000000000800000000000000"
+    "000000000000000000000000FF0000FFFFFF0000}\\par}";
+
 void TestRichEdit::loadsBig5AndPictureFromRtf()
 {
-    // A 2 × 1 bitmap at 24 bits per pixel: blue, then white.
-    const QByteArray rtf = "{\\rtf1\\ansi\\ansicpg950{\\fonttbl{\\f0\\fcharset136 PMingLiU;}}\\f0 \\'a4\\'a4\\'a4\\'e5 "
-                           "{\\pict\\dibitmap0\\picw2\\pich1 28000000020000000100000001001800000000000800000000000000"
-                           "000000000000000000000000FF0000FFFFFF0000}\\par}";
+    const QByteArray rtf = BluePixelRtf;
     RichEdit editor;
     editor.insertText("old text");
     editor.loadRtf(rtf);
@@ -472,3 +478,88 @@ void TestRichEdit::copiesPicturesAsRtf()
 
 QTEST_MAIN(TestRichEdit)
 #include "tst_richedit.moc"
+
+namespace {
+
+// The picture document with an address and enough paragraphs after it to be read in the background.
+QByteArray longRtf(const char *lastLine)
+{
+    QByteArray rtf = BluePixelRtf.chopped(1) + " see http://example.com/x\\par ";
+    while (rtf.size() < RichEdit::BackgroundBytes)
+        rtf += "padding text, padding text\\par ";
+    return rtf + lastLine + "\\par}";
+}
+} // namespace
+
+void TestRichEdit::readsLongTextsInTheBackground()
+{
+    RichEdit editor;
+    editor.setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    editor.setReadOnly(true);
+    editor.insertText("old text");
+    QSignalSpy shown(&editor, &RichEdit::contentShown);
+
+    // Short texts are shown at once, as insertText shows them.
+    editor.showText("short");
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(editor.plainText(), QStringLiteral("short"));
+
+    editor.showText(longRtf("last line"));
+    QVERIFY(editor.isLoading());
+    QVERIFY(editor.document()->isEmpty());
+    QVERIFY(shown.wait(20000));
+    QVERIFY(!editor.isLoading());
+    QVERIFY(editor.plainText().startsWith(QString::fromUtf8("中文")));
+    QVERIFY(editor.plainText().endsWith(QStringLiteral("last line")));
+    const QList<QTextImageFormat> pictures = picturesOf(*editor.document());
+    QCOMPARE(pictures.size(), 1);
+    QCOMPARE(DocumentPictures::imageOf(*editor.document(), pictures[0]).pixelColor(0, 0), QColor(Qt::blue));
+    QCOMPARE(editor.textCursor().position(), 0);
+    QVERIFY(editor.isReadOnly());
+    QCOMPARE(editor.document()->defaultFont(), editor.font());
+    // Addresses are found in the document the editor took over, and typing still works there.
+    QTRY_VERIFY(!editor.document()->findBlockByNumber(1).layout()->formats().isEmpty());
+    editor.setReadOnly(false);
+    editor.showText("again");
+    editor.insertText(" more");
+    QCOMPARE(editor.plainText(), QStringLiteral(" moreagain"));
+}
+
+void TestRichEdit::dividesLongParagraphs_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("atSpaces");
+    QTest::newRow("words") << QStringLiteral("word ").repeated(5000) << true;
+    QTest::newRow("chinese") << QStringLiteral("中文字").repeated(6000) << false;
+    QTest::newRow("one long run") << QString(30'000, QLatin1Char('m')) << false;
+    QTest::newRow("run among words") << QStringLiteral("a ").repeated(3000) + QString(20'000, QLatin1Char('m'))
+                                     << false;
+    QTest::newRow("short") << QStringLiteral("short words") << true;
+}
+
+void TestRichEdit::dividesLongParagraphs()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, atSpaces);
+    QTextDocument document;
+    document.setPlainText(QStringLiteral("before\n") + text + QStringLiteral("\nafter"));
+    RichEdit::divideLongParagraphs(document, 7, document.characterCount() - 1);
+    QStringList paragraphs = document.toPlainText().split(QLatin1Char('\n'));
+    QCOMPARE(paragraphs.takeFirst(), QStringLiteral("before"));
+    QCOMPARE(paragraphs.takeLast(), QStringLiteral("after"));
+    QCOMPARE(paragraphs.join(QString()), text);
+    QCOMPARE(paragraphs.size() > 1, text.size() > RichEdit::LongParagraph);
+    for (qsizetype i = 0; i < paragraphs.size(); ++i) {
+        QVERIFY(paragraphs[i].size() <= RichEdit::LongParagraph);
+        if (atSpaces && i + 1 < paragraphs.size())
+            QVERIFY(paragraphs[i].endsWith(QLatin1Char(' ')));
+    }
+
+    // A long message read in the background comes divided.
+    RichEdit editor;
+    QSignalSpy shown(&editor, &RichEdit::contentShown);
+    editor.showText(cp950::encode(text).repeated(qMax<qsizetype>(1, RichEdit::BackgroundBytes / text.size() + 1)));
+    QVERIFY(shown.size() == 1 || shown.wait(60000));
+    for (QTextBlock block = editor.document()->begin(); block.isValid(); block = block.next())
+        QVERIFY(block.length() <= RichEdit::LongParagraph + 1);
+}

@@ -1,10 +1,14 @@
 #include "engine/Cp950.h"
 #include "shell/BroadcastBand.h"
 #include "shell/TForm_Broadcasting.h"
+#include "tests/support/BigPictureRtf.h"
+#include "widgets/richtext/DocumentPictures.h"
+#include "widgets/richtext/RtfPicture.h"
 
 #include <QApplication>
 #include <QScreen>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextEdit>
 
 namespace {
@@ -16,6 +20,19 @@ QByteArray rtf(const QByteArray &body)
 {
     return "{\\rtf1\\ansi\\ansicpg950\\deff0{\\fonttbl{\\f0\\fnil\\fcharset136 MS Sans Serif;}}\\pard\\f0\\fs20 " +
            body + "\\par}";
+}
+// Whether the one picture of a band's body was decoded, rather than shown as a placeholder.
+bool pictureDecoded(const BroadcastBand *band)
+{
+    const QTextDocument &document = *band->view()->document();
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat format = it.fragment().charFormat();
+            if (format.isImageFormat())
+                return DocumentPictures::imageOf(document, format.toImageFormat()) != RtfPicture::placeholder();
+        }
+    }
+    return false;
 }
 void sendMove(QWidget *target, QPointF global)
 {
@@ -84,6 +101,41 @@ private Q_SLOTS:
         QCOMPARE(ticker->height(), 21); // a broadcast never opens the list
     }
 
+    void listKeepsTheNewestBands()
+    {
+        auto ticker = open();
+        constexpr int Kept = TForm_Broadcasting::MaxBands;
+        for (int i = 1; i <= Kept + 20; ++i)
+            ticker->ShowBroadcast("peer", QByteArray::number(i), rtf("body " + QByteArray::number(i)));
+        QCOMPARE(ticker->bandCount(), Kept);
+        const auto bands = ticker->findChildren<BroadcastBand *>();
+        QCOMPARE(bands.size(), Kept);
+        QCOMPARE(bands.first()->caption(), QStringLiteral("昵稱:peer 日期:21"));
+        QCOMPARE(bands.last()->caption(), QStringLiteral("昵稱:peer 日期:%1").arg(Kept + 20));
+        QCOMPARE(stripView(*ticker)->toPlainText(), QStringLiteral("body %1").arg(Kept + 20));
+    }
+
+    void picturesShareOneBudget()
+    {
+        // A picture of 2048 × 2048 costs a quarter of the ticker's pixels in its band and again in the strip.
+        auto ticker = open();
+        const QByteArray picture = bigPictureRtf(2048);
+        for (int i = 0; i < 4; ++i)
+            ticker->ShowBroadcast("peer", "10:00", picture);
+        auto bands = ticker->findChildren<BroadcastBand *>();
+        QCOMPARE(bands.size(), 4);
+        QVERIFY(pictureDecoded(bands[0]) && pictureDecoded(bands[1]) && pictureDecoded(bands[2]));
+        QVERIFY(!pictureDecoded(bands[3]));
+        QCOMPARE(ticker->pictureBudget().spent(), TForm_Broadcasting::PicturePixels);
+
+        // Bands that leave the list give their pixels back.
+        for (int i = 0; i < TForm_Broadcasting::MaxBands; ++i)
+            ticker->ShowBroadcast("peer", "10:01", rtf("text"));
+        QCOMPARE(ticker->pictureBudget().spent(), 0);
+        ticker->ShowBroadcast("peer", "10:02", picture);
+        QVERIFY(pictureDecoded(ticker->findChildren<BroadcastBand *>().last()));
+    }
+
     void stripWidths()
     {
         auto ticker = open();
@@ -97,6 +149,13 @@ private Q_SLOTS:
         QVERIFY(ticker->strip()->width() > 162);
         QVERIFY(ticker->strip()->width() >= view->document()->idealWidth());
         QCOMPARE(view->document()->blockCount(), 1);
+
+        // A very long body shows its start; the rest would only scroll by for many minutes. In the list, a
+        // run this long without a place to wrap is laid out in pieces.
+        ticker->ShowBroadcast("a", "10:00", rtf("start" + QByteArray(100'000, 'm') + "\\par end"));
+        QVERIFY(view->document()->characterCount() <= TForm_Broadcasting::MaxStripCharacters + 1);
+        QVERIFY(view->toPlainText().startsWith(QStringLiteral("startmmm")));
+        QVERIFY(ticker->strip()->width() >= view->document()->idealWidth());
 
         // Several paragraphs and line breaks scroll past as one line.
         ticker->ShowBroadcast("a", "10:00", rtf("first\\par second\\line third"));
