@@ -254,6 +254,10 @@ void GameSession::handleLobby(const QByteArray &packet)
 void GameSession::handlePlay(const PlayPacket &p)
 {
     if (p.action == GAME_ACTION_INVITE) {
+        // A Parlune inviter is always in the list: it queried or answered this window's query.
+        const PlayerEntry *inviter = m_players.find(p.address);
+        if (!inviter || !inviter->playsParlune)
+            return;
         if (m_phase == Phase::Lobby && m_ownState == GAME_STATE_WAITING && p.address != m_values.OwnAddress) {
             m_partnerAddress = p.address;
             m_partnerNickname = boundedText(p.nickname, PlayerList::MaxNicknameBytes);
