@@ -18,8 +18,8 @@
 //  - Invitations, answers, moves and draw offers go only to an address whose entry carries the marker, and
 //    travel as kind 1 with actions 2 and up, which an older host drops without a word even if a forged
 //    marker sent one there. Field 6 still holds the sender's state, field 7 the game's number.
-//  - Texts for the partner (kind 2) go only to a partner, and a partner exists only after that address
-//    accepted an invitation, which only a Parlune host does.
+//  - Texts for the partner (kind 2) go only to a partner, and a partner is always a host listed with the
+//    marker: one this host invited, or one that invited it (an invitation from any other host is dropped).
 namespace GameLobby {
 
 enum Kind : int { GAME_KIND_FIVE = 1, GAME_KIND_TEXT = 2 };
