@@ -214,32 +214,32 @@ bool GameSession::fromPartner(const QByteArray &address, bool viaStream, const Q
            (peerAddress.isEmpty() || sameHost(peerAddress, address));
 }
 
-void GameSession::handlePacket(const QByteArray &packet, bool viaStream, const QByteArray &peerAddress)
+bool GameSession::handlePacket(const QByteArray &packet, bool viaStream, const QByteArray &peerAddress)
 {
     const QByteArray sender = Packet::ExtractField(2, packet);
     const auto kind = integerField(4, packet);
     if (kind == GAME_KIND_TEXT) {
         if (fromPartner(sender, viaStream, peerAddress))
             handlePartnerText(Packet::ExtractField(5, packet));
-        return;
+        return true;
     }
     if (kind != GAME_KIND_FIVE)
-        return;
+        return kind.has_value();
     const auto action = integerField(5, packet);
-    if (action == GAME_ACTION_QUERY || action == GAME_ACTION_REPORT) {
-        handleLobby(packet);
-        return;
-    }
+    if (!action)
+        return false;
+    if (action == GAME_ACTION_QUERY || action == GAME_ACTION_REPORT)
+        return handleLobby(packet);
     const auto play = PlayPacket::parse(packet);
     if (!play || !viaStream || (!peerAddress.isEmpty() && !sameHost(peerAddress, sender)))
-        return;
+        return true;
     // An invitation is the one play packet that may come from a host that is not the partner.
-    if (play->action != GAME_ACTION_INVITE && !fromPartner(sender, viaStream, peerAddress))
-        return;
-    handlePlay(*play);
+    if (play->action == GAME_ACTION_INVITE || fromPartner(sender, viaStream, peerAddress))
+        handlePlay(*play);
+    return true;
 }
 
-void GameSession::handleLobby(const QByteArray &packet)
+bool GameSession::handleLobby(const QByteArray &packet)
 {
     const QByteArray sender = Packet::ExtractField(2, packet);
     // The answer to a query goes out whatever its state field holds.
@@ -247,8 +247,11 @@ void GameSession::handleLobby(const QByteArray &packet)
         m_transport.SendReply(sender, lobbyPacket(GAME_ACTION_REPORT, m_ownState).build(),
                               PacketTransport::ReplyKind::Answer);
     const auto lobby = LobbyPacket::parse(packet);
-    if (lobby && m_players.update(*lobby))
+    if (!lobby)
+        return false;
+    if (m_players.update(*lobby))
         Q_EMIT playersChanged();
+    return true;
 }
 
 void GameSession::handlePlay(const PlayPacket &p)

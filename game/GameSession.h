@@ -70,8 +70,9 @@ public:
 
     // One CMD_GAME packet that the routing hands to the window. viaStream: it came over a connection;
     // peerAddress: that connection's remote address, empty when unknown. Play only counts over connections,
-    // since any host can put any address in a datagram.
-    void handlePacket(const QByteArray &packet, bool viaStream, const QByteArray &peerAddress = {});
+    // since any host can put any address in a datagram. False when field 4, 5 or, in a query or report,
+    // field 6 is no integer: the console reports that as it does any packet it cannot read.
+    bool handlePacket(const QByteArray &packet, bool viaStream, const QByteArray &peerAddress = {});
 
     quint8 ownState() const { return m_ownState; }
     const QByteArray &partnerAddress() const { return m_partnerAddress; }
@@ -96,7 +97,7 @@ Q_SIGNALS:
     void gameEnded(GameSession::Outcome outcome);
 
 private:
-    void handleLobby(const QByteArray &packet);
+    bool handleLobby(const QByteArray &packet);
     void handlePlay(const GameLobby::PlayPacket &packet);
     void handlePartnerText(const QByteArray &text);
     bool fromPartner(const QByteArray &address, bool viaStream, const QByteArray &peerAddress) const;

@@ -297,8 +297,9 @@ private Q_SLOTS:
 
         // A query is answered whatever its state; an unknown state lists nobody.
         QSignalSpy players(&a.session, &GameSession::playersChanged);
-        a.session.handlePacket(wire({"9", "10.0.0.2", "B", "1", "0", "x"}), false);
-        a.session.handlePacket(wire({"9", "10.0.0.3", "C", "1", "0", "7"}), false);
+        QVERIFY(!a.session.handlePacket(wire({"9", "10.0.0.2", "B", "1", "0", "x"}), false));
+        QVERIFY(a.session.handlePacket(wire({"9", "10.0.0.3", "C", "1", "0", "7"}), false));
+        QVERIFY(!a.session.handlePacket(wire({"9", "10.0.0.3", "C", "1", "", "3"}), false));
         QCOMPARE(a.transport.direct.size(), 2);
         QCOMPARE(a.transport.direct[0].first, QByteArray("10.0.0.2"));
         QCOMPARE(a.transport.direct[0].second, wire({"9", "10.0.0.1", big5(u"甲"), "1", "1", "3", marker}));
