@@ -19,9 +19,10 @@ namespace {
 
 constexpr int SchemaVersion = 1;
 
-// The trigram index costs a few bytes for every byte of text it indexes; the size cap counts them so that it
-// bounds the file, not just the bodies.
+// The size cap bounds the file, not just the bodies: the trigram index takes about twice the bytes of the text
+// it indexes, and each entry costs about this much in indexes and row headers.
 constexpr qint64 IndexWeight = 3;
+constexpr qint64 EntryOverhead = 160;
 
 // Another process holding the file (a copy being backed up, say) must not freeze the one thread for long.
 const QString ConnectOptions = QStringLiteral("QSQLITE_BUSY_TIMEOUT=250");
@@ -44,12 +45,27 @@ const char *const SchemaStatements[] = {
     // Kept by triggers so that the size cap costs one row read per message, also after a crash.
     "CREATE TABLE IF NOT EXISTS history_stats (bytes INTEGER NOT NULL)",
     "INSERT INTO history_stats SELECT 0 WHERE NOT EXISTS (SELECT 1 FROM history_stats)",
+    // The list of conversations, kept by triggers as well: grouping a million entries takes seconds.
+    "CREATE TABLE IF NOT EXISTS history_peers (peer BLOB NOT NULL, kind INTEGER NOT NULL, "
+    "messages INTEGER NOT NULL, last INTEGER NOT NULL, nickname BLOB NOT NULL, PRIMARY KEY (peer, kind)) "
+    "WITHOUT ROWID",
     "CREATE TRIGGER IF NOT EXISTS history_inserted AFTER INSERT ON history BEGIN "
     "INSERT INTO history_text (rowid, text) VALUES (new.id, new.text); "
-    "UPDATE history_stats SET bytes = bytes + new.bytes; END",
+    "UPDATE history_stats SET bytes = bytes + new.bytes; "
+    "INSERT INTO history_peers VALUES (new.peer, new.kind, 1, new.time, new.nickname) "
+    "ON CONFLICT (peer, kind) DO UPDATE SET messages = messages + 1, last = max(last, excluded.last), "
+    "nickname = CASE WHEN excluded.last >= last AND length(excluded.nickname) > 0 THEN excluded.nickname "
+    "ELSE nickname END; END",
+    // Deleting the latest entry of a peer (only its clock going back makes trimming do that) looks up the one
+    // before it.
     "CREATE TRIGGER IF NOT EXISTS history_deleted AFTER DELETE ON history BEGIN "
     "INSERT INTO history_text (history_text, rowid, text) VALUES ('delete', old.id, old.text); "
-    "UPDATE history_stats SET bytes = bytes - old.bytes; END",
+    "UPDATE history_stats SET bytes = bytes - old.bytes; "
+    "DELETE FROM history_peers WHERE peer = old.peer AND kind = old.kind AND messages <= 1; "
+    "UPDATE history_peers SET messages = messages - 1 WHERE peer = old.peer AND kind = old.kind; "
+    "UPDATE history_peers SET (last, nickname) = (SELECT time, nickname FROM history "
+    "WHERE peer = old.peer AND kind = old.kind ORDER BY time DESC LIMIT 1) "
+    "WHERE peer = old.peer AND kind = old.kind AND last <= old.time; END",
     "PRAGMA user_version = 1",
 };
 
@@ -441,7 +457,7 @@ HistoryStore::Recorded HistoryStore::record(const Entry &entry)
     if (!d->ready)
         return {};
     const QString searchable = searchableText(entry.text, d->limits.maxIndexedChars);
-    const qint64 bytes = entry.rtf.size() + IndexWeight * searchable.toUtf8().size();
+    const qint64 bytes = entry.rtf.size() + IndexWeight * searchable.toUtf8().size() + EntryOverhead;
     if (bytes > d->cap()) {
         d->lastError = QStringLiteral("a message of %1 bytes is larger than the history may hold").arg(bytes);
         return {};
@@ -485,9 +501,9 @@ QList<HistoryStore::Conversation> HistoryStore::conversations(Kinds kinds)
         return list;
     QSqlQuery select(d->db());
     select.setForwardOnly(true);
-    // SQLite takes the bare nickname from the row that holds max(time): the latest name of the peer.
-    select.prepare(QStringLiteral("SELECT peer, nickname, max(time), count(*) FROM history WHERE kind IN (%1) "
-                                  "GROUP BY peer ORDER BY max(time) DESC")
+    // SQLite takes the bare nickname from the row that holds max(last): the latest name of the peer.
+    select.prepare(QStringLiteral("SELECT peer, nickname, max(last), sum(messages) FROM history_peers "
+                                  "WHERE kind IN (%1) GROUP BY peer ORDER BY max(last) DESC")
                        .arg(kindList(kinds)));
     if (!d->run(select))
         return list;
@@ -502,7 +518,7 @@ qint64 HistoryStore::count(Kinds kinds, const QByteArray &peer)
     if (!d->ready)
         return 0;
     QSqlQuery select(d->db());
-    select.prepare(QStringLiteral("SELECT count(*) FROM history WHERE kind IN (%1)%2")
+    select.prepare(QStringLiteral("SELECT coalesce(sum(messages), 0) FROM history_peers WHERE kind IN (%1)%2")
                        .arg(kindList(kinds), peer.isEmpty() ? QString() : QStringLiteral(" AND peer = ?")));
     if (!peer.isEmpty())
         select.addBindValue(peer);
@@ -537,9 +553,10 @@ QList<HistoryStore::Entry> HistoryStore::messages(Kinds kinds, const QByteArray 
         return list;
     QSqlQuery select(d->db());
     select.setForwardOnly(true);
-    select.prepare(
-        QStringLiteral("SELECT %1, rtf FROM history WHERE kind IN (%2)%3 ORDER BY time, id LIMIT ? OFFSET ?")
-            .arg(EntryColumns, kindList(kinds), peer.isEmpty() ? QString() : QStringLiteral(" AND peer = ?")));
+    select.prepare(QStringLiteral("SELECT %1, rtf FROM history WHERE %2 ORDER BY time, id LIMIT ? OFFSET ?")
+                       .arg(EntryColumns, peer.isEmpty()
+                                              ? QStringLiteral("kind IN (%1)").arg(kindList(kinds))
+                                              : QStringLiteral("peer = ? AND +kind IN (%1)").arg(kindList(kinds))));
     if (!peer.isEmpty())
         select.addBindValue(peer);
     select.addBindValue(qMax(limit, 0));
@@ -563,14 +580,14 @@ QList<HistoryStore::Entry> HistoryStore::search(const QString &needle, Kinds kin
     if (needle.toUcs4().size() >= 3) {
         select.prepare(QStringLiteral("SELECT h.id, h.time, h.peer, h.nickname, h.kind, h.direction, h.text "
                                       "FROM history_text JOIN history AS h ON h.id = history_text.rowid "
-                                      "WHERE history_text MATCH ? AND h.kind IN (%1) "
+                                      "WHERE history_text MATCH ? AND +h.kind IN (%1) "
                                       "ORDER BY history_text.rowid DESC LIMIT ?")
                            .arg(kindList(kinds)));
         QString phrase = needle;
         select.addBindValue(QLatin1Char('"') + phrase.replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
                             QLatin1Char('"'));
     } else {
-        select.prepare(QStringLiteral("SELECT %1 FROM history WHERE kind IN (%2) AND text LIKE ? ESCAPE '\\' "
+        select.prepare(QStringLiteral("SELECT %1 FROM history WHERE +kind IN (%2) AND text LIKE ? ESCAPE '\\' "
                                       "ORDER BY id DESC LIMIT ?")
                            .arg(EntryColumns, kindList(kinds)));
         QString pattern = needle;

@@ -42,7 +42,7 @@ public:
         qint64 id = 0;
         QDateTime time;
         QByteArray peer;     // the other host's address
-        QByteArray nickname; // as the peer named itself, or the own nickname when sent
+        QByteArray nickname; // the peer's, as it named itself or as the recipient was named; may be empty
         Kind kind = Kind::Chat;
         Direction direction = Direction::Received;
         QByteArray rtf; // the body as it came or went
@@ -58,7 +58,7 @@ public:
     struct Conversation
     {
         QByteArray peer;
-        QByteArray nickname; // the latest one
+        QByteArray nickname; // the latest one known
         qint64 messages = 0;
         QDateTime last;
     };

@@ -169,13 +169,15 @@ private Q_SLOTS:
         HistoryStore store(path("conversations.sqlite"));
         const qint64 t0 = 1'700'000'000'000;
         for (int i = 0; i < 5; ++i)
-            store.record(chat("10.0.0.2", QStringLiteral("alpha message %1").arg(i), t0 + i * 1000));
+            store.record(chat("10.0.0.2", QStringLiteral("alpha message %1").arg(i), t0 + i * 500));
         auto renamed = chat("10.0.0.3", QStringLiteral("beta message"), t0 + 10'000);
         renamed.nickname = "beta-new";
         store.record(chat("10.0.0.3", QStringLiteral("beta first"), t0 + 500));
         store.record(renamed);
+        // The latest entry, sent to an address typed by hand, leaves the peer's name as it was.
         auto sent = chat("10.0.0.2", QStringLiteral("my answer"), t0 + 2500);
         sent.direction = HistoryStore::Direction::Sent;
+        sent.nickname.clear();
         store.record(sent);
         auto broadcast = chat("10.0.0.3", QStringLiteral("to everybody"), t0 + 20'000);
         broadcast.kind = Kind::Broadcast;
@@ -187,14 +189,15 @@ private Q_SLOTS:
         QCOMPARE(peers[0].nickname, QByteArray("beta-new"));
         QCOMPARE(peers[0].messages, 2);
         QCOMPARE(peers[1].messages, 6);
+        QCOMPARE(peers[1].nickname, QByteArray("nick-10.0.0.2"));
         QCOMPARE(store.conversations(Kind::Broadcast).size(), 1);
 
         QCOMPARE(store.count(Kind::Chat, "10.0.0.2"), 6);
         QCOMPARE(texts(store.messages(Kind::Chat, "10.0.0.2", 2, 3)),
-                 QStringList({QStringLiteral("alpha message 2"), QStringLiteral("my answer"),
-                              QStringLiteral("alpha message 3")}));
+                 QStringList({QStringLiteral("alpha message 2"), QStringLiteral("alpha message 3"),
+                              QStringLiteral("alpha message 4")}));
         QCOMPARE(store.messages(Kind::Chat, "10.0.0.2", 2, 1)[0].rtf, chat("", QStringLiteral("alpha message 2")).rtf);
-        QCOMPARE(store.messages(Kind::Chat, "10.0.0.2", 3, 1)[0].direction, HistoryStore::Direction::Sent);
+        QCOMPARE(store.messages(Kind::Chat, "10.0.0.2", 5, 1)[0].direction, HistoryStore::Direction::Sent);
         QCOMPARE(store.messages(Kind::Broadcast, {}, 0, 10).size(), 1);
 
         QCOMPARE(store.deleteConversation(Kind::Chat, "10.0.0.3"), 2);
