@@ -40,8 +40,11 @@ const char *const SchemaStatements[] = {
     "CREATE INDEX IF NOT EXISTS history_by_peer ON history (peer, time)",
     "CREATE INDEX IF NOT EXISTS history_by_kind ON history (kind, time)",
     "CREATE INDEX IF NOT EXISTS history_by_time ON history (time)",
+    // Each text is indexed followed by two end marks, so that every character of it begins a trigram: a word
+    // of one or two characters (most Chinese words) is then found through the trigrams that begin with it.
     "CREATE VIRTUAL TABLE IF NOT EXISTS history_text USING fts5 (text, content = 'history', content_rowid = 'id', "
     "tokenize = 'trigram')",
+    "CREATE VIRTUAL TABLE IF NOT EXISTS history_terms USING fts5vocab (history_text, 'row')",
     // Kept by triggers so that the size cap costs one row read per message, also after a crash.
     "CREATE TABLE IF NOT EXISTS history_stats (bytes INTEGER NOT NULL)",
     "INSERT INTO history_stats SELECT 0 WHERE NOT EXISTS (SELECT 1 FROM history_stats)",
@@ -50,7 +53,7 @@ const char *const SchemaStatements[] = {
     "messages INTEGER NOT NULL, last INTEGER NOT NULL, nickname BLOB NOT NULL, PRIMARY KEY (peer, kind)) "
     "WITHOUT ROWID",
     "CREATE TRIGGER IF NOT EXISTS history_inserted AFTER INSERT ON history BEGIN "
-    "INSERT INTO history_text (rowid, text) VALUES (new.id, new.text); "
+    "INSERT INTO history_text (rowid, text) VALUES (new.id, new.text || char(1, 1)); "
     "UPDATE history_stats SET bytes = bytes + new.bytes; "
     "INSERT INTO history_peers VALUES (new.peer, new.kind, 1, new.time, new.nickname) "
     "ON CONFLICT (peer, kind) DO UPDATE SET messages = messages + 1, last = max(last, excluded.last), "
@@ -59,7 +62,7 @@ const char *const SchemaStatements[] = {
     // Deleting the latest entry of a peer (only its clock going back makes trimming do that) looks up the one
     // before it.
     "CREATE TRIGGER IF NOT EXISTS history_deleted AFTER DELETE ON history BEGIN "
-    "INSERT INTO history_text (history_text, rowid, text) VALUES ('delete', old.id, old.text); "
+    "INSERT INTO history_text (history_text, rowid, text) VALUES ('delete', old.id, old.text || char(1, 1)); "
     "UPDATE history_stats SET bytes = bytes - old.bytes; "
     "DELETE FROM history_peers WHERE peer = old.peer AND kind = old.kind AND messages <= 1; "
     "UPDATE history_peers SET messages = messages - 1 WHERE peer = old.peer AND kind = old.kind; "
@@ -68,6 +71,9 @@ const char *const SchemaStatements[] = {
     "WHERE peer = old.peer AND kind = old.kind AND last <= old.time; END",
     "PRAGMA user_version = 1",
 };
+
+// A short word with more trigrams than this is common: looking for it row by row finds enough at once.
+constexpr int MaxShortWordTerms = 400;
 
 const QString EntryColumns = QStringLiteral("id, time, peer, nickname, kind, direction, text");
 
@@ -169,6 +175,7 @@ struct HistoryStore::Database
     bool run(const QString &sql);
     qint64 queryNumber(const QString &sql);
     int trimOldest(qint64 excess, qint64 keepFrom);
+    std::optional<QString> matchExpression(const QString &needle);
     qint64 cap() const { return persistent ? limits.maxHistoryBytes : limits.maxMemoryHistoryBytes; }
 };
 
@@ -332,6 +339,40 @@ int HistoryStore::Database::trimOldest(qint64 excess, qint64 keepFrom)
     drop.prepare(QStringLiteral("DELETE FROM history WHERE id <= ?"));
     drop.addBindValue(boundary);
     return run(drop) ? drop.numRowsAffected() : -1;
+}
+
+namespace {
+
+QString quotedPhrase(QString text)
+{
+    return QLatin1Char('"') + text.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+}
+
+} // namespace
+
+// The full-text query that finds the needle, empty when nothing can match; none when the rows must be read one by one
+// instead. Three characters or more are a phrase of trigrams. Shorter ones are every trigram beginning with them, taken
+// from the index's vocabulary (folded to lower case as the index folds it); reading those costs in proportion to how
+// often the needle occurs, and a needle with very many is common enough to be found at once row by row.
+std::optional<QString> HistoryStore::Database::matchExpression(const QString &needle)
+{
+    if (needle.toUcs4().size() >= 3)
+        return quotedPhrase(needle);
+    const QString prefix = needle.toLower();
+    QSqlQuery terms(db());
+    terms.setForwardOnly(true);
+    terms.prepare(QStringLiteral("SELECT term FROM history_terms WHERE term >= ? AND term < ? LIMIT ?"));
+    terms.addBindValue(prefix);
+    terms.addBindValue(prefix + QChar(0xDBFF) + QChar(0xDFFF)); // U+10FFFF, past every term
+    terms.addBindValue(MaxShortWordTerms + 1);
+    if (!run(terms))
+        return std::nullopt;
+    QStringList phrases;
+    while (terms.next())
+        phrases << quotedPhrase(terms.value(0).toString());
+    if (phrases.size() > MaxShortWordTerms)
+        return std::nullopt;
+    return phrases.join(QStringLiteral(" OR ")); // empty when no trigram begins with it
 }
 
 QString HistoryStore::defaultPath()
@@ -575,17 +616,16 @@ QList<HistoryStore::Entry> HistoryStore::search(const QString &needle, Kinds kin
         return list;
     QSqlQuery select(d->db());
     select.setForwardOnly(true);
-    // The trigram index answers only for three characters or more; shorter text is looked for row by row,
-    // newest first, which stops as soon as enough are found.
-    if (needle.toUcs4().size() >= 3) {
+    const std::optional<QString> expression = d->matchExpression(needle);
+    if (expression && expression->isEmpty())
+        return list;
+    if (expression) {
         select.prepare(QStringLiteral("SELECT h.id, h.time, h.peer, h.nickname, h.kind, h.direction, h.text "
                                       "FROM history_text JOIN history AS h ON h.id = history_text.rowid "
                                       "WHERE history_text MATCH ? AND +h.kind IN (%1) "
                                       "ORDER BY history_text.rowid DESC LIMIT ?")
                            .arg(kindList(kinds)));
-        QString phrase = needle;
-        select.addBindValue(QLatin1Char('"') + phrase.replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
-                            QLatin1Char('"'));
+        select.addBindValue(*expression);
     } else {
         select.prepare(QStringLiteral("SELECT %1 FROM history WHERE +kind IN (%2) AND text LIKE ? ESCAPE '\\' "
                                       "ORDER BY id DESC LIMIT ?")

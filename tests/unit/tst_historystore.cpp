@@ -151,6 +151,8 @@ private Q_SLOTS:
         QCOMPARE(store.search(QStringLiteral("測試用"), HistoryStore::AllKinds, 1).size(), 1);
         QCOMPARE(store.search(QStringLiteral("繁體")).size(), 1);
         QCOMPARE(store.search(QStringLiteral("停")).size(), 1);
+        QCOMPARE(store.search(QStringLiteral("訊息")).size(), 1);
+        QCOMPARE(store.search(QStringLiteral("PA")).size(), 1);
         QCOMPARE(store.search(QStringLiteral("\"quoted\"")).size(), 1);
         QCOMPARE(store.search(QStringLiteral("%")).size(), 1);
         QCOMPARE(store.search(QStringLiteral("2_")).size(), 1);
@@ -158,6 +160,13 @@ private Q_SLOTS:
         QVERIFY(store.search(QStringLiteral("不存在的字")).isEmpty());
         QVERIFY(store.search(QStringLiteral("xyzzy")).isEmpty());
         QVERIFY(store.search(QStringLiteral("")).isEmpty());
+
+        // A short word that begins very many different trigrams is looked for row by row, newest first.
+        for (int i = 0; i < 450; ++i)
+            store.record(chat("10.0.0.5", QStringLiteral("Q") + QChar(0x4E00 + i)));
+        const auto common = store.search(QStringLiteral("q"), HistoryStore::AllKinds, 20);
+        QCOMPARE(common.size(), 20);
+        QCOMPARE(common[0].text, QStringLiteral("Q") + QChar(0x4E00 + 449));
 
         const auto hit = store.search(QStringLiteral("Room 42"));
         QVERIFY(hit[0].rtf.isEmpty());
