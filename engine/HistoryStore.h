@@ -92,10 +92,11 @@ public:
     bool clearRows();
     QList<StoredRow> loadRows();
 
+    // Keeps the entry (stamped now when it has no time) and drops the oldest ones beyond the size cap.
     Recorded record(const Entry &entry);
     // Peers of the given kinds, the latest conversation first.
     QList<Conversation> conversations(Kinds kinds);
-    // An empty peer means every peer.
+    // Here and below, an empty peer means every peer.
     qint64 count(Kinds kinds, const QByteArray &peer = {});
     // Entries in time order, from offset on, at most limit of them.
     QList<Entry> messages(Kinds kinds, const QByteArray &peer, qint64 offset, int limit);
@@ -103,6 +104,7 @@ public:
     // without their RTF, which entry() fetches.
     QList<Entry> search(const QString &text, Kinds kinds = AllKinds, int limit = 200);
     std::optional<Entry> entry(qint64 id);
+    // Both return how many entries went; purging with days <= 0 (keep forever) removes nothing.
     int deleteConversation(Kinds kinds, const QByteArray &peer);
     int purgeOlderThan(int days, const QDateTime &now = QDateTime::currentDateTime());
     // What the size cap counts, for all history kept.
