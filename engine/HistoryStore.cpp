@@ -19,8 +19,8 @@ namespace {
 
 constexpr int SchemaVersion = 1;
 
-// The size cap bounds the file, not just the bodies: the trigram index takes about twice the bytes of the text
-// it indexes, and each entry costs about this much in indexes and row headers.
+// The size cap bounds the file, not just the bodies: the plain text is kept once and its trigram index takes
+// about twice its bytes again, and each entry costs about this much in indexes and row headers.
 constexpr qint64 IndexWeight = 3;
 constexpr qint64 EntryOverhead = 160;
 
