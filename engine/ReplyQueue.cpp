@@ -19,12 +19,15 @@ class ReplyQueue::Sending
 public:
     ~Sending()
     {
+        // Deleted later: the send may end inside a signal of either.
         if (notifier) {
             notifier->setEnabled(false);
+            notifier->disconnect();
             notifier->deleteLater();
         }
         if (timer) {
             timer->stop();
+            timer->disconnect();
             timer->deleteLater();
         }
         if (fd >= 0)
