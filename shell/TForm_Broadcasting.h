@@ -55,6 +55,7 @@ public:
     QWidget *strip() const { return m_strip; }
     int tickerLeft() const { return TickerLeft; }
     bool tickerDragging() const { return TickerDragging; }
+    bool movingWindow() const { return m_movingWindow; }
     QTimer *moveTimer() { return &m_moveTimer; }
 
     // The RTF shown in the strip when the ticker opens: a small picture and "~~~Version II".
@@ -96,6 +97,7 @@ private:
     int TickerDragX = 0;
     int TickerLeft = 0;
 
+    bool m_shownBefore = false;
     bool m_movingWindow = false;
     QPoint m_moveOffset;
 };
