@@ -21,6 +21,8 @@
                                       the instance sends that packet to ADDRESS; prints the result
   labtool.py wait-friends SOCKET SECS [IP...]
                                       waits until the friend table holds exactly these addresses, once each
+  labtool.py wait-listed SOCKET SECS IP yes|no
+                                      waits until the friend table lists IP (yes) or no longer does (no)
   labtool.py wait-notices SOCKET SECS COUNT CAPTION [TEXT]
                                       waits until COUNT notices under CAPTION (with that plain text) were shown
   labtool.py count-notices SOCKET CAPTION
@@ -262,6 +264,15 @@ def wait_friends(path, seconds, expected):
     return 1
 
 
+def wait_listed(path, seconds, ip, wanted):
+    listed = wanted == "yes"
+    if poll(seconds, lambda: (ip in friend_ips(path)) == listed):
+        return 0
+    print("friends of %s: %s, %s %s" % (path, friend_ips(path), "expected" if listed else "still listed", ip),
+          file=sys.stderr)
+    return 1
+
+
 def matching_notices(path, caption, text=None):
     notices = ask_json(path, {"cmd": "notices"})["notices"]
     return [n for n in notices if n["caption"] == caption and (text is None or n["text"].strip() == text)]
@@ -341,6 +352,8 @@ def main(argv):
         print(send_direct(argv[2], argv[3], argv[4], argv[5:]))
     elif command == "wait-friends":
         return wait_friends(argv[2], argv[3], argv[4:])
+    elif command == "wait-listed":
+        return wait_listed(argv[2], argv[3], argv[4], argv[5])
     elif command == "wait-notices":
         return wait_notices(argv[2], argv[3], argv[4], argv[5], argv[6] if len(argv) > 6 else None)
     elif command == "count-notices":
