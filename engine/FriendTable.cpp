@@ -31,9 +31,10 @@ int FriendTable::locateUser(QByteArrayView user)
 
 bool FriendTable::addIfNew(const QByteArray &user, const QByteArray &ip, const QByteArray &face)
 {
-    if (find(ip) >= 0)
+    if (m_rows.size() >= MaxRows || find(ip) >= 0)
         return false;
-    m_rows.append(Friend{user.left(FieldBytes), ip.left(FieldBytes), face});
+    m_rows.append(
+        Friend{user.left(FieldBytes), ip.left(FieldBytes), face.size() <= MaxFaceBytes ? face : QByteArray()});
     m_current = int(m_rows.size()) - 1;
     Q_EMIT changed();
     return true;

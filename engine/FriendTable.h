@@ -21,6 +21,10 @@ class FriendTable final : public QObject
 public:
     // Longer nicknames and addresses are cut to this many bytes, even inside a double-byte character.
     static constexpr int FieldBytes = 20;
+    // Any host can announce any number of addresses with any picture: the table keeps this many rows,
+    // and a picture larger than a face can be is not kept (the row gets none).
+    static constexpr int MaxRows = 1024;
+    static constexpr qsizetype MaxFaceBytes = 30000;
 
     explicit FriendTable(QObject *parent = nullptr) : QObject(parent) {}
 
@@ -33,7 +37,8 @@ public:
     int locateIP(QByteArrayView ip);
     int locateUser(QByteArrayView user);
 
-    // Adds a row unless one has this address already (that row is left as it is). True when added.
+    // Adds a row unless one has this address already (that row is left as it is) or the table is full.
+    // True when added.
     bool addIfNew(const QByteArray &user, const QByteArray &ip, const QByteArray &face);
     // Deletes the row with this address, if any.
     bool removeIP(QByteArrayView ip);

@@ -1,16 +1,78 @@
 #include "engine/MessageTable.h"
 
+#include "engine/NoticeText.h"
+
+namespace {
+constexpr char Caption[] = "Message Store";
+constexpr char16_t Evicting[] = u"收到的信息太多，最舊的已讀信息已被刪除。";
+constexpr char16_t Refusing[] = u"收到的信息太多，且都未閱讀，新的信息未能保存。請先閱讀或清空信息。";
+} // namespace
+
 const Message *MessageTable::current() const
 {
     return (m_current >= 0 && m_current < m_rows.size()) ? &m_rows.at(m_current) : nullptr;
 }
 
-void MessageTable::append(const QByteArray &nickname, const QByteArray &ip, const QByteArray &content,
+qsizetype MessageTable::weight(const Message &message)
+{
+    return message.Content.size() + message.Nickname.size() + message.IP.size();
+}
+
+void MessageTable::tell(QStringView text)
+{
+    Q_EMIT noticeRequested(NoticeText::build(text), QByteArray(Caption));
+}
+
+void MessageTable::setLimits(int maxRows, qsizetype maxBytes)
+{
+    m_maxRows = maxRows;
+    m_maxBytes = maxBytes;
+}
+
+// Drops the oldest read rows until the incoming one fits; false when unread rows alone leave no room.
+bool MessageTable::makeRoom(qsizetype incoming)
+{
+    auto fits = [&] { return m_rows.size() < m_maxRows && m_bytes + incoming <= m_maxBytes; };
+    if (incoming > m_maxBytes)
+        return false;
+    for (int row = 0; !fits() && row < m_rows.size();) {
+        if (!m_rows.at(row).Read) {
+            ++row;
+            continue;
+        }
+        m_bytes -= weight(m_rows.at(row));
+        m_rows.removeAt(row);
+        if (m_current > row)
+            --m_current;
+        else if (m_current == row)
+            m_current = -1;
+        Q_EMIT rowRemoved(row);
+        if (!m_toldEvicting) {
+            m_toldEvicting = true;
+            tell(Evicting);
+        }
+    }
+    return fits();
+}
+
+bool MessageTable::append(const QByteArray &nickname, const QByteArray &ip, const QByteArray &content,
                           const QDateTime &date)
 {
-    m_rows.append(Message{nickname.left(FieldBytes), ip.left(FieldBytes), date, content, false});
+    Message message{nickname.left(FieldBytes), ip.left(FieldBytes), date, content, false};
+    if (!makeRoom(weight(message))) {
+        // Told once until a message fits again, so a flood of refused arrivals is one notice.
+        if (!m_toldRefusing) {
+            m_toldRefusing = true;
+            tell(Refusing);
+        }
+        return false;
+    }
+    m_toldRefusing = false;
+    m_bytes += weight(message);
+    m_rows.append(std::move(message));
     m_current = int(m_rows.size()) - 1;
     Q_EMIT afterPost();
+    return true;
 }
 
 void MessageTable::setCurrentRead(bool read)
@@ -25,6 +87,9 @@ void MessageTable::clear()
 {
     m_rows.clear();
     m_current = -1;
+    m_bytes = 0;
+    m_toldEvicting = false;
+    m_toldRefusing = false;
     Q_EMIT cleared();
 }
 

@@ -25,6 +25,9 @@ class MessageTable final : public QObject
 
 public:
     static constexpr int FieldBytes = 20;
+    // Any host can send any number of messages: the table holds at most this many rows and bytes.
+    static constexpr int DefaultMaxRows = 2000;
+    static constexpr qsizetype DefaultMaxBytes = qsizetype(64) << 20;
 
     explicit MessageTable(QObject *parent = nullptr) : QObject(parent) {}
 
@@ -34,12 +37,17 @@ public:
     int currentRow() const { return m_current; }
     const Message *current() const;
 
-    // Appends an unread row stamped now, makes it current and posts it.
-    void append(const QByteArray &nickname, const QByteArray &ip, const QByteArray &content,
+    // Appends an unread row stamped now, makes it current and posts it. When the table is full, the oldest
+    // read rows make room; with none read, the arrival is refused (false) rather than the table grown.
+    bool append(const QByteArray &nickname, const QByteArray &ip, const QByteArray &content,
                 const QDateTime &date = QDateTime::currentDateTime());
     // Sets Read of the current row and posts it.
     void setCurrentRead(bool read);
     void clear();
+
+    void setLimits(int maxRows, qsizetype maxBytes);
+    // What the rows hold: content, nickname and address bytes.
+    qsizetype bytes() const { return m_bytes; }
 
     // Browsing moves the current row; each returns false when it could not move.
     bool first();
@@ -60,9 +68,22 @@ public:
 Q_SIGNALS:
     void afterPost();
     void cleared();
+    // A row made room for a newer one; rows behind it moved up by one.
+    void rowRemoved(int row);
+    // Something the user has to be told; text is a notice RTF document.
+    void noticeRequested(const QByteArray &text, const QByteArray &caption);
 
 private:
+    static qsizetype weight(const Message &message);
+    bool makeRoom(qsizetype incoming);
+    void tell(QStringView text);
+
     QList<Message> m_rows;
+    int m_maxRows = DefaultMaxRows;
+    qsizetype m_maxBytes = DefaultMaxBytes;
+    qsizetype m_bytes = 0;
+    bool m_toldEvicting = false;
+    bool m_toldRefusing = false;
     int m_current = -1;
     QString m_filter;
     bool m_filtered = false;

@@ -1,9 +1,11 @@
 #include "engine/SocketEngine.h"
 
+#include "engine/NoticeCoalescer.h"
 #include "engine/NoticeSink.h"
-#include "engine/NoticeText.h"
 #include "engine/Packet.h"
+#include "engine/ReplyQueue.h"
 
+#include <QNetworkInterface>
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QTcpServer>
@@ -71,6 +73,7 @@ class SocketEngine::Stream
 public:
     QTcpSocket *key = nullptr; // its entry in streams_, valid after the socket is gone
     QPointer<QTcpSocket> socket;
+    quint32 source = 0;
     QByteArray data;
     bool finished = false;
 };
@@ -78,8 +81,21 @@ public:
 SocketEngine::SocketEngine(NoticeSink &notices, QObject *parent) : SocketEngine(notices, {}, {}, parent) {}
 
 SocketEngine::SocketEngine(NoticeSink &notices, const Endpoints &endpoints, const Limits &limits, QObject *parent)
-    : QObject(parent), notices_(notices), endpoints_(endpoints), limits_(limits), datagramBuffer_(MaxDatagramBytes + 1)
+    : QObject(parent), notices_(notices), endpoints_(endpoints), limits_(limits), acceptRetry_(new QTimer(this)),
+      coalescer_(new NoticeCoalescer(notices, limits.noticeWindow, this)), datagramBuffer_(MaxDatagramBytes + 1)
 {
+    ReplyQueue::Limits replyLimits;
+    replyLimits.connectTimeout = limits.connectTimeout;
+    replyLimits.writeTimeout = limits.writeTimeout;
+    replyLimits.presenceInterval = limits.presenceReplyInterval;
+    replyLimits.maxQueued = limits.maxQueuedReplies;
+    replyLimits.maxInFlight = limits.maxRepliesInFlight;
+    replies_ = new ReplyQueue(endpoints.directPort, replyLimits, this);
+    acceptRetry_->setSingleShot(true);
+    connect(acceptRetry_, &QTimer::timeout, this, [this] {
+        if (listener_)
+            listener_->resumeAccepting();
+    });
 }
 
 SocketEngine::~SocketEngine()
@@ -89,7 +105,7 @@ SocketEngine::~SocketEngine()
 
 void SocketEngine::notice(QStringView text, const char *caption)
 {
-    notices_.ShowNotice(NoticeText::build(text), QByteArray(caption));
+    coalescer_->show(text.toString(), QByteArray(caption));
 }
 
 void SocketEngine::StartSocketEngine()
@@ -135,6 +151,7 @@ void SocketEngine::StartSocketEngine()
         listener_->setMaxPendingConnections(1);
         if (listener_->setSocketDescriptor(tcpFd)) {
             connect(listener_, &QTcpServer::newConnection, this, [this] { HandleSocketEvent(SocketEvent::Accept); });
+            connect(listener_, &QTcpServer::acceptError, this, &SocketEngine::acceptFailed);
             tcpFd = -1;
         } else {
             delete listener_;
@@ -147,13 +164,7 @@ void SocketEngine::StartSocketEngine()
 
 void SocketEngine::CloseSockets()
 {
-    delete udpNotifier_;
-    udpNotifier_ = nullptr;
-    if (udpFd_ >= 0)
-        ::close(udpFd_);
-    udpFd_ = -1;
-    delete listener_;
-    listener_ = nullptr;
+    // Streams first: their sockets must not report to an engine whose listener is already gone.
     for (const auto &[socket, stream] : streams_) {
         stream->finished = true;
         if (stream->socket) {
@@ -163,8 +174,23 @@ void SocketEngine::CloseSockets()
         }
     }
     streams_.clear();
+    sources_.clear();
     openStreams_ = 0;
     bufferedBytes_ = 0;
+    acceptRetry_->stop();
+    if (QTcpServer *listener = std::exchange(listener_, nullptr)) {
+        listener->disconnect(this);
+        delete listener;
+    }
+
+    // A power-off answer has to reach the requester before the program ends.
+    replies_->flush(limits_.closeGrace);
+
+    delete udpNotifier_;
+    udpNotifier_ = nullptr;
+    if (udpFd_ >= 0)
+        ::close(udpFd_);
+    udpFd_ = -1;
 }
 
 quint16 SocketEngine::broadcastPort() const
@@ -244,15 +270,30 @@ void SocketEngine::readDatagrams()
 
 void SocketEngine::acceptConnections()
 {
-    while (listener_ && listener_->hasPendingConnections() && openStreams_ < limits_.maxOpenStreams) {
+    while (listener_ && listener_->hasPendingConnections()) {
         QTcpSocket *socket = listener_->nextPendingConnection();
         if (!socket)
             break;
+        // Owned by the engine, so that the listener can go first when the sockets close.
+        socket->setParent(this);
+        const quint32 source = socket->peerAddress().toIPv4Address();
+        const auto use = sources_.find(source);
+        // Accepted and closed at once rather than left waiting: a paused listener would shut out
+        // every other host along with the one that holds the streams.
+        if (openStreams_ >= limits_.maxOpenStreams ||
+            (use != sources_.end() && use->second.streams >= limits_.maxStreamsPerSource)) {
+            ++refusedStreams_;
+            socket->abort();
+            delete socket;
+            continue;
+        }
         auto stream = std::make_shared<Stream>();
         stream->key = socket;
         stream->socket = socket;
+        stream->source = source;
         streams_.emplace(socket, stream);
         ++openStreams_;
+        ++sources_[source].streams;
 
         auto *idle = new QTimer(socket);
         idle->setSingleShot(true);
@@ -267,13 +308,16 @@ void SocketEngine::acceptConnections()
             const QByteArray chunk = stream->socket->readAll();
             if (chunk.isEmpty())
                 return;
+            SourceUse &use = sources_[stream->source];
             if (stream->data.size() + chunk.size() > limits_.maxStreamBytes ||
-                bufferedBytes_ + chunk.size() > limits_.maxBufferedBytes) {
+                bufferedBytes_ + chunk.size() > limits_.maxBufferedBytes ||
+                use.bytes + chunk.size() > limits_.maxSourceBytes) {
                 finishStream(stream, true);
                 return;
             }
             stream->data.append(chunk);
             bufferedBytes_ += chunk.size();
+            use.bytes += chunk.size();
             idle->start();
         };
         connect(socket, &QTcpSocket::readyRead, this, collect);
@@ -298,8 +342,14 @@ void SocketEngine::acceptConnections()
         if (!stream->finished && socket->state() != QAbstractSocket::ConnectedState)
             finishStream(stream, false);
     }
-    if (listener_ && openStreams_ >= limits_.maxOpenStreams)
-        listener_->pauseAccepting();
+}
+
+// The listener has paused itself; nothing else would ever resume it, and this instance would stop hearing
+// every direct packet. Out of descriptors, the connection stays in the backlog until a retry takes it.
+void SocketEngine::acceptFailed()
+{
+    if (listener_ && !acceptRetry_->isActive())
+        acceptRetry_->start(limits_.acceptRetryDelay);
 }
 
 // The drain has ended: the peer closed, the connection failed or stalled (cutOff false: the bytes so far
@@ -313,15 +363,18 @@ void SocketEngine::finishStream(std::shared_ptr<Stream> stream, bool cutOff)
     QByteArray text = std::move(stream->data);
     bufferedBytes_ -= text.size();
     --openStreams_;
+    if (const auto use = sources_.find(stream->source); use != sources_.end()) {
+        use->second.bytes -= text.size();
+        if (--use->second.streams <= 0)
+            sources_.erase(use);
+    }
     if (socket)
         socket->disconnect(this);
     streams_.erase(stream->key);
-    if (listener_ && openStreams_ < limits_.maxOpenStreams) {
+    // A descriptor has come free: an accept that failed for want of one may succeed now.
+    if (listener_ && acceptRetry_->isActive()) {
+        acceptRetry_->stop();
         listener_->resumeAccepting();
-        // Connections that waited while accepting was paused are not announced again.
-        if (listener_->hasPendingConnections())
-            QMetaObject::invokeMethod(
-                this, [this] { HandleSocketEvent(SocketEvent::Accept); }, Qt::QueuedConnection);
     }
 
     if (!cutOff && framedAtBothEnds(text))
@@ -419,4 +472,41 @@ void SocketEngine::SendBroadcast(const QByteArray &packet)
     if (Packet::command(packet) == Packet::CMD_OFFLINE)
         return;
     notice(u"套接字創建失敗，請檢查網絡是否正常!然後使用主菜單的《刷新》功能重新取得好友資料。", SocketEngineCaption);
+}
+
+void SocketEngine::readHostAddresses()
+{
+    hostAddresses_.clear();
+    for (const QNetworkInterface &interface : QNetworkInterface::allInterfaces()) {
+        for (const QNetworkAddressEntry &entry : interface.addressEntries()) {
+            if (entry.ip().protocol() != QAbstractSocket::IPv4Protocol)
+                continue;
+            hostAddresses_.push_back(entry.ip().toIPv4Address());
+            if (!entry.broadcast().isNull())
+                hostAddresses_.push_back(entry.broadcast().toIPv4Address());
+        }
+    }
+    hostAddressesRead_ = Clock::now();
+}
+
+bool SocketEngine::fitForReply(quint32 address)
+{
+    const quint32 top = address >> 24;
+    if (top == 127)
+        return endpoints_.repliesToLoopback;
+    // "This network", multicast, and the reserved block that holds the limited broadcast address.
+    if (top == 0 || top >= 224)
+        return false;
+    // Addresses can change while the program runs (a new lease, a cable moved to another segment).
+    if (hostAddressesRead_ == Clock::time_point() || Clock::now() - hostAddressesRead_ > std::chrono::seconds(5))
+        readHostAddresses();
+    return std::find(hostAddresses_.begin(), hostAddresses_.end(), address) == hostAddresses_.end();
+}
+
+void SocketEngine::SendReply(const QByteArray &address, const QByteArray &packet, ReplyKind kind)
+{
+    const std::optional<quint32> destination = ReplyQueue::parseDottedQuad(address);
+    if (!destination || !fitForReply(*destination))
+        return;
+    replies_->enqueue(*destination, packet, kind == ReplyKind::Presence);
 }

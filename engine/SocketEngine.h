@@ -13,7 +13,9 @@
 #include <memory>
 #include <vector>
 
+class NoticeCoalescer;
 class NoticeSink;
+class ReplyQueue;
 class QSocketNotifier;
 class QTcpServer;
 class QTcpSocket;
@@ -39,6 +41,9 @@ public:
         quint16 directPort = 3289; // where direct sends connect to
         QHostAddress broadcastAddress = QHostAddress(QHostAddress::Broadcast);
         quint16 broadcastDestinationPort = 0; // 0: the port the broadcast socket is bound to
+        // Answers to loopback addresses are dropped like any other address of this host; a test whose
+        // peers live on this host lets them through.
+        bool repliesToLoopback = false;
     };
 
     // Bounds against peers that never answer, never close or never stop sending.
@@ -50,7 +55,22 @@ public:
         std::chrono::milliseconds streamLifetime{600000};
         qsizetype maxStreamBytes = qsizetype(64) << 20;
         qsizetype maxBufferedBytes = qsizetype(256) << 20; // all streams being drained together
-        int maxOpenStreams = 32;
+        // Every host of a /24 answering an announcement at once, each from its own address.
+        int maxOpenStreams = 256;
+        // One host must not hold every stream or most of the buffer: connections beyond its share are
+        // accepted and closed at once, and its streams together may not buffer more than this.
+        int maxStreamsPerSource = 4;
+        qsizetype maxSourceBytes = qsizetype(64) << 20;
+        // An accept that failed (no descriptors left, for example) is tried again after this.
+        std::chrono::milliseconds acceptRetryDelay{500};
+        // Repeats of a notice within this time are summed up in one notice.
+        std::chrono::milliseconds noticeWindow{5000};
+        // Answers to arriving packets: how many wait, how many connect at once, how often one destination
+        // gets a presence answer, and how long the close waits for what is queued.
+        int maxQueuedReplies = 64;
+        int maxRepliesInFlight = 8;
+        std::chrono::milliseconds presenceReplyInterval{5000};
+        std::chrono::milliseconds closeGrace{1500};
     };
 
     static constexpr qsizetype MaxDatagramBytes = 30000;
@@ -64,7 +84,8 @@ public:
     // Creates, binds and opens both sockets; each failure is told and start-up goes on. A failure that
     // leaves nothing usable emits closeRequested().
     void StartSocketEngine();
-    // Closes both sockets and drops the connections still being drained.
+    // Gives the queued answers a short chance to leave, closes both sockets and drops the connections
+    // still being drained.
     void CloseSockets();
 
     // True when a packet of this code is acted on when it arrives by this transport.
@@ -77,6 +98,9 @@ public:
     int SendDirect(const QByteArray &address, const QByteArray &packet) override;
     // One datagram to the broadcast address. A failure is told unless the packet is a CMD_OFFLINE.
     void SendBroadcast(const QByteArray &packet) override;
+    // Queued and sent without blocking, only to a plain dotted address that is neither loopback,
+    // multicast, broadcast nor this host's own; everything else, and what overflows the queue, is dropped.
+    void SendReply(const QByteArray &address, const QByteArray &packet, ReplyKind kind) override;
 
     // The two readiness kinds; the socket notifiers and the listener call these.
     void HandleSocketEvent(SocketEvent event);
@@ -84,6 +108,9 @@ public:
     quint16 broadcastPort() const;
     quint16 listeningPort() const;
     int openStreamCount() const { return openStreams_; }
+    // Connections closed at once because their source or the engine had no stream left for them.
+    quint64 refusedStreamCount() const { return refusedStreams_; }
+    const ReplyQueue &replyQueue() const { return *replies_; }
     // Datagrams read off the broadcast socket so far, whether acted on or dropped; for load figures.
     quint64 datagramsReceived() const { return datagramsReceived_; }
 
@@ -97,6 +124,9 @@ private:
     void readDatagrams();
     void acceptConnections();
     void finishStream(std::shared_ptr<Stream> stream, bool cutOff);
+    void acceptFailed();
+    bool fitForReply(quint32 address);
+    void readHostAddresses();
     void dispatch(Transport transport, const QByteArray &packet);
     void notice(QStringView text, const char *caption);
 
@@ -109,7 +139,20 @@ private:
     int openStreams_ = 0;
     quint64 datagramsReceived_ = 0;
     qsizetype bufferedBytes_ = 0;
+    quint64 refusedStreams_ = 0;
+    struct SourceUse
+    {
+        int streams = 0;
+        qsizetype bytes = 0;
+    };
+    std::map<quint32, SourceUse> sources_;
     std::map<QTcpSocket *, std::shared_ptr<Stream>> streams_;
+    QTimer *acceptRetry_ = nullptr;
+    NoticeCoalescer *coalescer_ = nullptr;
+    ReplyQueue *replies_ = nullptr;
+    // This host's addresses and its segments' broadcast addresses, re-read now and then.
+    std::vector<quint32> hostAddresses_;
+    std::chrono::steady_clock::time_point hostAddressesRead_;
     std::map<int, Action> udpActions_;
     std::map<int, Action> tcpActions_;
     std::vector<char> datagramBuffer_;

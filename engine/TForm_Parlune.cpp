@@ -49,6 +49,7 @@ TForm_Parlune::TForm_Parlune(const SocketEngine::Endpoints &endpoints, std::uniq
     RxMemoryData_Friend->setObjectName(QStringLiteral("RxMemoryData_Friend"));
     RxMemoryData_Message = new MessageTable(this);
     RxMemoryData_Message->setObjectName(QStringLiteral("RxMemoryData_Message"));
+    connect(RxMemoryData_Message, &MessageTable::noticeRequested, this, &TForm_Parlune::ShowNotice);
     presence = new Presence(
         *RxMemoryData_Friend, *engine_, *this, [] { return LocalAddress(); }, this);
     presence->storeState = [this](int state) { settings::writeState(*store_, Presence::Status(state)); };

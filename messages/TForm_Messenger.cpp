@@ -115,12 +115,21 @@ TForm_Messenger::TForm_Messenger(const MessengerDeps &deps) : QWidget(nullptr), 
     buildControls();
     relayout();
 
-    // Row numbers stay valid while rows are only appended; emptying the table loses the opened message.
-    if (m_deps.messages)
+    // Emptying the table loses the opened message; a full table drops old read rows and moves the rest up.
+    if (m_deps.messages) {
         connect(m_deps.messages, &MessageTable::cleared, this, [this] {
             m_openedMessageGone = m_openedMessage >= 0;
             m_openedMessage = -1;
         });
+        connect(m_deps.messages, &MessageTable::rowRemoved, this, [this](int row) {
+            if (m_openedMessage == row) {
+                m_openedMessageGone = true;
+                m_openedMessage = -1;
+            } else if (m_openedMessage > row) {
+                --m_openedMessage;
+            }
+        });
+    }
     Form_Messenger = this;
 }
 

@@ -8,7 +8,7 @@ from_x() { netlab_exec x "$python" "$here/labtool.py" "$@"; }
 # "notices" (bound as friends, notices: lists), "windows" (windows) and the expression's helpers.
 check() {
     "$python" - "$here" "$@" <<'PY'
-import sys, time
+import re, sys, time
 here, path, seconds, expression = sys.argv[1], sys.argv[2], float(sys.argv[3]), sys.argv[4]
 sys.path.insert(0, here)
 from labtool import ask_json
@@ -23,6 +23,15 @@ while True:
     windows = ask({"cmd": "windows"})["windows"]
     ips = {f["ip"]: f for f in friends}
     texts = [(n["caption"], n["text"].strip()) for n in notices]
+    # Repeats of a notice within a few seconds arrive summed up in one notice that gives their count.
+    def seen(kind):
+        total = 0
+        for caption, text in texts:
+            if caption != kind[0] or not text.startswith(kind[1]):
+                continue
+            repeats = re.search(r"又出現了 (\d+) 次", text[len(kind[1]):])
+            total += int(repeats.group(1)) if repeats else int(text == kind[1])
+        return total
     if eval(expression):
         sys.exit(0)
     if time.monotonic() > deadline:
@@ -34,7 +43,7 @@ PY
 
 unknown_stream='("ERROR MESSAGE", "接收到不明數據包!")'
 unrecognised='("ERROR MESSAGE", "接收到無法識別的數據包，請更新程序或聯絡供應商!")'
-count_of() { echo "texts.count($1)"; }
+count_of() { echo "seen($1)"; }
 
 netlab_init
 netlab_add_host a 10.77.0.1

@@ -22,8 +22,9 @@ public:
     int shown = 0;
 };
 
-// Non-blocking connects to the listener; true once every one has completed. Nothing accepts meanwhile:
-// the engine's thread is this one, standing in for a console blocked in a send of its own.
+// Non-blocking connects to the listener, each from a loopback address of its own as each host of a segment
+// has; true once every one has completed. Nothing accepts meanwhile: the engine's thread is this one,
+// standing in for a console blocked in a send of its own.
 bool connectAll(std::vector<int> &fds, int count, quint16 port)
 {
     sockaddr_in address{};
@@ -35,6 +36,11 @@ bool connectAll(std::vector<int> &fds, int count, quint16 port)
         if (fd < 0)
             return false;
         fds.push_back(fd);
+        sockaddr_in source{};
+        source.sin_family = AF_INET;
+        source.sin_addr.s_addr = htonl(INADDR_LOOPBACK + 1 + quint32(i));
+        if (::bind(fd, reinterpret_cast<const sockaddr *>(&source), sizeof source) != 0)
+            return false;
         if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 && errno != EINPROGRESS)
             return false;
     }

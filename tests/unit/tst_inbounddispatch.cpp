@@ -116,6 +116,52 @@ private Q_SLOTS:
         QCOMPARE(rig.unreadSignals, 2);
     }
 
+    // A full table makes room by dropping the oldest read rows and says so once; with nothing read it
+    // refuses the arrival instead of growing, and says that once too.
+    void messageTableBounds()
+    {
+        Rig rig;
+        rig.messages.setLimits(3, 1000);
+        QList<QPair<QByteArray, QByteArray>> told;
+        QList<int> removed;
+        connect(&rig.messages, &MessageTable::noticeRequested, this, [&told](const QByteArray &t, const QByteArray &c) {
+            told.append({t, c});
+        });
+        connect(&rig.messages, &MessageTable::rowRemoved, this, [&removed](int row) { removed.append(row); });
+        for (const char *from : {"10.0.0.2", "10.0.0.3", "10.0.0.4"})
+            rig.dispatch->onMessage(rig.message(from));
+        for (int row : {2, 0}) {
+            rig.messages.moveTo(row);
+            rig.messages.setCurrentRead(true);
+        }
+        rig.dispatch->onMessage(rig.message("10.0.0.5"));
+        rig.dispatch->onMessage(rig.message("10.0.0.6"));
+        QCOMPARE(removed, (QList<int>{0, 1}));
+        QCOMPARE(rig.messages.size(), 3);
+        QCOMPARE(rig.messages.at(0).IP, QByteArray("10.0.0.3"));
+        QCOMPARE(rig.messages.at(2).IP, QByteArray("10.0.0.6"));
+        QCOMPARE(rig.messages.currentRow(), 2);
+        QCOMPARE(told.size(), 1);
+
+        // Everything left is unread: the arrivals are refused, and told once.
+        rig.dispatch->onMessage(rig.message("10.0.0.7"));
+        rig.dispatch->onMessage(rig.message("10.0.0.8"));
+        QCOMPARE(rig.messages.size(), 3);
+        QCOMPARE(rig.messages.at(2).IP, QByteArray("10.0.0.6"));
+        QCOMPARE(told.size(), 2);
+        QVERIFY(told[0].first != told[1].first);
+
+        // Bytes count as rows do; a body larger than the whole table never fits.
+        rig.messages.clear();
+        rig.messages.setLimits(100, 200);
+        QVERIFY(!rig.messages.append("bob", "10.0.0.2", QByteArray(300, 'x')));
+        QVERIFY(rig.messages.append("bob", "10.0.0.2", QByteArray(150, 'x')));
+        rig.messages.setCurrentRead(true);
+        QVERIFY(rig.messages.append("bob", "10.0.0.3", QByteArray(150, 'y')));
+        QCOMPARE(rig.messages.size(), 1);
+        QVERIFY(rig.messages.bytes() <= 200);
+    }
+
     void awayAutoReply()
     {
         Rig rig;

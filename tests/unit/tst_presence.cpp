@@ -132,6 +132,23 @@ private Q_SLOTS:
         QCOMPARE(table.locateUser(nick25.left(20)), 0);
     }
 
+    // Announcements of made-up addresses and pictures cannot grow the table without end.
+    void friendTableBounds()
+    {
+        FriendTable table;
+        for (int i = 0; i < FriendTable::MaxRows; ++i)
+            QVERIFY(table.addIfNew("x", "10.1." + QByteArray::number(i / 256) + '.' + QByteArray::number(i % 256), {}));
+        QVERIFY(!table.addIfNew("late", "10.2.0.1", {}));
+        QCOMPARE(table.size(), FriendTable::MaxRows);
+        table.clear();
+
+        const QByteArray face(FriendTable::MaxFaceBytes, 'f');
+        QVERIFY(table.addIfNew("a", "10.0.0.2", face));
+        QVERIFY(table.addIfNew("b", "10.0.0.3", face + 'f'));
+        QCOMPARE(table.at(0).Face, face);
+        QCOMPARE(table.at(1).Face, QByteArray());
+    }
+
     void storedStatus()
     {
         bool known = true;

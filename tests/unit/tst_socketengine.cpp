@@ -1,8 +1,12 @@
+#include "engine/NoticeCoalescer.h"
 #include "engine/NoticeSink.h"
 #include "engine/NoticeText.h"
 #include "engine/Packet.h"
+#include "engine/ReplyQueue.h"
 #include "engine/SocketEngine.h"
 
+#include <QElapsedTimer>
+#include <QNetworkInterface>
 #include <QSignalSpy>
 #include <QTcpSocket>
 #include <QTest>
@@ -11,6 +15,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sched.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -48,7 +53,8 @@ SocketEngine::Endpoints loopbackEndpoints()
 // An engine on ephemeral loopback ports that records what it is given.
 struct Rig
 {
-    explicit Rig(SocketEngine::Limits limits = {}) : engine(notices, loopbackEndpoints(), limits)
+    explicit Rig(SocketEngine::Limits limits = {}, SocketEngine::Endpoints endpoints = loopbackEndpoints())
+        : engine(notices, endpoints, limits)
     {
         engine.StartSocketEngine();
         for (int code : {0, 1, 2, 4, 6, 9, 11})
@@ -101,6 +107,25 @@ struct Rig
 QByteArray framed(int code, const QByteArray &body = "x")
 {
     return Packet::build(code, {"10.0.0.9", body});
+}
+
+// A connection to the engine from a loopback address of choice; nothing written yet.
+std::unique_ptr<QTcpSocket> connectFrom(const char *source, quint16 port)
+{
+    auto client = std::make_unique<QTcpSocket>();
+    client->bind(QHostAddress(QString::fromLatin1(source)), 0);
+    client->connectToHost(QHostAddress::LocalHost, port);
+    client->waitForConnected(5000);
+    return client;
+}
+
+// An engine that answers a receiver rig on this host, as a peer on the segment would be answered.
+SocketEngine::Endpoints answering(const Rig &receiver)
+{
+    SocketEngine::Endpoints endpoints = loopbackEndpoints();
+    endpoints.directPort = const_cast<Rig &>(receiver).engine.listeningPort();
+    endpoints.repliesToLoopback = true;
+    return endpoints;
 }
 
 // A listener whose accept queue is full: further connects are neither accepted nor refused.
@@ -319,28 +344,355 @@ private Q_SLOTS:
             QCOMPARE(rig.notices.shown[0].text, UnknownStream);
     }
 
-    // Connections beyond the bound wait in the backlog until a drain ends.
+    // Beyond the overall bound, and beyond a source's share, a connection is accepted and closed at once;
+    // the listener never pauses, so other hosts still get through.
+    void openStreamsBounded_data()
+    {
+        QTest::addColumn<int>("total");
+        QTest::addColumn<int>("perSource");
+        QTest::addColumn<QByteArrayList>("sources");
+        QTest::addColumn<QList<bool>>("kept");
+        const QList<bool> twoThenOne{true, true, false};
+        QTest::newRow("overall") << 2 << 4 << QByteArrayList{"127.0.0.1", "127.0.0.2", "127.0.0.3"} << twoThenOne;
+        QTest::newRow("per source") << 32 << 2 << QByteArrayList{"127.0.0.1", "127.0.0.1", "127.0.0.1", "127.0.0.2"}
+                                    << QList<bool>{true, true, false, true};
+    }
     void openStreamsBounded()
     {
+        QFETCH(int, total);
+        QFETCH(int, perSource);
+        QFETCH(QByteArrayList, sources);
+        QFETCH(QList<bool>, kept);
         SocketEngine::Limits limits;
-        limits.maxOpenStreams = 2;
+        limits.maxOpenStreams = total;
+        limits.maxStreamsPerSource = perSource;
         Rig rig(limits);
         std::vector<std::unique_ptr<QTcpSocket>> clients;
-        for (int i = 0; i < 3; ++i) {
-            clients.push_back(std::make_unique<QTcpSocket>());
-            clients.back()->connectToHost(QHostAddress::LocalHost, rig.engine.listeningPort());
-            QVERIFY(clients.back()->waitForConnected(5000));
+        for (const QByteArray &source : sources) {
+            clients.push_back(connectFrom(source.constData(), rig.engine.listeningPort()));
+            QVERIFY(clients.back()->state() == QAbstractSocket::ConnectedState);
+            QTRY_COMPARE(rig.engine.openStreamCount() + int(rig.engine.refusedStreamCount()), int(clients.size()));
         }
-        QTRY_COMPARE(rig.engine.openStreamCount(), 2);
-        QTest::qWait(100);
-        QCOMPARE(rig.engine.openStreamCount(), 2);
-        for (auto &client : clients) {
-            client->write(framed(8));
-            client->waitForBytesWritten(5000);
-            client->disconnectFromHost();
+        const int keptCount = int(kept.count(true));
+        QCOMPARE(rig.engine.openStreamCount(), keptCount);
+        for (qsizetype i = 0; i < kept.size(); ++i) {
+            if (!kept[i])
+                QTRY_COMPARE(clients[i]->state(), QAbstractSocket::UnconnectedState);
         }
-        QTRY_COMPARE(rig.tcp.size(), 3);
+        for (qsizetype i = 0; i < kept.size(); ++i) {
+            if (!kept[i])
+                continue;
+            QCOMPARE(clients[i]->state(), QAbstractSocket::ConnectedState);
+            clients[i]->write(framed(8, QByteArray::number(i)));
+            clients[i]->waitForBytesWritten(5000);
+            clients[i]->disconnectFromHost();
+        }
+        QTRY_COMPARE(rig.tcp.size(), keptCount);
         QTRY_COMPARE(rig.engine.openStreamCount(), 0);
+        // A refused connection is no packet: nothing to tell.
+        QVERIFY(rig.notices.shown.empty());
+
+        // The freed places take new streams again.
+        QVERIFY(rig.sendStream({framed(8)}));
+        QCOMPARE(rig.tcp.size(), keptCount + 1);
+    }
+
+    // The streams of one source together get a share of the buffer, not all of it.
+    void sourceShareOfBuffer()
+    {
+        SocketEngine::Limits limits;
+        limits.maxSourceBytes = 1000;
+        Rig rig(limits);
+        auto first = connectFrom("127.0.0.1", rig.engine.listeningPort());
+        auto second = connectFrom("127.0.0.1", rig.engine.listeningPort());
+        auto other = connectFrom("127.0.0.2", rig.engine.listeningPort());
+        QTRY_COMPARE(rig.engine.openStreamCount(), 3);
+        const QByteArray packet = framed(8, QByteArray(600, 'a'));
+        for (auto *client : {first.get(), second.get(), other.get()}) {
+            client->write(packet);
+            client->waitForBytesWritten(5000);
+            QTest::qWait(50);
+        }
+        // The second stream of the first source is cut off; the other source is not charged for it.
+        QTRY_COMPARE(second->state(), QAbstractSocket::UnconnectedState);
+        for (auto *client : {first.get(), other.get()})
+            client->disconnectFromHost();
+        QTRY_COMPARE(rig.tcp.size(), 2);
+        QTRY_COMPARE(rig.engine.openStreamCount(), 0);
+        QCOMPARE(rig.notices.shown.size(), size_t(1));
+        QCOMPARE(rig.notices.shown[0].text, UnknownStream);
+    }
+
+    // Closing while connections are open, half-written or mid-drain drops them without a word and without
+    // touching what is already gone; the engine can then be destroyed.
+    void closeWithStreamsDraining()
+    {
+        auto rig = std::make_unique<Rig>();
+        auto idle = connectFrom("127.0.0.1", rig->engine.listeningPort());
+        auto half = connectFrom("127.0.0.2", rig->engine.listeningPort());
+        half->write(QByteArray("\x08"
+                               "5\x08"
+                               "10.0.0.9\x08") +
+                    QByteArray(100000, 'a'));
+        half->waitForBytesWritten(5000);
+        QTRY_COMPARE(rig->engine.openStreamCount(), 2);
+        QTest::qWait(50);
+        rig->engine.CloseSockets();
+        QCOMPARE(rig->engine.openStreamCount(), 0);
+        QCOMPARE(rig->engine.listeningPort(), 0);
+        rig.reset();
+        QTRY_COMPARE(idle->state(), QAbstractSocket::UnconnectedState);
+        QTRY_COMPARE(half->state(), QAbstractSocket::UnconnectedState);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    // Out of descriptors, the listener stops accepting; it must take connections again once they free.
+    void acceptRecoversFromError()
+    {
+        SocketEngine::Limits limits;
+        limits.acceptRetryDelay = 100ms;
+        Rig rig(limits);
+        // The connection is made by the kernel and waits in the backlog; accepting it needs a descriptor.
+        auto client = std::make_unique<QTcpSocket>();
+        client->connectToHost(QHostAddress::LocalHost, rig.engine.listeningPort());
+        QVERIFY(client->waitForConnected(5000));
+
+        rlimit saved{};
+        QVERIFY(::getrlimit(RLIMIT_NOFILE, &saved) == 0);
+        rlimit lowered = saved;
+        lowered.rlim_cur = std::min<rlim_t>(saved.rlim_cur, 1024);
+        QVERIFY(::setrlimit(RLIMIT_NOFILE, &lowered) == 0);
+        std::vector<int> fillers;
+        int fd = -1;
+        while ((fd = ::dup(0)) >= 0)
+            fillers.push_back(fd);
+        const int failure = errno;
+        // Let the engine meet the full table, and give a listener that paused for good time to show it.
+        QTest::qWait(300);
+        const int openWhileFull = rig.engine.openStreamCount();
+        for (const int filler : fillers)
+            ::close(filler);
+        ::setrlimit(RLIMIT_NOFILE, &saved);
+        QCOMPARE(failure, EMFILE);
+        QCOMPARE(openWhileFull, 0);
+
+        client->write(framed(8));
+        client->waitForBytesWritten(5000);
+        client->disconnectFromHost();
+        QTRY_COMPARE(rig.tcp, QByteArrayList{framed(8)});
+    }
+
+    // Repeats of a notice are counted and summed up once per window, not shown one by one.
+    void noticeFloodsCoalesce_data()
+    {
+        QTest::addColumn<bool>("datagrams");
+        QTest::newRow("one-byte datagrams") << true;
+        QTest::newRow("port scan") << false;
+    }
+    void noticeFloodsCoalesce()
+    {
+        QFETCH(bool, datagrams);
+        SocketEngine::Limits limits;
+        limits.noticeWindow = 300ms;
+        Rig rig(limits);
+        const int count = 40;
+        QElapsedTimer flooding;
+        flooding.start();
+        for (int i = 0; i < count; ++i) {
+            if (datagrams)
+                rig.sendDatagram("\x08");
+            else
+                QVERIFY(rig.sendStream({}));
+        }
+        if (datagrams)
+            rig.settleDatagrams();
+        // One summary per window that saw repeats, and one for the window still open; a coarse timer may
+        // end a window a little early.
+        const size_t allowed = 2 + size_t(flooding.elapsed() / 270);
+        const QString text = datagrams ? QStringLiteral(u"接收到無法識別的數據包，請更新程序或聯絡供應商!")
+                                       : QStringLiteral(u"接收到不明數據包!");
+        QVERIFY(!rig.notices.shown.empty());
+        QCOMPARE(rig.notices.shown[0].text, NoticeText::build(text));
+        // Everything after the first lands in summaries, whose counts add up.
+        QTRY_VERIFY_WITH_TIMEOUT(rig.notices.shown.size() >= 2, 5000);
+        QTest::qWait(700);
+        QVERIFY(rig.notices.shown.size() <= allowed);
+        int summed = 0;
+        for (size_t i = 1; i < rig.notices.shown.size(); ++i) {
+            QCOMPARE(rig.notices.shown[i].caption, QByteArray("ERROR MESSAGE"));
+            for (int n = 1; n < count; ++n) {
+                if (rig.notices.shown[i].text == NoticeText::build(NoticeCoalescer::repeatedText(text, n)))
+                    summed += n;
+            }
+        }
+        QCOMPARE(summed, count - 1);
+
+        // Once quiet for a window, the next one is shown at once again.
+        const size_t before = rig.notices.shown.size();
+        QTest::qWait(400);
+        if (datagrams) {
+            rig.sendDatagram("\x08");
+            rig.settleDatagrams();
+        } else {
+            QVERIFY(rig.sendStream({}));
+        }
+        QCOMPARE(rig.notices.shown.size(), before + 1);
+        QCOMPARE(rig.notices.shown.back().text, NoticeText::build(text));
+    }
+
+    void replyAddresses_data()
+    {
+        QTest::addColumn<QByteArray>("address");
+        QTest::addColumn<bool>("parsed");
+        QTest::newRow("plain") << QByteArray("10.0.0.9") << true;
+        QTest::newRow("edges") << QByteArray("255.0.0.0") << true;
+        QTest::newRow("part too large") << QByteArray("10.0.0.256") << false;
+        QTest::newRow("four digits") << QByteArray("10.0.0.0001") << false;
+        QTest::newRow("leading zero") << QByteArray("10.0.0.010") << false;
+        QTest::newRow("hex") << QByteArray("0x7f.0.0.1") << false;
+        QTest::newRow("short form") << QByteArray("127.1") << false;
+        QTest::newRow("five parts") << QByteArray("1.2.3.4.5") << false;
+        QTest::newRow("trailing dot") << QByteArray("1.2.3.4.") << false;
+        QTest::newRow("trailing space") << QByteArray("1.2.3.4 ") << false;
+        QTest::newRow("sign") << QByteArray("1.2.3.+4") << false;
+        QTest::newRow("name") << QByteArray("localhost") << false;
+        QTest::newRow("empty") << QByteArray() << false;
+        QTest::newRow("nul inside") << QByteArray("1.2.3.4\0", 8) << false;
+    }
+    void replyAddresses()
+    {
+        QFETCH(QByteArray, address);
+        QFETCH(bool, parsed);
+        QCOMPARE(ReplyQueue::parseDottedQuad(address).has_value(), parsed);
+    }
+
+    // Only a plain address of another host is answered; the rest is dropped before any connect.
+    void repliesOnlyToOtherHosts_data()
+    {
+        QTest::addColumn<QByteArray>("address");
+        QTest::addColumn<bool>("loopbackAllowed");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("loopback let through") << QByteArray("127.0.0.1") << true << true;
+        QTest::newRow("loopback") << QByteArray("127.0.0.1") << false << false;
+        QTest::newRow("loopback, elsewhere") << QByteArray("127.9.9.9") << false << false;
+        QTest::newRow("limited broadcast") << QByteArray("255.255.255.255") << true << false;
+        QTest::newRow("multicast") << QByteArray("224.0.0.1") << true << false;
+        QTest::newRow("this network") << QByteArray("0.0.0.0") << true << false;
+        QTest::newRow("short form") << QByteArray("127.1") << true << false;
+        QTest::newRow("name") << QByteArray("localhost") << true << false;
+    }
+    void repliesOnlyToOtherHosts()
+    {
+        QFETCH(QByteArray, address);
+        QFETCH(bool, loopbackAllowed);
+        QFETCH(bool, taken);
+        Rig receiver;
+        SocketEngine::Endpoints endpoints = answering(receiver);
+        endpoints.repliesToLoopback = loopbackAllowed;
+        RecordingSink sink;
+        SocketEngine sender(sink, endpoints, {});
+        const QByteArray packet = framed(Packet::CMD_NOTICE);
+        sender.SendReply(address, packet, PacketTransport::ReplyKind::Answer);
+        const ReplyQueue &queue = sender.replyQueue();
+        QCOMPARE(queue.queued() + queue.inFlight(), int(taken));
+        if (taken)
+            QTRY_COMPARE(receiver.tcp, QByteArrayList{packet});
+        QVERIFY(sink.shown.empty());
+    }
+
+    // This host's own addresses and its segments' broadcast addresses are never answered.
+    void repliesNotToThisHost()
+    {
+        QByteArrayList own;
+        for (const QNetworkInterface &interface : QNetworkInterface::allInterfaces()) {
+            for (const QNetworkAddressEntry &entry : interface.addressEntries()) {
+                if (entry.ip().protocol() != QAbstractSocket::IPv4Protocol || entry.ip().isLoopback())
+                    continue;
+                own.append(entry.ip().toString().toLatin1());
+                if (!entry.broadcast().isNull())
+                    own.append(entry.broadcast().toString().toLatin1());
+            }
+        }
+        if (own.isEmpty())
+            QSKIP("no network interface besides loopback");
+        RecordingSink sink;
+        SocketEngine sender(sink, loopbackEndpoints(), {});
+        for (const QByteArray &address : own)
+            sender.SendReply(address, framed(Packet::CMD_NOTICE), PacketTransport::ReplyKind::Presence);
+        QCOMPARE(sender.replyQueue().queued() + sender.replyQueue().inFlight(), 0);
+    }
+
+    // An answer to a peer that never accepts is under way after the call, not finished inside it, and
+    // gives up after the connect bound; the queue behind it stays bounded.
+    void repliesNeverWait()
+    {
+        SilentListener silent;
+        SocketEngine::Endpoints endpoints = loopbackEndpoints();
+        endpoints.directPort = silent.port;
+        endpoints.repliesToLoopback = true;
+        SocketEngine::Limits limits;
+        limits.connectTimeout = 300ms;
+        limits.maxRepliesInFlight = 2;
+        limits.maxQueuedReplies = 3;
+        RecordingSink sink;
+        SocketEngine sender(sink, endpoints, limits);
+        for (int i = 0; i < 10; ++i)
+            sender.SendReply("127.0.0.1", framed(Packet::CMD_NOTICE), PacketTransport::ReplyKind::Answer);
+        const ReplyQueue &queue = sender.replyQueue();
+        QCOMPARE(queue.inFlight(), 2);
+        QCOMPARE(queue.queued(), 3);
+        QTRY_COMPARE_WITH_TIMEOUT(queue.inFlight() + queue.queued(), 0, 10000);
+        QCOMPARE(queue.delivered(), quint64(0));
+        QVERIFY(sink.shown.empty());
+    }
+
+    // Presence answers to one destination are spaced; the newest waiting one goes, the ones between are
+    // replaced. Other answers are not spaced.
+    void presenceRepliesSpaced()
+    {
+        Rig receiver;
+        SocketEngine::Limits limits;
+        limits.presenceReplyInterval = 400ms;
+        RecordingSink sink;
+        SocketEngine sender(sink, answering(receiver), limits);
+        using Kind = PacketTransport::ReplyKind;
+        const QByteArray first = Packet::build(Packet::CMD_PRESENCE_REPLY, {"127.0.0.1", "one"});
+        const QByteArray newest = Packet::build(Packet::CMD_PRESENCE_REPLY, {"127.0.0.1", "three"});
+        sender.SendReply("127.0.0.1", first, Kind::Presence);
+        QTRY_COMPARE(receiver.tcp, QByteArrayList{first});
+        sender.SendReply("127.0.0.1", Packet::build(Packet::CMD_PRESENCE_REPLY, {"127.0.0.1", "two"}), Kind::Presence);
+        sender.SendReply("127.0.0.1", newest, Kind::Presence);
+        const QByteArray answer = framed(Packet::CMD_NOTICE);
+        sender.SendReply("127.0.0.1", answer, Kind::Answer);
+        QTRY_COMPARE(receiver.tcp, (QByteArrayList{first, answer}));
+        QCOMPARE(sender.replyQueue().queued(), 1);
+        QTRY_COMPARE(receiver.tcp, (QByteArrayList{first, answer, newest}));
+        QCOMPARE(sender.replyQueue().delivered(), quint64(3));
+    }
+
+    // At the close the queued answers still go (a power-off answer must reach its requester), but no
+    // presence answer: the goodbye has been broadcast already.
+    void closeDeliversQueuedAnswers()
+    {
+        Rig receiver;
+        SocketEngine::Limits limits;
+        limits.maxRepliesInFlight = 1;
+        RecordingSink sink;
+        auto sender = std::make_unique<SocketEngine>(sink, answering(receiver), limits);
+        sender->StartSocketEngine();
+        QByteArrayList answers;
+        for (int i = 0; i < 3; ++i) {
+            answers.append(framed(Packet::CMD_NOTICE, QByteArray::number(i)));
+            sender->SendReply("127.0.0.1", answers.back(), PacketTransport::ReplyKind::Answer);
+        }
+        sender->SendReply("127.0.0.1", framed(Packet::CMD_PRESENCE_REPLY), PacketTransport::ReplyKind::Presence);
+        sender->CloseSockets();
+        sender.reset();
+        QTRY_COMPARE(receiver.tcp.size(), 3);
+        std::sort(receiver.tcp.begin(), receiver.tcp.end());
+        QCOMPARE(receiver.tcp, answers);
+        QTest::qWait(200);
+        QCOMPARE(receiver.tcp.size(), 3);
     }
 
     void failingActionKeepsEarlierEffects_data()
