@@ -11,6 +11,8 @@
   labtool.py flood-udp PORT COUNT     COUNT random datagrams (random lengths, some framed) to the broadcast
   labtool.py big-udp PORT HEX SIZE    one datagram: HEX padded with zero bytes to SIZE bytes, then 08
   labtool.py hold-tcp HOST N          opens N connections to HOST:3289 and holds them silently until killed
+  labtool.py half-tcp HOST HEX        one connection to HOST:3289 that sends HEX, the start of a stream, and
+                                      holds it open until killed
   labtool.py unknown-udp PORT SECS    sends unknown-code datagrams to the broadcast as fast as it can for
                                       SECS seconds; prints how many went
   labtool.py rss PID                  resident memory of a process in kB
@@ -163,6 +165,14 @@ def hold_tcp(host, count):
         s.connect_ex((host, 3289))
         held.append(s)
     print("ready %d" % len(held), file=sys.stderr, flush=True)
+    while True:
+        time.sleep(3600)
+
+
+def half_tcp(host, hexdata):
+    s = socket.create_connection((host, 3289), timeout=30)
+    s.sendall(bytes.fromhex(hexdata))
+    print("ready", file=sys.stderr, flush=True)
     while True:
         time.sleep(3600)
 
@@ -340,6 +350,8 @@ def main(argv):
         big_udp(argv[2], argv[3], argv[4])
     elif command == "hold-tcp":
         hold_tcp(argv[2], argv[3])
+    elif command == "half-tcp":
+        half_tcp(argv[2], argv[3])
     elif command == "unknown-udp":
         unknown_udp(argv[2], argv[3])
     elif command == "startup-time":

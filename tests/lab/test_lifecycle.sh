@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The program's life on a real network: single instance, the goodbye on every way out (the menu's close,
-# SIGTERM, SIGHUP, the X server going away), and a broadcast port that is already taken. Every host runs in a namespace of its own on one bridge.
+# SIGTERM and SIGHUP with a peer's connection open and half-read, the X server going away), and a broadcast
+# port that is already taken. Every host runs in a namespace of its own on one bridge.
 source "$2/tests/lab/labtest.sh" "$@"
 heard() { grep -c -x "$1" "$work/wire" || true; }
 
@@ -11,6 +12,12 @@ netlab_add_host c 10.77.0.3
 
 netlab_spawn b "$work/listener.log" "$python" "$here/labtool.py" listen-udp 6543 "$work/wire"
 wait_for_line "$work/listener.log" ready || fail "the listener did not start"
+
+# half_read HOST ADDRESS : from b, a connection to ADDRESS that sent the start of a message and stays open.
+half_read() {
+    netlab_spawn b "$work/half-$1.log" "$python" "$here/labtool.py" half-tcp "$2" "$(hex '\b5\b10.77.0.2\bhalf a')"
+    wait_for_line "$work/half-$1.log" ready || fail "no connection to $1"
+}
 
 # A: an ordinary start.
 netlab_spawn a "$work/a.log" $(lab_env a) "$build/parlune"
@@ -37,7 +44,10 @@ assert any(n["caption"] == "Socket Engine" and n["text"].strip() == "發送方�
 PY
 labtool wait-ready "$work/c/automation" 5 || fail "c stopped after the notice"
 
-# C ends through its menu, A through SIGTERM: each ends with status 0 and says goodbye exactly once.
+# C ends through its menu, A through SIGTERM, each while b is in the middle of sending it a message: each
+# ends with status 0 and says goodbye exactly once.
+half_read a 10.77.0.1
+half_read c 10.77.0.3
 labtool ask "$work/c/automation" '{"cmd":"trigger","name":"MenuItem_Close"}' >/dev/null
 status=0
 netlab_wait_exit "$pid_c" 30 || status=$?
@@ -46,7 +56,8 @@ status=0
 netlab_stop "$pid_a" TERM || status=$?
 [ "$status" -eq 0 ] || fail "a ended with $status after SIGTERM"
 
-# D runs on an X display of its own that then dies, E gets SIGHUP (its session ended); F watches both leave its friend table at once, not ten minutes later.
+# D runs on an X display of its own that then dies, E gets SIGHUP (its session ended) with a connection
+# half-read; F watches both leave its friend table at once, not ten minutes later.
 netlab_add_host d 10.77.0.4
 netlab_add_host e 10.77.0.5
 netlab_add_host f 10.77.0.6
@@ -84,6 +95,7 @@ if [ -n "${pid_d:-}" ]; then
     [ "$status" -lt 128 ] || fail "d died by signal $((status - 128)) when its display died"
 fi
 
+half_read e 10.77.0.5
 status=0
 netlab_stop "$pid_e" HUP || status=$?
 [ "$status" -eq 0 ] || fail "e ended with $status after SIGHUP"
