@@ -39,7 +39,7 @@ bool isPrivateDirectory(const QString &path, bool repairMode)
     return repairMode && ::chmod(name.constData(), S_IRWXU) == 0;
 }
 
-// Made 0700 when missing; an existing one must be private already (ours, we may narrow its mode).
+// Made 0700 when missing. One that exists must be ours and no link; a mode wider than 0700 is narrowed.
 QString privateDirectory(const QString &path)
 {
     ::mkdir(QFile::encodeName(path).constData(), S_IRWXU);
