@@ -234,7 +234,8 @@ QString AutomationChannel::unsafePathReason(const QString &path)
     // Whoever may rename entries there could put a socket of their own in place of this one.
     if (!sticky && (folder.st_mode & S_IWOTH))
         return QStringLiteral("the directory is writable by everyone and not sticky");
-    if (!sticky && (folder.st_mode & S_IWGRP) && folder.st_gid != ::getegid())
+    // A group is other users, even the user's own group.
+    if (!sticky && (folder.st_mode & S_IWGRP))
         return QStringLiteral("the directory is writable by a group and not sticky");
 
     struct stat existing
@@ -301,7 +302,12 @@ void AutomationChannel::readRequests(QLocalSocket *client)
 {
     QPointer<QLocalSocket> guard(client);
     while (guard && client->canReadLine()) {
-        const QByteArray line = client->readLine(MaxRequestBytes);
+        // readLine stops at its limit as if the line ended there; the rest would be read as requests.
+        const QByteArray line = client->readLine(MaxRequestBytes + 1);
+        if (!line.endsWith('\n')) {
+            client->abort();
+            return;
+        }
         QJsonParseError error{};
         const QJsonDocument request = QJsonDocument::fromJson(line, &error);
         const QJsonObject reply = request.isObject() ? answer(request.object()) : failure(QStringLiteral("not JSON"));

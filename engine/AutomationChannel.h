@@ -16,11 +16,11 @@ class TForm_Parlune;
 //
 // The socket is the user's alone: it is created mode 0700 inside a private directory and then moved to
 // the path, a client of another user is dropped, and the channel stays shut (reason on stderr) when the
-// path's directory is writable by others without the sticky bit or something other than a socket of
-// this user already lies at the path.
+// path's directory is writable by a group or by others without the sticky bit or something other than a
+// socket of this user already lies at the path.
 //
-// Protocol: one JSON object per line each way; every request gets exactly one answer line with "ok"
-// (true, or false with "error"). Byte strings travel as base64, texts as UTF-8.
+// Protocol: one JSON object per line each way, a line at most 16 MB (a longer one drops the client); every request gets
+// exactly one answer line with "ok" (true, or false with "error"). Byte strings travel as base64, texts as UTF-8.
 //   {"cmd":"ping"}                                    -> {"ok":true}
 //   {"cmd":"notices"}                                 -> {"ok":true,"notices":[{"caption":…,"text":…,"rtf":…}]}
 //        every notice shown so far, oldest first: caption, the text as the notice window renders it,

@@ -10,6 +10,7 @@
 #include "engine/StartupSettings.h"
 #include "messages/TForm_Messenger.h"
 #include "messages/TForm_Proclamation.h"
+#include "platform/ExitFarewell.h"
 #include "platform/HostAddress.h"
 #include "platform/InputMethod.h"
 #include "platform/PowerOff.h"
@@ -112,7 +113,11 @@ TForm_Parlune::TForm_Parlune(const SocketEngine::Endpoints &endpoints, std::uniq
     }
 }
 
-TForm_Parlune::~TForm_Parlune() = default;
+TForm_Parlune::~TForm_Parlune()
+{
+    // Gone before the engine it would send through.
+    farewell_.reset();
+}
 
 MainMenu *TForm_Parlune::createMenu()
 {
@@ -209,6 +214,10 @@ void TForm_Parlune::FormCreate()
     OwnAddress = LocalAddress();
     AutoReplyText = InboundDispatch::defaultAutoReply();
     engine_->StartSocketEngine();
+    // The goodbye also goes out when the process ends without the close query, e.g. when the X server dies
+    // and Qt calls exit(). It is one sendto() on the open socket, which needs no event loop.
+    farewell_ = std::make_unique<ExitFarewell>(
+        [this] { engine_->SendBroadcast(Packet::build(Packet::CMD_OFFLINE, {LocalAddress()})); });
 
     StartupEnvironment environment;
     environment.OwnAddress = OwnAddress;
@@ -222,7 +231,11 @@ void TForm_Parlune::FormCreate()
         AnnouncePresence();
     };
     hooks.LoadAssistant = [this](const StartupSettings &) { LoadAssistant(); };
-    hooks.CreateTicker = [this](const StartupSettings &) { CreateTicker(); };
+    // The ticker reads "自動隱藏" as it first shows, so the mark must be set before it is created.
+    hooks.CreateTicker = [this](const StartupSettings &sofar) {
+        applySettings(sofar);
+        CreateTicker();
+    };
     applySettings(ReadStartupSettings(*store_, environment, hooks));
 
     trayIcon->AddTrayIcon();
@@ -289,7 +302,7 @@ void TForm_Parlune::FormCloseQuery()
     closed_ = true;
     settings::writeIme(*store_, ImeName);
     UnloadAssistant();
-    engine_->SendBroadcast(Packet::build(Packet::CMD_OFFLINE, {LocalAddress()}));
+    farewell_->run();
     engine_->CloseSockets();
     if (trayIcon)
         trayIcon->RemoveTrayIcon();

@@ -12,6 +12,7 @@
 
 #include <memory>
 
+class ExitFarewell;
 class FriendTable;
 class HotKey;
 class InboundDispatch;
@@ -117,6 +118,8 @@ private:
     std::unique_ptr<SettingsStore> store_;
     NoticeSink *noticeSink_ = nullptr;
     TerminationSignals *terminationSignals_ = nullptr;
+    // The CMD_OFFLINE goodbye, sent once: by the close query or, failing that, at process exit.
+    std::unique_ptr<ExitFarewell> farewell_;
     HotKey *hotKey_ = nullptr;
     // The default message font of the font dialog: "細明體" 10 points at start, never saved.
     QFont FontDialog_Font;

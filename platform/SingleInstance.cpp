@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
 
@@ -12,6 +13,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -22,6 +24,27 @@ constexpr int RequestTimeoutMs = 5000;
 // A starting instance holds the lock a moment before it listens.
 constexpr int ConnectAttempts = 40;
 constexpr unsigned long ConnectRetryMs = 50;
+
+// A directory only this user can enter or change: ours, no symbolic link, nothing for group or others.
+bool isPrivateDirectory(const QString &path, bool repairMode)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info
+    {
+    };
+    if (::lstat(name.constData(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid())
+        return false;
+    if ((info.st_mode & (S_IRWXG | S_IRWXO)) == 0)
+        return true;
+    return repairMode && ::chmod(name.constData(), S_IRWXU) == 0;
+}
+
+// Made 0700 when missing. One that exists must be ours and no link; a mode wider than 0700 is narrowed.
+QString privateDirectory(const QString &path)
+{
+    ::mkdir(QFile::encodeName(path).constData(), S_IRWXU);
+    return isPrivateDirectory(path, true) ? path : QString();
+}
 
 } // namespace
 
@@ -43,8 +66,17 @@ SingleInstance::~SingleInstance()
 QString SingleInstance::defaultDirectory()
 {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QFileInfo(runtime).isAbsolute() && QFileInfo(runtime).isDir())
+    if (!runtime.isEmpty() && QFileInfo(runtime).isAbsolute() && isPrivateDirectory(runtime, false))
         return runtime;
+    // In the shared temporary folder another user could take the name first; then the user's cache.
+    const QString uid = QString::number(::geteuid());
+    if (QString shared = privateDirectory(QDir::tempPath() + QStringLiteral("/parlune-") + uid); !shared.isEmpty())
+        return shared;
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    if (!cache.isEmpty() && QDir().mkpath(cache)) {
+        if (QString own = privateDirectory(cache + QStringLiteral("/parlune")); !own.isEmpty())
+            return own;
+    }
     return QDir::tempPath();
 }
 
@@ -63,9 +95,17 @@ bool SingleInstance::acquire()
     if (lockFd_ >= 0)
         return true;
     const QByteArray path = QFile::encodeName(lockPath());
-    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0600);
     if (fd < 0)
         return true; // nowhere to keep a lock: better two instances than none
+    // A lock file someone else put there proves nothing about this user's instances.
+    struct stat info
+    {
+    };
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) {
+        ::close(fd);
+        return true;
+    }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
         return false;

@@ -16,7 +16,8 @@ class SingleInstance final : public QObject
 public:
     static constexpr char ActivateRequest[] = "activate";
 
-    // Folder for the lock and the socket: $XDG_RUNTIME_DIR, else the temporary folder.
+    // Folder for the lock and the socket: $XDG_RUNTIME_DIR when it is private, else a private folder of the
+    // user's in the temporary folder or, if another user took that name, in the user's cache.
     explicit SingleInstance(QString directory = defaultDirectory(), QObject *parent = nullptr);
     ~SingleInstance() override;
 

@@ -10,7 +10,10 @@
 namespace {
 
 int pipeFds[2] = {-1, -1};
-constexpr int HandledSignals[] = {SIGTERM, SIGINT};
+bool installed[NSIG] = {};
+// SIGHUP: the terminal or the session that started the program went away. SIGQUIT: Ctrl+\ in a terminal.
+// Each would end the process without a word on the network; the peers would list this host for minutes.
+constexpr int HandledSignals[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
 
 void onSignal(int signalNumber)
 {
@@ -34,16 +37,24 @@ TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent)
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int s : HandledSignals)
-        ::sigaction(s, &action, nullptr);
+    for (int s : HandledSignals) {
+        // What the starter chose to ignore (nohup, a background job's SIGINT) stays ignored.
+        struct sigaction previous = {};
+        if (::sigaction(s, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN)
+            continue;
+        installed[s] = ::sigaction(s, &action, nullptr) == 0;
+    }
 }
 
 TerminationSignals::~TerminationSignals()
 {
     if (!notifier_)
         return;
-    for (int s : HandledSignals)
-        ::signal(s, SIG_DFL);
+    for (int s : HandledSignals) {
+        if (installed[s])
+            ::signal(s, SIG_DFL);
+        installed[s] = false;
+    }
     delete notifier_;
     ::close(pipeFds[0]);
     ::close(pipeFds[1]);

@@ -4,9 +4,9 @@
 
 class QSocketNotifier;
 
-// SIGTERM and SIGINT as a Qt signal on the GUI thread, so that they end the program through its normal
-// close. The handler only writes the signal number into a pipe (the self-pipe trick). One instance at a
-// time; the default handlers return when it is destroyed.
+// SIGTERM, SIGINT, SIGHUP and SIGQUIT as a Qt signal on the GUI thread, so that they end the program through
+// its normal close. The handler only writes the signal number into a pipe (the self-pipe trick). One instance
+// at a time; the default handlers return when it is destroyed.
 class TerminationSignals final : public QObject
 {
     Q_OBJECT

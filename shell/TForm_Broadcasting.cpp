@@ -197,6 +197,11 @@ void TForm_Broadcasting::setListOpen(bool open)
 void TForm_Broadcasting::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    // A window manager's restore after a minimise shows the window again; placing it anew would undo the
+    // user's move and the greeting would replace the latest broadcast.
+    if (m_shownBefore)
+        return;
+    m_shownBefore = true;
     setListOpen(false);
     play(m_foldSound);
     const QRect screen = (this->screen() ? this->screen() : QGuiApplication::primaryScreen())->geometry();
@@ -349,12 +354,23 @@ bool TForm_Broadcasting::eventFilter(QObject *watched, QEvent *event)
         default:
             break;
         }
-    } else if (watched->objectName() == QLatin1String("Panel1") && event->type() == QEvent::MouseButtonRelease) {
-        auto *mouse = static_cast<QMouseEvent *>(event);
-        if (mouse->button() == Qt::LeftButton &&
-            static_cast<QWidget *>(watched)->rect().contains(mouse->position().toPoint()))
-            Panel1Click();
-        return true;
+    } else if (watched->objectName() == QLatin1String("Panel1")) {
+        // The button keeps its presses and drags to itself: passed on, they would move the whole window.
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+            return true;
+        case QEvent::MouseButtonRelease: {
+            auto *mouse = static_cast<QMouseEvent *>(event);
+            if (mouse->button() == Qt::LeftButton &&
+                static_cast<QWidget *>(watched)->rect().contains(mouse->position().toPoint()))
+                Panel1Click();
+            return true;
+        }
+        default:
+            break;
+        }
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -376,23 +392,27 @@ QPoint TForm_Broadcasting::magnet(QPoint topLeft) const
 }
 
 // Presses that reach the window itself (the left box passes them on) move it, with the magnet at the edges.
+// A press some box ignored and Qt passed up still belongs to that box.
 void TForm_Broadcasting::mousePressEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton) {
-        m_movingWindow = true;
-        m_moveOffset = event->globalPosition().toPoint() - pos();
-    }
+    // Every press decides anew, so a move whose release went astray cannot carry on with a later drag.
+    m_movingWindow = event->button() == Qt::LeftButton && !childAt(event->position().toPoint());
+    m_moveOffset = event->globalPosition().toPoint() - pos();
 }
 
 void TForm_Broadcasting::mouseMoveEvent(QMouseEvent *event)
 {
+    // A release that went elsewhere (another window, a grab) must not leave the window glued to the pointer.
+    if (!(event->buttons() & Qt::LeftButton))
+        m_movingWindow = false;
     if (m_movingWindow)
         move(magnet(event->globalPosition().toPoint() - m_moveOffset));
 }
 
-void TForm_Broadcasting::mouseReleaseEvent(QMouseEvent *)
+void TForm_Broadcasting::mouseReleaseEvent(QMouseEvent *event)
 {
-    m_movingWindow = false;
+    if (event->button() == Qt::LeftButton)
+        m_movingWindow = false;
 }
 
 void TForm_Broadcasting::enterEvent(QEnterEvent *event)

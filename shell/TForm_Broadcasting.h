@@ -64,6 +64,7 @@ public:
     QWidget *strip() const { return m_strip; }
     int tickerLeft() const { return TickerLeft; }
     bool tickerDragging() const { return TickerDragging; }
+    bool movingWindow() const { return m_movingWindow; }
     QTimer *moveTimer() { return &m_moveTimer; }
     const PixelBudget &pictureBudget() const { return m_pictures; }
 
@@ -110,6 +111,7 @@ private:
     int TickerDragX = 0;
     int TickerLeft = 0;
 
+    bool m_shownBefore = false;
     bool m_movingWindow = false;
     QPoint m_moveOffset;
 };

@@ -173,6 +173,7 @@ private Q_SLOTS:
         QTest::newRow("private folder") << QStringLiteral("700") << false << true;
         QTest::newRow("shared sticky folder") << QStringLiteral("1777") << false << true;
         QTest::newRow("shared folder without sticky bit") << QStringLiteral("777") << false << false;
+        QTest::newRow("folder of the user's own group") << QStringLiteral("770") << false << false;
         QTest::newRow("a document at the path") << QStringLiteral("700") << true << false;
         QTest::newRow("bare name") << QStringLiteral("relative") << false << false;
     }
@@ -211,6 +212,17 @@ private Q_SLOTS:
             QVERIFY(S_ISSOCK(made.st_mode));
             QCOMPARE(made.st_mode & 077, 0u);
         }
+    }
+
+    // A line longer than any request is not cut into requests at the limit: the client is dropped.
+    void dropsAClientWhoseLineIsTooLong()
+    {
+        Client client(dir.filePath(QStringLiteral("automation")));
+        client.socket.write(QByteArray((16 << 20) - 1, ' ') + R"({"cmd":"ping"})" + '\n');
+        QTRY_COMPARE_WITH_TIMEOUT(client.socket.state(), QLocalSocket::UnconnectedState, 20000);
+        QVERIFY(!client.socket.canReadLine());
+        Client next(dir.filePath(QStringLiteral("automation")));
+        QVERIFY(next.ask(R"({"cmd":"ping"})")[QStringLiteral("ok")].toBool());
     }
 
     void describesOpenWindows()

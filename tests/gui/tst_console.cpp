@@ -5,16 +5,22 @@
 #include "engine/SettingsNames.h"
 #include "engine/TForm_Parlune.h"
 #include "platform/HostAddress.h"
+#include "shell/TForm_Broadcasting.h"
+#include "shell/TrayIcon.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <QUdpSocket>
 
 #include <csignal>
+#include <cstdlib>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -164,6 +170,8 @@ private Q_SLOTS:
         QTest::newRow("menu") << QStringLiteral("menu");
         QTest::newRow("SIGTERM") << QStringLiteral("SIGTERM");
         QTest::newRow("SIGINT") << QStringLiteral("SIGINT");
+        QTest::newRow("SIGHUP") << QStringLiteral("SIGHUP");
+        QTest::newRow("SIGQUIT") << QStringLiteral("SIGQUIT");
         QTest::newRow("close request") << QStringLiteral("close request");
         QTest::newRow("quit") << QStringLiteral("quit");
     }
@@ -172,6 +180,9 @@ private Q_SLOTS:
         QFETCH(QString, how);
         auto store = std::make_unique<MemorySettingsStore>();
         store->plant(settings::SystemKey, settings::State, {MemorySettingsStore::Type::Integer, {}, 2});
+        // A test run from a background job may inherit ignored signals, which the console leaves ignored.
+        for (int number : {SIGINT, SIGQUIT, SIGHUP})
+            ::signal(number, SIG_DFL);
         ConsoleRig rig(std::move(store));
         TForm_Parlune &c = *rig.console;
         c.FormCreate();
@@ -179,13 +190,16 @@ private Q_SLOTS:
         QTest::qWait(50);
         rig.heard();
         c.ImeName = "chewing";
+        QVERIFY(c.trayIcon->systemTrayIcon()->isVisible());
 
+        const QHash<QString, int> signalNumbers{{QStringLiteral("SIGTERM"), SIGTERM},
+                                                {QStringLiteral("SIGINT"), SIGINT},
+                                                {QStringLiteral("SIGHUP"), SIGHUP},
+                                                {QStringLiteral("SIGQUIT"), SIGQUIT}};
         if (how == QLatin1String("menu")) {
             c.MenuItem_Close->trigger();
-        } else if (how == QLatin1String("SIGTERM")) {
-            ::raise(SIGTERM);
-        } else if (how == QLatin1String("SIGINT")) {
-            ::raise(SIGINT);
+        } else if (signalNumbers.contains(how)) {
+            ::raise(signalNumbers.value(how));
         } else if (how == QLatin1String("quit")) {
             QMetaObject::invokeMethod(qApp, "aboutToQuit");
         } else {
@@ -202,7 +216,51 @@ private Q_SLOTS:
         QCOMPARE(heard, QByteArrayList{Packet::build(Packet::CMD_OFFLINE, {LocalAddress()})});
         QCOMPARE(rig.store->values(settings::ProfileKey)->value(settings::Ime).bytes, QByteArray("chewing"));
         QCOMPARE(c.socketEngine().listeningPort(), 0);
+        QVERIFY(!c.trayIcon->systemTrayIcon()->isVisible());
         QVERIFY(rig.notices.shown.empty());
+    }
+
+    // Qt ends the process with exit() when the X server goes away; the goodbye still goes out, once.
+    void exitWithoutTheCloseQueryStillSaysGoodbye()
+    {
+        ConsoleRig rig;
+        TForm_Parlune &c = *rig.console;
+        c.FormCreate();
+        QTRY_VERIFY(rig.wire.hasPendingDatagrams());
+        QTest::qWait(50);
+        rig.heard();
+
+        const pid_t child = ::fork();
+        if (child == 0)
+            std::exit(1);
+        QVERIFY(child > 0);
+        // What the child does after its exit handlers (Qt's own teardown) is not what this test is about.
+        int status = 0;
+        bool reaped = false;
+        for (int i = 0; i < 100 && !reaped; ++i)
+            reaped = ::waitpid(child, &status, WNOHANG) == child || (QThread::msleep(100), false);
+        if (!reaped) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, &status, 0);
+        }
+        QTRY_VERIFY(rig.wire.hasPendingDatagrams());
+        QTest::qWait(100);
+        QCOMPARE(rig.heard(), QByteArrayList{Packet::build(Packet::CMD_OFFLINE, {LocalAddress()})});
+        QVERIFY(!c.hasClosed());
+    }
+
+    // With "自動隱藏" checked, as it is by default, the ticker starts hidden above the screen's top edge.
+    void tickerStartsHiddenWithAutoHide()
+    {
+        delete TForm_Broadcasting::Form_Broadcasting().data();
+        ConsoleRig rig;
+        rig.console->FormCreate();
+        QVERIFY(rig.console->MenuItem_BAutoHide->isChecked());
+        QPointer<TForm_Broadcasting> ticker = TForm_Broadcasting::Form_Broadcasting();
+        QVERIFY(ticker);
+        QCOMPARE(ticker->y(), ticker->HiddenTop());
+        // Left open like the other start-ups' ticker: a later start-up under a tight file limit must not have
+        // to create one (its sounds need descriptors).
     }
 
     // Sockets that cannot even be created: the notices, then the ordinary close once the loop runs.

@@ -223,6 +223,55 @@ private Q_SLOTS:
         QCOMPARE(ticker->height(), 21);
     }
 
+    // The list button keeps its presses: a drag that starts on it moves nothing, and no move state outlives
+    // the release.
+    void dragFromTheListButtonMovesNothing()
+    {
+        auto ticker = open();
+        auto *button = ticker->findChild<QWidget *>(QStringLiteral("Panel1"));
+        const QPoint before = ticker->pos();
+        const QPoint centre = button->rect().center();
+        QTest::mousePress(button, Qt::LeftButton, {}, centre);
+        sendMove(button, button->mapToGlobal(QPointF(centre)) + QPointF(-40, 200));
+        QCOMPARE(ticker->pos(), before);
+        QTest::mouseRelease(button, Qt::LeftButton, {}, centre);
+        QVERIFY(!ticker->movingWindow());
+
+        const QPointF below = ticker->mapToGlobal(QPointF(5, 300));
+        QMouseEvent hover(QEvent::MouseMove, ticker->mapFromGlobal(below), below, Qt::NoButton, Qt::NoButton, {});
+        QApplication::sendEvent(ticker.get(), &hover);
+        QCOMPARE(ticker->pos(), before);
+
+        // A window move whose release went astray is over at the next press that is not on the window itself.
+        QTest::mousePress(ticker.get(), Qt::LeftButton, {}, QPoint(5, 5));
+        QVERIFY(ticker->movingWindow());
+        ticker->ShowBroadcast("a", "10:00", rtf("x"));
+        ticker->Panel1Click();
+        auto *list = ticker->findChild<QWidget *>(QStringLiteral("XPTask_Broadcasting"));
+        QTest::mousePress(list, Qt::LeftButton, {}, QPoint(0, 60));
+        QVERIFY(!ticker->movingWindow());
+        sendMove(list, list->mapToGlobal(QPointF(0, 60)) + QPointF(30, 30));
+        QCOMPARE(ticker->pos(), before);
+    }
+
+    // Minimised and restored by the window manager, or hidden and shown, the ticker stays where the user put
+    // it and keeps showing the latest broadcast: placement and greeting belong to its first showing.
+    void showingAgainKeepsPlaceAndStrip()
+    {
+        autoHide = true;
+        auto ticker = open();
+        ticker->ShowBroadcast("a", "10:00", rtf("latest"));
+        ticker->move(100, 300);
+        ticker->setWindowState(Qt::WindowMinimized);
+        ticker->setWindowState(Qt::WindowNoState);
+        QCOMPARE(ticker->pos(), QPoint(100, 300));
+        QCOMPARE(stripView(*ticker)->toPlainText(), QStringLiteral("latest"));
+        ticker->hide();
+        ticker->show();
+        QCOMPARE(ticker->pos(), QPoint(100, 300));
+        QCOMPARE(stripView(*ticker)->toPlainText(), QStringLiteral("latest"));
+    }
+
     void autoHideRules()
     {
         autoHide = true;

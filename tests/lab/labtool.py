@@ -11,6 +11,8 @@
   labtool.py flood-udp PORT COUNT     COUNT random datagrams (random lengths, some framed) to the broadcast
   labtool.py big-udp PORT HEX SIZE    one datagram: HEX padded with zero bytes to SIZE bytes, then 08
   labtool.py hold-tcp HOST N          opens N connections to HOST:3289 and holds them silently until killed
+  labtool.py half-tcp HOST HEX        one connection to HOST:3289 that sends HEX, the start of a stream, and
+                                      holds it open until killed
   labtool.py unknown-udp PORT SECS    sends unknown-code datagrams to the broadcast as fast as it can for
                                       SECS seconds; prints how many went
   labtool.py rss PID                  resident memory of a process in kB
@@ -21,6 +23,8 @@
                                       the instance sends that packet to ADDRESS; prints the result
   labtool.py wait-friends SOCKET SECS [IP...]
                                       waits until the friend table holds exactly these addresses, once each
+  labtool.py wait-listed SOCKET SECS IP yes|no
+                                      waits until the friend table lists IP (yes) or no longer does (no)
   labtool.py wait-notices SOCKET SECS COUNT CAPTION [TEXT]
                                       waits until COUNT notices under CAPTION (with that plain text) were shown
   labtool.py count-notices SOCKET CAPTION
@@ -165,6 +169,14 @@ def hold_tcp(host, count):
         time.sleep(3600)
 
 
+def half_tcp(host, hexdata):
+    s = socket.create_connection((host, 3289), timeout=30)
+    s.sendall(bytes.fromhex(hexdata))
+    print("ready", file=sys.stderr, flush=True)
+    while True:
+        time.sleep(3600)
+
+
 def unknown_udp(port, seconds):
     s = broadcaster()
     data = SEP + b"10" + SEP + b"10.77.0.9" + SEP + b"flood" + SEP
@@ -262,6 +274,15 @@ def wait_friends(path, seconds, expected):
     return 1
 
 
+def wait_listed(path, seconds, ip, wanted):
+    listed = wanted == "yes"
+    if poll(seconds, lambda: (ip in friend_ips(path)) == listed):
+        return 0
+    print("friends of %s: %s, %s %s" % (path, friend_ips(path), "expected" if listed else "still listed", ip),
+          file=sys.stderr)
+    return 1
+
+
 def matching_notices(path, caption, text=None):
     notices = ask_json(path, {"cmd": "notices"})["notices"]
     return [n for n in notices if n["caption"] == caption and (text is None or n["text"].strip() == text)]
@@ -329,6 +350,8 @@ def main(argv):
         big_udp(argv[2], argv[3], argv[4])
     elif command == "hold-tcp":
         hold_tcp(argv[2], argv[3])
+    elif command == "half-tcp":
+        half_tcp(argv[2], argv[3])
     elif command == "unknown-udp":
         unknown_udp(argv[2], argv[3])
     elif command == "startup-time":
@@ -341,6 +364,8 @@ def main(argv):
         print(send_direct(argv[2], argv[3], argv[4], argv[5:]))
     elif command == "wait-friends":
         return wait_friends(argv[2], argv[3], argv[4:])
+    elif command == "wait-listed":
+        return wait_listed(argv[2], argv[3], argv[4], argv[5])
     elif command == "wait-notices":
         return wait_notices(argv[2], argv[3], argv[4], argv[5], argv[6] if len(argv) > 6 else None)
     elif command == "count-notices":

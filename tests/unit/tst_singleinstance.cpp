@@ -8,7 +8,10 @@
 #include <QTest>
 
 #include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -93,11 +96,74 @@ private Q_SLOTS:
     {
         SingleInstance shared(QDir::tempPath());
         QCOMPARE(shared.socketPath(), QDir::tempPath() + QStringLiteral("/Parlune-") + QString::number(::getuid()));
-        qputenv("XDG_RUNTIME_DIR", "relative/path");
-        QCOMPARE(SingleInstance::defaultDirectory(), QDir::tempPath());
         QTemporaryDir dir;
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir.path()));
         QCOMPARE(SingleInstance::defaultDirectory(), dir.path());
+    }
+
+    // Without a usable runtime directory the lock goes into a folder only this user can change: one of
+    // its own in the temporary folder, or in its cache when another user took that name first.
+    void withoutARuntimeDirectoryAPrivateFolder()
+    {
+        QTemporaryDir tmp;
+        QTemporaryDir cache;
+        qputenv("TMPDIR", QFile::encodeName(tmp.path()));
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.path()));
+        const QString own = tmp.path() + QStringLiteral("/parlune-") + QString::number(::geteuid());
+        const QString fallback = cache.path() + QStringLiteral("/parlune");
+        auto isPrivate = [](const QString &path) {
+            struct stat info
+            {
+            };
+            return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode) &&
+                   info.st_uid == ::geteuid() && (info.st_mode & 077) == 0;
+        };
+        for (const char *runtime : {"", "relative/path", "/nonexistent/run"}) {
+            qputenv("XDG_RUNTIME_DIR", runtime);
+            QCOMPARE(SingleInstance::defaultDirectory(), own);
+            QVERIFY(isPrivate(own));
+        }
+        // A runtime directory others may write to is no place for the lock either.
+        QTemporaryDir open;
+        QCOMPARE(::chmod(QFile::encodeName(open.path()).constData(), 0777), 0);
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(open.path()));
+        QCOMPARE(SingleInstance::defaultDirectory(), own);
+        qunsetenv("XDG_RUNTIME_DIR");
+
+        // What another user put under the name first (here a link) is not used; the cache is.
+        QVERIFY(QDir(own).removeRecursively());
+        QTemporaryDir elsewhere;
+        QVERIFY(QFile::link(elsewhere.path(), own));
+        QCOMPARE(SingleInstance::defaultDirectory(), fallback);
+        QVERIFY(isPrivate(fallback));
+        QFile::remove(own);
+
+        qunsetenv("TMPDIR");
+        qunsetenv("XDG_CACHE_HOME");
+    }
+
+    // What lies at the lock's name cannot stop this user's start: a link is not followed (its target is
+    // not created), and a file of another user, even one held locked, is not this user's instance.
+    void foreignLockFilesDoNotCount()
+    {
+        QTemporaryDir dir;
+        SingleInstance first(dir.path());
+        const QString target = dir.filePath(QStringLiteral("target"));
+        QVERIFY(QFile::link(target, first.lockPath()));
+        QVERIFY(first.acquire());
+        QVERIFY(!QFile::exists(target));
+
+        if (::geteuid() != 0)
+            QSKIP("needs a file of another user");
+        QTemporaryDir shared;
+        SingleInstance second(shared.path());
+        const QByteArray lock = QFile::encodeName(second.lockPath());
+        const int held = ::open(lock.constData(), O_RDWR | O_CREAT, 0666);
+        QVERIFY(held >= 0);
+        QCOMPARE(::fchown(held, 65534, 65534), 0);
+        QCOMPARE(::flock(held, LOCK_EX | LOCK_NB), 0);
+        QVERIFY(second.acquire());
+        ::close(held);
     }
 };
 
