@@ -1,0 +1,40 @@
+// The desktop character greeting above the panel, then reading a broadcast aloud, for screenshots and for
+// listening: assistant_demo [character.acs] [name] [text]. Quits once everything is said.
+#include "shell/assistant/DesktopAssistant.h"
+#include "shell/assistant/SpeechQueue.h"
+#include "widgets/FontSubstitutions.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <cstdio>
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    FontSubstitutions::install();
+    const QStringList args = app.arguments();
+    const QString path =
+        args.value(1, qEnvironmentVariable("PARLUNE_SOURCE_DIR") + QStringLiteral("/resources/character/Helper.acs"));
+    const QString name = args.value(2, QStringLiteral("小明"));
+    const QString text =
+        args.value(3, QStringLiteral("各位同事午安，今天下午三點在第二會議室開會，請準時出席，謝謝。"));
+
+    DesktopAssistant assistant;
+    QString error;
+    if (!assistant.load(DesktopAssistant::characterIdOf(path), path, &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 1;
+    }
+    assistant.placeAboveTaskbar();
+    assistant.show();
+    QTimer::singleShot(1500, &app, [&] { assistant.play(QStringLiteral("Greet")); });
+    QTimer::singleShot(5000, &app, [&] { assistant.speakBroadcast(name, text); });
+    QObject::connect(assistant.speech(), &SpeechQueue::finished, &app, [](const QString &said) {
+        std::printf("spoken: %s\n", qPrintable(said));
+        std::fflush(stdout);
+    });
+    QObject::connect(assistant.speech(), &SpeechQueue::drained, &app,
+                     [&] { QTimer::singleShot(3000, &app, &QApplication::quit); });
+    return app.exec();
+}
