@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shell/assistant/CharacterWindow.h"
+#include "shell/assistant/SpeechBackend.h"
 
 #include <QObject>
 #include <QPointer>
@@ -8,7 +9,6 @@
 
 #include <memory>
 
-class SpeechBackend;
 class SpeechBalloon;
 class SpeechQueue;
 

@@ -1,5 +1,6 @@
 #include "shell/assistant/SpeechBalloon.h"
 
+#include <QBitmap>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QPainter>
@@ -127,6 +128,8 @@ void SpeechBalloon::resizeToPages()
     resize(width + 2 * Padding + 2, lines * metrics.lineSpacing() + 2 * Padding + Tail + 2);
     if (m_character.isValid())
         placeNear(m_character);
+    else
+        updateShape();
 }
 
 void SpeechBalloon::placeNear(const QRect &character)
@@ -142,14 +145,13 @@ void SpeechBalloon::placeNear(const QRect &character)
     m_tailDown = character.top() - height() >= area.top();
     const int y = m_tailDown ? character.top() - height() : character.bottom() + 1;
     move(x, y);
+    updateShape();
     update();
 }
 
-void SpeechBalloon::paintEvent(QPaintEvent *)
+QPainterPath SpeechBalloon::outline() const
 {
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    const QRectF body = QRectF(rect()).adjusted(1, m_tailDown ? 1 : Tail + 1, -1, m_tailDown ? -Tail - 1 : -1);
+    const QRectF body = textBox();
     QPainterPath path;
     path.addRoundedRect(body, 8, 8);
     // The tail points at the middle of the character, or as near as the balloon reaches.
@@ -163,11 +165,36 @@ void SpeechBalloon::paintEvent(QPaintEvent *)
     QPainterPath pointer;
     pointer.addPolygon(tail);
     pointer.closeSubpath();
-    path = path.united(pointer);
+    return path.united(pointer);
+}
+
+QRectF SpeechBalloon::textBox() const
+{
+    return QRectF(rect()).adjusted(1, m_tailDown ? 1 : Tail + 1, -1, m_tailDown ? -Tail - 1 : -1);
+}
+
+void SpeechBalloon::updateShape()
+{
+    // Without a compositing manager the translucent corners would show black: the window takes the
+    // balloon's own shape.
+    QImage shape(size(), QImage::Format_ARGB32_Premultiplied);
+    shape.fill(Qt::transparent);
+    QPainter p(&shape);
+    p.setPen(QPen(Qt::black, 1));
+    p.setBrush(Qt::black);
+    p.drawPath(outline());
+    p.end();
+    setMask(QBitmap::fromImage(shape.createAlphaMask()));
+}
+
+void SpeechBalloon::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(QColor(m_style.border), 1));
     p.setBrush(QColor(m_style.background));
-    p.drawPath(path);
+    p.drawPath(outline());
     p.setPen(QColor(m_style.foreground));
     p.setFont(m_font);
-    p.drawText(body.adjusted(Padding, Padding, -Padding, -Padding), Qt::AlignLeft | Qt::AlignTop, pageText());
+    p.drawText(textBox().adjusted(Padding, Padding, -Padding, -Padding), Qt::AlignLeft | Qt::AlignTop, pageText());
 }

@@ -3,6 +3,7 @@
 #include "shell/character/Character.h"
 
 #include <QFont>
+#include <QPainterPath>
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
@@ -37,6 +38,9 @@ private:
     void showPage(int page);
     void resizeToPages();
     QStringList wrap(const QString &text) const;
+    QPainterPath outline() const;
+    QRectF textBox() const;
+    void updateShape();
 
     CharacterBalloon m_style;
     QFont m_font;

@@ -5,6 +5,7 @@
 #include "widgets/FontSubstitutions.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <cstdio>
@@ -30,8 +31,11 @@ int main(int argc, char **argv)
     assistant.show();
     QTimer::singleShot(1500, &app, [&] { assistant.play(QStringLiteral("Greet")); });
     QTimer::singleShot(5000, &app, [&] { assistant.speakBroadcast(name, text); });
-    QObject::connect(assistant.speech(), &SpeechQueue::finished, &app, [](const QString &said) {
-        std::printf("spoken: %s\n", qPrintable(said));
+    QElapsedTimer clock;
+    QObject::connect(assistant.speech(), &SpeechQueue::started, &app, [&clock] { clock.start(); });
+    QObject::connect(assistant.speech(), &SpeechQueue::finished, &app, [&clock](const QString &said) {
+        std::printf("spoken in %lld ms: %s\n", clock.elapsed(),
+                    qPrintable(QString(said).replace(QLatin1Char('\r'), QLatin1Char('|'))));
         std::fflush(stdout);
     });
     QObject::connect(assistant.speech(), &SpeechQueue::drained, &app,
