@@ -2,6 +2,7 @@
 
 #include <QBitmap>
 #include <QContextMenuEvent>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -114,7 +115,7 @@ void CharacterWindow::showCharacter(Cause cause)
     m_requests.clear();
     m_idleTimer.stop();
     show();
-    raise();
+    keepOnTop();
     Q_EMIT characterShown(cause);
     const int showing =
         stateAnimation(QStringLiteral("SHOWING"), {QStringLiteral("Showing"), QStringLiteral("Show")}, false);
@@ -186,6 +187,7 @@ void CharacterWindow::start(int animation, Kind kind)
     m_steps = 0;
     m_exiting = false;
     m_exitSteps = 0;
+    keepOnTop();
     Q_EMIT animationStarted(animationName());
     showFrame();
     m_frameTimer.start(std::max(m_character->animations.at(animation).frames.at(0).duration * 10, ShortestFrameMs));
@@ -295,6 +297,14 @@ void CharacterWindow::showFrame()
         setMask(m_shape);
     }
     update();
+}
+
+void CharacterWindow::keepOnTop()
+{
+    // No window manager keeps a window that bypasses it above the others; the character climbs back up
+    // whenever it starts an animation, which it does every few seconds.
+    if (isVisible() && QGuiApplication::platformName() == QLatin1String("xcb"))
+        raise();
 }
 
 void CharacterWindow::paintEvent(QPaintEvent *)

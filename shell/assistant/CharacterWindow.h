@@ -81,6 +81,7 @@ private:
     void rest();
     void scheduleIdle();
     void finishHiding();
+    void keepOnTop();
 
     std::shared_ptr<const Character> m_character;
     FrameStepper m_stepper;

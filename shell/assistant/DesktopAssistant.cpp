@@ -6,6 +6,8 @@
 #include "shell/character/AcsReader.h"
 #include "widgets/Placement.h"
 
+#include <QGuiApplication>
+
 DesktopAssistant::DesktopAssistant(std::unique_ptr<SpeechBackend> backend, QObject *parent)
     : QObject(parent), m_backend(backend ? std::move(backend) : std::make_unique<TextToSpeechBackend>()),
       m_speech(new SpeechQueue(m_backend.get(), this)), m_window(std::make_unique<CharacterWindow>()),
@@ -156,5 +158,6 @@ void DesktopAssistant::startSpeaking(const QString &text, int expectedMs)
     m_balloon->placeNear(m_window->frameGeometry());
     m_balloon->say(text, expectedMs);
     m_balloon->show();
-    m_balloon->raise();
+    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+        m_balloon->raise();
 }

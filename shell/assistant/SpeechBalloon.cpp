@@ -56,6 +56,10 @@ QStringList SpeechBalloon::wrap(const QString &text) const
             continue;
         }
         QTextLayout layout(paragraph, m_font);
+        // A peer's text may be one long word; it breaks anywhere rather than stretch the balloon.
+        QTextOption option;
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout.setTextOption(option);
         layout.beginLayout();
         for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
             line.setLineWidth(width);

@@ -285,6 +285,12 @@ private Q_SLOTS:
         QCOMPARE(balloon->page(), 0);
         balloon->finish();
         QCOMPARE(balloon->page(), balloon->pages().size() - 1);
+
+        // One long word from a peer breaks where it must; the balloon keeps its width.
+        const int width = balloon->width();
+        balloon->say(QString(SpeechQueue::MaxChars, QLatin1Char('w')), 60000);
+        QVERIFY2(balloon->width() <= width + 20, qPrintable(QString::number(balloon->width())));
+        QVERIFY(balloon->pages().size() > 10);
     }
 
     void exitsOfALoopingAnimationAreBounded()
