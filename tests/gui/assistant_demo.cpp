@@ -1,5 +1,6 @@
 // The desktop character greeting above the panel, then reading a broadcast aloud, for screenshots and for
 // listening: assistant_demo [character.acs] [name] [text]. Quits once everything is said.
+// With PARLUNE_DEMO_IDLE=N it only shows and idles for N seconds, for measuring what idling costs.
 #include "shell/assistant/DesktopAssistant.h"
 #include "shell/assistant/SpeechQueue.h"
 #include "widgets/FontSubstitutions.h"
@@ -29,6 +30,10 @@ int main(int argc, char **argv)
     }
     assistant.placeAboveTaskbar();
     assistant.show();
+    if (const int idle = qEnvironmentVariableIntValue("PARLUNE_DEMO_IDLE"); idle > 0) {
+        QTimer::singleShot(idle * 1000, &app, &QApplication::quit);
+        return app.exec();
+    }
     QTimer::singleShot(1500, &app, [&] { assistant.play(QStringLiteral("Greet")); });
     QTimer::singleShot(5000, &app, [&] { assistant.speakBroadcast(name, text); });
     QElapsedTimer clock;
