@@ -1,6 +1,7 @@
 // The desktop character greeting above the panel, then reading a broadcast aloud, for screenshots and for
 // listening: assistant_demo [character.acs] [name] [text]. Quits once everything is said.
-// With PARLUNE_DEMO_IDLE=N it only shows and idles for N seconds, for measuring what idling costs.
+// With PARLUNE_DEMO_IDLE=N it only shows and idles for N seconds, silent, reporting where it stands and when
+// it hides: for measuring what idling costs and for the X11 test.
 #include "shell/assistant/DesktopAssistant.h"
 #include "shell/assistant/SpeechQueue.h"
 #include "widgets/FontSubstitutions.h"
@@ -10,6 +11,22 @@
 #include <QTimer>
 
 #include <cstdio>
+
+namespace {
+class Silence : public SpeechBackend
+{
+public:
+    bool isAvailable() const override { return false; }
+    void say(const QString &) override {}
+    void stop() override {}
+};
+
+void report(const QString &line)
+{
+    std::printf("%s\n", qPrintable(line));
+    std::fflush(stdout);
+}
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -21,16 +38,24 @@ int main(int argc, char **argv)
     const QString name = args.value(2, QStringLiteral("小明"));
     const QString text =
         args.value(3, QStringLiteral("各位同事午安，今天下午三點在第二會議室開會，請準時出席，謝謝。"));
+    const int idle = qEnvironmentVariableIntValue("PARLUNE_DEMO_IDLE");
 
-    DesktopAssistant assistant;
+    DesktopAssistant assistant(idle > 0 ? std::make_unique<Silence>() : nullptr);
     QString error;
     if (!assistant.load(DesktopAssistant::characterIdOf(path), path, &error)) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return 1;
     }
+    QObject::connect(&assistant, &DesktopAssistant::hidden, &app, [](const QString &id, CharacterWindow::Cause cause) {
+        report(
+            QStringLiteral("hidden %1 %2")
+                .arg(id, cause == CharacterWindow::Cause::User ? QStringLiteral("user") : QStringLiteral("program")));
+    });
     assistant.placeAboveTaskbar();
     assistant.show();
-    if (const int idle = qEnvironmentVariableIntValue("PARLUNE_DEMO_IDLE"); idle > 0) {
+    const QRect frame = assistant.window()->frameGeometry();
+    report(QStringLiteral("ready %1 %2 %3 %4").arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height()));
+    if (idle > 0) {
         QTimer::singleShot(idle * 1000, &app, &QApplication::quit);
         return app.exec();
     }
@@ -39,9 +64,9 @@ int main(int argc, char **argv)
     QElapsedTimer clock;
     QObject::connect(assistant.speech(), &SpeechQueue::started, &app, [&clock] { clock.start(); });
     QObject::connect(assistant.speech(), &SpeechQueue::finished, &app, [&clock](const QString &said) {
-        std::printf("spoken in %lld ms: %s\n", clock.elapsed(),
-                    qPrintable(QString(said).replace(QLatin1Char('\r'), QLatin1Char('|'))));
-        std::fflush(stdout);
+        report(QStringLiteral("spoken in %1 ms: %2")
+                   .arg(clock.elapsed())
+                   .arg(QString(said).replace(QLatin1Char('\r'), QLatin1Char('|'))));
     });
     QObject::connect(assistant.speech(), &SpeechQueue::drained, &app,
                      [&] { QTimer::singleShot(3000, &app, &QApplication::quit); });
