@@ -284,6 +284,8 @@ void CharacterWindow::finishHiding()
 void CharacterWindow::showFrame()
 {
     const CharacterFrame &frame = m_character->animations.at(m_animation).frames.at(m_frame);
+    if (frame.sound >= 0 && isVisible())
+        Q_EMIT soundCue(frame.sound);
     // Frames that only play a sound draw nothing; the character keeps its last picture.
     if (frame.images.isEmpty() && !m_image.isNull())
         return;

@@ -57,6 +57,8 @@ Q_SIGNALS:
     void characterShown(CharacterWindow::Cause cause);
     void characterHidden(CharacterWindow::Cause cause);
     void animationStarted(const QString &name);
+    // A frame that starts one of the character's sounds has come up.
+    void soundCue(int sound);
     void moved(const QRect &frame);
 
 protected:

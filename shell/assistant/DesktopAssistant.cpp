@@ -1,5 +1,6 @@
 #include "shell/assistant/DesktopAssistant.h"
 
+#include "shell/assistant/CharacterSounds.h"
 #include "shell/assistant/SpeechBalloon.h"
 #include "shell/assistant/SpeechQueue.h"
 #include "shell/assistant/TextToSpeechBackend.h"
@@ -11,8 +12,9 @@
 DesktopAssistant::DesktopAssistant(std::unique_ptr<SpeechBackend> backend, QObject *parent)
     : QObject(parent), m_backend(backend ? std::move(backend) : std::make_unique<TextToSpeechBackend>()),
       m_speech(new SpeechQueue(m_backend.get(), this)), m_window(std::make_unique<CharacterWindow>()),
-      m_balloon(std::make_unique<SpeechBalloon>())
+      m_balloon(std::make_unique<SpeechBalloon>()), m_sounds(new CharacterSounds(this))
 {
+    connect(m_window.get(), &CharacterWindow::soundCue, m_sounds, &CharacterSounds::play);
     connect(m_window.get(), &CharacterWindow::characterShown, this,
             [this](CharacterWindow::Cause cause) { Q_EMIT shown(m_id, cause); });
     connect(m_window.get(), &CharacterWindow::characterHidden, this, [this](CharacterWindow::Cause cause) {
@@ -48,7 +50,9 @@ bool DesktopAssistant::load(const QString &id, const QString &path, QString *err
     std::optional<Character> character = AcsReader::readFile(path, error);
     if (!character)
         return false;
-    m_window->setCharacter(std::make_shared<const Character>(std::move(*character)));
+    auto loaded = std::make_shared<const Character>(std::move(*character));
+    m_window->setCharacter(loaded);
+    m_sounds->setCharacter(loaded);
     m_balloon->hide();
     m_balloon->setStyle(m_window->character()->balloon.value_or(CharacterBalloon()));
     m_id = id;
@@ -64,6 +68,7 @@ bool DesktopAssistant::unload(const QString &id, QString *error)
     }
     // The voice goes on with what it was given: the queue is not the character's.
     m_window->setCharacter(nullptr);
+    m_sounds->setCharacter(nullptr);
     m_balloon->hide();
     m_id.clear();
     return true;

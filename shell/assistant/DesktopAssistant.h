@@ -9,6 +9,7 @@
 
 #include <memory>
 
+class CharacterSounds;
 class SpeechBalloon;
 class SpeechQueue;
 
@@ -50,6 +51,7 @@ public:
     CharacterWindow *window() const { return m_window.get(); }
     SpeechBalloon *balloon() const { return m_balloon.get(); }
     SpeechQueue *speech() const { return m_speech; }
+    CharacterSounds *sounds() const { return m_sounds; }
 
 Q_SIGNALS:
     // The character's own show and hide events, with its identifier and why it happened.
@@ -65,5 +67,6 @@ private:
     SpeechQueue *m_speech = nullptr;
     std::unique_ptr<CharacterWindow> m_window;
     std::unique_ptr<SpeechBalloon> m_balloon;
+    CharacterSounds *m_sounds = nullptr;
     QString m_id;
 };

@@ -1,3 +1,4 @@
+#include "shell/assistant/CharacterSounds.h"
 #include "shell/assistant/DesktopAssistant.h"
 #include "shell/assistant/SpeechBackend.h"
 #include "shell/assistant/SpeechBalloon.h"
@@ -109,6 +110,7 @@ private Q_SLOTS:
         loadHelper();
         QSignalSpy shown(assistant.get(), &DesktopAssistant::shown);
         CharacterWindow *window = assistant->window();
+        QSignalSpy sounds(window, &CharacterWindow::soundCue);
         window->setIdleInterval(0, 0);
         QVERIFY(assistant->show());
         QCOMPARE(shown.size(), 1);
@@ -118,6 +120,10 @@ private Q_SLOTS:
         QTRY_VERIFY(played.contains(QStringLiteral("RestPose")));
         QTRY_VERIFY(played.filter(QStringLiteral("Idle")).size() > 0);
         QCOMPARE(played.indexOf(QStringLiteral("RestPose")), 1);
+        // The showing animation starts with a sound of the character's own.
+        QVERIFY(!sounds.isEmpty());
+        QCOMPARE(sounds.first().at(0).toInt(), window->character()->animation(u"Showing")->frames.first().sound);
+        QCOMPARE(assistant->sounds()->loaded(), 1);
 
         // A borderless, translucent window of the character's size, outside the taskbar, above the rest.
         QCOMPARE(window->size(), QSize(assistant->width(), assistant->height()));
@@ -271,6 +277,27 @@ private Q_SLOTS:
             accepted += assistant->speak(QString(SpeechQueue::MaxChars + 100, QLatin1Char('x'))) ? 1 : 0;
         QCOMPARE(accepted, SpeechQueue::MaxQueued + 1); // one is being spoken
         QCOMPARE(voice->said.first().size(), SpeechQueue::MaxChars);
+    }
+
+    void onlySomeSoundsStayLoaded()
+    {
+        auto many = std::make_shared<Character>(*loopingCharacter());
+        QFile helper(helperPath());
+        QVERIFY(helper.open(QIODevice::ReadOnly));
+        const QByteArray wave = AcsReader::read(helper.readAll())->sounds.value(0);
+        QVERIFY(!wave.isEmpty());
+        for (int i = 0; i < 3 * CharacterSounds::MaxLoaded; ++i)
+            many->sounds.append(wave);
+        CharacterSounds player;
+        player.setCharacter(many);
+        for (int i = 0; i < many->sounds.size(); ++i)
+            QVERIFY(player.play(i));
+        QCOMPARE(player.loaded(), CharacterSounds::MaxLoaded);
+        QVERIFY(!player.play(-1));
+        QVERIFY(!player.play(int(many->sounds.size())));
+        player.setCharacter(nullptr);
+        QCOMPARE(player.loaded(), 0);
+        QVERIFY(!player.play(0));
     }
 
     void theBalloonPagesLongTextsInTheCharactersStyle()
