@@ -55,8 +55,14 @@ public:
                 report(true, m_engine->errorString());
         });
         const QString locale = m_engine->locale().name();
+        const QString voice = m_engine->voice().name();
         QMetaObject::invokeMethod(
-            m_owner, [owner = m_owner, locale] { owner->m_localeName = locale; }, Qt::QueuedConnection);
+            m_owner,
+            [owner = m_owner, locale, voice] {
+                owner->m_localeName = locale;
+                owner->m_voiceName = voice;
+            },
+            Qt::QueuedConnection);
     }
 
     void say(const QString &text)
@@ -166,4 +172,9 @@ void TextToSpeechBackend::stop()
 QString TextToSpeechBackend::localeName() const
 {
     return m_localeName;
+}
+
+QString TextToSpeechBackend::voiceName() const
+{
+    return m_voiceName;
 }

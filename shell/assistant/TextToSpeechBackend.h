@@ -24,8 +24,9 @@ public:
     void say(const QString &text) override;
     void stop() override;
 
-    // The locale chosen once the engine is up ("zh_TW", "zh", ...); empty before or without a voice.
+    // The locale and voice chosen once the engine is up; empty before or without a voice.
     QString localeName() const;
+    QString voiceName() const;
 
 private:
     class Voice;
@@ -33,4 +34,5 @@ private:
     Voice *m_voice = nullptr;
     std::shared_ptr<std::atomic<bool>> m_available;
     QString m_localeName;
+    QString m_voiceName;
 };

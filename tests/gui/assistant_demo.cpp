@@ -4,6 +4,7 @@
 // it hides: for measuring what idling costs and for the X11 test.
 #include "shell/assistant/DesktopAssistant.h"
 #include "shell/assistant/SpeechQueue.h"
+#include "shell/assistant/TextToSpeechBackend.h"
 #include "widgets/FontSubstitutions.h"
 
 #include <QApplication>
@@ -40,7 +41,15 @@ int main(int argc, char **argv)
         args.value(3, QStringLiteral("各位同事午安，今天下午三點在第二會議室開會，請準時出席，謝謝。"));
     const int idle = qEnvironmentVariableIntValue("PARLUNE_DEMO_IDLE");
 
-    DesktopAssistant assistant(idle > 0 ? std::make_unique<Silence>() : nullptr);
+    std::unique_ptr<SpeechBackend> voice;
+    TextToSpeechBackend *desktopVoice = nullptr;
+    if (idle > 0) {
+        voice = std::make_unique<Silence>();
+    } else {
+        voice = std::make_unique<TextToSpeechBackend>();
+        desktopVoice = static_cast<TextToSpeechBackend *>(voice.get());
+    }
+    DesktopAssistant assistant(std::move(voice));
     QString error;
     if (!assistant.load(DesktopAssistant::characterIdOf(path), path, &error)) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
@@ -63,10 +72,11 @@ int main(int argc, char **argv)
     QTimer::singleShot(5000, &app, [&] { assistant.speakBroadcast(name, text); });
     QElapsedTimer clock;
     QObject::connect(assistant.speech(), &SpeechQueue::started, &app, [&clock] { clock.start(); });
-    QObject::connect(assistant.speech(), &SpeechQueue::finished, &app, [&clock](const QString &said) {
-        report(QStringLiteral("spoken in %1 ms: %2")
+    QObject::connect(assistant.speech(), &SpeechQueue::finished, &app, [&clock, desktopVoice](const QString &said) {
+        report(QStringLiteral("spoken in %1 ms by \"%2\" (%3): %4")
                    .arg(clock.elapsed())
-                   .arg(QString(said).replace(QLatin1Char('\r'), QLatin1Char('|'))));
+                   .arg(desktopVoice->voiceName(), desktopVoice->localeName(),
+                        QString(said).replace(QLatin1Char('\r'), QLatin1Char('|'))));
     });
     QObject::connect(assistant.speech(), &SpeechQueue::drained, &app,
                      [&] { QTimer::singleShot(3000, &app, &QApplication::quit); });
