@@ -1,13 +1,18 @@
 #include "shell/assistant/DesktopAssistant.h"
 
+#include "engine/Cp950.h"
 #include "shell/assistant/CharacterSounds.h"
 #include "shell/assistant/SpeechBalloon.h"
 #include "shell/assistant/SpeechQueue.h"
 #include "shell/assistant/TextToSpeechBackend.h"
 #include "shell/character/AcsReader.h"
 #include "widgets/Placement.h"
+#include "widgets/richtext/RtfReader.h"
+#include "widgets/richtext/RtfWriter.h"
 
 #include <QGuiApplication>
+#include <QTextCursor>
+#include <QTextDocument>
 
 DesktopAssistant::DesktopAssistant(std::unique_ptr<SpeechBackend> backend, QObject *parent)
     : QObject(parent), m_backend(backend ? std::move(backend) : std::make_unique<TextToSpeechBackend>()),
@@ -152,6 +157,19 @@ bool DesktopAssistant::play(const QString &animation, QString *error)
 bool DesktopAssistant::speakBroadcast(const QString &name, const QString &plainText, QString *error)
 {
     return speak(broadcastSpeech(name, plainText), error) && play(QStringLiteral("Greet"), error);
+}
+
+bool DesktopAssistant::speakBroadcast(const QByteArray &name, const QByteArray &body, QString *error)
+{
+    return speakBroadcast(cp950::decode(name), plainBody(body), error);
+}
+
+QString DesktopAssistant::plainBody(const QByteArray &body)
+{
+    QTextDocument document;
+    QTextCursor cursor(&document);
+    RtfReader::insertText(cursor, body);
+    return RtfWriter::plainText(document);
 }
 
 void DesktopAssistant::startSpeaking(const QString &text, int expectedMs)

@@ -47,6 +47,10 @@ public:
     bool play(const QString &animation, QString *error = nullptr);
     // Reads the broadcast's name and text, then greets.
     bool speakBroadcast(const QString &name, const QString &plainText, QString *error = nullptr);
+    // The same from a broadcast's fields as they arrive: the name in code page 950 and the RTF body.
+    bool speakBroadcast(const QByteArray &name, const QByteArray &body, QString *error = nullptr);
+    // A broadcast body as the voice reads it: its plain text, paragraphs joined by CR LF.
+    static QString plainBody(const QByteArray &body);
 
     CharacterWindow *window() const { return m_window.get(); }
     SpeechBalloon *balloon() const { return m_balloon.get(); }

@@ -1,3 +1,4 @@
+#include "engine/Cp950.h"
 #include "shell/assistant/CharacterSounds.h"
 #include "shell/assistant/DesktopAssistant.h"
 #include "shell/assistant/SpeechBackend.h"
@@ -228,6 +229,25 @@ private Q_SLOTS:
         QVERIFY(!assistant->speech()->isBusy());
         QTRY_VERIFY(!balloon->isVisible());
         QTRY_COMPARE(assistant->window()->animationName(), QStringLiteral("RestPose"));
+    }
+
+    void broadcastsAsTheyArrive()
+    {
+        loadHelper();
+        // Each byte of a double-byte character escaped, as the Windows control writes them.
+        auto escaped = [](const char16_t *text) {
+            QByteArray out;
+            for (const char byte : cp950::encode(QStringView(text)))
+                out += "\\'" + QByteArray::number(quint8(byte), 16);
+            return out;
+        };
+        const QByteArray rtf = "{\\rtf1\\ansi\\ansicpg950{\\fonttbl{\\f0\\fcharset136 x;}}\\pard\\f0 " +
+                               escaped(u"開會") + "\\par " + escaped(u"三點") + "\\par}";
+        QVERIFY(assistant->speakBroadcast(cp950::encode(u"小明"), rtf));
+        QVERIFY(assistant->speakBroadcast(cp950::encode(u"老王"), cp950::encode(u"純文字")));
+        voice->finish();
+        QCOMPARE(voice->said, (QStringList{QStringLiteral("暱稱：小明\r內容：開會\r\n三點"),
+                                           QStringLiteral("暱稱：老王\r內容：純文字")}));
     }
 
     void aHiddenCharacterStillSpeaks()
