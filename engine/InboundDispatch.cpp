@@ -102,7 +102,10 @@ InboundDispatch::InboundDispatch(MessageTable &messages, PacketTransport &transp
 void InboundDispatch::onMessage(const QByteArray &packet)
 {
     const QByteArray address = ExtractField(2, packet);
-    m_messages.append(ExtractField(3, packet), address, ExtractField(5, packet));
+    // A message the full table refused was never received as far as the user can tell: no beep, and no
+    // auto-reply promising an answer to it.
+    if (!m_messages.append(ExtractField(3, packet), address, ExtractField(5, packet)))
+        return;
     if (m_hooks.beepOn && m_hooks.beepOn() && m_hooks.beep)
         m_hooks.beep();
     if (m_hooks.away && m_hooks.away() && address != m_hooks.localAddress()) {

@@ -162,9 +162,14 @@ private Q_SLOTS:
         QCOMPARE(rig.messages.currentRow(), 2);
         QCOMPARE(told.size(), 1);
 
-        // Everything left is unread: the arrivals are refused, and told once.
+        // Everything left is unread: the arrivals are refused, and told once; a refused one is not
+        // beeped at or answered.
+        rig.away = rig.beepOn = true;
         rig.dispatch->onMessage(rig.message("10.0.0.7"));
         rig.dispatch->onMessage(rig.message("10.0.0.8"));
+        QCOMPARE(rig.beeps, 0);
+        QVERIFY(rig.transport.direct.isEmpty());
+        rig.away = rig.beepOn = false;
         QCOMPARE(rig.messages.size(), 3);
         QCOMPARE(rig.messages.at(2).IP, QByteArray("10.0.0.6"));
         QCOMPARE(told.size(), 2);
