@@ -11,22 +11,8 @@ done
 demo=$build/tests/assistant_demo
 [ -x "$demo" ] || { echo "skipped: assistant_demo not built"; exit 77; }
 
-# A display of our own, from :95 upwards.
-display=95
-while [ -e /tmp/.X11-unix/X$display ] || [ -e /tmp/.X$display-lock ]; do display=$((display + 1)); done
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-Xvfb :$display -screen 0 800x600x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-export DISPLAY=:$display
-for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+source "$(dirname "$0")/xdisplay.sh"
+x11_start_display 95
 trayer --edge bottom --align left --widthtype request --height 32 --SetDockType true --SetPartialStrut true \
     --transparent false --tint 0xc0c0c0 >"$work/trayer.log" 2>&1 &
 pids+=($!)
