@@ -1,6 +1,7 @@
 #include "admin/transfer/TransferWorker.h"
 
 #include "admin/transfer/SafeFileName.h"
+#include "admin/transfer/Sha256.h"
 #include "engine/Cp950.h"
 
 #include <QFileInfo>
@@ -36,7 +37,7 @@ bool sameHost(const QHostAddress &a, const QHostAddress &b)
 }
 
 // Hashes a file from its start up to `length` bytes with a fixed buffer; false when it cannot be read.
-bool hashFile(QFile &file, qint64 length, QCryptographicHash &hash, std::vector<char> &buffer)
+bool hashFile(QFile &file, qint64 length, Sha256 &hash, std::vector<char> &buffer)
 {
     while (length > 0) {
         const qint64 n = file.read(buffer.data(), std::min<qint64>(length, qint64(buffer.size())));
@@ -88,7 +89,7 @@ struct TransferWorker::Incoming
     bool anyFailed = false;
     QString partPath;
     QFile part;
-    QCryptographicHash hash{QCryptographicHash::Sha256};
+    Sha256 hash;
     QTcpSocket *socket = nullptr;
     QTimer *stall = nullptr;
     QTimer *retry = nullptr;
@@ -178,14 +179,14 @@ void TransferWorker::offer(const QByteArray &id, const QByteArray &recipient, co
     out->recipient = *address;
     for (const QString &path : paths) {
         QFile file(path);
-        QCryptographicHash hash(QCryptographicHash::Sha256);
+        Sha256 hash;
         if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly) ||
             !hashFile(file, file.size(), hash, buffer_)) {
             Q_EMIT transferEnded(id, Direction::Sending, Outcome::Failed);
             return;
         }
         const QByteArray name = cp950::encode(SafeFileName::reduce(QFileInfo(path).fileName()));
-        out->files.append({name, file.size(), hash.result().toHex()});
+        out->files.append({name, file.size(), hash.hexResult()});
         out->paths.append(path);
         out->served.append(false);
     }
@@ -551,7 +552,7 @@ void TransferWorker::completeFile(Incoming &in)
     in.socket = nullptr;
     in.stall->stop();
     in.part.close();
-    if (in.hash.result().toHex() != in.offer.files[in.current].sha256) {
+    if (in.hash.hexResult() != in.offer.files[in.current].sha256) {
         failFile(in);
         return;
     }

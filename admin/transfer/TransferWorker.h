@@ -4,7 +4,6 @@
 #include "admin/transfer/TransferTypes.h"
 
 #include <QByteArray>
-#include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>

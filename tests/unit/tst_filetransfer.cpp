@@ -1,5 +1,6 @@
 #include "admin/transfer/FileTransfer.h"
 #include "admin/transfer/SafeFileName.h"
+#include "admin/transfer/Sha256.h"
 #include "admin/transfer/TransferPacket.h"
 #include "engine/Packet.h"
 #include "engine/PacketTransport.h"
@@ -298,6 +299,14 @@ void TestFileTransfer::requests()
     QVERIFY(!TransferPacket::parseAnswer("OK -3"));
     QVERIFY(TransferPacket::isOfferId(TransferPacket::newOfferId()));
     QVERIFY(TransferPacket::newOfferId() != TransferPacket::newOfferId());
+
+    // The digest that files are checked by, fed in pieces, against Qt's own.
+    const QByteArray bytes = randomBytes(100000);
+    Sha256 hash;
+    hash.addData(bytes.left(1));
+    hash.addData(bytes.mid(1));
+    QCOMPARE(hash.hexResult(), sha256Hex(bytes));
+    QCOMPARE(hash.hexResult(), sha256Hex({}));
 }
 
 void TestFileTransfer::safeNames_data()
