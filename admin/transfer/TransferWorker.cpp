@@ -1,5 +1,6 @@
 #include "admin/transfer/TransferWorker.h"
 
+#include "admin/transfer/BackgroundHash.h"
 #include "admin/transfer/SafeFileName.h"
 #include "admin/transfer/Sha256.h"
 #include "engine/Cp950.h"
@@ -89,7 +90,7 @@ struct TransferWorker::Incoming
     bool anyFailed = false;
     QString partPath;
     QFile part;
-    Sha256 hash;
+    std::unique_ptr<BackgroundHash> hash; // while fetching only
     QTcpSocket *socket = nullptr;
     QTimer *stall = nullptr;
     QTimer *retry = nullptr;
@@ -269,7 +270,7 @@ bool TransferWorker::startServing(Serving &serving, const TransferPacket::FetchR
         request.offset > out.files[request.index].size)
         return false;
     serving.file.setFileName(out.paths[request.index]);
-    if (!serving.file.open(QIODevice::ReadOnly) || !serving.file.seek(request.offset))
+    if (!serving.file.open(QIODevice::ReadOnly | QIODevice::Unbuffered) || !serving.file.seek(request.offset))
         return false;
     serving.offerId = request.offerId;
     serving.index = request.index;
@@ -480,11 +481,21 @@ bool TransferWorker::openPart(Incoming &in)
             return false;
     }
     in.part.setFileName(in.partPath);
-    if (!in.part.open(QIODevice::ReadWrite) || in.part.size() > file.size)
+    if (!in.part.open(QIODevice::ReadWrite | QIODevice::Unbuffered) || in.part.size() > file.size)
         return false;
     in.received = in.part.size();
-    in.hash.reset();
-    return hashFile(in.part, in.received, in.hash, buffer_) && in.part.seek(in.received);
+    if (in.hash)
+        in.hash->hexResult(); // what a broken connection left half-hashed
+    else
+        in.hash = std::make_unique<BackgroundHash>();
+    for (qint64 left = in.received; left > 0;) {
+        QByteArray piece = in.part.read(std::min(left, limits_.chunkBytes));
+        if (piece.isEmpty())
+            return false;
+        left -= piece.size();
+        in.hash->addData(std::move(piece));
+    }
+    return in.part.seek(in.received);
 }
 
 void TransferWorker::fetchRead(Incoming &in)
@@ -522,15 +533,15 @@ bool TransferWorker::writeBody(Incoming &in)
 {
     const qint64 size = in.offer.files[in.current].size;
     while (in.socket->bytesAvailable() > 0) {
-        const qint64 n = in.socket->read(buffer_.data(), qint64(buffer_.size()));
-        if (n <= 0)
+        QByteArray piece = in.socket->read(std::min(in.socket->bytesAvailable(), limits_.chunkBytes));
+        if (piece.isEmpty())
             break;
-        if (in.received + n > size || in.part.write(buffer_.data(), n) != n) {
+        if (in.received + piece.size() > size || in.part.write(piece) != piece.size()) {
             failFile(in);
             return false;
         }
-        in.hash.addData(QByteArrayView(buffer_.data(), n));
-        in.received += n;
+        in.received += piece.size();
+        in.hash->addData(std::move(piece));
         in.retries = 0;
     }
     in.quietUntil.setRemainingTime(limits_.offerLifetime);
@@ -552,7 +563,7 @@ void TransferWorker::completeFile(Incoming &in)
     in.socket = nullptr;
     in.stall->stop();
     in.part.close();
-    if (in.hash.hexResult() != in.offer.files[in.current].sha256) {
+    if (in.hash->hexResult() != in.offer.files[in.current].sha256) {
         failFile(in);
         return;
     }
@@ -625,6 +636,7 @@ void TransferWorker::closeFetch(Incoming &in)
     }
     if (in.part.isOpen())
         in.part.close();
+    in.hash.reset();
 }
 
 void TransferWorker::endIncoming(const QByteArray &id, Outcome outcome)
