@@ -50,6 +50,32 @@ bool hashFile(QFile &file, qint64 length, Sha256 &hash, std::vector<char> &buffe
     return true;
 }
 
+// A deadline for a stream that goes quiet. A busy stream only notes the time of each piece; the timer is
+// re-armed when it fires, not once per piece, which would cost more than the piece's own handling.
+struct Watchdog
+{
+    QTimer *timer = nullptr;
+    QElapsedTimer lastActivity;
+    std::chrono::milliseconds limit{0};
+
+    void arm(std::chrono::milliseconds newLimit)
+    {
+        limit = newLimit;
+        lastActivity.start();
+        timer->start(limit);
+    }
+    void feed() { lastActivity.start(); }
+    // On the timer: true when the stream has really been quiet for the whole limit.
+    bool expired()
+    {
+        const auto left = limit - std::chrono::milliseconds(lastActivity.elapsed());
+        if (left.count() <= 0)
+            return true;
+        timer->start(left);
+        return false;
+    }
+};
+
 } // namespace
 
 struct TransferWorker::Outgoing
@@ -60,13 +86,14 @@ struct TransferWorker::Outgoing
     QStringList paths;
     QList<TransferPacket::File> files;
     QList<bool> served;
+    bool answered = false;
     QDeadlineTimer quietUntil;
 };
 
 struct TransferWorker::Serving
 {
     QTcpSocket *socket = nullptr;
-    QTimer *stall = nullptr;
+    Watchdog stall;
     QByteArray line;
     QByteArray offerId;
     int index = -1;
@@ -92,7 +119,7 @@ struct TransferWorker::Incoming
     QFile part;
     std::unique_ptr<BackgroundHash> hash; // while fetching only
     QTcpSocket *socket = nullptr;
-    QTimer *stall = nullptr;
+    Watchdog stall;
     QTimer *retry = nullptr;
     QByteArray header;
     qint64 announced = -1; // the byte count the offering host promised for this connection
@@ -226,12 +253,15 @@ void TransferWorker::acceptConnections()
         }
         auto serving = std::make_unique<Serving>();
         serving->socket = socket;
-        serving->stall = new QTimer(socket);
-        serving->stall->setSingleShot(true);
-        serving->stall->start(limits_.connectTimeout);
+        serving->stall.timer = new QTimer(socket);
+        serving->stall.timer->setSingleShot(true);
+        serving->stall.arm(limits_.connectTimeout);
         Serving *s = serving.get();
         serving_[socket] = std::move(serving);
-        connect(s->stall, &QTimer::timeout, this, [this, socket] { dropServing(socket); });
+        connect(s->stall.timer, &QTimer::timeout, this, [this, s, socket] {
+            if (s->stall.expired())
+                dropServing(socket);
+        });
         connect(socket, &QTcpSocket::readyRead, this, [this, s] { readRequest(*s); });
         connect(socket, &QTcpSocket::bytesWritten, this, [this, s] { pump(*s); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] { servingClosed(socket); });
@@ -277,16 +307,26 @@ bool TransferWorker::startServing(Serving &serving, const TransferPacket::FetchR
     serving.position = request.offset;
     serving.end = out.files[request.index].size;
     serving.socket->write("OK " + QByteArray::number(serving.end - serving.position) + '\n');
-    serving.stall->start(limits_.stallTimeout);
+    serving.stall.arm(limits_.stallTimeout);
     out.quietUntil.setRemainingTime(limits_.offerLifetime);
+    markAccepted(out);
     return true;
+}
+
+// The answer and the first fetch travel separately; whichever arrives first tells that the offer was taken.
+void TransferWorker::markAccepted(Outgoing &out)
+{
+    if (out.answered)
+        return;
+    out.answered = true;
+    Q_EMIT offerAnswered(out.id, true);
 }
 
 void TransferWorker::pump(Serving &serving)
 {
     if (serving.index < 0)
         return;
-    serving.stall->start(limits_.stallTimeout);
+    serving.stall.feed();
     while (serving.position < serving.end && serving.socket->bytesToWrite() < SocketBufferBytes) {
         const qint64 n =
             serving.file.read(buffer_.data(), std::min<qint64>(serving.end - serving.position, qint64(buffer_.size())));
@@ -328,7 +368,7 @@ void TransferWorker::dropServing(QTcpSocket *socket)
     if (it == serving_.end())
         return;
     socket->disconnect(this);
-    it->second->stall->stop();
+    it->second->stall.timer->stop();
     socket->abort();
     socket->deleteLater();
     serving_.erase(it);
@@ -348,8 +388,8 @@ void TransferWorker::handlePacket(const QByteArray &packet)
         receiveOffer(*message);
         break;
     case Kind::Accept:
-        if (outgoing_.count(id))
-            Q_EMIT offerAnswered(id, true);
+        if (const auto out = outgoing_.find(id); out != outgoing_.end())
+            markAccepted(*out->second);
         break;
     case Kind::Decline:
         if (outgoing_.count(id)) {
@@ -382,12 +422,15 @@ void TransferWorker::receiveOffer(const TransferPacket::Message &message)
         in->names.append(SafeFileName::reduce(cp950::decode(file.name)));
         shown.files.append({in->names.back(), file.size});
     }
-    in->stall = new QTimer(this);
-    in->stall->setSingleShot(true);
+    in->stall.timer = new QTimer(this);
+    in->stall.timer->setSingleShot(true);
     in->retry = new QTimer(this);
     in->retry->setSingleShot(true);
     Incoming *raw = in.get();
-    connect(in->stall, &QTimer::timeout, this, [this, raw] { fetchBroken(*raw); });
+    connect(in->stall.timer, &QTimer::timeout, this, [this, raw] {
+        if (raw->stall.expired())
+            fetchBroken(*raw);
+    });
     connect(in->retry, &QTimer::timeout, this, [this, raw] { beginFile(*raw); });
     incoming_[message.offerId] = std::move(in);
     Q_EMIT offerReceived(shown);
@@ -456,13 +499,14 @@ void TransferWorker::beginFile(Incoming &in)
     in.socket = new QTcpSocket(this);
     in.socket->setReadBufferSize(SocketBufferBytes);
     Incoming *raw = &in;
-    connect(in.socket, &QTcpSocket::connected, this, [raw] {
+    connect(in.socket, &QTcpSocket::connected, this, [this, raw] {
         raw->socket->write(TransferPacket::buildRequest({raw->offer.offerId, raw->current, raw->received}));
+        raw->stall.arm(limits_.stallTimeout);
     });
     connect(in.socket, &QTcpSocket::readyRead, this, [this, raw] { fetchRead(*raw); });
     connect(in.socket, &QTcpSocket::disconnected, this, [this, raw] { fetchBroken(*raw); });
     connect(in.socket, &QTcpSocket::errorOccurred, this, [this, raw] { fetchBroken(*raw); });
-    in.stall->start(limits_.connectTimeout);
+    in.stall.arm(limits_.connectTimeout);
     in.socket->connectToHost(in.sender, endpoints_.fetchPort);
 }
 
@@ -502,7 +546,7 @@ void TransferWorker::fetchRead(Incoming &in)
 {
     if (!in.socket)
         return;
-    in.stall->start(limits_.stallTimeout);
+    in.stall.feed();
     if (in.announced < 0) {
         // The answer line alone: the file's bytes may follow it in the same read.
         if (!in.socket->canReadLine()) {
@@ -561,7 +605,7 @@ void TransferWorker::completeFile(Incoming &in)
     in.socket->disconnectFromHost();
     in.socket->deleteLater();
     in.socket = nullptr;
-    in.stall->stop();
+    in.stall.timer->stop();
     in.part.close();
     if (in.hash->hexResult() != in.offer.files[in.current].sha256) {
         failFile(in);
@@ -626,7 +670,7 @@ void TransferWorker::nextFile(Incoming &in)
 
 void TransferWorker::closeFetch(Incoming &in)
 {
-    in.stall->stop();
+    in.stall.timer->stop();
     in.retry->stop();
     if (in.socket) {
         in.socket->disconnect(this);
@@ -649,9 +693,9 @@ void TransferWorker::endIncoming(const QByteArray &id, Outcome outcome)
     // Cancelled or timed out midway: what was written of the unfinished file goes too.
     if (!in.partPath.isEmpty() && outcome != Outcome::Completed)
         QFile::remove(in.partPath);
-    in.stall->disconnect(this);
+    in.stall.timer->disconnect(this);
     in.retry->disconnect(this);
-    in.stall->deleteLater();
+    in.stall.timer->deleteLater();
     in.retry->deleteLater();
     incoming_.erase(it);
     Q_EMIT transferEnded(id, Direction::Receiving, outcome);

@@ -61,6 +61,7 @@ private:
     void acceptConnections();
     void readRequest(Serving &serving);
     bool startServing(Serving &serving, const TransferPacket::FetchRequest &request);
+    void markAccepted(Outgoing &out);
     void pump(Serving &serving);
     void servingClosed(QTcpSocket *socket);
     void dropServing(QTcpSocket *socket);

@@ -49,7 +49,7 @@ Transfer::Limits quickLimits()
 {
     Transfer::Limits limits;
     limits.connectTimeout = 2s;
-    limits.stallTimeout = 500ms;
+    limits.stallTimeout = 2s; // long enough for a loaded machine, short enough for the stalled stream
     limits.retryDelay = 50ms;
     limits.maxRetries = 2;
     return limits;
@@ -458,9 +458,9 @@ void TestFileTransfer::resumeAfterCut()
     QTRY_COMPARE_WITH_TIMEOUT(pair.receiver->ended.count(), 1, Patience);
     QCOMPARE(pair.receiver->outcome(), Outcome::Completed);
     QVERIFY(readFile(QDir(target.path()).filePath(u"big.dat"_qs)) == content);
-    QCOMPARE(pair.relay->requests.size(), 2);
-    QVERIFY(pair.relay->requests[0].endsWith(" 0 0\n"));
-    QVERIFY(!pair.relay->requests[1].endsWith(" 0 0\n"));
+    QVERIFY(pair.relay->requests.size() >= 2);
+    QVERIFY(pair.relay->requests.first().endsWith(" 0 0\n"));
+    QVERIFY(!pair.relay->requests.last().endsWith(" 0 0\n"));
     QVERIFY2(pair.relay->relayed < content.size() + content.size() / 2, "the second fetch started over");
 }
 
