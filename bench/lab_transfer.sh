@@ -31,7 +31,7 @@ expected=$(sha256sum "$work/file.bin" | cut -d' ' -f1)
 wait_ready() {
     local i
     for ((i = 0; i < 100; i++)); do
-        grep -q ready "$1" && return 0
+        grep -qs ready "$1" && return 0
         sleep 0.1
     done
     echo "a receiver did not start" >&2
@@ -40,6 +40,7 @@ wait_ready() {
 
 for ((i = 0; i < rounds; i++)); do
     mkdir -p "$work/in"
+    rm -f "$work/raw.out" "$work/recv.out"
     netlab_spawn b "$work/raw.out" "$driver" raw-sink 3390 "$work/in/raw.bin"
     pid=$NETLAB_LAST_PID
     wait_ready "$work/raw.out"

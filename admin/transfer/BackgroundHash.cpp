@@ -12,6 +12,20 @@ BackgroundHash::~BackgroundHash()
     thread_.join();
 }
 
+QByteArray BackgroundHash::spare(qsizetype capacity)
+{
+    QByteArray piece;
+    {
+        std::lock_guard lock(mutex_);
+        if (!spares_.empty()) {
+            piece = std::move(spares_.back());
+            spares_.pop_back();
+        }
+    }
+    piece.reserve(capacity);
+    return piece;
+}
+
 void BackgroundHash::addData(QByteArray piece)
 {
     std::unique_lock lock(mutex_);
@@ -41,6 +55,10 @@ void BackgroundHash::run()
         lock.unlock();
         sha_.addData(piece);
         lock.lock();
+        if (spares_.size() <= MaxWaitingPieces) {
+            piece.resize(0);
+            spares_.push_back(std::move(piece));
+        }
         hashing_ = false;
         changed_.notify_all();
     }

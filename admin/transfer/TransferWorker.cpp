@@ -577,9 +577,12 @@ bool TransferWorker::writeBody(Incoming &in)
 {
     const qint64 size = in.offer.files[in.current].size;
     while (in.socket->bytesAvailable() > 0) {
-        QByteArray piece = in.socket->read(std::min(in.socket->bytesAvailable(), limits_.chunkBytes));
-        if (piece.isEmpty())
+        QByteArray piece = in.hash->spare(limits_.chunkBytes);
+        piece.resize(std::min(in.socket->bytesAvailable(), limits_.chunkBytes));
+        const qint64 n = in.socket->read(piece.data(), piece.size());
+        if (n <= 0)
             break;
+        piece.resize(n);
         if (in.received + piece.size() > size || in.part.write(piece) != piece.size()) {
             failFile(in);
             return false;
