@@ -23,6 +23,8 @@ enum Command : int {
     CMD_NOTICE = 8,
     CMD_GAME = 9,
     CMD_BULLETIN = 11,
+    // File offers and their answers between Parlune hosts; hosts that do not know it ignore it.
+    CMD_FILE_TRANSFER = 20,
 };
 
 // Field n (n >= 1). Missing, empty and unterminated fields all read as empty; never fails.

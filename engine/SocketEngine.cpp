@@ -222,6 +222,7 @@ bool SocketEngine::actsOn(Transport transport, int code)
     case CMD_MESSAGE:
     case CMD_REMOTE_SHUTDOWN:
     case CMD_NOTICE:
+    case CMD_FILE_TRANSFER:
         return transport == Transport::Tcp;
     case CMD_GAME:
         return true;

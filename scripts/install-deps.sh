@@ -6,7 +6,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-multimedia-dev qt6-speech-dev
   qt6-speech-speechd-plugin qt6-declarative-dev libqt6dbus6 libqt6sql6-sqlite
   speech-dispatcher speech-dispatcher-espeak-ng
-  libxkbcommon-dev libxcb1-dev libxcb-keysyms1-dev libjpeg-dev libicu-dev libbenchmark-dev
+  libxkbcommon-dev libxcb1-dev libxcb-keysyms1-dev libjpeg-dev libicu-dev libssl-dev libbenchmark-dev
   fonts-arphic-uming fonts-dejavu-core fonts-liberation2
   xvfb xdotool trayer imagemagick x11-utils dbus iproute2 util-linux
   libreoffice-writer-nogui

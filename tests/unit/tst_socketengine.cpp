@@ -59,7 +59,7 @@ struct Rig
         engine.StartSocketEngine();
         for (int code : {0, 1, 2, 4, 6, 9, 11})
             engine.registerAction(SocketEngine::Transport::Udp, code, [this](const QByteArray &p) { udp.append(p); });
-        for (int code : {3, 5, 7, 8, 9})
+        for (int code : {3, 5, 7, 8, 9, 20})
             engine.registerAction(SocketEngine::Transport::Tcp, code, [this](const QByteArray &p) { tcp.append(p); });
     }
 
@@ -298,6 +298,7 @@ private Q_SLOTS:
                                               << false << Unrecognised;
         QTest::newRow("udp-only code") << QByteArrayList{framed(Packet::CMD_BROADCAST)} << false << QByteArray();
         QTest::newRow("code 12") << QByteArrayList{framed(12)} << false << QByteArray();
+        QTest::newRow("file transfer") << QByteArrayList{framed(Packet::CMD_FILE_TRANSFER)} << true << QByteArray();
         QTest::newRow("nul bytes travel") << QByteArrayList{framed(3, QByteArray("B\0M", 3))} << true << QByteArray();
     }
     void streams()

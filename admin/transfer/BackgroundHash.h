@@ -1,0 +1,43 @@
+#pragma once
+
+#include "admin/transfer/Sha256.h"
+
+#include <QByteArray>
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// SHA-256 of a stream on a thread of its own, so that a file is read off the network and hashed at the same
+// time. At most a few pieces wait: a producer faster than the hash waits too, and memory stays bounded.
+class BackgroundHash final
+{
+public:
+    static constexpr size_t MaxWaitingPieces = 8;
+
+    BackgroundHash();
+    ~BackgroundHash();
+    BackgroundHash(const BackgroundHash &) = delete;
+    BackgroundHash &operator=(const BackgroundHash &) = delete;
+
+    // A buffer for the next piece: one that was hashed already when there is one, so a long stream reuses a
+    // few buffers instead of allocating one per piece.
+    QByteArray spare(qsizetype capacity);
+    void addData(QByteArray piece);
+    // The digest of everything added since the last result, once all of it is hashed; starts afresh.
+    QByteArray hexResult();
+
+private:
+    void run();
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<QByteArray> waiting_;
+    std::vector<QByteArray> spares_;
+    bool hashing_ = false;
+    bool stopping_ = false;
+    Sha256 sha_;
+    std::thread thread_;
+};
