@@ -1,5 +1,5 @@
-#include "engine/AutomationChannel.h"
-#include "engine/TForm_Parlune.h"
+#include "app/TForm_Parlune.h"
+#include "automation/AutomationChannel.h"
 #include "platform/SingleInstance.h"
 
 #include <QApplication>
@@ -24,8 +24,13 @@ int main(int argc, char *argv[])
     TForm_Parlune console;
     QObject::connect(&instance, &SingleInstance::activationRequested, &console, &TForm_Parlune::ConsoleActivate);
     std::unique_ptr<AutomationChannel> automation;
-    if (const QString path = qEnvironmentVariable(AutomationChannel::EnvironmentVariable); !path.isEmpty())
-        automation = std::make_unique<AutomationChannel>(console, path);
+    if (const QString path = qEnvironmentVariable(AutomationChannel::EnvironmentVariable); !path.isEmpty()) {
+        automation = std::make_unique<AutomationChannel>(AutomationChannel::Console{console, console.socketEngine(),
+                                                                                    *console.RxMemoryData_Friend,
+                                                                                    *console.RxMemoryData_Message},
+                                                         path);
+        QObject::connect(&console, &TForm_Parlune::noticeShown, automation.get(), &AutomationChannel::recordNotice);
+    }
     console.FormCreate();
     return app.exec();
 }

@@ -1,4 +1,4 @@
-#include "engine/Cp950.h"
+#include "base/Cp950.h"
 #include "engine/HistoryStore.h"
 
 #include <QCoreApplication>

@@ -6,9 +6,9 @@
 #include "engine/MessageTable.h"
 #include "engine/NoticeSink.h"
 #include "messages/TForm_Messenger.h"
+#include "richtext/DocumentPictures.h"
+#include "richtext/RtfWriter.h"
 #include "widgets/RichEdit.h"
-#include "widgets/richtext/DocumentPictures.h"
-#include "widgets/richtext/RtfWriter.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

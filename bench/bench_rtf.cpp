@@ -1,6 +1,6 @@
-#include "widgets/richtext/DocumentPictures.h"
-#include "widgets/richtext/RtfReader.h"
-#include "widgets/richtext/RtfWriter.h"
+#include "richtext/DocumentPictures.h"
+#include "richtext/RtfReader.h"
+#include "richtext/RtfWriter.h"
 
 #include <QBuffer>
 #include <QGuiApplication>

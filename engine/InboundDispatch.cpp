@@ -1,6 +1,6 @@
 #include "engine/InboundDispatch.h"
 
-#include "engine/Cp950.h"
+#include "base/Cp950.h"
 #include "engine/MessageTable.h"
 #include "engine/NoticeText.h"
 #include "engine/Packet.h"

@@ -1,6 +1,6 @@
 #include "engine/NoticeText.h"
 
-#include "engine/Cp950.h"
+#include "base/Cp950.h"
 
 namespace NoticeText {
 namespace {

@@ -1,6 +1,6 @@
 #include "engine/SettingWrites.h"
 
-#include "engine/Cp950.h"
+#include "base/Cp950.h"
 #include "engine/SettingsNames.h"
 #include "engine/SettingsStore.h"
 

@@ -1,7 +1,7 @@
 #include "engine/SettingsStore.h"
 
+#include "base/Cp950.h"
 #include "engine/AutostartEntry.h"
-#include "engine/Cp950.h"
 #include "engine/SettingsNames.h"
 
 #include <QDir>

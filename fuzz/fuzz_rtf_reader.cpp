@@ -1,6 +1,6 @@
 // Any bytes a peer may send as a message body, read into a document as the message window does.
 
-#include "widgets/richtext/RtfReader.h"
+#include "richtext/RtfReader.h"
 
 #include <QGuiApplication>
 #include <QTextCursor>

@@ -1,8 +1,8 @@
 // Whatever a peer sends, once read, must write out and read back to the same text and pictures:
 // a reply or a forwarded message must not lose or garble what was received.
 
-#include "widgets/richtext/RtfReader.h"
-#include "widgets/richtext/RtfWriter.h"
+#include "richtext/RtfReader.h"
+#include "richtext/RtfWriter.h"
 
 #include <QGuiApplication>
 #include <QTextBlock>

@@ -1,6 +1,6 @@
 #include "game/GameLobby.h"
 
-#include "engine/Cp950.h"
+#include "base/Cp950.h"
 #include "engine/Packet.h"
 
 #include <charconv>

@@ -1,7 +1,7 @@
 #include "messages/GraphicToRtf.h"
 
-#include "widgets/richtext/DibEncoder.h"
-#include "widgets/richtext/HexText.h"
+#include "richtext/DibEncoder.h"
+#include "richtext/HexText.h"
 
 QByteArray GraphicToRtf(const QImage &bitmap)
 {

@@ -1,8 +1,8 @@
 #include "messages/PictureEmbedding.h"
 
 #include "messages/GraphicToRtf.h"
+#include "richtext/JpegDecoder.h"
 #include "widgets/RichEdit.h"
-#include "widgets/richtext/JpegDecoder.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "messages/TForm_Messenger.h"
 
+#include "base/Cp950.h"
 #include "engine/ConsoleValues.h"
-#include "engine/Cp950.h"
 #include "engine/FriendTable.h"
 #include "engine/MessageTable.h"
 #include "engine/NoticeSink.h"

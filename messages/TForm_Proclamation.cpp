@@ -1,7 +1,7 @@
 #include "messages/TForm_Proclamation.h"
 
+#include "base/Cp950.h"
 #include "engine/ConsoleValues.h"
-#include "engine/Cp950.h"
 #include "engine/Packet.h"
 #include "engine/PacketTransport.h"
 #include "messages/FaceMenu.h"

@@ -1,6 +1,6 @@
 #include "platform/InputMethod.h"
 
-#include "engine/Cp950.h"
+#include "base/Cp950.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>

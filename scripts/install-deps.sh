@@ -2,7 +2,7 @@
 # Installs the Debian packages that building, running and testing need, and only those missing.
 set -euo pipefail
 packages=(
-  cmake ninja-build ccache g++ clang libclang-rt-14-dev pkg-config
+  cmake ninja-build ccache g++ clang clang-format libclang-rt-14-dev pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-multimedia-dev qt6-speech-dev
   qt6-speech-speechd-plugin qt6-declarative-dev libqt6dbus6 libqt6sql6-sqlite
   speech-dispatcher speech-dispatcher-espeak-ng

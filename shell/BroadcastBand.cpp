@@ -1,9 +1,9 @@
 #include "shell/BroadcastBand.h"
 
-#include "engine/Cp950.h"
+#include "base/Cp950.h"
+#include "richtext/PixelBudget.h"
+#include "richtext/RtfReader.h"
 #include "widgets/RichEdit.h"
-#include "widgets/richtext/PixelBudget.h"
-#include "widgets/richtext/RtfReader.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QTextBlock>

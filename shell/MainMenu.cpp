@@ -1,6 +1,6 @@
 #include "shell/MainMenu.h"
 
-#include "engine/Cp950.h"
+#include "base/Cp950.h"
 #include "shell/AboutBox.h"
 #include "shell/SingleWindow.h"
 #include "shell/TForm_AboutMoravik.h"

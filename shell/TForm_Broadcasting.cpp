@@ -1,11 +1,11 @@
 #include "shell/TForm_Broadcasting.h"
 
+#include "richtext/DibEncoder.h"
+#include "richtext/HexText.h"
+#include "richtext/MetafileWriter.h"
+#include "richtext/RtfReader.h"
 #include "shell/BroadcastBand.h"
 #include "shell/TickerAnimation.h"
-#include "widgets/richtext/DibEncoder.h"
-#include "widgets/richtext/HexText.h"
-#include "widgets/richtext/MetafileWriter.h"
-#include "widgets/richtext/RtfReader.h"
 
 #include <QCursor>
 #include <QFrame>

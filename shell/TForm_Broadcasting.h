@@ -7,7 +7,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "widgets/richtext/PixelBudget.h"
+#include "richtext/PixelBudget.h"
 
 class BroadcastBand;
 class QScrollArea;

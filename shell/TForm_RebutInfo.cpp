@@ -1,11 +1,11 @@
 #include "shell/TForm_RebutInfo.h"
 
-#include "engine/Cp950.h"
+#include "base/Cp950.h"
+#include "richtext/RtfReader.h"
 #include "widgets/Anchors.h"
 #include "widgets/Placement.h"
 #include "widgets/RichEdit.h"
 #include "widgets/SkinnedFrame.h"
-#include "widgets/richtext/RtfReader.h"
 
 #include <QCloseEvent>
 #include <QPointer>

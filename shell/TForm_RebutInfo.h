@@ -5,7 +5,7 @@
 #include <QTextCursor>
 #include <QWidget>
 
-#include "widgets/richtext/PixelBudget.h"
+#include "richtext/PixelBudget.h"
 
 #include <deque>
 

@@ -1,6 +1,6 @@
 #include "shell/TrayIcon.h"
 
-#include "engine/Cp950.h"
+#include "base/Cp950.h"
 
 #include <QCursor>
 #include <QGuiApplication>

@@ -1,12 +1,12 @@
 #include "widgets/RichEdit.h"
 
-#include "engine/Cp950.h"
+#include "base/Cp950.h"
+#include "richtext/DocumentPictures.h"
+#include "richtext/JpegDecoder.h"
+#include "richtext/PixelBudget.h"
+#include "richtext/RtfReader.h"
+#include "richtext/RtfWriter.h"
 #include "widgets/LinkHighlighter.h"
-#include "widgets/richtext/DocumentPictures.h"
-#include "widgets/richtext/JpegDecoder.h"
-#include "widgets/richtext/PixelBudget.h"
-#include "widgets/richtext/RtfReader.h"
-#include "widgets/richtext/RtfWriter.h"
 
 #include <algorithm>
 

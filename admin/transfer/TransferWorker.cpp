@@ -3,7 +3,7 @@
 #include "admin/transfer/BackgroundHash.h"
 #include "admin/transfer/SafeFileName.h"
 #include "admin/transfer/Sha256.h"
-#include "engine/Cp950.h"
+#include "base/Cp950.h"
 
 #include <QFileInfo>
 #include <QStorageInfo>

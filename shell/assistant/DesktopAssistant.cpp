@@ -1,14 +1,14 @@
 #include "shell/assistant/DesktopAssistant.h"
 
-#include "engine/Cp950.h"
+#include "base/Cp950.h"
+#include "richtext/RtfReader.h"
+#include "richtext/RtfWriter.h"
 #include "shell/assistant/CharacterSounds.h"
 #include "shell/assistant/SpeechBalloon.h"
 #include "shell/assistant/SpeechQueue.h"
 #include "shell/assistant/TextToSpeechBackend.h"
 #include "shell/character/AcsReader.h"
 #include "widgets/Placement.h"
-#include "widgets/richtext/RtfReader.h"
-#include "widgets/richtext/RtfWriter.h"
 
 #include <QGuiApplication>
 #include <QTextCursor>

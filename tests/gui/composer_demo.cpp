@@ -3,8 +3,8 @@
 //
 // Usage: composer-demo [--menu]
 
+#include "base/Cp950.h"
 #include "engine/ConsoleValues.h"
-#include "engine/Cp950.h"
 #include "messages/FaceMenu.h"
 #include "messages/TForm_Proclamation.h"
 #include "widgets/FontSubstitutions.h"

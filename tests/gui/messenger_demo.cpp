@@ -4,17 +4,17 @@
 //
 // Usage: messenger_demo read|compose|send [--design]
 
+#include "base/Cp950.h"
 #include "engine/ConsoleValues.h"
-#include "engine/Cp950.h"
 #include "engine/FriendTable.h"
 #include "engine/MessageTable.h"
 #include "engine/NoticeSink.h"
 #include "messages/FaceMenu.h"
 #include "messages/TForm_Messenger.h"
+#include "richtext/DocumentPictures.h"
+#include "richtext/RtfWriter.h"
 #include "widgets/FontSubstitutions.h"
 #include "widgets/Placement.h"
-#include "widgets/richtext/DocumentPictures.h"
-#include "widgets/richtext/RtfWriter.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "engine/Cp950.h"
+#include "base/Cp950.h"
 #include "shell/assistant/CharacterSounds.h"
 #include "shell/assistant/DesktopAssistant.h"
 #include "shell/assistant/SpeechBackend.h"

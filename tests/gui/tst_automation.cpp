@@ -1,8 +1,8 @@
-#include "engine/AutomationChannel.h"
+#include "app/TForm_Parlune.h"
+#include "automation/AutomationChannel.h"
 #include "engine/MemorySettingsStore.h"
 #include "engine/NoticeText.h"
 #include "engine/Packet.h"
-#include "engine/TForm_Parlune.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -60,6 +60,17 @@ class TestAutomation : public QObject
 {
     Q_OBJECT
 
+    AutomationChannel::Console consoleParts()
+    {
+        return {*console, console->socketEngine(), *console->RxMemoryData_Friend, *console->RxMemoryData_Message};
+    }
+    std::unique_ptr<AutomationChannel> openChannel(const QString &path)
+    {
+        auto opened = std::make_unique<AutomationChannel>(consoleParts(), path);
+        connect(console.get(), &TForm_Parlune::noticeShown, opened.get(), &AutomationChannel::recordNotice);
+        return opened;
+    }
+
 private Q_SLOTS:
     void init()
     {
@@ -69,7 +80,7 @@ private Q_SLOTS:
         endpoints.broadcastAddress = QHostAddress(QHostAddress::LocalHost);
         console = std::make_unique<TForm_Parlune>(endpoints, std::make_unique<MemorySettingsStore>());
         console->setNoticeSink(&sink);
-        channel = std::make_unique<AutomationChannel>(*console, dir.filePath(QStringLiteral("automation")));
+        channel = openChannel(dir.filePath(QStringLiteral("automation")));
         QVERIFY(channel->isListening());
         console->FormCreate();
     }
@@ -149,7 +160,7 @@ private Q_SLOTS:
         cleanup();
         console = std::make_unique<TForm_Parlune>(endpoints, std::make_unique<MemorySettingsStore>());
         console->setNoticeSink(&sink);
-        channel = std::make_unique<AutomationChannel>(*console, dir.filePath(QStringLiteral("automation")));
+        channel = openChannel(dir.filePath(QStringLiteral("automation")));
         console->FormCreate();
 
         const QByteArray notice = Packet::build(Packet::CMD_NOTICE, {"caption", "body"});
@@ -196,7 +207,7 @@ private Q_SLOTS:
             document.write("keep me");
         }
 
-        AutomationChannel other(*console, path);
+        AutomationChannel other(consoleParts(), path);
         QCOMPARE(other.isListening(), listens);
         QCOMPARE(other.refusal().isEmpty(), listens);
         if (fileInTheWay) {

@@ -1,7 +1,7 @@
 #include "messages/FaceMenu.h"
 #include "messages/PictureEmbedding.h"
+#include "richtext/DocumentPictures.h"
 #include "widgets/RichEdit.h"
-#include "widgets/richtext/DocumentPictures.h"
 
 #include <QApplication>
 #include <QFileDialog>

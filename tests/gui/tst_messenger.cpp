@@ -1,5 +1,5 @@
+#include "base/Cp950.h"
 #include "engine/ConsoleValues.h"
-#include "engine/Cp950.h"
 #include "engine/FriendTable.h"
 #include "engine/MessageTable.h"
 #include "engine/NoticeSink.h"

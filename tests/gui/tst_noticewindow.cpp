@@ -1,11 +1,11 @@
-#include "engine/Cp950.h"
+#include "base/Cp950.h"
+#include "richtext/DocumentPictures.h"
+#include "richtext/RtfPicture.h"
+#include "richtext/RtfReader.h"
 #include "shell/TForm_RebutInfo.h"
 #include "tests/support/BigPictureRtf.h"
 #include "widgets/FontSubstitutions.h"
 #include "widgets/SkinnedFrame.h"
-#include "widgets/richtext/DocumentPictures.h"
-#include "widgets/richtext/RtfPicture.h"
-#include "widgets/richtext/RtfReader.h"
 
 #include <QPushButton>
 #include <QScreen>

@@ -1,5 +1,5 @@
+#include "base/Cp950.h"
 #include "engine/ConsoleValues.h"
-#include "engine/Cp950.h"
 #include "engine/Packet.h"
 #include "engine/PacketTransport.h"
 #include "messages/FaceMenu.h"

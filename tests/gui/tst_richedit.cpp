@@ -1,9 +1,9 @@
-#include "engine/Cp950.h"
+#include "base/Cp950.h"
 #include "messages/PictureEmbedding.h"
+#include "richtext/DocumentPictures.h"
+#include "richtext/RtfWriter.h"
 #include "widgets/LinkHighlighter.h"
 #include "widgets/RichEdit.h"
-#include "widgets/richtext/DocumentPictures.h"
-#include "widgets/richtext/RtfWriter.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,9 +1,9 @@
-#include "engine/Cp950.h"
+#include "base/Cp950.h"
+#include "richtext/DocumentPictures.h"
+#include "richtext/RtfPicture.h"
 #include "shell/BroadcastBand.h"
 #include "shell/TForm_Broadcasting.h"
 #include "tests/support/BigPictureRtf.h"
-#include "widgets/richtext/DocumentPictures.h"
-#include "widgets/richtext/RtfPicture.h"
 
 #include <QApplication>
 #include <QScreen>

@@ -4,7 +4,7 @@
 #include "shell/TForm_AboutMoravik.h"
 #include "shell/TrayIcon.h"
 
-#include "engine/Cp950.h"
+#include "base/Cp950.h"
 
 #include <QTest>
 #include <QTimer>

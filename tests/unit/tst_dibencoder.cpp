@@ -1,5 +1,5 @@
-#include "widgets/richtext/DibEncoder.h"
-#include "widgets/richtext/MetafileWriter.h"
+#include "richtext/DibEncoder.h"
+#include "richtext/MetafileWriter.h"
 
 #include <QImage>
 #include <QTest>

@@ -1,5 +1,5 @@
 #include "messages/GraphicToRtf.h"
-#include "widgets/richtext/DibEncoder.h"
+#include "richtext/DibEncoder.h"
 
 #include <QRegularExpression>
 #include <QTest>

@@ -1,9 +1,9 @@
 #include "PictureBytes.h"
 
-#include "widgets/richtext/DibDecoder.h"
-#include "widgets/richtext/JpegDecoder.h"
-#include "widgets/richtext/RtfPicture.h"
-#include "widgets/richtext/WmfDecoder.h"
+#include "richtext/DibDecoder.h"
+#include "richtext/JpegDecoder.h"
+#include "richtext/RtfPicture.h"
+#include "richtext/WmfDecoder.h"
 
 #include <QBuffer>
 #include <QTest>

@@ -1,9 +1,9 @@
 #include "PictureBytes.h"
 
-#include "widgets/richtext/DocumentPictures.h"
-#include "widgets/richtext/PixelBudget.h"
-#include "widgets/richtext/RtfPicture.h"
-#include "widgets/richtext/RtfReader.h"
+#include "richtext/DocumentPictures.h"
+#include "richtext/PixelBudget.h"
+#include "richtext/RtfPicture.h"
+#include "richtext/RtfReader.h"
 
 #include <QBuffer>
 #include <QDir>

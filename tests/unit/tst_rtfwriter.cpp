@@ -1,5 +1,5 @@
-#include "widgets/richtext/DocumentPictures.h"
-#include "widgets/richtext/RtfWriter.h"
+#include "richtext/DocumentPictures.h"
+#include "richtext/RtfWriter.h"
 
 #include <QRegularExpression>
 #include <QTest>

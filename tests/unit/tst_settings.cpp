@@ -1,5 +1,5 @@
+#include "base/Cp950.h"
 #include "engine/AutostartEntry.h"
-#include "engine/Cp950.h"
 #include "engine/MemorySettingsStore.h"
 #include "engine/SettingWrites.h"
 #include "engine/SettingsNames.h"

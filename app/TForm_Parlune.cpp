@@ -1,4 +1,4 @@
-#include "engine/TForm_Parlune.h"
+#include "app/TForm_Parlune.h"
 
 #include "engine/FriendTable.h"
 #include "engine/InboundDispatch.h"

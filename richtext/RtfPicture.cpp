@@ -1,8 +1,8 @@
-#include "widgets/richtext/RtfPicture.h"
+#include "richtext/RtfPicture.h"
 
-#include "widgets/richtext/DibDecoder.h"
-#include "widgets/richtext/JpegDecoder.h"
-#include "widgets/richtext/WmfDecoder.h"
+#include "richtext/DibDecoder.h"
+#include "richtext/JpegDecoder.h"
+#include "richtext/WmfDecoder.h"
 
 #include <QBuffer>
 #include <QImageReader>

@@ -1,4 +1,4 @@
-#include "widgets/richtext/DibDecoder.h"
+#include "richtext/DibDecoder.h"
 
 #include <QList>
 #include <array>

@@ -1,6 +1,6 @@
-#include "widgets/richtext/Cp950CharTable.h"
+#include "richtext/Cp950CharTable.h"
 
-#include "engine/Cp950.h"
+#include "base/Cp950.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "widgets/richtext/PixelBudget.h"
+#include "richtext/PixelBudget.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "widgets/richtext/SymbolFonts.h"
+#include "richtext/SymbolFonts.h"
 
 #include <array>
 

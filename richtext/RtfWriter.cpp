@@ -1,10 +1,10 @@
-#include "widgets/richtext/RtfWriter.h"
+#include "richtext/RtfWriter.h"
 
-#include "widgets/richtext/Cp950CharTable.h"
-#include "widgets/richtext/DibEncoder.h"
-#include "widgets/richtext/DocumentPictures.h"
-#include "widgets/richtext/HexText.h"
-#include "widgets/richtext/MetafileWriter.h"
+#include "richtext/Cp950CharTable.h"
+#include "richtext/DibEncoder.h"
+#include "richtext/DocumentPictures.h"
+#include "richtext/HexText.h"
+#include "richtext/MetafileWriter.h"
 
 #include <QColor>
 #include <QFont>

@@ -1,4 +1,4 @@
-#include "widgets/richtext/MetafileWriter.h"
+#include "richtext/MetafileWriter.h"
 
 #include <QtEndian>
 

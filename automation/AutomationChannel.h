@@ -9,7 +9,9 @@
 
 class QLocalServer;
 class QLocalSocket;
-class TForm_Parlune;
+class FriendTable;
+class MessageTable;
+class SocketEngine;
 
 // A door for tests into a running instance, opened only when PARLUNE_AUTOMATION names a local socket
 // path. It shows what the user has been shown and lets a test act as the user would, nothing more.
@@ -57,8 +59,18 @@ class AutomationChannel final : public QObject
 public:
     static constexpr char EnvironmentVariable[] = "PARLUNE_AUTOMATION";
 
-    // Listens at path unless that would be unsafe; notices are recorded from now on.
-    AutomationChannel(TForm_Parlune &console, const QString &path, QObject *parent = nullptr);
+    // What of the running program the channel reports on and drives: the object tree holding the menu's actions,
+    // the socket engine and the two tables.
+    struct Console
+    {
+        QObject &actions;
+        SocketEngine &engine;
+        const FriendTable &friends;
+        const MessageTable &messages;
+    };
+
+    // Listens at path unless that would be unsafe.
+    AutomationChannel(const Console &console, const QString &path, QObject *parent = nullptr);
     ~AutomationChannel() override;
 
     bool isListening() const;
@@ -67,6 +79,10 @@ public:
 
     // Empty when a private socket may be created at path, else why not.
     static QString unsafePathReason(const QString &path);
+
+public Q_SLOTS:
+    // Every notice shown from now on, for the "notices" request.
+    void recordNotice(const QByteArray &text, const QByteArray &caption);
 
 private:
     struct Notice
@@ -87,7 +103,7 @@ private:
     QJsonObject input(const QString &command, const QJsonObject &request);
     bool listenPrivately(const QString &path);
 
-    TForm_Parlune &console_;
+    Console console_;
     QLocalServer *server_;
     std::deque<Notice> notices_;
     QString refusal_;

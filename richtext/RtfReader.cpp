@@ -1,10 +1,10 @@
-#include "widgets/richtext/RtfReader.h"
+#include "richtext/RtfReader.h"
 
-#include "engine/Cp950.h"
-#include "widgets/richtext/DocumentPictures.h"
-#include "widgets/richtext/PixelBudget.h"
-#include "widgets/richtext/RtfPicture.h"
-#include "widgets/richtext/SymbolFonts.h"
+#include "base/Cp950.h"
+#include "richtext/DocumentPictures.h"
+#include "richtext/PixelBudget.h"
+#include "richtext/RtfPicture.h"
+#include "richtext/SymbolFonts.h"
 
 #include <QColor>
 #include <QGuiApplication>

@@ -1,12 +1,12 @@
-#include "engine/AutomationChannel.h"
+#include "automation/AutomationChannel.h"
 
 #include "engine/FriendTable.h"
 #include "engine/MessageTable.h"
 
-#include "engine/Cp950.h"
-#include "engine/TForm_Parlune.h"
+#include "base/Cp950.h"
+#include "engine/SocketEngine.h"
+#include "richtext/RtfReader.h"
 #include "widgets/RichEdit.h"
-#include "widgets/richtext/RtfReader.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -203,14 +203,9 @@ QWidget *findWindow(const QString &name)
 
 } // namespace
 
-AutomationChannel::AutomationChannel(TForm_Parlune &console, const QString &path, QObject *parent)
+AutomationChannel::AutomationChannel(const Console &console, const QString &path, QObject *parent)
     : QObject(parent), console_(console), server_(new QLocalServer(this))
 {
-    connect(&console_, &TForm_Parlune::noticeShown, this, [this](const QByteArray &text, const QByteArray &caption) {
-        notices_.push_back({text, caption});
-        if (notices_.size() > MaxNotices)
-            notices_.pop_front();
-    });
     if (listenPrivately(path))
         connect(server_, &QLocalServer::newConnection, this, &AutomationChannel::acceptClients);
     else
@@ -278,6 +273,13 @@ bool AutomationChannel::listenPrivately(const QString &path)
     return true;
 }
 
+void AutomationChannel::recordNotice(const QByteArray &text, const QByteArray &caption)
+{
+    notices_.push_back({text, caption});
+    if (notices_.size() > MaxNotices)
+        notices_.pop_front();
+}
+
 AutomationChannel::~AutomationChannel() = default;
 
 bool AutomationChannel::isListening() const
@@ -331,7 +333,7 @@ QJsonObject AutomationChannel::answer(const QJsonObject &request)
     if (command == QLatin1String("notices"))
         return notices();
     if (command == QLatin1String("trigger")) {
-        QPointer<QAction> action = console_.findChild<QAction *>(name);
+        QPointer<QAction> action = console_.actions.findChild<QAction *>(name);
         QPointer<QAbstractButton> button;
         for (QWidget *window : QApplication::topLevelWidgets()) {
             if (!action && !button)
@@ -352,7 +354,7 @@ QJsonObject AutomationChannel::answer(const QJsonObject &request)
         return success();
     }
     if (command == QLatin1String("checked")) {
-        const QAction *action = console_.findChild<QAction *>(name);
+        const QAction *action = console_.actions.findChild<QAction *>(name);
         if (!action)
             return failure(QStringLiteral("no action named ") + name);
         QJsonObject reply = success();
@@ -366,11 +368,11 @@ QJsonObject AutomationChannel::answer(const QJsonObject &request)
     if (command == QLatin1String("sendDirect")) {
         const QByteArray address = request.value(QStringLiteral("address")).toString().toLatin1();
         QJsonObject reply = success();
-        reply.insert(QStringLiteral("result"), console_.socketEngine().SendDirect(address, packet));
+        reply.insert(QStringLiteral("result"), console_.engine.SendDirect(address, packet));
         return reply;
     }
     if (command == QLatin1String("sendBroadcast")) {
-        console_.socketEngine().SendBroadcast(packet);
+        console_.engine.SendBroadcast(packet);
         return success();
     }
     if (command == QLatin1String("windows"))
@@ -385,7 +387,7 @@ QJsonObject AutomationChannel::answer(const QJsonObject &request)
 QJsonObject AutomationChannel::friends() const
 {
     QJsonArray rows;
-    for (const Friend &f : console_.RxMemoryData_Friend->rows()) {
+    for (const Friend &f : console_.friends.rows()) {
         rows.append(QJsonObject{{QStringLiteral("user"), cp950::decode(f.User)},
                                 {QStringLiteral("ip"), QString::fromLatin1(f.IP)},
                                 {QStringLiteral("face"), QString::fromLatin1(f.Face.toBase64())}});
@@ -397,7 +399,7 @@ QJsonObject AutomationChannel::friends() const
 
 QJsonObject AutomationChannel::messages() const
 {
-    const MessageTable &table = *console_.RxMemoryData_Message;
+    const MessageTable &table = console_.messages;
     QJsonArray rows;
     for (int i = 0; i < table.size(); ++i) {
         const Message &m = table.at(i);
@@ -497,7 +499,7 @@ QJsonObject AutomationChannel::input(const QString &command, const QJsonObject &
 QJsonObject AutomationChannel::stats() const
 {
     QJsonObject reply = success();
-    reply.insert(QStringLiteral("datagrams"), qint64(console_.socketEngine().datagramsReceived()));
-    reply.insert(QStringLiteral("openStreams"), console_.socketEngine().openStreamCount());
+    reply.insert(QStringLiteral("datagrams"), qint64(console_.engine.datagramsReceived()));
+    reply.insert(QStringLiteral("openStreams"), console_.engine.openStreamCount());
     return reply;
 }

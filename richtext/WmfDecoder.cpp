@@ -1,6 +1,6 @@
-#include "widgets/richtext/WmfDecoder.h"
+#include "richtext/WmfDecoder.h"
 
-#include "widgets/richtext/DibDecoder.h"
+#include "richtext/DibDecoder.h"
 
 #include <QPainter>
 #include <QRect>

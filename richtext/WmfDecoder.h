@@ -4,7 +4,7 @@
 #include <QImage>
 #include <QSize>
 
-#include "widgets/richtext/DibDecoder.h"
+#include "richtext/DibDecoder.h"
 
 // Windows metafiles as RTF carries them (\wmetafile): only the bitmap records are drawn. The Windows
 // rich-edit control saves every bitmap as a metafile holding one META_STRETCHDIB record, so that case

@@ -1,4 +1,4 @@
-#include "widgets/richtext/DocumentPictures.h"
+#include "richtext/DocumentPictures.h"
 
 #include <QTextCursor>
 #include <QTextDocument>

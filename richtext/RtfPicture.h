@@ -1,6 +1,6 @@
 #pragma once
 
-#include "widgets/richtext/PixelBudget.h"
+#include "richtext/PixelBudget.h"
 
 #include <QByteArrayView>
 #include <QImage>

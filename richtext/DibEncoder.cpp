@@ -1,4 +1,4 @@
-#include "widgets/richtext/DibEncoder.h"
+#include "richtext/DibEncoder.h"
 
 #include <QImage>
 #include <QtEndian>

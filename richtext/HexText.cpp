@@ -1,4 +1,4 @@
-#include "widgets/richtext/HexText.h"
+#include "richtext/HexText.h"
 
 #include <algorithm>
 #include <array>

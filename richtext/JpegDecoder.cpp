@@ -1,4 +1,4 @@
-#include "widgets/richtext/JpegDecoder.h"
+#include "richtext/JpegDecoder.h"
 
 #include <csetjmp>
 #include <cstdio>
