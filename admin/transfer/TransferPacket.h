@@ -25,8 +25,10 @@
 // The files themselves are fetched over a connection of their own to port 3290 of the offering host, one
 // file per connection. The recipient writes one line, "PLFETCH <offer id> <file index> <start offset>\n"
 // (index from 0, decimal numbers), and the offering host answers "OK <byte count>\n" followed by exactly
-// that many bytes of the file from the start offset, or "NO\n" and closes. The recipient closes once it
-// has every byte. A file therefore resumes where a broken connection stopped.
+// that many bytes of the file from the start offset, or "NO\n" and closes. Once it has every byte and their
+// SHA-256 matches, the recipient writes "DONE\n" and closes; only that receipt tells the offering host the
+// file was delivered. A file therefore resumes where a broken connection stopped, even when the link broke
+// after the offering host had written its last byte.
 namespace TransferPacket {
 
 enum class Kind { Offer = 1, Accept = 2, Decline = 3, Cancel = 4 };
@@ -34,6 +36,7 @@ enum class Kind { Offer = 1, Accept = 2, Decline = 3, Cancel = 4 };
 inline constexpr int MaxFilesPerOffer = 256;
 inline constexpr qint64 MaxFileSize = qint64(1) << 50;
 inline constexpr int MaxRequestLine = 96;
+inline constexpr char Receipt[] = "DONE\n";
 
 struct File
 {

@@ -101,6 +101,9 @@ struct TransferWorker::Serving
     qint64 position = 0;
     qint64 end = 0;
     bool sentAll = false;
+    // The recipient's receipt: every byte arrived and matched. A link that breaks after the last write is no
+    // delivery, so only the receipt lets the offer end; without it the recipient may come back to resume.
+    bool receipted = false;
     QElapsedTimer progressClock;
 };
 
@@ -271,8 +274,12 @@ void TransferWorker::acceptConnections()
 
 void TransferWorker::readRequest(Serving &serving)
 {
-    if (serving.index >= 0)
-        return; // the recipient has nothing more to say; what it sends is left unread
+    if (serving.index >= 0) {
+        // After its request the recipient says one thing more: the receipt, once it holds the whole file.
+        serving.line += serving.socket->read(TransferPacket::MaxRequestLine + 1 - serving.line.size());
+        serving.receipted = serving.line.endsWith(TransferPacket::Receipt);
+        return;
+    }
     serving.line += serving.socket->read(TransferPacket::MaxRequestLine + 1 - serving.line.size());
     const qsizetype newline = serving.line.indexOf('\n');
     if (newline < 0) {
@@ -302,6 +309,7 @@ bool TransferWorker::startServing(Serving &serving, const TransferPacket::FetchR
     serving.file.setFileName(out.paths[request.index]);
     if (!serving.file.open(QIODevice::ReadOnly | QIODevice::Unbuffered) || !serving.file.seek(request.offset))
         return false;
+    serving.line.clear();
     serving.offerId = request.offerId;
     serving.index = request.index;
     serving.position = request.offset;
@@ -349,9 +357,11 @@ void TransferWorker::servingClosed(QTcpSocket *socket)
     const auto it = serving_.find(socket);
     if (it == serving_.end())
         return;
+    // The receipt may come with the close itself, before its readyRead was handled.
+    readRequest(*it->second);
     const QByteArray id = it->second->offerId;
     const int index = it->second->index;
-    const bool delivered = it->second->sentAll;
+    const bool delivered = it->second->sentAll && it->second->receipted;
     dropServing(socket);
     const auto out = outgoing_.find(id);
     if (!delivered || out == outgoing_.end())
@@ -604,16 +614,19 @@ void TransferWorker::completeFile(Incoming &in)
         failFile(in);
         return;
     }
-    in.socket->disconnect(this);
-    in.socket->disconnectFromHost();
-    in.socket->deleteLater();
-    in.socket = nullptr;
-    in.stall.timer->stop();
     in.part.close();
     if (in.hash->hexResult() != in.offer.files[in.current].sha256) {
         failFile(in);
         return;
     }
+    in.socket->disconnect(this);
+    // Five bytes leave at once; written now, they cannot be lost when the socket is deleted below.
+    in.socket->write(TransferPacket::Receipt);
+    in.socket->flush();
+    in.socket->disconnectFromHost();
+    in.socket->deleteLater();
+    in.socket = nullptr;
+    in.stall.timer->stop();
     // The rename never replaces: if the name was taken meanwhile, the next free one is tried.
     for (int attempt = 0; attempt < 3; ++attempt) {
         const QString name = SafeFileName::unused(in.folder, in.names[in.current]);

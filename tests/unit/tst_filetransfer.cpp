@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
+#include <algorithm>
 
 #include <memory>
 
@@ -110,7 +111,13 @@ private:
         connect(up, &QTcpSocket::readyRead, down, [this, down, up, number, passed] {
             if (holdAfter >= 0 && *passed >= holdAfter)
                 return;
-            const QByteArray bytes = up->readAll();
+            // Never pass more than the hold or the cut allows, however much one read would bring.
+            qint64 allowed = up->bytesAvailable();
+            if (holdAfter >= 0)
+                allowed = std::min(allowed, holdAfter - *passed);
+            if (number == 0 && cutFirstAfter >= 0)
+                allowed = std::min(allowed, cutFirstAfter - *passed);
+            const QByteArray bytes = up->read(allowed);
             down->write(bytes);
             *passed += bytes.size();
             relayed += bytes.size();
