@@ -63,12 +63,16 @@ netlab_add_host e 10.77.0.5
 netlab_add_host f 10.77.0.6
 gone=(a c e)
 if command -v Xvfb >/dev/null; then
-    display=91
-    while [ -e /tmp/.X11-unix/X$display ] || [ -e /tmp/.X$display-lock ]; do display=$((display + 1)); done
-    Xvfb :$display -screen 0 800x600x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    # Xvfb picks a free display itself: other tests start servers at the same time.
+    Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
     pid_x=$!
     NETLAB_PIDS+=("$pid_x")
-    for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$display ] && break; sleep 0.1; done
+    display=
+    for _ in $(seq 100); do
+        display=$(cat "$work/display" 2>/dev/null)
+        [ -n "$display" ] && [ -e /tmp/.X11-unix/X$display ] && break
+        sleep 0.1
+    done
     # Qt takes the StatusNotifier tray only with a session bus; without one it stays on plain X.
     netlab_spawn d "$work/d.log" $(lab_env d) QT_QPA_PLATFORM=xcb DISPLAY=:$display \
         DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent "$build/parlune"

@@ -12,16 +12,19 @@ demo=$build/tests/assistant_demo
 [ -x "$demo" ] || { echo "skipped: assistant_demo not built"; exit 77; }
 
 source "$(dirname "$0")/xdisplay.sh"
-x11_start_display 95
+x11_start_display
 trayer --edge bottom --align left --widthtype request --height 32 --SetDockType true --SetPartialStrut true \
     --transparent false --tint 0xc0c0c0 >"$work/trayer.log" 2>&1 &
 pids+=($!)
 # No window manager runs here to publish the work area the panel leaves, so it is announced by hand (once
 # the panel has made the property's name known to the server).
-for _ in $(seq 50); do
-    xprop -root -f _NET_WORKAREA 32c -set _NET_WORKAREA "0, 0, 800, 568" 2>/dev/null && break
+# Read back, and with time to spare: a loaded machine can take seconds to bring the panel up.
+for _ in $(seq 300); do
+    xprop -root -f _NET_WORKAREA 32c -set _NET_WORKAREA "0, 0, 800, 568" 2>/dev/null &&
+        xprop -root _NET_WORKAREA 2>/dev/null | grep -q '0, 0, 800, 568' && break
     sleep 0.1
 done
+xprop -root _NET_WORKAREA 2>/dev/null | grep -q '0, 0, 800, 568' || { echo "FAIL: the work area could not be announced"; exit 1; }
 
 QT_QPA_PLATFORM=xcb PARLUNE_DEMO_IDLE=60 PARLUNE_SOURCE_DIR=$source "$demo" >"$work/out" 2>"$work/err" &
 pids+=($!)

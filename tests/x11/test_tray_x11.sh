@@ -12,7 +12,7 @@ probe=$build/tests/tray_probe
 [ -x "$probe" ] || { echo "skipped: tray_probe not built"; exit 77; }
 
 source "$(dirname "$0")/xdisplay.sh"
-x11_start_display 91
+x11_start_display
 
 trayer --edge bottom --align right --widthtype request --height 32 --SetDockType true --transparent false \
     --tint 0xc0c0c0 >"$work/trayer.log" 2>&1 &

@@ -1,6 +1,6 @@
 # Sourced by the tests that need a real X server of their own. Sets work (a scratch folder), pids (processes
-# to end on exit, with their clean-up trap) and DISPLAY; `x11_start_display FIRST` starts Xvfb on the first
-# free display from FIRST upwards and waits until it answers.
+# to end on exit, with their clean-up trap) and DISPLAY; `x11_start_display` starts Xvfb on a free display and
+# waits until it answers.
 work=$(mktemp -d)
 pids=()
 x11_cleanup() {
@@ -10,11 +10,17 @@ x11_cleanup() {
 }
 trap x11_cleanup EXIT
 
+# Xvfb picks the display itself (-displayfd): tests that look for a free number at the same time can take the
+# same one, and a server killed earlier leaves its socket behind.
 x11_start_display() {
-    local display=$1
-    while [ -e /tmp/.X11-unix/X$display ] || [ -e /tmp/.X$display-lock ]; do display=$((display + 1)); done
-    Xvfb :$display -screen 0 800x600x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    local display=
+    Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
     pids+=($!)
+    for _ in $(seq 100); do
+        display=$(cat "$work/display" 2>/dev/null)
+        [ -n "$display" ] && break
+        sleep 0.1
+    done
     export DISPLAY=:$display
     for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
 }
