@@ -16,10 +16,12 @@ x11_start_display
 trayer --edge bottom --align left --widthtype request --height 32 --SetDockType true --SetPartialStrut true \
     --transparent false --tint 0xc0c0c0 >"$work/trayer.log" 2>&1 &
 pids+=($!)
-# No window manager runs here to publish the work area the panel leaves, so it is announced by hand (once
-# the panel has made the property's name known to the server).
-# Read back, and with time to spare: a loaded machine can take seconds to bring the panel up.
-for _ in $(seq 300); do
+# No window manager runs here to publish the work area the panel leaves, so it is announced by hand. xprop
+# sets nothing, and says nothing, while the property's name is unknown to the server, so the name is made
+# known first.
+python3 -c "import ctypes; x = ctypes.CDLL('libX11.so.6'); x.XOpenDisplay.restype = ctypes.c_void_p
+d = ctypes.c_void_p(x.XOpenDisplay(None)); x.XInternAtom(d, b'_NET_WORKAREA', 0); x.XCloseDisplay(d)"
+for _ in $(seq 100); do
     xprop -root -f _NET_WORKAREA 32c -set _NET_WORKAREA "0, 0, 800, 568" 2>/dev/null &&
         xprop -root _NET_WORKAREA 2>/dev/null | grep -q '0, 0, 800, 568' && break
     sleep 0.1
