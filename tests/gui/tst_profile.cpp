@@ -15,11 +15,13 @@
 #include "tests/support/CodePage.h"
 #include "tests/support/NoticeRecorder.h"
 #include "tests/support/RecordingTransport.h"
+#include "widgets/FontSubstitutions.h"
 
 #include <QApplication>
 #include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -573,6 +575,33 @@ private Q_SLOTS:
         QCOMPARE(state->values().OwnFace, QByteArray());
         QCOMPARE(stored(settings::Face), QByteArray());
         QCOMPARE(Packet::ExtractField(4, transport.broadcasts.last()), QByteArray());
+    }
+
+    // With PARLUNE_SCREENSHOTS naming a folder, pictures of both windows for a person to look at.
+    void screenshots()
+    {
+        const QString folder = qEnvironmentVariable("PARLUNE_SCREENSHOTS");
+        if (folder.isEmpty())
+            QSKIP("PARLUNE_SCREENSHOTS names no folder");
+        QVERIFY(QDir().mkpath(folder));
+        FontSubstitutions::install();
+        state->values().OwnFace = squareBitmap(QColor(90, 160, 220));
+        openPim();
+        control<QLineEdit>(pim, "suiEdit_Age")->setText(QStringLiteral("28"));
+        auto *tabs = control<QTabBar>(pim, "suiTabControl1");
+        for (int tab = 0; tab < tabs->count(); ++tab) {
+            tabs->setCurrentIndex(tab);
+            QVERIFY(pim->grab().save(QStringLiteral("%1/profile-tab%2.png").arg(folder).arg(tab + 1)));
+        }
+        check("suiCheckBox_Password", true);
+        QTest::keyClicks(control<QLineEdit>(pim, "suiEdit_OldPassword"), QStringLiteral("abc"));
+        QVERIFY(pim->grab().save(folder + QStringLiteral("/profile-tab4-checked.png")));
+
+        friends.addIfNew(big5("阿華"), "10.0.0.7", {});
+        friends.addIfNew("bob", "10.0.0.8", {});
+        openTelecentre();
+        QTest::keyClicks(control<QLineEdit>(telecentre, "suiEdit_Password"), QStringLiteral("secret"));
+        QVERIFY(telecentre->grab().save(folder + QStringLiteral("/telecentre.png")));
     }
 };
 
