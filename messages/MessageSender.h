@@ -36,11 +36,6 @@ inline constexpr int GaugeSteps = 100;
 
 int pieceCount(qsizetype packetBytes);
 
-// A dotted address by the rules of the Windows inet_addr: one to four parts, each decimal, octal (leading 0)
-// or hexadecimal (0x); the last part fills the remaining bytes. Host byte order. 255.255.255.255 is the
-// value inet_addr reports failures with, so it is no address here either.
-std::optional<quint32> inetAddr(QByteArrayView text);
-
 } // namespace MessageSender
 
 // Writes the packet over a connection of its own to the address, in pieces of 30000 bytes, then closes it.

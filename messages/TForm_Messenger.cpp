@@ -3,6 +3,7 @@
 #include "base/Cp950.h"
 #include "engine/ConsoleValues.h"
 #include "engine/FriendTable.h"
+#include "engine/InetAddr.h"
 #include "engine/MessageTable.h"
 #include "engine/NoticeSink.h"
 #include "engine/NoticeText.h"
@@ -681,7 +682,7 @@ void TForm_Messenger::suiButton_ReplyClick()
 std::optional<QByteArray> TForm_Messenger::resolveRecipient(const QString &recipient) const
 {
     const QByteArray typed = cp950::encode(recipient);
-    if (MessageSender::inetAddr(typed))
+    if (inetAddr(typed))
         return typed;
     FriendTable &friends = *m_deps.friends;
     // Compared as text: a nickname cut inside a double-byte character reads back the way the list shows it.

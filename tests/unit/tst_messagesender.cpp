@@ -1,3 +1,4 @@
+#include "engine/InetAddr.h"
 #include "engine/NoticeSink.h"
 #include "engine/NoticeText.h"
 #include "messages/MessageSender.h"
@@ -94,7 +95,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, text);
         QFETCH(bool, valid);
         QFETCH(quint32, address);
-        const std::optional<quint32> result = MessageSender::inetAddr(text);
+        const std::optional<quint32> result = ::inetAddr(text);
         QCOMPARE(result.has_value(), valid);
         if (valid)
             QCOMPARE(*result, address);
