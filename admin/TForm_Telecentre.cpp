@@ -5,9 +5,9 @@
 #include "base/Cp950.h"
 #include "engine/ConsoleValues.h"
 #include "engine/FriendTable.h"
+#include "engine/InetAddr.h"
 #include "engine/Packet.h"
 #include "engine/PacketTransport.h"
-#include "messages/MessageSender.h"
 #include "widgets/Placement.h"
 #include "widgets/SkinnedFrame.h"
 
@@ -116,7 +116,7 @@ void TForm_Telecentre::fillHostList()
 
 QByteArray TForm_Telecentre::targetAddress(const QByteArray &host, FriendTable &friends)
 {
-    if (MessageSender::inetAddr(host))
+    if (inetAddr(host))
         return host;
     const int row = friends.locateUser(host);
     return row < 0 ? QByteArray() : friends.at(row).IP;
