@@ -286,6 +286,10 @@ void TForm_PIM::showEvent(QShowEvent *event)
 void TForm_PIM::FormShow()
 {
     const ConsoleValues &values = m_state.values();
+    // Each showing starts from the console's values: the built-in picture and the own face.
+    m_mien.resize(1);
+    m_mienFaces.resize(1);
+    m_pictureChosen = false;
     selectPicture(0);
     if (!values.OwnFace.isEmpty()) {
         const QImage face = FacePicture::decode(values.OwnFace);
