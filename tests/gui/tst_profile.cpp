@@ -495,20 +495,27 @@ private Q_SLOTS:
         QCOMPARE(Packet::ExtractField(4, transport.broadcasts.last()), bytes.left(separator));
     }
 
+    void pimOrdinaryPicture_data()
+    {
+        QTest::addColumn<QByteArray>("format");
+        QTest::newRow("PNG") << QByteArray("PNG");
+        QTest::newRow("JPEG") << QByteArray("JPG");
+        QTest::newRow("bitmap") << QByteArray("BMP");
+    }
+
     void pimOrdinaryPicture()
     {
-        // A wide PNG with transparency and pixels of value 8 becomes a 32 × 32 bitmap file without that byte.
-        QImage picture(120, 60, QImage::Format_ARGB32);
+        // A wide picture with pixels of value 8 becomes a 32 × 32 bitmap file without that byte.
+        QFETCH(QByteArray, format);
+        QImage picture(1200, 600, QImage::Format_RGB888);
         picture.fill(QColor(8, 8, 8));
-        for (int x = 0; x < 30; ++x)
-            for (int y = 0; y < 60; ++y)
-                picture.setPixelColor(x, y, Qt::transparent);
-        QByteArray png;
-        QBuffer buffer(&png);
+        QByteArray file;
+        QBuffer buffer(&file);
         buffer.open(QIODevice::WriteOnly);
-        QVERIFY(picture.save(&buffer, "PNG"));
+        QVERIFY(picture.save(&buffer, format.constData()));
         openPim();
-        chooseFile(writeFile(QStringLiteral("photo.png"), png), TForm_PIM::PictureFilter);
+        chooseFile(writeFile(QStringLiteral("photo.") + QString::fromLatin1(format.toLower()), file),
+                   TForm_PIM::PictureFilter);
 
         const QByteArray face = state->values().OwnFace;
         QVERIFY(face.startsWith("BM"));
