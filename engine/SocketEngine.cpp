@@ -4,6 +4,7 @@
 #include "engine/NoticeSink.h"
 #include "engine/Packet.h"
 #include "engine/ReplyQueue.h"
+#include "engine/WireTexts.h"
 
 #include <QNetworkInterface>
 #include <QPointer>
@@ -21,10 +22,6 @@
 
 namespace {
 
-constexpr char SocketEngineCaption[] = "Socket Engine";
-constexpr char ErrorMessageCaption[] = "ERROR MESSAGE";
-constexpr char16_t UnrecognisedPacket[] = u"接收到無法識別的數據包，請更新程序或聯絡供應商!";
-constexpr char16_t UnknownStream[] = u"接收到不明數據包!";
 // A readiness notice hands over at most this many datagrams, so a flood cannot starve the loop.
 constexpr int DatagramsPerEvent = 64;
 // Every host on the segment connects back at once after an announcement, often while this thread is
@@ -113,7 +110,7 @@ void SocketEngine::StartSocketEngine()
     udpFd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     int tcpFd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (udpFd_ < 0 || tcpFd < 0) {
-        notice(u"套接字創建失敗!", SocketEngineCaption);
+        notice(wire::SocketCreateFailed, wire::SocketEngineCaption);
         if (udpFd_ >= 0)
             ::close(udpFd_);
         if (tcpFd >= 0)
@@ -125,11 +122,11 @@ void SocketEngine::StartSocketEngine()
     // No SO_REUSEADDR: a second instance on the same port must fail to bind, as it does on Windows.
     const sockaddr_in udpAddress = ipv4(INADDR_ANY, endpoints_.broadcastPort);
     if (::bind(udpFd_, reinterpret_cast<const sockaddr *>(&udpAddress), sizeof udpAddress) != 0)
-        notice(u"發送方套按字綁定失敗!", SocketEngineCaption);
+        notice(wire::SendSocketBindFailed, wire::SocketEngineCaption);
 
     const int on = 1;
     if (::setsockopt(udpFd_, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0)
-        notice(u"無法進行UDP廣播!", SocketEngineCaption);
+        notice(wire::BroadcastUnavailable, wire::SocketEngineCaption);
 
     // Linux keeps a closed connection's port in TIME_WAIT and would refuse the bind after a restart;
     // Windows does not. Two listeners on one port stay impossible.
@@ -140,7 +137,7 @@ void SocketEngine::StartSocketEngine()
     // Linux would listen on an unbound socket at a random port, where no peer looks; Windows refuses.
     const bool listening = bound && ::listen(tcpFd, ListenBacklog) == 0;
     if (!listening)
-        notice(u"無法打開監聽端口!", SocketEngineCaption);
+        notice(wire::ListenFailed, wire::SocketEngineCaption);
 
     if (udpFd_ >= 0) {
         udpNotifier_ = new QSocketNotifier(udpFd_, QSocketNotifier::Read, this);
@@ -381,7 +378,7 @@ void SocketEngine::finishStream(std::shared_ptr<Stream> stream, bool cutOff)
     if (!cutOff && framedAtBothEnds(text))
         dispatch(Transport::Tcp, text);
     else
-        notice(UnknownStream, ErrorMessageCaption);
+        notice(wire::UnknownStream, wire::ErrorMessageCaption);
 
     if (socket) {
         socket->abort();
@@ -393,7 +390,7 @@ void SocketEngine::dispatch(Transport transport, const QByteArray &packet)
 {
     const std::optional<int> code = Packet::command(packet);
     if (!code) {
-        notice(UnrecognisedPacket, ErrorMessageCaption);
+        notice(wire::UnrecognisedPacket, wire::ErrorMessageCaption);
         return;
     }
     const auto &table = transport == Transport::Udp ? udpActions_ : tcpActions_;
@@ -405,7 +402,7 @@ void SocketEngine::dispatch(Transport transport, const QByteArray &packet)
     try {
         action(packet);
     } catch (...) {
-        notice(UnrecognisedPacket, ErrorMessageCaption);
+        notice(wire::UnrecognisedPacket, wire::ErrorMessageCaption);
     }
 }
 
@@ -413,7 +410,7 @@ int SocketEngine::SendDirect(const QByteArray &address, const QByteArray &packet
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) {
-        notice(u"套接字創建失敗!\n請檢查網絡是否正常!", SocketEngineCaption);
+        notice(wire::DirectSocketFailed, wire::SocketEngineCaption);
         return -1;
     }
     auto closeAndReturn = [fd](qint64 result) {
@@ -472,7 +469,7 @@ void SocketEngine::SendBroadcast(const QByteArray &packet)
     // Leaving the network must stay silent: it is what a closing or unplugged host sends.
     if (Packet::command(packet) == Packet::CMD_OFFLINE)
         return;
-    notice(u"套接字創建失敗，請檢查網絡是否正常!然後使用主菜單的《刷新》功能重新取得好友資料。", SocketEngineCaption);
+    notice(wire::BroadcastFailed, wire::SocketEngineCaption);
 }
 
 void SocketEngine::readHostAddresses()

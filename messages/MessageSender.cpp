@@ -3,6 +3,7 @@
 #include "engine/InetAddr.h"
 #include "engine/NoticeSink.h"
 #include "engine/NoticeText.h"
+#include "engine/WireTexts.h"
 
 #include <QDeadlineTimer>
 #include <QHostAddress>
@@ -14,9 +15,9 @@
 
 namespace {
 
-void notify(NoticeSink &notices, const char *utf8Text, const char *caption)
+void notify(NoticeSink &notices, const char16_t *text, const char *caption)
 {
-    notices.ShowNotice(NoticeText::build(QString::fromUtf8(utf8Text)), QByteArray(caption));
+    notices.ShowNotice(NoticeText::build(text), QByteArray(caption));
 }
 
 // Straight to the kernel on a blocking descriptor: going through QTcpSocket's buffer costs a copy and a
@@ -68,7 +69,7 @@ int SendWithProgress(QByteArrayView address, const QByteArray &packet, NoticeSin
     if (target)
         socket.connectToHost(QHostAddress(*target), options.port);
     if (socket.error() == QAbstractSocket::SocketResourceError) {
-        notify(notices, "套接字創建失敗!", "Socket Engine");
+        notify(notices, wire::SocketCreateFailed, wire::SocketEngineCaption);
         return -1;
     }
     const bool connected = target && socket.waitForConnected(options.connectTimeoutMs);
@@ -78,7 +79,7 @@ int SendWithProgress(QByteArrayView address, const QByteArray &packet, NoticeSin
         progress->beginPieces(pieces);
 
     auto fail = [&] {
-        notify(notices, "發送失敗，請確認網絡正常且對方在線!", "Send Error");
+        notify(notices, wire::SendFailed, wire::SendErrorCaption);
         if (progress)
             progress->sendFailed();
         socket.abort();
