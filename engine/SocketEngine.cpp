@@ -1,5 +1,7 @@
 #include "engine/SocketEngine.h"
 
+#include "engine/DirectConnection.h"
+#include "engine/InetAddr.h"
 #include "engine/NoticeCoalescer.h"
 #include "engine/NoticeSink.h"
 #include "engine/Packet.h"
@@ -16,7 +18,6 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -39,22 +40,6 @@ sockaddr_in ipv4(quint32 hostOrderAddress, quint16 port)
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(hostOrderAddress);
     return address;
-}
-
-// Waits until fd is ready for events or the deadline passes; a signal does not shorten the wait.
-bool waitFor(int fd, short events, Clock::time_point deadline)
-{
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0)
-            return false;
-        pollfd p{fd, events, 0};
-        const int r = ::poll(&p, 1, int(std::min<qint64>(left.count(), 1 << 30)));
-        if (r > 0)
-            return true;
-        if (r == 0 || errno != EINTR)
-            return false;
-    }
 }
 
 bool framedAtBothEnds(const QByteArray &text)
@@ -408,52 +393,18 @@ void SocketEngine::dispatch(Transport transport, const QByteArray &packet)
 
 int SocketEngine::SendDirect(const QByteArray &address, const QByteArray &packet)
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
+    DirectConnection connection;
+    if (!connection.isOpen()) {
         notice(wire::DirectSocketFailed, wire::SocketEngineCaption);
         return -1;
     }
-    auto closeAndReturn = [fd](qint64 result) {
-        ::close(fd);
-        return int(result);
-    };
-
-    // inet_addr answers INADDR_NONE for text that is no address; a connect there could only fail.
-    if (address.contains('\0'))
-        return closeAndReturn(-1);
-    const in_addr_t peer = ::inet_addr(address.constData());
-    if (peer == INADDR_NONE)
-        return closeAndReturn(-1);
-
-    sockaddr_in destination = ipv4(0, endpoints_.directPort);
-    destination.sin_addr.s_addr = peer;
-    if (::connect(fd, reinterpret_cast<const sockaddr *>(&destination), sizeof destination) != 0) {
-        if (errno != EINPROGRESS)
-            return closeAndReturn(-1);
-        if (!waitFor(fd, POLLOUT, Clock::now() + limits_.connectTimeout))
-            return closeAndReturn(-1);
-        int error = 0;
-        socklen_t length = sizeof error;
-        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0)
-            return closeAndReturn(-1);
-    }
-
-    const auto deadline = Clock::now() + limits_.writeTimeout;
-    qint64 written = 0;
-    while (written < packet.size()) {
-        const ssize_t n = ::send(fd, packet.data() + written, size_t(packet.size() - written), MSG_NOSIGNAL);
-        if (n > 0) {
-            written += n;
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && waitFor(fd, POLLOUT, deadline))
-            continue;
-        break;
-    }
+    // Text that is no address could only fail to connect.
+    const std::optional<quint32> peer = inetAddr(address);
+    if (!peer || !connection.connectTo(*peer, endpoints_.directPort, Clock::now() + limits_.connectTimeout))
+        return -1;
+    const qsizetype written = connection.write(packet, Clock::now() + limits_.writeTimeout);
     // Like a blocking send cut short: the bytes that went, or -1 when none could.
-    return closeAndReturn(written > 0 || packet.isEmpty() ? written : -1);
+    return written > 0 || packet.isEmpty() ? int(written) : -1;
 }
 
 void SocketEngine::SendBroadcast(const QByteArray &packet)

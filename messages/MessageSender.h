@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/Packet.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QtGlobal>
@@ -22,7 +24,7 @@ public:
 
 struct SendOptions
 {
-    quint16 port = 3289;
+    quint16 port = Packet::TcpPort;
     // A host that never answers must not freeze the desktop for minutes.
     int connectTimeoutMs = 5000;
     int pieceTimeoutMs = 15000;

@@ -735,6 +735,9 @@ private Q_SLOTS:
         QTest::newRow("dotted quad") << QByteArray("127.0.0.1") << true;
         QTest::newRow("two parts") << QByteArray("127.1") << true;
         QTest::newRow("hex part") << QByteArray("0x7f.0.0.1") << true;
+        QTest::newRow("octal part") << QByteArray("0177.0.0.01") << true;
+        QTest::newRow("one part") << QByteArray("2130706433") << true;
+        QTest::newRow("trailing space") << QByteArray("127.0.0.1 ") << false;
         QTest::newRow("host name") << QByteArray("localhost") << false;
         QTest::newRow("empty") << QByteArray() << false;
         QTest::newRow("part too large") << QByteArray("127.0.0.256") << false;
