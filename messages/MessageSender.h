@@ -6,8 +6,6 @@
 #include <QByteArrayView>
 #include <QtGlobal>
 
-#include <optional>
-
 class NoticeSink;
 
 // What a chat message's sender shows while it writes: the window's gauge and information strip.
