@@ -1,10 +1,10 @@
 #pragma once
 
+#include "engine/Packet.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QtGlobal>
-
-#include <optional>
 
 class NoticeSink;
 
@@ -22,7 +22,7 @@ public:
 
 struct SendOptions
 {
-    quint16 port = 3289;
+    quint16 port = Packet::TcpPort;
     // A host that never answers must not freeze the desktop for minutes.
     int connectTimeoutMs = 5000;
     int pieceTimeoutMs = 15000;

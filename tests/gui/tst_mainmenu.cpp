@@ -320,24 +320,6 @@ private Q_SLOTS:
                  SansPrefix + R"(\'b2\'4d\'aa\'c5\'b2\'e1\'a4\'d1\'b0\'4f\'bf\'fd\'a4\'77\'a7\'b9\'a6\'a8!\par})");
     }
 
-    void noticeTextUsesTheEightPointFrame_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QByteArray>("rtf");
-        const QByteArray prefix = "{\\rtf1\\ansi\\ansicpg950\\deff0\\deflang1033\\deflangfe1028{\\fonttbl{\\f0\\fnil"
-                                  "\\fcharset136 MS Sans Serif;}}\\viewkind4\\uc1\\pard\\lang1028\\f0\\fs16";
-        // 無 = b5 4c: a trail byte in the ASCII range is escaped as well.
-        QTest::newRow("chinese then ascii") << QStringLiteral("無A!") << prefix + "\\'b5\\'4cA!\\par}";
-        QTest::newRow("trail byte is a backslash") << QStringLiteral("功") << prefix + "\\'a5\\'5c\\par}";
-        QTest::newRow("latin start and braces") << QStringLiteral("a{b}\\") << prefix + " a\\{b\\}\\\\\\par}";
-    }
-    void noticeTextUsesTheEightPointFrame()
-    {
-        QFETCH(QString, text);
-        QFETCH(QByteArray, rtf);
-        QCOMPARE(MainMenu::noticeText(text), rtf);
-    }
-
     void measuresFollowTheRules()
     {
         menu->popupAt(QPoint(10, 10));

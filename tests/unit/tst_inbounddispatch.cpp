@@ -1,6 +1,7 @@
 #include "base/Cp950.h"
 #include "engine/InboundDispatch.h"
 #include "engine/MessageTable.h"
+#include "engine/NoticeText.h"
 #include "engine/Packet.h"
 #include "tests/support/RecordingTransport.h"
 
@@ -331,7 +332,7 @@ private Q_SLOTS:
     {
         // The auto-reply frame and the answers share one prefix; trail bytes in the ASCII range are escaped too.
         for (const auto &[answer, rtf] : PowerOffAnswers)
-            QCOMPARE(InboundDispatch::mingNotice(cp950::encode(answer)), rtf);
+            QCOMPARE(NoticeText::build(answer, NoticeText::Frame::Ming10), rtf);
         QCOMPARE(InboundDispatch::defaultAutoReply(),
                  MingPrefix +
                      R"(\'b1\'7a\'a6\'6e!\'a7\'da\'b2\'7b\'a6\'62\'a6\'b3\'a8\'c6\'a6\'a3\'a1\'41\'bd\'d0\'b5\'79)"
