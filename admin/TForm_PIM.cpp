@@ -12,6 +12,7 @@
 #include "engine/Presence.h"
 #include "engine/SettingsNames.h"
 #include "engine/SettingsStore.h"
+#include "engine/WireTexts.h"
 #include "messages/TForm_Messenger.h"
 #include "widgets/Placement.h"
 #include "widgets/SkinnedFrame.h"
@@ -369,7 +370,7 @@ void TForm_PIM::faceFileChosen(const QString &fileName, const QString &filter)
         return;
     m_state.setOwnFace(loaded.face);
     announceAfresh();
-    notice(u"頭像已成功注冊!", "Face Reg)");
+    notice(wire::FaceRegistered, wire::FaceRegisteredCaption);
 }
 
 void TForm_PIM::showError(const QString &text)
@@ -395,22 +396,22 @@ void TForm_PIM::suiButton_OKClick()
     const bool changePassword = suiCheckBox_Password->isChecked();
     if (changePassword) {
         if (cp950::encode(suiEdit_OldPassword->text()) != m_state.values().OwnPassword) {
-            notice(u"原密碼錯誤!", "Password Error");
+            notice(wire::OldPasswordWrong, wire::PasswordErrorCaption);
             return;
         }
         if (suiEdit_NewPassword->text() != suiEdit_OkPassword->text()) {
-            notice(u"新密碼與確認密碼不相符!", "Password Error");
+            notice(wire::NewPasswordsDiffer, wire::PasswordErrorCaption);
             return;
         }
     }
     if (suiEdit_Nickname->text().isEmpty()) {
-        notice(u"請填寫你的暱稱!", "Edit PIM");
+        notice(wire::NicknameMissing, wire::EditProfileCaption);
         return;
     }
     storeProfile();
     // Peers drop the old entry first, so the fresh announcement adds it anew with the new values.
     announceAfresh();
-    notice(u"個人信息已修改完成!", "Edit PIM");
+    notice(wire::ProfileSaved, wire::EditProfileCaption);
     close();
 }
 
