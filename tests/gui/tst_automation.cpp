@@ -135,7 +135,7 @@ private Q_SLOTS:
         Client client(dir.filePath(QStringLiteral("automation")));
         QVERIFY(client.ask(R"({"cmd":"checked","name":"MenuItem_SOnLine"})")[QStringLiteral("checked")].toBool());
         QVERIFY(client.ask(R"({"cmd":"trigger","name":"MenuItem_SLeave"})")[QStringLiteral("ok")].toBool());
-        QTRY_VERIFY(console->MenuItem_SLeave->isChecked());
+        QTRY_VERIFY(console->findChild<QAction *>(QStringLiteral("MenuItem_SLeave"))->isChecked());
         QVERIFY(client.ask(R"({"cmd":"checked","name":"MenuItem_SLeave"})")[QStringLiteral("checked")].toBool());
         QVERIFY(!client.ask(R"({"cmd":"checked","name":"MenuItem_SOnLine"})")[QStringLiteral("checked")].toBool());
     }
