@@ -22,17 +22,12 @@
 #include <QUdpSocket>
 #include <QVBoxLayout>
 
+#include "tests/support/NoticeRecorder.h"
 #include "widgets/RichEdit.h"
 
 #include <sys/stat.h>
 
 namespace {
-
-class SilentSink final : public NoticeSink
-{
-public:
-    void ShowNotice(const QByteArray &, const QByteArray &) override {}
-};
 
 struct Client
 {
@@ -146,7 +141,7 @@ private Q_SLOTS:
         endpoints.broadcastPort = 0;
         endpoints.listenPort = 0;
         endpoints.broadcastAddress = QHostAddress(QHostAddress::LocalHost);
-        SilentSink silent;
+        NoticeRecorder silent;
         SocketEngine peer(silent, endpoints, {});
         peer.StartSocketEngine();
         QByteArrayList received;
@@ -359,7 +354,7 @@ private:
     };
 
     QTemporaryDir dir;
-    SilentSink sink;
+    NoticeRecorder sink;
     std::unique_ptr<TForm_Parlune> console;
     std::unique_ptr<AutomationChannel> channel;
 };
