@@ -1,3 +1,5 @@
+#include "admin/TForm_PIM.h"
+#include "admin/TForm_Telecentre.h"
 #include "app/TForm_Parlune.h"
 #include "engine/ConsoleState.h"
 #include "engine/InboundDispatch.h"
@@ -17,6 +19,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
@@ -272,6 +275,19 @@ private Q_SLOTS:
                             R"(MS Sans Serif;}}\viewkind4\uc1\pard\lang1028\f0\fs16)"
                             R"(\'b2\'4d\'aa\'c5\'b2\'e1\'a4\'d1\'b0\'4f\'bf\'fd\'a4\'77\'a7\'b9\'a6\'a8!\par})"));
         QCOMPARE(c.trayIcon()->look(), TrayIcon::Look::Rest);
+
+        // One profile window however often it is asked for; a nickname saved there shows in the tray tip.
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_Bio")));
+        TForm_PIM *profile = c.windows().find<TForm_PIM>();
+        QVERIFY(profile);
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_Bio")));
+        QCOMPARE(c.windows().find<TForm_PIM>(), profile);
+        profile->findChild<QLineEdit *>(QStringLiteral("suiEdit_Nickname"))->setText(QStringLiteral("新名字"));
+        profile->suiButton_OKClick();
+        QVERIFY(!c.windows().find<TForm_PIM>());
+        QVERIFY(c.trayIcon()->systemTrayIcon()->toolTip().contains(QStringLiteral("新名字")));
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_RTelecentre")));
+        QVERIFY(c.windows().find<TForm_Telecentre>());
     }
 
     // Sockets that cannot even be created: the notices, then the ordinary close once the loop runs.
