@@ -48,9 +48,14 @@ public:
         m_windows.insert(&T::staticMetaObject, window);
         window->installEventFilter(this);
         connect(window, &QObject::destroyed, this, &WindowRegistry::forget);
+        Q_EMIT added(window);
     }
 
     int openCount() const;
+
+Q_SIGNALS:
+    // A window was registered: whoever owns the registry connects to what the window asks for.
+    void added(QWidget *window);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -258,8 +258,15 @@ private Q_SLOTS:
         QVERIFY(triggerAction(c, QStringLiteral("MenuItem_Moravik")));
         QCOMPARE(c.windows().find<TForm_AboutMoravik>(), credits);
 
+        // The message window asks the console to announce the presence anew ("Info" while composing).
         QVERIFY(triggerAction(c, QStringLiteral("MenuItem_SendMessage")));
-        QVERIFY(c.windows().find<TForm_Messenger>());
+        TForm_Messenger *messenger = c.windows().find<TForm_Messenger>();
+        QVERIFY(messenger && messenger->isComposing());
+        QTest::qWait(50);
+        rig.heard();
+        messenger->suiForm_MessageTitleBarCustomBtnsClick(TForm_Messenger::Info);
+        QTRY_VERIFY(rig.wire.hasPendingDatagrams());
+        QCOMPARE(Packet::command(rig.heard().value(0)), std::optional<int>(Packet::CMD_AWAY));
 
         c.RxMemoryData_Message->append("bob", "10.0.0.2", "{\\rtf1 hi}");
         QVERIFY(triggerAction(c, QStringLiteral("MenuItem_Empty")));
