@@ -40,10 +40,10 @@ public:
         return created;
     }
 
-    // Registers a window made and shown by its own rules; it replaces no open one.
+    // Registers a window made and shown by its own rules. One registered before it stays open but is no
+    // longer the one found.
     template <class T> void add(T *window)
     {
-        Q_ASSERT(!find<T>());
         window->setAttribute(Qt::WA_DeleteOnClose);
         m_windows.insert(&T::staticMetaObject, window);
         window->installEventFilter(this);
