@@ -194,6 +194,8 @@ void TForm_Parlune::createTray()
     connect(m_trayIcon, &TrayIcon::menuRequested, PopupMenu_Main, &MainMenu::popupAt);
     connect(m_trayIcon, &TrayIcon::sendMessageRequested, this, &TForm_Parlune::MenuItem_SendMessageClick);
     connect(m_trayIcon, &TrayIcon::sendBroadcastRequested, this, &TForm_Parlune::MenuItem_BSendClick);
+    // The tooltip carries the nickname: a new one (the profile's) shows at once.
+    connect(m_state, &ConsoleState::ownNicknameChanged, m_trayIcon, &TrayIcon::refreshTip);
 }
 
 // Each arriving command goes to the rules that act on it; the engine keeps the transport of each code.

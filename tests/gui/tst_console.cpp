@@ -275,6 +275,11 @@ private Q_SLOTS:
         QCOMPARE(rig.notices.shown[0].caption, QByteArray("EMPTY MESSAGE"));
         QCOMPARE(rig.notices.shown[0].text, MainMenu::noticeText(QStringLiteral("清空聊天記錄已完成!")));
         QCOMPARE(c.trayIcon()->look(), TrayIcon::Look::Rest);
+
+        // A new nickname is stored and shows in the tooltip at once.
+        QVERIFY(c.state().setOwnNickname("Renamed"));
+        QCOMPARE(rig.store->values(settings::ProfileKey)->value(settings::Nickname).bytes, QByteArray("Renamed"));
+        QVERIFY(c.trayIcon()->systemTrayIcon()->toolTip().contains(QStringLiteral("Nickname: Renamed")));
     }
 
     // Sockets that cannot even be created: the notices, then the ordinary close once the loop runs.
