@@ -51,6 +51,7 @@ TForm_Parlune::TForm_Parlune(const SocketEngine::Endpoints &endpoints, std::uniq
     connectRules();
     registerActions();
     wireWindows();
+    connect(m_windows.get(), &WindowRegistry::added, this, &TForm_Parlune::windowAdded);
 
     // A failed engine asks to close while start-up still runs; the close waits for the event loop.
     connect(m_engine, &SocketEngine::closeRequested, this, &TForm_Parlune::requestClose, Qt::QueuedConnection);
@@ -195,6 +196,8 @@ void TForm_Parlune::createTray()
     connect(m_trayIcon, &TrayIcon::menuRequested, PopupMenu_Main, &MainMenu::popupAt);
     connect(m_trayIcon, &TrayIcon::sendMessageRequested, this, &TForm_Parlune::MenuItem_SendMessageClick);
     connect(m_trayIcon, &TrayIcon::sendBroadcastRequested, this, &TForm_Parlune::MenuItem_BSendClick);
+    // The tooltip carries the nickname: a new one (the profile's) shows at once.
+    connect(m_state, &ConsoleState::ownNicknameChanged, m_trayIcon, &TrayIcon::refreshTip);
 }
 
 // Each arriving command goes to the rules that act on it; the engine keeps the transport of each code.
@@ -229,11 +232,6 @@ void TForm_Parlune::wireWindows()
     m_messengerDeps.notices = this;
     m_messengerDeps.windows = m_windows.get();
     m_messengerDeps.defaultFont = &FontDialog_Font;
-    m_messengerDeps.announcePresence = [this] { AnnouncePresence(); };
-    m_messengerDeps.trayComeToRest = [this] {
-        if (m_trayIcon)
-            m_trayIcon->comeToRest();
-    };
     m_messengerDeps.currentImeName = [] { return CurrentImeName(); };
     m_messengerDeps.activateIme = [](const QByteArray &name) { ActivateIme(name); };
 
@@ -241,6 +239,18 @@ void TForm_Parlune::wireWindows()
     m_proclamationDeps.transport = m_engine;
     m_proclamationDeps.currentImeName = m_messengerDeps.currentImeName;
     m_proclamationDeps.activateIme = m_messengerDeps.activateIme;
+}
+
+// What the windows ask of the console, connected as each opens.
+void TForm_Parlune::windowAdded(QWidget *window)
+{
+    if (auto *messenger = qobject_cast<TForm_Messenger *>(window)) {
+        connect(messenger, &TForm_Messenger::presenceRefreshRequested, this, &TForm_Parlune::AnnouncePresence);
+        connect(messenger, &TForm_Messenger::lastUnreadOpened, this, [this] {
+            if (m_trayIcon)
+                m_trayIcon->comeToRest();
+        });
+    }
 }
 
 void TForm_Parlune::RegisterHotKey()
