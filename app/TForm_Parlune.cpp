@@ -53,6 +53,7 @@ TForm_Parlune::TForm_Parlune(const SocketEngine::Endpoints &endpoints, std::uniq
     connectRules();
     registerActions();
     wireWindows();
+    connect(m_windows.get(), &WindowRegistry::added, this, &TForm_Parlune::windowAdded);
 
     // A failed engine asks to close while start-up still runs; the close waits for the event loop.
     connect(m_engine, &SocketEngine::closeRequested, this, &TForm_Parlune::requestClose, Qt::QueuedConnection);
@@ -204,7 +205,7 @@ void TForm_Parlune::createTray()
     connect(m_trayIcon, &TrayIcon::menuRequested, PopupMenu_Main, &MainMenu::popupAt);
     connect(m_trayIcon, &TrayIcon::sendMessageRequested, this, &TForm_Parlune::MenuItem_SendMessageClick);
     connect(m_trayIcon, &TrayIcon::sendBroadcastRequested, this, &TForm_Parlune::MenuItem_BSendClick);
-    // The profile window changes the nickname the tip shows.
+    // The tooltip carries the nickname: a new one (the profile's) shows at once.
     connect(m_state, &ConsoleState::ownNicknameChanged, m_trayIcon, &TrayIcon::refreshTip);
 }
 
@@ -240,11 +241,6 @@ void TForm_Parlune::wireWindows()
     m_messengerDeps.notices = this;
     m_messengerDeps.windows = m_windows.get();
     m_messengerDeps.defaultFont = &FontDialog_Font;
-    m_messengerDeps.announcePresence = [this] { AnnouncePresence(); };
-    m_messengerDeps.trayComeToRest = [this] {
-        if (m_trayIcon)
-            m_trayIcon->comeToRest();
-    };
     m_messengerDeps.currentImeName = [] { return CurrentImeName(); };
     m_messengerDeps.activateIme = [](const QByteArray &name) { ActivateIme(name); };
 
@@ -252,6 +248,18 @@ void TForm_Parlune::wireWindows()
     m_proclamationDeps.transport = m_engine;
     m_proclamationDeps.currentImeName = m_messengerDeps.currentImeName;
     m_proclamationDeps.activateIme = m_messengerDeps.activateIme;
+}
+
+// What the windows ask of the console, connected as each opens.
+void TForm_Parlune::windowAdded(QWidget *window)
+{
+    if (auto *messenger = qobject_cast<TForm_Messenger *>(window)) {
+        connect(messenger, &TForm_Messenger::presenceRefreshRequested, this, &TForm_Parlune::AnnouncePresence);
+        connect(messenger, &TForm_Messenger::lastUnreadOpened, this, [this] {
+            if (m_trayIcon)
+                m_trayIcon->comeToRest();
+        });
+    }
 }
 
 void TForm_Parlune::RegisterHotKey()
