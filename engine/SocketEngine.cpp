@@ -18,6 +18,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -379,7 +380,8 @@ void SocketEngine::finishStream(std::shared_ptr<Stream> stream, bool cutOff)
     }
 
     if (!cutOff && framedAtBothEnds(text))
-        dispatch(Transport::Tcp, text);
+        dispatch(Transport::Tcp, text,
+                 stream->source ? QHostAddress(stream->source).toString().toLatin1() : QByteArray());
     else
         notice(UnknownStream, ErrorMessageCaption);
 
@@ -389,7 +391,7 @@ void SocketEngine::finishStream(std::shared_ptr<Stream> stream, bool cutOff)
     }
 }
 
-void SocketEngine::dispatch(Transport transport, const QByteArray &packet)
+void SocketEngine::dispatch(Transport transport, const QByteArray &packet, const QByteArray &peer)
 {
     const std::optional<int> code = Packet::command(packet);
     if (!code) {
@@ -402,11 +404,14 @@ void SocketEngine::dispatch(Transport transport, const QByteArray &packet)
         return;
     // A copy: the action may replace its own registration while it runs.
     const Action action = it->second;
+    // An action may run the event loop (a blocking send does), and another packet's action inside it.
+    const QByteArray outerPeer = std::exchange(m_dispatchedPeer, peer);
     try {
         action(packet);
     } catch (...) {
         notice(UnrecognisedPacket, ErrorMessageCaption);
     }
+    m_dispatchedPeer = outerPeer;
 }
 
 int SocketEngine::SendDirect(const QByteArray &address, const QByteArray &packet)
