@@ -2,6 +2,7 @@
 #include "engine/ConsoleValues.h"
 #include "engine/Packet.h"
 #include "game/GameLobby.h"
+#include "game/GameRouter.h"
 #include "game/GameSession.h"
 #include "tests/support/RecordingTransport.h"
 
@@ -552,6 +553,109 @@ private Q_SLOTS:
         b.session.partnerWentOffline("10.0.0.3");
         QCOMPARE(endB.last()[0].value<Outcome>(), Outcome::PartnerLeft);
         QVERIFY(b.session.partnerAddress().isEmpty());
+    }
+
+    // With the switch off, every game packet draws one refusal to its field 2 and nothing else happens.
+    void routerRefusesEverythingWhileOff()
+    {
+        Host a("10.0.0.1", u"甲");
+        ConsoleValues values;
+        RecordingTransport transport;
+        GameRouter router(values, transport);
+        router.setSession(&a.session);
+        router.setGameAgree(false);
+        QSignalSpy boxes(&router, &GameRouter::unknownGameData);
+        const QByteArrayList packets{
+            wire({"9", "10.0.0.7", "x", "1", "0", "3"}),
+            wire({"9", "10.0.0.7", "x", "1", "1", "4"}),
+            wire({"9", "10.0.0.8", "x", "2", "hi"}),
+            wire({"9", "10.0.0.8", "x", "3", "0"}),
+            wire({"9", "10.0.0.8", "x", "1", "5", "0", "1", "1", "0", "0"}),
+            wire({"9", "10.0.0.8", "x", "one"}),
+        };
+        for (const QByteArray &packet : packets)
+            QVERIFY(router.RouteGamePacket(packet, true, "10.0.0.7"));
+        QCOMPARE(transport.direct.size(), packets.size());
+        for (qsizetype i = 0; i < packets.size(); ++i) {
+            QCOMPARE(transport.direct[i].first, Packet::ExtractField(2, packets[i]));
+            QCOMPARE(transport.direct[i].second,
+                     wire({"8", big5(u"遠程主機信息"), big5(u"遠程主機未啟動遊戲邀請功能!")}));
+        }
+        QCOMPARE(boxes.size(), 0);
+        QVERIFY(a.transport.direct.isEmpty());
+        QVERIFY(a.session.players().entries().empty());
+    }
+
+    void routerWithAndWithoutWindow()
+    {
+        ConsoleValues values;
+        values.OwnAddress = "10.0.0.5";
+        values.OwnNickname = big5(u"戊");
+        RecordingTransport transport;
+        GameRouter router(values, transport);
+        const QByteArray query = wire({"9", "10.0.0.7", "x", "1", "0", "3"});
+
+        // No window: a query draws the idle report, with the marker after the last field older hosts read.
+        QVERIFY(router.RouteGamePacket(query, false));
+        QVERIFY(router.RouteGamePacket(wire({"9", "10.0.0.7", "x", "1", "1", "3"}), false));
+        QVERIFY(router.RouteGamePacket(wire({"9", "10.0.0.7", "x", "2", "hi"}), true, "10.0.0.7"));
+        QVERIFY(!router.RouteGamePacket(wire({"9", "10.0.0.7", "x", "1", "zero"}), false));
+        QCOMPARE(transport.direct.size(), 1);
+        QCOMPARE(transport.direct[0].first, QByteArray("10.0.0.7"));
+        QCOMPARE(transport.direct[0].second, wire({"9", "10.0.0.5", big5(u"戊"), "1", "1", "4", marker}));
+
+        // An open window's game answers and lists; once the window is gone, the idle report again.
+        auto window = std::make_unique<Host>("10.0.0.5", u"戊");
+        router.setSession(&window->session);
+        QVERIFY(router.RouteGamePacket(query, false));
+        QCOMPARE(window->transport.direct.size(), 1);
+        QCOMPARE(Packet::ExtractField(6, window->transport.direct[0].second), QByteArray("3"));
+        QCOMPARE(window->session.players().entries().size(), size_t(1));
+        QVERIFY(!router.RouteGamePacket(wire({"9", "10.0.0.7", "x", "1", "1", "y"}), false));
+        window.reset();
+        QVERIFY(!router.session());
+        QVERIFY(router.RouteGamePacket(query, false));
+        QCOMPARE(transport.direct.size(), 2);
+
+        // A host going offline ends a game with it, and only with it.
+        Host a("10.0.0.1", u"甲");
+        Host b("10.0.0.2", u"乙");
+        startGame(a, b);
+        router.setSession(&b.session);
+        router.hostWentOffline("10.0.0.3");
+        QCOMPARE(b.session.phase(), GameSession::Phase::Playing);
+        QSignalSpy ended(&b.session, &GameSession::gameEnded);
+        router.hostWentOffline("10.0.0.1");
+        QCOMPARE(ended.size(), 1);
+        QCOMPARE(ended[0][0].value<Outcome>(), Outcome::PartnerLeft);
+    }
+
+    // A stream of unknown game data shows one box at a time, and none for a while after it is closed.
+    void routerUnknownDataBoxesAreBounded()
+    {
+        ConsoleValues values;
+        RecordingTransport transport;
+        const QByteArray unknown = wire({"9", "10.0.0.7", "x", "3", "0"});
+        GameRouter patient(values, transport);
+        QSignalSpy boxes(&patient, &GameRouter::unknownGameData);
+        for (int i = 0; i < 50; ++i)
+            QVERIFY(patient.RouteGamePacket(unknown, false));
+        QCOMPARE(boxes.size(), 1);
+        patient.unknownGameBoxClosed();
+        QVERIFY(patient.RouteGamePacket(unknown, false));
+        QCOMPARE(boxes.size(), 1);
+        QVERIFY(transport.direct.isEmpty());
+
+        GameRouter eager(values, transport, std::chrono::milliseconds(0));
+        QSignalSpy eagerBoxes(&eager, &GameRouter::unknownGameData);
+        eager.RouteGamePacket(unknown, false);
+        eager.RouteGamePacket(unknown, false);
+        QCOMPARE(eagerBoxes.size(), 1);
+        eager.unknownGameBoxClosed();
+        eager.unknownGameBoxClosed(); // a second close changes nothing
+        eager.RouteGamePacket(unknown, false);
+        eager.RouteGamePacket(unknown, false);
+        QCOMPARE(eagerBoxes.size(), 2);
     }
 };
 
