@@ -68,18 +68,19 @@ void GobangGrid::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.fillRect(rect(), Qt::white);
+    // Cells count from behind the outer line, so a stone's box is its cell and the line after it. The lines
+    // are drawn last: no stone and no erased cell breaks them.
+    painter.translate(LineWidth, LineWidth);
+    for (int column = 0; column < Cells; ++column) {
+        for (int row = 0; row < Cells; ++row)
+            DrawGrid_GobangDrawCell(painter, column, row);
+    }
+    painter.resetTransform();
     painter.setPen(LineColour);
     for (int i = 0; i <= Cells; ++i) {
         const int at = i * DefaultPitch;
         painter.drawLine(at, 0, at, Side - 1);
         painter.drawLine(0, at, Side - 1, at);
-    }
-    // Cell positions count from behind the outer lines: a stone's box, a cell and the line after it with
-    // the right and bottom edges left out, is then the cell itself, and no stone breaks a line.
-    painter.translate(LineWidth, LineWidth);
-    for (int column = 0; column < Cells; ++column) {
-        for (int row = 0; row < Cells; ++row)
-            DrawGrid_GobangDrawCell(painter, column, row);
     }
 }
 

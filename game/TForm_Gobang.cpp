@@ -358,6 +358,7 @@ void TForm_Gobang::buildChatPanel(QWidget *page)
     Memo_Chat->setReadOnly(true);
     Memo_Chat->setMaximumBlockCount(500);
     Memo_Chat->setFont(mingFont());
+    Memo_Chat->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo_Chat->setGeometry(3, 3, 170, 109);
 
     ComboBox_Chat = new QComboBox(page);
@@ -396,6 +397,8 @@ void TForm_Gobang::buildAboutPanel(QWidget *page)
         edit->setObjectName(QLatin1String(name));
         edit->setReadOnly(true);
         edit->setFont(mingFont());
+        edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        edit->document()->setDocumentMargin(2);
         edit->setGeometry(geometry);
         return edit;
     };
@@ -403,6 +406,7 @@ void TForm_Gobang::buildAboutPanel(QWidget *page)
     Memo_Introduction = memo("Memo_Introduction", introduction(), QRect(3, 21, 170, 100));
     caption("Label_RulesTitle", "基本規則", 124);
     Memo_Rules = memo("Memo_Rules", ruleLines().join(QLatin1Char('\n')), QRect(3, 142, 170, 84));
+    Memo_Rules->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 }
 
 void TForm_Gobang::FlatPanel_BCreate()

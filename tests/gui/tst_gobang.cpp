@@ -469,8 +469,11 @@ private Q_SLOTS:
             gameNumber = Packet::ExtractField(7, b.transport.direct[0].second);
             QCOMPARE(deliver(b, a), 1);
             QVERIFY(boardsAgree());
-            if (i == 1)
+            if (i == 1) {
+                for (int tick = 0; tick < 200; ++tick)
+                    a.window->Timer_MoveTimer();
                 screenshot(a.window, "gobang-game");
+            }
         }
         QCOMPARE(a.grid()->cell(6, 4), int(GobangBoard::White));
         QCOMPARE(a.grid()->lastColumn(), 6);
@@ -510,6 +513,12 @@ private Q_SLOTS:
         QCOMPARE(deliver(a, b), 1);
         QVERIFY(a.chat().endsWith(text("甲：好棋！")));
         QVERIFY(b.chat().endsWith(text("甲：好棋！")));
+        auto *tabs = child<QTabWidget>(b.window, "suiTabControl1");
+        tabs->setCurrentIndex(1);
+        screenshot(b.window, "gobang-chat");
+        tabs->setCurrentIndex(2);
+        screenshot(b.window, "gobang-about");
+        tabs->setCurrentIndex(0);
 
         // The fifth black stone in the row wins, on both boards.
         QVERIFY(place(a, b, 7, 3));
