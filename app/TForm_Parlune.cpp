@@ -149,21 +149,8 @@ MainMenu *TForm_Parlune::createMenu()
 
 bool TForm_Parlune::writeSwitch(const QString &item, bool checked)
 {
-    using settings::Switch;
-    static const QHash<QString, Switch> switches{
-        {QStringLiteral("MenuItem_Helper"), Switch::Helper},
-        {QStringLiteral("MenuItem_IAtuoShow"), Switch::AtuoShow},
-        {QStringLiteral("MenuItem_RTelnet"), Switch::Telnet},
-        {QStringLiteral("MenuItem_GAgree"), Switch::GameAgree},
-        {QStringLiteral("MenuItem_ISuggestive"), Switch::Suggestive},
-        {QStringLiteral("MenuItem_IInnervation"), Switch::Innervation},
-        {QStringLiteral("MenuItem_BAutoHide"), Switch::BAutoHide},
-        {QStringLiteral("MenuItem_BShow"), Switch::ShowBroadcasting},
-    };
-    if (item == QLatin1String("MenuItem_AutoRun"))
-        return settings::writeAutoStart(*store_, checked, QCoreApplication::applicationFilePath());
-    const auto it = switches.constFind(item);
-    return it != switches.cend() && settings::writeSwitch(*store_, *it, checked);
+    const settings::SwitchRow *row = settings::rowOfMenuItem(item);
+    return row && settings::writeSwitch(*store_, row->which, checked);
 }
 
 void TForm_Parlune::createTray()
@@ -250,15 +237,8 @@ void TForm_Parlune::applySettings(const StartupSettings &settings)
 
     presence->restoreStatus(settings.State);
     PopupMenu_Main->setStatus(settings.State);
-    const std::pair<const char *, bool> marks[] = {
-        {"MenuItem_AutoRun", settings.AutoRun},          {"MenuItem_Helper", settings.Helper},
-        {"MenuItem_IAtuoShow", settings.AtuoShow},       {"MenuItem_RTelnet", settings.Telnet},
-        {"MenuItem_GAgree", settings.GameAgree},         {"MenuItem_ISuggestive", settings.Suggestive},
-        {"MenuItem_IInnervation", settings.Innervation}, {"MenuItem_BAutoHide", settings.BAutoHide},
-        {"MenuItem_BShow", settings.ShowBroadcasting},
-    };
-    for (const auto &[name, checked] : marks)
-        PopupMenu_Main->setChecked(QLatin1String(name), checked);
+    for (const settings::SwitchRow &row : settings::Switches)
+        PopupMenu_Main->setChecked(QLatin1String(row.menuItem), settings.on(row.which));
     MenuItem_BAutoHide->setVisible(settings.BAutoHideVisible);
 }
 
