@@ -1,6 +1,6 @@
 #include "game/GameRouter.h"
 
-#include "engine/ConsoleValues.h"
+#include "engine/ConsoleState.h"
 #include "engine/Packet.h"
 #include "engine/PacketTransport.h"
 #include "game/GameLobby.h"
@@ -8,15 +8,10 @@
 
 using namespace GameLobby;
 
-GameRouter::GameRouter(ConsoleValues &values, PacketTransport &transport, std::chrono::milliseconds unknownDataQuiet,
+GameRouter::GameRouter(ConsoleState &state, PacketTransport &transport, std::chrono::milliseconds unknownDataQuiet,
                        QObject *parent)
-    : QObject(parent), m_values(values), m_transport(transport), m_unknownDataQuiet(unknownDataQuiet)
+    : QObject(parent), m_state(state), m_transport(transport), m_unknownDataQuiet(unknownDataQuiet)
 {
-}
-
-void GameRouter::setGameAgree(bool on)
-{
-    m_gameAgree = on;
 }
 
 void GameRouter::setSession(GameSession *session)
@@ -28,7 +23,7 @@ bool GameRouter::RouteGamePacket(const QByteArray &packet, bool viaStream, const
 {
     // Answers go through the reply queue: any host can name any address in field 2.
     const QByteArray sender = Packet::ExtractField(2, packet);
-    switch (route(packet, m_gameAgree, !m_session.isNull())) {
+    switch (route(packet, m_state.gameAgree(), !m_session.isNull())) {
     case Route::Refuse:
         m_transport.SendReply(sender, refusalPacket(), PacketTransport::ReplyKind::Answer);
         return true;
@@ -42,7 +37,7 @@ bool GameRouter::RouteGamePacket(const QByteArray &packet, bool viaStream, const
     case Route::ToWindow:
         return m_session->handlePacket(packet, viaStream, peerAddress);
     case Route::IdleReport:
-        m_transport.SendReply(sender, idleReport(m_values.OwnAddress, m_values.OwnNickname),
+        m_transport.SendReply(sender, idleReport(m_state.values().OwnAddress, m_state.values().OwnNickname),
                               PacketTransport::ReplyKind::Answer);
         return true;
     case Route::Ignore:

@@ -9,7 +9,7 @@
 #include <chrono>
 #include <optional>
 
-struct ConsoleValues;
+class ConsoleState;
 class PacketTransport;
 
 // Where every arriving CMD_GAME packet goes, with or without a game window open: a refusal while the game
@@ -24,10 +24,10 @@ public:
     // this long after closing one.
     static constexpr std::chrono::milliseconds DefaultUnknownDataQuiet{60000};
 
-    GameRouter(ConsoleValues &values, PacketTransport &transport,
+    // Reads "接受請求" and the console values afresh for every packet.
+    GameRouter(ConsoleState &state, PacketTransport &transport,
                std::chrono::milliseconds unknownDataQuiet = DefaultUnknownDataQuiet, QObject *parent = nullptr);
 
-    bool gameAgree() const { return m_gameAgree; }
     // The open game window's game; nullptr, or the window gone, when none is open.
     GameSession *session() const { return m_session; }
 
@@ -36,8 +36,6 @@ public:
     bool RouteGamePacket(const QByteArray &packet, bool viaStream, const QByteArray &peerAddress = {});
 
 public Q_SLOTS:
-    // "接受請求".
-    void setGameAgree(bool on);
     void setSession(GameSession *session);
     // The console heard a host go offline: a game with it is over.
     void hostWentOffline(const QByteArray &address);
@@ -50,10 +48,9 @@ Q_SIGNALS:
     void unknownGameData();
 
 private:
-    ConsoleValues &m_values;
+    ConsoleState &m_state;
     PacketTransport &m_transport;
     const std::chrono::milliseconds m_unknownDataQuiet;
-    bool m_gameAgree = true;
     QPointer<GameSession> m_session;
     bool m_unknownBoxOpen = false;
     std::optional<std::chrono::steady_clock::time_point> m_unknownBoxClosedAt;

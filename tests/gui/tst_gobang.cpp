@@ -1,11 +1,14 @@
 #include "base/Cp950.h"
+#include "engine/ConsoleState.h"
 #include "engine/ConsoleValues.h"
+#include "engine/MemorySettingsStore.h"
 #include "engine/Packet.h"
 #include "game/GameLobby.h"
 #include "game/GameRouter.h"
 #include "game/GobangGrid.h"
 #include "game/TForm_Gobang.h"
 #include "game/UnknownGameBox.h"
+#include "tests/support/NoticeRecorder.h"
 #include "tests/support/RecordingTransport.h"
 #include "widgets/RichEdit.h"
 #include "widgets/SkinnedFrame.h"
@@ -53,7 +56,8 @@ template <typename T> T *child(QWidget *window, const char *name)
 // One host: its console values, what it sent, its game routing and its open game window.
 struct Player
 {
-    Player(const QByteArray &address, const char16_t *nickname) : router(values, transport)
+    Player(const QByteArray &address, const char16_t *nickname)
+        : state(store, notices), values(state.values()), router(state, transport)
     {
         values.OwnAddress = address;
         values.OwnNickname = big5(nickname);
@@ -77,7 +81,10 @@ struct Player
         return nullptr;
     }
 
-    ConsoleValues values;
+    MemorySettingsStore store;
+    NoticeRecorder notices;
+    ConsoleState state;
+    ConsoleValues &values;
     RecordingTransport transport;
     GameRouter router;
     QPointer<TForm_Gobang> window;
@@ -581,9 +588,11 @@ private Q_SLOTS:
     // Unknown game data shows one box at a time, whatever arrives meanwhile.
     void unknownGameBox()
     {
-        ConsoleValues values;
+        MemorySettingsStore store;
+        NoticeRecorder notices;
+        ConsoleState state(store, notices);
         RecordingTransport transport;
-        GameRouter router(values, transport, std::chrono::milliseconds(0));
+        GameRouter router(state, transport, std::chrono::milliseconds(0));
         QObject context;
         showUnknownGameBoxes(router, &context);
         const auto boxes = [] {

@@ -1,9 +1,12 @@
 #include "base/Cp950.h"
+#include "engine/ConsoleState.h"
 #include "engine/ConsoleValues.h"
+#include "engine/MemorySettingsStore.h"
 #include "engine/Packet.h"
 #include "game/GameLobby.h"
 #include "game/GameRouter.h"
 #include "game/GameSession.h"
+#include "tests/support/NoticeRecorder.h"
 #include "tests/support/RecordingTransport.h"
 
 #include <QSignalSpy>
@@ -44,6 +47,14 @@ struct Host
     ConsoleValues values;
     RecordingTransport transport;
     GameSession session;
+};
+
+// The console's state for the routing, with its settings in memory.
+struct Console
+{
+    MemorySettingsStore store;
+    NoticeRecorder notices;
+    ConsoleState state{store, notices};
 };
 
 // Hands every direct packet `from` sent to `to` over, as if over a connection from `from`'s address.
@@ -559,11 +570,11 @@ private Q_SLOTS:
     void routerRefusesEverythingWhileOff()
     {
         Host a("10.0.0.1", u"甲");
-        ConsoleValues values;
+        Console console;
         RecordingTransport transport;
-        GameRouter router(values, transport);
+        GameRouter router(console.state, transport);
         router.setSession(&a.session);
-        router.setGameAgree(false);
+        console.state.setGameAgree(false);
         QSignalSpy boxes(&router, &GameRouter::unknownGameData);
         const QByteArrayList packets{
             wire({"9", "10.0.0.7", "x", "1", "0", "3"}),
@@ -584,15 +595,21 @@ private Q_SLOTS:
         QCOMPARE(boxes.size(), 0);
         QVERIFY(a.transport.direct.isEmpty());
         QVERIFY(a.session.players().entries().empty());
+
+        // The switch is read for every packet.
+        console.state.setGameAgree(true);
+        QVERIFY(router.RouteGamePacket(packets[0], false));
+        QCOMPARE(transport.direct.size(), packets.size());
+        QCOMPARE(a.transport.direct.size(), 1);
     }
 
     void routerWithAndWithoutWindow()
     {
-        ConsoleValues values;
-        values.OwnAddress = "10.0.0.5";
-        values.OwnNickname = big5(u"戊");
+        Console console;
+        console.state.values().OwnAddress = "10.0.0.5";
+        console.state.values().OwnNickname = big5(u"戊");
         RecordingTransport transport;
-        GameRouter router(values, transport);
+        GameRouter router(console.state, transport);
         const QByteArray query = wire({"9", "10.0.0.7", "x", "1", "0", "3"});
 
         // No window: a query draws the idle report, with the marker after the last field older hosts read.
@@ -633,10 +650,10 @@ private Q_SLOTS:
     // A stream of unknown game data shows one box at a time, and none for a while after it is closed.
     void routerUnknownDataBoxesAreBounded()
     {
-        ConsoleValues values;
+        Console console;
         RecordingTransport transport;
         const QByteArray unknown = wire({"9", "10.0.0.7", "x", "3", "0"});
-        GameRouter patient(values, transport);
+        GameRouter patient(console.state, transport);
         QSignalSpy boxes(&patient, &GameRouter::unknownGameData);
         for (int i = 0; i < 50; ++i)
             QVERIFY(patient.RouteGamePacket(unknown, false));
@@ -646,7 +663,7 @@ private Q_SLOTS:
         QCOMPARE(boxes.size(), 1);
         QVERIFY(transport.direct.isEmpty());
 
-        GameRouter eager(values, transport, std::chrono::milliseconds(0));
+        GameRouter eager(console.state, transport, std::chrono::milliseconds(0));
         QSignalSpy eagerBoxes(&eager, &GameRouter::unknownGameData);
         eager.RouteGamePacket(unknown, false);
         eager.RouteGamePacket(unknown, false);
