@@ -633,7 +633,6 @@ void TForm_Gobang::showState()
         showFront(suiButton_DrawGame);
         break;
     }
-    suiButton1->setEnabled(m_session->phase() == GameSession::Phase::Playing);
     if (m_session->phase() != GameSession::Phase::Playing)
         return;
     const QString partner = fromWire(m_session->partnerNickname());
