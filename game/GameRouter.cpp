@@ -16,7 +16,12 @@ GameRouter::GameRouter(ConsoleState &state, PacketTransport &transport, std::chr
 
 void GameRouter::setSession(GameSession *session)
 {
+    if (m_session)
+        m_session->disconnect(this);
     m_session = session;
+    // A closed window lives on until the event loop deletes it; packets meanwhile find no window.
+    if (session)
+        connect(session, &GameSession::closed, this, [this] { setSession(nullptr); });
 }
 
 bool GameRouter::RouteGamePacket(const QByteArray &packet, bool viaStream, const QByteArray &peerAddress)

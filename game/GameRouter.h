@@ -28,7 +28,7 @@ public:
     GameRouter(ConsoleState &state, PacketTransport &transport,
                std::chrono::milliseconds unknownDataQuiet = DefaultUnknownDataQuiet, QObject *parent = nullptr);
 
-    // The open game window's game; nullptr, or the window gone, when none is open.
+    // The open game window's game; nullptr when none is open, or it has closed or gone.
     GameSession *session() const { return m_session; }
 
     // False when a field it needed is no number: the caller reports it as any packet it cannot read.

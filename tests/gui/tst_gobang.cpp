@@ -424,8 +424,10 @@ private Q_SLOTS:
         Player a("10.0.0.1", u"甲");
         Player b("10.0.0.2", u"乙");
         Player c("10.0.0.3", u"丙");
-        // C has no window: its idle report lists it as idle.
+        // C has no window: its idle report lists it as idle, also before the closed window is deleted.
         c.window->close();
+        QVERIFY(c.window);
+        QVERIFY(!c.router.session());
         hearBroadcasts(a, c);
         QCOMPARE(deliver(c, a), 1);
         meet(a, b);
