@@ -556,7 +556,8 @@ void TForm_Gobang::suiButton2Click()
 
 void TForm_Gobang::suiButton6Click()
 {
-    const QString message = RxRichEdit_Chat->toPlainText().trimmed();
+    // The separator byte inside the text would split it into fields of its own.
+    const QString message = RxRichEdit_Chat->toPlainText().remove(QChar(0x08)).trimmed();
     if (message.isEmpty())
         return;
     if (m_session->partnerAddress().isEmpty()) {

@@ -514,11 +514,11 @@ private Q_SLOTS:
         QVERIFY(!b.chat().contains(text("假話")));
 
         // Chat: "發送" sends to the partner and leaves the window open.
-        child<RichEdit>(a.window, "RxRichEdit_Chat")->setPlainText(text("好棋！"));
+        child<RichEdit>(a.window, "RxRichEdit_Chat")->setPlainText(text("好\b棋！"));
         a.button("suiButton6")->click();
         QVERIFY(a.window->isVisible());
         QCOMPARE(a.transport.direct.size(), 1);
-        QCOMPARE(Packet::ExtractField(4, a.transport.direct[0].second), QByteArray("2"));
+        QCOMPARE(a.transport.direct[0].second, wire({"9", "10.0.0.1", big5(u"甲"), "2", big5(u"好棋！")}));
         QCOMPARE(deliver(a, b), 1);
         QVERIFY(a.chat().endsWith(text("甲：好棋！")));
         QVERIFY(b.chat().endsWith(text("甲：好棋！")));
