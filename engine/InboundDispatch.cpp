@@ -5,6 +5,7 @@
 #include "engine/NoticeText.h"
 #include "engine/Packet.h"
 #include "engine/PacketTransport.h"
+#include "engine/WireTexts.h"
 
 #include <QCryptographicHash>
 #include <QHostAddress>
@@ -13,10 +14,6 @@
 using namespace Packet;
 
 namespace {
-
-constexpr char MingFramePrefix[] = "{\\rtf1\\ansi\\ansicpg950\\deff0\\deflang1033\\deflangfe1028{\\fonttbl{\\f0\\fnil"
-                                   "\\fcharset136 \\'b2\\'d3\\'a9\\'fa\\'c5\\'e9;}}\\viewkind4\\uc1\\pard\\lang1028"
-                                   "\\f0\\fs20";
 
 // Texts of the system are written here in Unicode and go out in code page 950.
 QByteArray big5(const char16_t *text)
@@ -58,38 +55,9 @@ bool PasswordGuard::matches(const QByteArray &expected, const QByteArray &given)
     return difference == 0;
 }
 
-QByteArray InboundDispatch::mingNotice(const QByteArray &cp950Text)
-{
-    // A lead byte's trail byte may be ASCII (0x40-0x7E): it is escaped too, so walk by characters.
-    static constexpr char hex[] = "0123456789abcdef";
-    QByteArray out(MingFramePrefix);
-    for (qsizetype i = 0; i < cp950Text.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(cp950Text[i]);
-        const bool lead = byte >= 0x81 && byte <= 0xFE && i + 1 < cp950Text.size();
-        const int count = lead ? 2 : (byte >= 0x80 ? 1 : 0);
-        if (count == 0) {
-            if (byte == '\\' || byte == '{' || byte == '}')
-                out.append('\\');
-            out.append(char(byte));
-            continue;
-        }
-        for (int k = 0; k < count; ++k) {
-            const auto b = static_cast<unsigned char>(cp950Text[i + k]);
-            out.append("\\'");
-            out.append(hex[b >> 4]);
-            out.append(hex[b & 0xF]);
-        }
-        i += count - 1;
-    }
-    out.append("\\par}");
-    return out;
-}
-
 QByteArray InboundDispatch::defaultAutoReply()
 {
-    return QByteArray(MingFramePrefix) +
-           "\\'b1\\'7a\\'a6\\'6e!\\'a7\\'da\\'b2\\'7b\\'a6\\'62\\'a6\\'b3\\'a8\\'c6\\'a6\\'a3\\'a1\\'41\\'bd\\'d0\\'b5"
-           "\\'79\\'ab\\'e1\\'c1\\'70\\'b5\\'b8\\lang1033 ...\\lang1028\\par}";
+    return NoticeText::prefix(NoticeText::Frame::Ming10) + wire::DefaultAutoReplyBody;
 }
 
 InboundDispatch::InboundDispatch(MessageTable &messages, PacketTransport &transport, ConsoleValues &values, Hooks hooks,
@@ -109,7 +77,7 @@ void InboundDispatch::onMessage(const QByteArray &packet)
     if (m_hooks.beepOn && m_hooks.beepOn() && m_hooks.beep)
         m_hooks.beep();
     if (m_hooks.away && m_hooks.away() && address != m_hooks.localAddress()) {
-        const QByteArray caption = big5(u"應答信息- [") + m_values.OwnNickname + "]";
+        const QByteArray caption = big5(wire::AutoReplyCaptionStart) + m_values.OwnNickname + wire::AutoReplyCaptionEnd;
         m_transport.SendReply(address, build(CMD_NOTICE, {caption, m_values.AutoReplyText}),
                               PacketTransport::ReplyKind::Answer);
     }
@@ -136,33 +104,34 @@ void InboundDispatch::RxMemoryData_MessageAfterPost()
 void InboundDispatch::onRemoteShutdown(const QByteArray &packet)
 {
     const QByteArray requester = ExtractField(2, packet);
-    const QByteArray caption = big5(u"遠程主機信息");
-    auto reply = [&](const QByteArray &text) {
-        m_transport.SendReply(requester, build(CMD_NOTICE, {caption, mingNotice(text)}),
+    const QByteArray caption = big5(wire::RemoteHostCaption);
+    auto reply = [&](const char16_t *text) {
+        m_transport.SendReply(requester,
+                              build(CMD_NOTICE, {caption, NoticeText::build(text, NoticeText::Frame::Ming10)}),
                               PacketTransport::ReplyKind::Answer);
     };
     // An empty password would let anyone on the segment power the host off, so it counts as switched off.
     if (!(m_hooks.remoteControl && m_hooks.remoteControl()) || m_values.OwnPassword.isEmpty()) {
-        reply(big5(u"遠程主機未啟動遠程控制!"));
+        reply(wire::RemoteControlOff);
         return;
     }
     const qint64 nowMs = now();
     if (m_guard.lockedOut(nowMs)) {
-        reply(big5(u"密碼錯誤!"));
+        reply(wire::PasswordWrong);
         return;
     }
     if (!PasswordGuard::matches(m_values.OwnPassword, ExtractField(4, packet))) {
         if (m_guard.recordFailure(nowMs))
             warnOfGuessing(requester);
-        reply(big5(u"密碼錯誤!"));
+        reply(wire::PasswordWrong);
         return;
     }
     // The system may refuse (an inhibitor, polkit): then the host runs on and the requester hears so.
     if (!(m_hooks.powerOffHost && m_hooks.powerOffHost())) {
-        reply(big5(u"遠程主機無法關閉!"));
+        reply(wire::PowerOffRefused);
         return;
     }
-    reply(big5(u"遠程主機已關閉!"));
+    reply(wire::PowerOffDone);
     if (m_hooks.closeConsole)
         m_hooks.closeConsole();
 }
@@ -183,11 +152,9 @@ void InboundDispatch::warnOfGuessing(const QByteArray &requester)
     QHostAddress address;
     const bool plain = requester.size() <= 15 && address.setAddress(QString::fromLatin1(requester)) &&
                        address.protocol() == QAbstractSocket::IPv4Protocol;
-    const QString from = plain ? address.toString() : QStringLiteral("不明位址");
-    const QString text = QStringLiteral("有人正在猜測本機的遠程控制密碼：十分鐘內錯了五次，最後一次的請求自稱來自 %1。"
-                                        "此後十分鐘內，所有遠程關機請求一律拒絕。")
-                             .arg(from);
-    m_hooks.showNotice(NoticeText::build(text), big5(u"遠程控制警告"));
+    const QString from = plain ? address.toString() : QStringView(wire::UnknownAddress).toString();
+    const QString text = QStringView(wire::PasswordGuessing).toString().arg(from);
+    m_hooks.showNotice(NoticeText::build(text), big5(wire::GuessingCaption));
 }
 
 void InboundDispatch::onNotice(const QByteArray &packet)
@@ -200,7 +167,7 @@ void InboundDispatch::onBulletin(const QByteArray &packet)
 {
     if (ExtractField(2, packet) == m_hooks.localAddress())
         return;
-    const QByteArray caption = big5(u"緊急通告－") + ExtractField(3, packet);
+    const QByteArray caption = big5(wire::BulletinCaptionStart) + ExtractField(3, packet);
     if (m_hooks.showNotice)
         m_hooks.showNotice(ExtractField(5, packet), caption);
 }

@@ -85,8 +85,6 @@ public:
     // Runs after every store into the message table.
     void RxMemoryData_MessageAfterPost();
 
-    // The 10-point Ming frame of the auto-reply and the power-off answers around one line of text.
-    static QByteArray mingNotice(const QByteArray &cp950Text);
     static QByteArray defaultAutoReply();
 
 private:

@@ -1,9 +1,12 @@
 #include "engine/SocketEngine.h"
 
+#include "engine/DirectConnection.h"
+#include "engine/InetAddr.h"
 #include "engine/NoticeCoalescer.h"
 #include "engine/NoticeSink.h"
 #include "engine/Packet.h"
 #include "engine/ReplyQueue.h"
+#include "engine/WireTexts.h"
 
 #include <QNetworkInterface>
 #include <QPointer>
@@ -15,17 +18,12 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <utility>
 
 namespace {
 
-constexpr char SocketEngineCaption[] = "Socket Engine";
-constexpr char ErrorMessageCaption[] = "ERROR MESSAGE";
-constexpr char16_t UnrecognisedPacket[] = u"接收到無法識別的數據包，請更新程序或聯絡供應商!";
-constexpr char16_t UnknownStream[] = u"接收到不明數據包!";
 // A readiness notice hands over at most this many datagrams, so a flood cannot starve the loop.
 constexpr int DatagramsPerEvent = 64;
 // Every host on the segment connects back at once after an announcement, often while this thread is
@@ -43,22 +41,6 @@ sockaddr_in ipv4(quint32 hostOrderAddress, quint16 port)
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(hostOrderAddress);
     return address;
-}
-
-// Waits until fd is ready for events or the deadline passes; a signal does not shorten the wait.
-bool waitFor(int fd, short events, Clock::time_point deadline)
-{
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0)
-            return false;
-        pollfd p{fd, events, 0};
-        const int r = ::poll(&p, 1, int(std::min<qint64>(left.count(), 1 << 30)));
-        if (r > 0)
-            return true;
-        if (r == 0 || errno != EINTR)
-            return false;
-    }
 }
 
 bool framedAtBothEnds(const QByteArray &text)
@@ -114,7 +96,7 @@ void SocketEngine::StartSocketEngine()
     udpFd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     int tcpFd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (udpFd_ < 0 || tcpFd < 0) {
-        notice(u"套接字創建失敗!", SocketEngineCaption);
+        notice(wire::SocketCreateFailed, wire::SocketEngineCaption);
         if (udpFd_ >= 0)
             ::close(udpFd_);
         if (tcpFd >= 0)
@@ -126,11 +108,11 @@ void SocketEngine::StartSocketEngine()
     // No SO_REUSEADDR: a second instance on the same port must fail to bind, as it does on Windows.
     const sockaddr_in udpAddress = ipv4(INADDR_ANY, endpoints_.broadcastPort);
     if (::bind(udpFd_, reinterpret_cast<const sockaddr *>(&udpAddress), sizeof udpAddress) != 0)
-        notice(u"發送方套按字綁定失敗!", SocketEngineCaption);
+        notice(wire::SendSocketBindFailed, wire::SocketEngineCaption);
 
     const int on = 1;
     if (::setsockopt(udpFd_, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0)
-        notice(u"無法進行UDP廣播!", SocketEngineCaption);
+        notice(wire::BroadcastUnavailable, wire::SocketEngineCaption);
 
     // Linux keeps a closed connection's port in TIME_WAIT and would refuse the bind after a restart;
     // Windows does not. Two listeners on one port stay impossible.
@@ -141,7 +123,7 @@ void SocketEngine::StartSocketEngine()
     // Linux would listen on an unbound socket at a random port, where no peer looks; Windows refuses.
     const bool listening = bound && ::listen(tcpFd, ListenBacklog) == 0;
     if (!listening)
-        notice(u"無法打開監聽端口!", SocketEngineCaption);
+        notice(wire::ListenFailed, wire::SocketEngineCaption);
 
     if (udpFd_ >= 0) {
         udpNotifier_ = new QSocketNotifier(udpFd_, QSocketNotifier::Read, this);
@@ -383,7 +365,7 @@ void SocketEngine::finishStream(std::shared_ptr<Stream> stream, bool cutOff)
         dispatch(Transport::Tcp, text,
                  stream->source ? QHostAddress(stream->source).toString().toLatin1() : QByteArray());
     else
-        notice(UnknownStream, ErrorMessageCaption);
+        notice(wire::UnknownStream, wire::ErrorMessageCaption);
 
     if (socket) {
         socket->abort();
@@ -395,7 +377,7 @@ void SocketEngine::dispatch(Transport transport, const QByteArray &packet, const
 {
     const std::optional<int> code = Packet::command(packet);
     if (!code) {
-        notice(UnrecognisedPacket, ErrorMessageCaption);
+        notice(wire::UnrecognisedPacket, wire::ErrorMessageCaption);
         return;
     }
     const auto &table = transport == Transport::Udp ? udpActions_ : tcpActions_;
@@ -409,59 +391,25 @@ void SocketEngine::dispatch(Transport transport, const QByteArray &packet, const
     try {
         action(packet);
     } catch (...) {
-        notice(UnrecognisedPacket, ErrorMessageCaption);
+        notice(wire::UnrecognisedPacket, wire::ErrorMessageCaption);
     }
     m_dispatchedPeer = outerPeer;
 }
 
 int SocketEngine::SendDirect(const QByteArray &address, const QByteArray &packet)
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        notice(u"套接字創建失敗!\n請檢查網絡是否正常!", SocketEngineCaption);
+    DirectConnection connection;
+    if (!connection.isOpen()) {
+        notice(wire::DirectSocketFailed, wire::SocketEngineCaption);
         return -1;
     }
-    auto closeAndReturn = [fd](qint64 result) {
-        ::close(fd);
-        return int(result);
-    };
-
-    // inet_addr answers INADDR_NONE for text that is no address; a connect there could only fail.
-    if (address.contains('\0'))
-        return closeAndReturn(-1);
-    const in_addr_t peer = ::inet_addr(address.constData());
-    if (peer == INADDR_NONE)
-        return closeAndReturn(-1);
-
-    sockaddr_in destination = ipv4(0, endpoints_.directPort);
-    destination.sin_addr.s_addr = peer;
-    if (::connect(fd, reinterpret_cast<const sockaddr *>(&destination), sizeof destination) != 0) {
-        if (errno != EINPROGRESS)
-            return closeAndReturn(-1);
-        if (!waitFor(fd, POLLOUT, Clock::now() + limits_.connectTimeout))
-            return closeAndReturn(-1);
-        int error = 0;
-        socklen_t length = sizeof error;
-        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0)
-            return closeAndReturn(-1);
-    }
-
-    const auto deadline = Clock::now() + limits_.writeTimeout;
-    qint64 written = 0;
-    while (written < packet.size()) {
-        const ssize_t n = ::send(fd, packet.data() + written, size_t(packet.size() - written), MSG_NOSIGNAL);
-        if (n > 0) {
-            written += n;
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && waitFor(fd, POLLOUT, deadline))
-            continue;
-        break;
-    }
+    // Text that is no address could only fail to connect.
+    const std::optional<quint32> peer = inetAddr(address);
+    if (!peer || !connection.connectTo(*peer, endpoints_.directPort, Clock::now() + limits_.connectTimeout))
+        return -1;
+    const qsizetype written = connection.write(packet, Clock::now() + limits_.writeTimeout);
     // Like a blocking send cut short: the bytes that went, or -1 when none could.
-    return closeAndReturn(written > 0 || packet.isEmpty() ? written : -1);
+    return written > 0 || packet.isEmpty() ? int(written) : -1;
 }
 
 void SocketEngine::SendBroadcast(const QByteArray &packet)
@@ -477,7 +425,7 @@ void SocketEngine::SendBroadcast(const QByteArray &packet)
     // Leaving the network must stay silent: it is what a closing or unplugged host sends.
     if (Packet::command(packet) == Packet::CMD_OFFLINE)
         return;
-    notice(u"套接字創建失敗，請檢查網絡是否正常!然後使用主菜單的《刷新》功能重新取得好友資料。", SocketEngineCaption);
+    notice(wire::BroadcastFailed, wire::SocketEngineCaption);
 }
 
 void SocketEngine::readHostAddresses()

@@ -3,10 +3,12 @@
 #include "base/Cp950.h"
 #include "engine/ConsoleValues.h"
 #include "engine/FriendTable.h"
+#include "engine/InetAddr.h"
 #include "engine/MessageTable.h"
 #include "engine/NoticeSink.h"
 #include "engine/NoticeText.h"
 #include "engine/Packet.h"
+#include "engine/WireTexts.h"
 #include "messages/FaceMenu.h"
 #include "widgets/LinkHighlighter.h"
 #include "widgets/Placement.h"
@@ -681,7 +683,7 @@ void TForm_Messenger::suiButton_ReplyClick()
 std::optional<QByteArray> TForm_Messenger::resolveRecipient(const QString &recipient) const
 {
     const QByteArray typed = cp950::encode(recipient);
-    if (MessageSender::inetAddr(typed))
+    if (inetAddr(typed))
         return typed;
     FriendTable &friends = *m_deps.friends;
     // Compared as text: a nickname cut inside a double-byte character reads back the way the list shows it.
@@ -699,13 +701,12 @@ void TForm_Messenger::suiButton_SendClick()
 {
     NoticeSink &notices = *m_deps.notices;
     if (editorPlainText().isEmpty()) {
-        notices.ShowNotice(NoticeText::build(big5("不能發送空信息!")), QByteArrayLiteral("Send Error"));
+        notices.ShowNotice(NoticeText::build(wire::EmptyMessage), QByteArray(wire::SendErrorCaption));
         return;
     }
     const std::optional<QByteArray> address = resolveRecipient(FlatEdit_IP->text());
     if (!address) {
-        notices.ShowNotice(NoticeText::build(big5("請確認所輸入的暱稱無誤，並且在線!")),
-                           QByteArrayLiteral("Send Error"));
+        notices.ShowNotice(NoticeText::build(wire::UnknownNickname), QByteArray(wire::SendErrorCaption));
         return;
     }
     const ConsoleValues &values = *m_deps.values;

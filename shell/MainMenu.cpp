@@ -1,6 +1,7 @@
 #include "shell/MainMenu.h"
 
-#include "base/Cp950.h"
+#include "engine/NoticeText.h"
+#include "engine/WireTexts.h"
 #include "shell/AboutBox.h"
 #include "shell/SingleWindow.h"
 #include "shell/TForm_AboutMoravik.h"
@@ -306,32 +307,6 @@ QString MainMenu::settingOf(const QString &item)
     return settings.value(item);
 }
 
-QByteArray MainMenu::noticeText(const QString &text)
-{
-    QByteArray rtf =
-        QByteArrayLiteral("{\\rtf1\\ansi\\ansicpg950\\deff0\\deflang1033\\deflangfe1028{\\fonttbl{\\f0\\fnil"
-                          "\\fcharset136 MS Sans Serif;}}\\viewkind4\\uc1\\pard\\lang1028\\f0\\fs16");
-    const QByteArray bytes = cp950::encode(text);
-    if (!bytes.isEmpty() && !cp950::isLeadByte(static_cast<unsigned char>(bytes[0])))
-        rtf += ' '; // ends the control word; a text that begins with an escape needs none
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(bytes[i]);
-        const bool pair = cp950::isLeadByte(byte) && i + 1 < bytes.size();
-        for (qsizetype k = i; k <= i + (pair ? 1 : 0); ++k) {
-            const auto b = static_cast<unsigned char>(bytes[k]);
-            if (pair || b >= 0x80)
-                rtf += "\\'" + QByteArray::number(b, 16).rightJustified(2, '0');
-            else if (b == '\\' || b == '{' || b == '}')
-                rtf += '\\' + QByteArray(1, char(b));
-            else
-                rtf += char(b);
-        }
-        if (pair)
-            ++i;
-    }
-    return rtf + QByteArrayLiteral("\\par}");
-}
-
 void MainMenu::switchCommand(const QString &name)
 {
     // Qt has already inverted the check mark.
@@ -353,7 +328,7 @@ void MainMenu::switchCommand(const QString &name)
     }
     const bool written = !m_hooks.writeSwitch || m_hooks.writeSwitch(name, checked);
     if (!written && name == kBShow && m_hooks.showNotice)
-        m_hooks.showNotice(noticeText(QStringLiteral("無法寫入注冊表信息!")), QByteArrayLiteral("REGEDIT ERROR"));
+        m_hooks.showNotice(NoticeText::build(wire::RegistryWriteFailed), QByteArray(wire::RegistryErrorCaption));
 }
 
 void MainMenu::updateAutoHidePresence()
@@ -366,7 +341,7 @@ void MainMenu::MenuItem_EmptyClick()
 {
     run(m_hooks.emptyMessages);
     if (m_hooks.showNotice)
-        m_hooks.showNotice(noticeText(QStringLiteral("清空聊天記錄已完成!")), QByteArrayLiteral("EMPTY MESSAGE"));
+        m_hooks.showNotice(NoticeText::build(wire::MessagesEmptied), QByteArray(wire::EmptyMessageCaption));
 }
 
 void MainMenu::MenuItem_MoravikClick()

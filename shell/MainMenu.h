@@ -66,8 +66,6 @@ public:
     // Opens the menu with its top-left corner at the pointer position.
     void popupAt(const QPoint &globalPosition);
 
-    // The notice frame with 8-point MS Sans Serif, every byte of a double-byte character as \'xx.
-    static QByteArray noticeText(const QString &text);
     // The setting each switch writes (SYS or PIM value name); empty for items without one.
     static QString settingOf(const QString &item);
 

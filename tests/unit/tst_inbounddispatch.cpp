@@ -1,6 +1,7 @@
 #include "base/Cp950.h"
 #include "engine/InboundDispatch.h"
 #include "engine/MessageTable.h"
+#include "engine/NoticeText.h"
 #include "engine/Packet.h"
 #include "tests/support/RecordingTransport.h"
 
@@ -13,6 +14,20 @@ QByteArray big5(const char16_t *text)
 {
     return cp950::encode(QStringView(text));
 }
+
+// The answers to power-off requests exactly as peers have always received them: 10-point Ming frame, no
+// delimiter after \fs20 since every answer begins with an escape.
+const QByteArray MingPrefix = R"({\rtf1\ansi\ansicpg950\deff0\deflang1033\deflangfe1028{\fonttbl{\f0\fnil\fcharset136 )"
+                              R"(\'b2\'d3\'a9\'fa\'c5\'e9;}}\viewkind4\uc1\pard\lang1028\f0\fs20)";
+const QList<QPair<QString, QByteArray>> PowerOffAnswers{
+    {QStringLiteral("遠程主機已關閉!"),
+     MingPrefix + R"(\'bb\'b7\'b5\'7b\'a5\'44\'be\'f7\'a4\'77\'c3\'f6\'b3\'ac!\par})"},
+    {QStringLiteral("遠程主機無法關閉!"),
+     MingPrefix + R"(\'bb\'b7\'b5\'7b\'a5\'44\'be\'f7\'b5\'4c\'aa\'6b\'c3\'f6\'b3\'ac!\par})"},
+    {QStringLiteral("密碼錯誤!"), MingPrefix + R"(\'b1\'4b\'bd\'58\'bf\'f9\'bb\'7e!\par})"},
+    {QStringLiteral("遠程主機未啟動遠程控制!"),
+     MingPrefix + R"(\'bb\'b7\'b5\'7b\'a5\'44\'be\'f7\'a5\'bc\'b1\'d2\'b0\'ca\'bb\'b7\'b5\'7b\'b1\'b1\'a8\'ee!\par})"},
+};
 } // namespace
 
 class TestInboundDispatch : public QObject
@@ -76,10 +91,9 @@ class TestInboundDispatch : public QObject
             if (transport.direct.size() != before + 1)
                 return QStringLiteral("<%1 answers>").arg(transport.direct.size() - before);
             const QByteArray body = ExtractField(3, transport.direct.last().second);
-            for (const char16_t *answer :
-                 {u"遠程主機已關閉!", u"遠程主機無法關閉!", u"密碼錯誤!", u"遠程主機未啟動遠程控制!"})
-                if (body == InboundDispatch::mingNotice(big5(answer)))
-                    return QString::fromUtf16(answer);
+            for (const auto &[answer, rtf] : PowerOffAnswers)
+                if (body == rtf)
+                    return answer;
             return QString::fromLatin1(body);
         }
     };
@@ -317,11 +331,12 @@ private Q_SLOTS:
     void noticeFrames()
     {
         // The auto-reply frame and the answers share one prefix; trail bytes in the ASCII range are escaped too.
-        const QByteArray frame = InboundDispatch::mingNotice(big5(u"密碼錯誤!"));
-        QCOMPARE(frame, QByteArray("{\\rtf1\\ansi\\ansicpg950\\deff0\\deflang1033\\deflangfe1028{\\fonttbl{\\f0\\fnil"
-                                   "\\fcharset136 \\'b2\\'d3\\'a9\\'fa\\'c5\\'e9;}}\\viewkind4\\uc1\\pard\\lang1028\\f0"
-                                   "\\fs20\\'b1\\'4b\\'bd\\'58\\'bf\\'f9\\'bb\\'7e!\\par}"));
-        QVERIFY(InboundDispatch::defaultAutoReply().startsWith(frame.left(frame.indexOf("\\'b1"))));
+        for (const auto &[answer, rtf] : PowerOffAnswers)
+            QCOMPARE(NoticeText::build(answer, NoticeText::Frame::Ming10), rtf);
+        QCOMPARE(InboundDispatch::defaultAutoReply(),
+                 MingPrefix +
+                     R"(\'b1\'7a\'a6\'6e!\'a7\'da\'b2\'7b\'a6\'62\'a6\'b3\'a8\'c6\'a6\'a3\'a1\'41\'bd\'d0\'b5\'79)"
+                     R"(\'ab\'e1\'c1\'70\'b5\'b8\lang1033 ...\lang1028\par})");
     }
 
     void bulletinsNoticesBroadcastsGames()

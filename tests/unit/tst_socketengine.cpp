@@ -198,6 +198,11 @@ private Q_SLOTS:
         QTest::newRow("ascii line start") << QStringLiteral(u"甲\nWin\n-5\n 2\n!") << sans
                                           << QByteArray(R"(\'a5\'d2\par Win\par -5\par  2\par!\par)");
         QTest::newRow("ascii text start") << QStringLiteral(u"OK") << sans << QByteArray(R"( OK\par)");
+        // 無 = b5 4c, 功 = a5 5c: trail bytes in the ASCII range are escaped as well.
+        QTest::newRow("trail byte in ascii range")
+            << QStringLiteral(u"無A!") << sans << QByteArray(R"(\'b5\'4cA!\par)");
+        QTest::newRow("trail byte is a backslash") << QStringLiteral(u"功") << ming << QByteArray(R"(\'a5\'5c\par)");
+        QTest::newRow("latin start and braces") << QStringLiteral(u"a{b}\\") << sans << QByteArray(R"( a\{b\}\\\par)");
         QTest::newRow("rtf specials") << QStringLiteral(u"甲{\\}") << sans << QByteArray(R"(\'a5\'d2\{\\\}\par)");
         QTest::newRow("outside code page")
             << QStringLiteral(u"甲€😀") << sans << QByteArray(R"(\'a5\'d2\'a3\'e1\u-10179?\u-8704?\par)");
@@ -753,6 +758,9 @@ private Q_SLOTS:
         QTest::newRow("dotted quad") << QByteArray("127.0.0.1") << true;
         QTest::newRow("two parts") << QByteArray("127.1") << true;
         QTest::newRow("hex part") << QByteArray("0x7f.0.0.1") << true;
+        QTest::newRow("octal part") << QByteArray("0177.0.0.01") << true;
+        QTest::newRow("one part") << QByteArray("2130706433") << true;
+        QTest::newRow("trailing space") << QByteArray("127.0.0.1 ") << false;
         QTest::newRow("host name") << QByteArray("localhost") << false;
         QTest::newRow("empty") << QByteArray() << false;
         QTest::newRow("part too large") << QByteArray("127.0.0.256") << false;
