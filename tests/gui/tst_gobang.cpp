@@ -165,6 +165,7 @@ void screenshot(QWidget *window, const char *name)
     if (folder.isEmpty())
         return;
     QDir().mkpath(folder);
+    QTest::qWait(50); // a page just brought to the front lays its scroll bars out on the next turn
     window->grab().save(folder + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
 }
 
