@@ -4,6 +4,7 @@
 #include "engine/NoticeText.h"
 #include "engine/SettingWrites.h"
 #include "engine/StartupSettings.h"
+#include "engine/WireTexts.h"
 
 #include <QMetaMethod>
 #include <QMetaProperty>
@@ -79,7 +80,7 @@ bool ConsoleState::setOn(Switch which, bool on)
     keep(which, on);
     const bool written = settings::writeSwitch(m_store, which, on, m_executablePath);
     if (!written && settings::row(which).noticeWhenRefused)
-        m_notices.ShowNotice(NoticeText::build(u"無法寫入注冊表信息!"), QByteArrayLiteral("REGEDIT ERROR"));
+        m_notices.ShowNotice(NoticeText::build(wire::RegistryWriteFailed), QByteArray(wire::RegistryErrorCaption));
     return written;
 }
 

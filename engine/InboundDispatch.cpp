@@ -60,9 +60,9 @@ QByteArray InboundDispatch::defaultAutoReply()
     return NoticeText::prefix(NoticeText::Frame::Ming10) + wire::DefaultAutoReplyBody;
 }
 
-InboundDispatch::InboundDispatch(MessageTable &messages, PacketTransport &transport, ConsoleValues &values, Hooks hooks,
-                                 QObject *parent)
-    : QObject(parent), m_messages(messages), m_transport(transport), m_values(values), m_hooks(std::move(hooks))
+InboundDispatch::InboundDispatch(MessageTable &messages, PacketTransport &transport, ConsoleState &state,
+                                 Questions questions, QObject *parent)
+    : QObject(parent), m_messages(messages), m_transport(transport), m_state(state), m_questions(std::move(questions))
 {
     connect(&m_messages, &MessageTable::afterPost, this, &InboundDispatch::RxMemoryData_MessageAfterPost);
 }
@@ -74,20 +74,20 @@ void InboundDispatch::onMessage(const QByteArray &packet)
     // auto-reply promising an answer to it.
     if (!m_messages.append(ExtractField(3, packet), address, ExtractField(5, packet)))
         return;
-    if (m_hooks.beepOn && m_hooks.beepOn() && m_hooks.beep)
-        m_hooks.beep();
-    if (m_hooks.away && m_hooks.away() && address != m_hooks.localAddress()) {
-        const QByteArray caption = big5(wire::AutoReplyCaptionStart) + m_values.OwnNickname + wire::AutoReplyCaptionEnd;
-        m_transport.SendReply(address, build(CMD_NOTICE, {caption, m_values.AutoReplyText}),
+    if (m_state.suggestive())
+        Q_EMIT beepRequested();
+    if (m_state.status() == Presence::Away && address != m_questions.localAddress()) {
+        const QByteArray caption =
+            big5(wire::AutoReplyCaptionStart) + m_state.values().OwnNickname + wire::AutoReplyCaptionEnd;
+        m_transport.SendReply(address, build(CMD_NOTICE, {caption, m_state.values().AutoReplyText}),
                               PacketTransport::ReplyKind::Answer);
     }
 }
 
 void InboundDispatch::RxMemoryData_MessageAfterPost()
 {
-    if (m_hooks.autoShow && m_hooks.autoShow() && !(m_hooks.messageWindowOpen && m_hooks.messageWindowOpen())) {
-        if (m_hooks.openCurrentForReading)
-            m_hooks.openCurrentForReading();
+    if (m_state.autoShow() && !(m_questions.messageWindowOpen && m_questions.messageWindowOpen())) {
+        Q_EMIT readingRequested();
         const Message *row = m_messages.current();
         if (row) {
             const QByteArray ip = row->IP;
@@ -97,8 +97,8 @@ void InboundDispatch::RxMemoryData_MessageAfterPost()
         }
     }
     const Message *row = m_messages.current();
-    if (row && !row->Read && m_hooks.signalUnread)
-        m_hooks.signalUnread();
+    if (row && !row->Read)
+        Q_EMIT unreadSignalled();
 }
 
 void InboundDispatch::onRemoteShutdown(const QByteArray &packet)
@@ -111,7 +111,7 @@ void InboundDispatch::onRemoteShutdown(const QByteArray &packet)
                               PacketTransport::ReplyKind::Answer);
     };
     // An empty password would let anyone on the segment power the host off, so it counts as switched off.
-    if (!(m_hooks.remoteControl && m_hooks.remoteControl()) || m_values.OwnPassword.isEmpty()) {
+    if (!m_state.remoteControl() || m_state.values().OwnPassword.isEmpty()) {
         reply(wire::RemoteControlOff);
         return;
     }
@@ -120,72 +120,64 @@ void InboundDispatch::onRemoteShutdown(const QByteArray &packet)
         reply(wire::PasswordWrong);
         return;
     }
-    if (!PasswordGuard::matches(m_values.OwnPassword, ExtractField(4, packet))) {
+    if (!PasswordGuard::matches(m_state.values().OwnPassword, ExtractField(4, packet))) {
         if (m_guard.recordFailure(nowMs))
             warnOfGuessing(requester);
         reply(wire::PasswordWrong);
         return;
     }
     // The system may refuse (an inhibitor, polkit): then the host runs on and the requester hears so.
-    if (!(m_hooks.powerOffHost && m_hooks.powerOffHost())) {
+    if (!(m_questions.powerOffHost && m_questions.powerOffHost())) {
         reply(wire::PowerOffRefused);
         return;
     }
     reply(wire::PowerOffDone);
-    if (m_hooks.closeConsole)
-        m_hooks.closeConsole();
+    Q_EMIT closeRequested();
 }
 
 qint64 InboundDispatch::now() const
 {
-    if (m_hooks.clockMs)
-        return m_hooks.clockMs();
+    if (m_questions.clockMs)
+        return m_questions.clockMs();
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 void InboundDispatch::warnOfGuessing(const QByteArray &requester)
 {
-    if (!m_hooks.showNotice)
-        return;
     // Field 2 is whatever the sender wrote: only a plain IPv4 address is repeated to the user.
     QHostAddress address;
     const bool plain = requester.size() <= 15 && address.setAddress(QString::fromLatin1(requester)) &&
                        address.protocol() == QAbstractSocket::IPv4Protocol;
     const QString from = plain ? address.toString() : QStringView(wire::UnknownAddress).toString();
     const QString text = QStringView(wire::PasswordGuessing).toString().arg(from);
-    m_hooks.showNotice(NoticeText::build(text), big5(wire::GuessingCaption));
+    Q_EMIT noticeRaised(NoticeText::build(text), big5(wire::GuessingCaption));
 }
 
 void InboundDispatch::onNotice(const QByteArray &packet)
 {
-    if (m_hooks.insertNotice)
-        m_hooks.insertNotice(ExtractField(3, packet), ExtractField(2, packet));
+    Q_EMIT noticeReceived(ExtractField(3, packet), ExtractField(2, packet));
 }
 
 void InboundDispatch::onBulletin(const QByteArray &packet)
 {
-    if (ExtractField(2, packet) == m_hooks.localAddress())
+    if (ExtractField(2, packet) == m_questions.localAddress())
         return;
     const QByteArray caption = big5(wire::BulletinCaptionStart) + ExtractField(3, packet);
-    if (m_hooks.showNotice)
-        m_hooks.showNotice(ExtractField(5, packet), caption);
+    Q_EMIT noticeRaised(ExtractField(5, packet), caption);
 }
 
 void InboundDispatch::onBroadcast(const QByteArray &packet)
 {
     const QByteArray name = ExtractField(3, packet);
     const QByteArray body = ExtractField(5, packet);
-    if (m_hooks.speakBroadcast)
-        m_hooks.speakBroadcast(name, body);
-    if (m_hooks.showBroadcast)
-        m_hooks.showBroadcast(name, ExtractField(4, packet), body);
+    Q_EMIT broadcastToSpeak(name, body);
+    Q_EMIT broadcastArrived(name, ExtractField(4, packet), body);
 }
 
 void InboundDispatch::onGame(const QByteArray &packet, bool viaStream)
 {
-    if (!viaStream && ExtractField(2, packet) == m_hooks.localAddress())
+    if (!viaStream && ExtractField(2, packet) == m_questions.localAddress())
         return;
-    if (m_hooks.routeGame)
-        m_hooks.routeGame(packet, viaStream);
+    Q_EMIT gameArrived(packet, viaStream);
 }

@@ -6,14 +6,15 @@
 
 #include <QCoreApplication>
 
-namespace settings {
-const SwitchRow *rowOfMenuItem(QAnyStringView menuItem)
+const switches::SwitchRow *switches::rowOfMenuItem(QAnyStringView menuItem)
 {
     for (const SwitchRow &r : Switches)
         if (QAnyStringView(QLatin1StringView(r.menuItem)) == menuItem)
             return &r;
     return nullptr;
 }
+
+namespace settings {
 
 bool writeSwitch(SettingsStore &store, Switch which, bool on, const QString &executablePath)
 {

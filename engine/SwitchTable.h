@@ -10,7 +10,10 @@
 // value is stored and what it is before anything was read (the menu as created, which also stays when the
 // store cannot be opened). Adding a switch is one row here, its enumerator, its property on ConsoleState
 // and its line in the menu.
-namespace settings {
+// Its own namespace: the enumerators carry the names of the storage constants of settings.
+namespace switches {
+
+using namespace settings;
 
 enum class Switch {
     AutoRun,
@@ -74,4 +77,14 @@ static_assert(rowsInEnumOrder(), "row(which) indexes the table by the enumerator
 // The row whose menu item is named so; null for items that are not switches.
 const SwitchRow *rowOfMenuItem(QAnyStringView menuItem);
 
+} // namespace switches
+
+namespace settings {
+using switches::Place;
+using switches::row;
+using switches::rowOfMenuItem;
+using switches::Switch;
+using switches::SwitchCount;
+using switches::Switches;
+using switches::SwitchRow;
 } // namespace settings

@@ -12,6 +12,7 @@ class FriendTable;
 class MessageTable;
 class NoticeSink;
 class QWidget;
+class WindowRegistry;
 struct ConsoleValues;
 
 // What the message window needs of the console. The console owns all of it for the whole run.
@@ -21,6 +22,8 @@ struct MessengerDeps
     FriendTable *friends = nullptr;
     ConsoleValues *values = nullptr;
     NoticeSink *notices = nullptr;
+    // Where the one message window is kept; without it every command opens a new one.
+    WindowRegistry *windows = nullptr;
     // The default message font of the console's font dialog; lives for the run, never saved.
     QFont *defaultFont = nullptr;
 

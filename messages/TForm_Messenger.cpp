@@ -14,6 +14,7 @@
 #include "widgets/Placement.h"
 #include "widgets/RichEdit.h"
 #include "widgets/SkinnedFrame.h"
+#include "widgets/WindowRegistry.h"
 
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -35,8 +36,6 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QtEndian>
-
-QPointer<TForm_Messenger> Form_Messenger;
 
 namespace {
 
@@ -134,14 +133,12 @@ TForm_Messenger::TForm_Messenger(const MessengerDeps &deps) : QWidget(nullptr), 
             }
         });
     }
-    Form_Messenger = this;
+    // The one message window: commands that find it open bring it to the front instead of making another.
+    if (m_deps.windows)
+        m_deps.windows->add(this);
 }
 
-TForm_Messenger::~TForm_Messenger()
-{
-    if (Form_Messenger == this)
-        Form_Messenger = nullptr;
-}
+TForm_Messenger::~TForm_Messenger() = default;
 
 void TForm_Messenger::buildControls()
 {
@@ -343,9 +340,9 @@ void TForm_Messenger::resizeEvent(QResizeEvent *event)
 
 void TForm_Messenger::MenuItem_SendMessageClick(const MessengerDeps &deps)
 {
-    if (Form_Messenger) {
-        Form_Messenger->raise();
-        Form_Messenger->activateWindow();
+    if (TForm_Messenger *open = deps.windows ? deps.windows->find<TForm_Messenger>() : nullptr) {
+        open->raise();
+        open->activateWindow();
         return;
     }
     MessageTable &messages = *deps.messages;
@@ -415,21 +412,14 @@ void TForm_Messenger::FormShow()
 void TForm_Messenger::closeEvent(QCloseEvent *event)
 {
     FormCloseQuery();
+    // Hidden now, deleted later: the registry lets the next opening create a new window already.
     event->accept();
-    FormClose();
 }
 
 void TForm_Messenger::FormCloseQuery()
 {
     if (m_deps.currentImeName && m_deps.values)
         m_deps.values->ImeName = m_deps.currentImeName();
-}
-
-void TForm_Messenger::FormClose()
-{
-    // The window is deleted later; the next opening must already create a new one.
-    if (Form_Messenger == this)
-        Form_Messenger = nullptr;
 }
 
 void TForm_Messenger::suiButton_CloseClick()

@@ -86,7 +86,6 @@ protected:
 private:
     void FormShow();
     void FormCloseQuery();
-    void FormClose();
     bool RxRichEdit_ContentKeyDown(QKeyEvent *event);
     void RxRichEdit_ContentMouseDown();
     void suiListView_FriendMouseDown(Qt::MouseButton button);
@@ -143,6 +142,3 @@ private:
     QPushButton *suiButton_Cancel = nullptr;
     QPushButton *suiButton_OK = nullptr;
 };
-
-// The console's one reference to the open message window; empty while none is open.
-extern QPointer<TForm_Messenger> Form_Messenger;

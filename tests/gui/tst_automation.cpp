@@ -22,17 +22,12 @@
 #include <QUdpSocket>
 #include <QVBoxLayout>
 
+#include "tests/support/NoticeRecorder.h"
 #include "widgets/RichEdit.h"
 
 #include <sys/stat.h>
 
 namespace {
-
-class SilentSink final : public NoticeSink
-{
-public:
-    void ShowNotice(const QByteArray &, const QByteArray &) override {}
-};
 
 struct Client
 {
@@ -135,7 +130,7 @@ private Q_SLOTS:
         Client client(dir.filePath(QStringLiteral("automation")));
         QVERIFY(client.ask(R"({"cmd":"checked","name":"MenuItem_SOnLine"})")[QStringLiteral("checked")].toBool());
         QVERIFY(client.ask(R"({"cmd":"trigger","name":"MenuItem_SLeave"})")[QStringLiteral("ok")].toBool());
-        QTRY_VERIFY(console->MenuItem_SLeave->isChecked());
+        QTRY_VERIFY(console->findChild<QAction *>(QStringLiteral("MenuItem_SLeave"))->isChecked());
         QVERIFY(client.ask(R"({"cmd":"checked","name":"MenuItem_SLeave"})")[QStringLiteral("checked")].toBool());
         QVERIFY(!client.ask(R"({"cmd":"checked","name":"MenuItem_SOnLine"})")[QStringLiteral("checked")].toBool());
     }
@@ -146,7 +141,7 @@ private Q_SLOTS:
         endpoints.broadcastPort = 0;
         endpoints.listenPort = 0;
         endpoints.broadcastAddress = QHostAddress(QHostAddress::LocalHost);
-        SilentSink silent;
+        NoticeRecorder silent;
         SocketEngine peer(silent, endpoints, {});
         peer.StartSocketEngine();
         QByteArrayList received;
@@ -359,7 +354,7 @@ private:
     };
 
     QTemporaryDir dir;
-    SilentSink sink;
+    NoticeRecorder sink;
     std::unique_ptr<TForm_Parlune> console;
     std::unique_ptr<AutomationChannel> channel;
 };

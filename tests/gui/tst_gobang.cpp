@@ -8,6 +8,7 @@
 #include "game/GobangGrid.h"
 #include "game/TForm_Gobang.h"
 #include "game/UnknownGameBox.h"
+#include "tests/support/CodePage.h"
 #include "tests/support/NoticeRecorder.h"
 #include "tests/support/RecordingTransport.h"
 #include "widgets/RichEdit.h"
@@ -30,11 +31,6 @@
 using namespace GameLobby;
 
 namespace {
-
-QByteArray big5(const char16_t *text)
-{
-    return cp950::encode(QStringView(text));
-}
 
 QString text(const char *utf8)
 {

@@ -6,6 +6,7 @@
 #include "game/GameLobby.h"
 #include "game/GameRouter.h"
 #include "game/GameSession.h"
+#include "tests/support/CodePage.h"
 #include "tests/support/NoticeRecorder.h"
 #include "tests/support/RecordingTransport.h"
 
@@ -21,11 +22,6 @@ Q_DECLARE_METATYPE(PlayPacket)
 Q_DECLARE_METATYPE(Route)
 
 namespace {
-
-QByteArray big5(const char16_t *text)
-{
-    return cp950::encode(QStringView(text));
-}
 
 // ⟨08⟩-joined fields, as they stand on the wire.
 QByteArray wire(const QByteArrayList &fields)

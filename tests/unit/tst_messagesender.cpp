@@ -4,18 +4,13 @@
 #include "engine/Packet.h"
 #include "engine/SocketEngine.h"
 #include "messages/MessageSender.h"
+#include "tests/support/NoticeRecorder.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 
 namespace {
-
-struct RecordingNotices final : NoticeSink
-{
-    QList<std::pair<QByteArray, QByteArray>> shown;
-    void ShowNotice(const QByteArray &text, const QByteArray &caption) override { shown.append({text, caption}); }
-};
 
 struct RecordingProgress final : SendProgress
 {
@@ -120,7 +115,7 @@ private Q_SLOTS:
         QCOMPARE(MessageSender::pieceCount(bytes), pieces);
 
         RecordingServer server;
-        RecordingNotices notices;
+        NoticeRecorder notices;
         RecordingProgress progress;
         QByteArray packet(bytes, Qt::Uninitialized);
         for (int i = 0; i < bytes; ++i)
@@ -150,14 +145,14 @@ private Q_SLOTS:
     void failures()
     {
         QFETCH(QByteArray, address);
-        RecordingNotices notices;
+        NoticeRecorder notices;
         RecordingProgress progress;
         SendOptions options;
         options.port = closedPort();
         QCOMPARE(SendWithProgress(address, QByteArray(40000, 'x'), notices, &progress, options), -1);
         QCOMPARE(notices.shown.size(), 1);
-        QCOMPARE(notices.shown.at(0).first, NoticeText::build(u"發送失敗，請確認網絡正常且對方在線!"));
-        QCOMPARE(notices.shown.at(0).second, QByteArray("Send Error"));
+        QCOMPARE(notices.shown.at(0).text, NoticeText::build(u"發送失敗，請確認網絡正常且對方在線!"));
+        QCOMPARE(notices.shown.at(0).caption, QByteArray("Send Error"));
         QVERIFY(progress.failed);
         QVERIFY(progress.steps.isEmpty());
     }
@@ -178,7 +173,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, address);
         QFETCH(bool, reaches);
         const QByteArray packet = Packet::build(Packet::CMD_NOTICE, {"caption", "body"});
-        RecordingNotices notices;
+        NoticeRecorder notices;
         {
             RecordingServer server;
             SendOptions options;
@@ -205,7 +200,7 @@ private Q_SLOTS:
     {
         QTcpServer server;
         QVERIFY(server.listen(QHostAddress::LocalHost));
-        RecordingNotices notices;
+        NoticeRecorder notices;
         RecordingProgress progress;
         SendOptions options;
         options.port = server.serverPort();

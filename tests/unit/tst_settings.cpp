@@ -65,7 +65,7 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 
 QMetaProperty propertyOf(const QByteArray &name)
 {
-    return ConsoleState::staticMetaObject.property(ConsoleState::staticMetaObject.indexOfProperty(name));
+    return ConsoleState::staticMetaObject.property(ConsoleState::staticMetaObject.indexOfProperty(name.constData()));
 }
 
 // What the store holds for a switch: the number, or for the auto-start entry whether it exists.
