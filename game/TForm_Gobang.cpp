@@ -672,7 +672,9 @@ void TForm_Gobang::askInvitation(const QByteArray &, const QByteArray &nickname)
                         QMessageBox::Yes | QMessageBox::No, this);
     box->setObjectName(QStringLiteral("MessageBox_Invitation"));
     box->button(QMessageBox::Yes)->setText(text("接受"));
+    box->button(QMessageBox::Yes)->setObjectName(QStringLiteral("Button_Yes"));
     box->button(QMessageBox::No)->setText(text("拒絕"));
+    box->button(QMessageBox::No)->setObjectName(QStringLiteral("Button_No"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     connect(box, &QMessageBox::finished, this, [this, box](int result) {
         if (m_invitationBox != box)
@@ -697,7 +699,9 @@ void TForm_Gobang::askDraw()
                                 QMessageBox::Yes | QMessageBox::No, this);
     box->setObjectName(QStringLiteral("MessageBox_Draw"));
     box->button(QMessageBox::Yes)->setText(text("同意"));
+    box->button(QMessageBox::Yes)->setObjectName(QStringLiteral("Button_Yes"));
     box->button(QMessageBox::No)->setText(text("不同意"));
+    box->button(QMessageBox::No)->setObjectName(QStringLiteral("Button_No"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     connect(box, &QMessageBox::finished, this, [this, box](int result) {
         if (m_drawBox != box)
