@@ -1,5 +1,7 @@
 #include "app/TForm_Parlune.h"
 
+#include "admin/TForm_PIM.h"
+#include "admin/TForm_Telecentre.h"
 #include "engine/ConsoleState.h"
 #include "engine/FriendTable.h"
 #include "engine/InboundDispatch.h"
@@ -56,6 +58,7 @@ TForm_Parlune::TForm_Parlune(const SocketEngine::Endpoints &endpoints, std::uniq
     connectRules();
     registerActions();
     wireWindows();
+    connect(m_windows.get(), &WindowRegistry::added, this, &TForm_Parlune::windowAdded);
 
     // A failed engine asks to close while start-up still runs; the close waits for the event loop.
     connect(m_engine, &SocketEngine::closeRequested, this, &TForm_Parlune::requestClose, Qt::QueuedConnection);
@@ -151,6 +154,13 @@ void TForm_Parlune::connectMenuCommands()
     on("MenuItem_About", &TForm_Parlune::MenuItem_AboutClick);
     on("MenuItem_Moravik", &TForm_Parlune::MenuItem_MoravikClick);
     on("MenuItem_GFive", &TForm_Parlune::MenuItem_GFiveClick);
+    on("MenuItem_Bio", [this] {
+        m_windows->open<TForm_PIM>([this] { return new TForm_PIM(*m_state, *m_store, *m_presence, *m_engine, *this); });
+    });
+    on("MenuItem_RTelecentre", [this] {
+        m_windows->open<TForm_Telecentre>(
+            [this] { return new TForm_Telecentre(values(), *RxMemoryData_Friend, *m_engine); });
+    });
     on("MenuItem_Close", [this] { close(); });
     on("MenuItem_BShow", [this] { m_state->showBroadcasting() ? CreateTicker() : CloseTicker(); });
     on("MenuItem_BAutoHide", [this] {
@@ -205,6 +215,8 @@ void TForm_Parlune::createTray()
     connect(m_trayIcon, &TrayIcon::menuRequested, PopupMenu_Main, &MainMenu::popupAt);
     connect(m_trayIcon, &TrayIcon::sendMessageRequested, this, &TForm_Parlune::MenuItem_SendMessageClick);
     connect(m_trayIcon, &TrayIcon::sendBroadcastRequested, this, &TForm_Parlune::MenuItem_BSendClick);
+    // The tooltip carries the nickname: a new one (the profile's) shows at once.
+    connect(m_state, &ConsoleState::ownNicknameChanged, m_trayIcon, &TrayIcon::refreshTip);
 }
 
 // Each arriving command goes to the rules that act on it; the engine keeps the transport of each code.
@@ -246,11 +258,6 @@ void TForm_Parlune::wireWindows()
     m_messengerDeps.notices = this;
     m_messengerDeps.windows = m_windows.get();
     m_messengerDeps.defaultFont = &FontDialog_Font;
-    m_messengerDeps.announcePresence = [this] { AnnouncePresence(); };
-    m_messengerDeps.trayComeToRest = [this] {
-        if (m_trayIcon)
-            m_trayIcon->comeToRest();
-    };
     m_messengerDeps.currentImeName = [] { return CurrentImeName(); };
     m_messengerDeps.activateIme = [](const QByteArray &name) { ActivateIme(name); };
 
@@ -258,6 +265,18 @@ void TForm_Parlune::wireWindows()
     m_proclamationDeps.transport = m_engine;
     m_proclamationDeps.currentImeName = m_messengerDeps.currentImeName;
     m_proclamationDeps.activateIme = m_messengerDeps.activateIme;
+}
+
+// What the windows ask of the console, connected as each opens.
+void TForm_Parlune::windowAdded(QWidget *window)
+{
+    if (auto *messenger = qobject_cast<TForm_Messenger *>(window)) {
+        connect(messenger, &TForm_Messenger::presenceRefreshRequested, this, &TForm_Parlune::AnnouncePresence);
+        connect(messenger, &TForm_Messenger::lastUnreadOpened, this, [this] {
+            if (m_trayIcon)
+                m_trayIcon->comeToRest();
+        });
+    }
 }
 
 void TForm_Parlune::RegisterHotKey()

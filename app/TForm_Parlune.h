@@ -95,6 +95,7 @@ private:
     void createTray();
     void registerActions();
     void wireWindows();
+    void windowAdded(QWidget *window);
     void requestClose();
     // The close query: stores the input method, says goodbye on the network and closes the sockets.
     void FormCloseQuery();

@@ -347,10 +347,10 @@ void TForm_Messenger::MenuItem_SendMessageClick(const MessengerDeps &deps)
     }
     MessageTable &messages = *deps.messages;
     if (messages.locateFirstUnread() >= 0) {
-        OpenForReading(deps);
+        TForm_Messenger *window = OpenForReading(deps);
         // The next unread message, if any, stays current and keeps the tray flashing.
-        if (messages.locateFirstUnread() < 0 && deps.trayComeToRest)
-            deps.trayComeToRest();
+        if (messages.locateFirstUnread() < 0)
+            Q_EMIT window->lastUnreadOpened();
     } else {
         OpenForComposing(deps);
     }
@@ -518,8 +518,7 @@ void TForm_Messenger::suiForm_MessageTitleBarCustomBtnsClick(int index)
         break;
     case Info:
         if (isComposing()) {
-            if (m_deps.announcePresence)
-                m_deps.announcePresence();
+            Q_EMIT presenceRefreshRequested();
         } else {
             Gauge_Progress->hide();
             setStripOpen(!m_stripOpen);

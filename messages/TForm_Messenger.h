@@ -62,6 +62,12 @@ public:
     // Widths under 206 are raised to 206.
     bool FormCanResize(int &newWidth, int &newHeight) const;
 
+Q_SIGNALS:
+    // The title bar's "Info" while composing: the console announces the presence anew.
+    void presenceRefreshRequested();
+    // "發送信息" opened the last unread message: the tray stops flashing and shows the program icon.
+    void lastUnreadOpened();
+
 public Q_SLOTS:
     void suiButton_CloseClick();
     void suiButton_RecordClick();

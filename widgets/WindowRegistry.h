@@ -40,17 +40,22 @@ public:
         return created;
     }
 
-    // Registers a window made and shown by its own rules; it replaces no open one.
+    // Registers a window made and shown by its own rules. One registered before it stays open but is no
+    // longer the one found.
     template <class T> void add(T *window)
     {
-        Q_ASSERT(!find<T>());
         window->setAttribute(Qt::WA_DeleteOnClose);
         m_windows.insert(&T::staticMetaObject, window);
         window->installEventFilter(this);
         connect(window, &QObject::destroyed, this, &WindowRegistry::forget);
+        Q_EMIT added(window);
     }
 
     int openCount() const;
+
+Q_SIGNALS:
+    // A window was registered: whoever owns the registry connects to what the window asks for.
+    void added(QWidget *window);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -22,6 +22,7 @@
 #include <QUdpSocket>
 #include <QVBoxLayout>
 
+#include "tests/support/ConsoleRig.h"
 #include "tests/support/NoticeRecorder.h"
 #include "widgets/RichEdit.h"
 
@@ -62,19 +63,15 @@ class TestAutomation : public QObject
     std::unique_ptr<AutomationChannel> openChannel(const QString &path)
     {
         auto opened = std::make_unique<AutomationChannel>(consoleParts(), path);
-        connect(console.get(), &TForm_Parlune::noticeShown, opened.get(), &AutomationChannel::recordNotice);
+        connect(console, &TForm_Parlune::noticeShown, opened.get(), &AutomationChannel::recordNotice);
         return opened;
     }
 
 private Q_SLOTS:
     void init()
     {
-        SocketEngine::Endpoints endpoints;
-        endpoints.broadcastPort = 0;
-        endpoints.listenPort = 0;
-        endpoints.broadcastAddress = QHostAddress(QHostAddress::LocalHost);
-        console = std::make_unique<TForm_Parlune>(endpoints, std::make_unique<MemorySettingsStore>());
-        console->setNoticeSink(&sink);
+        rig = std::make_unique<ConsoleRig>();
+        console = rig->console.get();
         channel = openChannel(dir.filePath(QStringLiteral("automation")));
         QVERIFY(channel->isListening());
         console->FormCreate();
@@ -82,7 +79,8 @@ private Q_SLOTS:
     void cleanup()
     {
         channel.reset();
-        console.reset();
+        rig.reset();
+        console = nullptr;
     }
 
     void answersEachRequest_data()
@@ -137,10 +135,7 @@ private Q_SLOTS:
 
     void sendsThroughTheEngine()
     {
-        SocketEngine::Endpoints endpoints;
-        endpoints.broadcastPort = 0;
-        endpoints.listenPort = 0;
-        endpoints.broadcastAddress = QHostAddress(QHostAddress::LocalHost);
+        SocketEngine::Endpoints endpoints = ConsoleRig::loopbackEndpoints();
         NoticeRecorder silent;
         SocketEngine peer(silent, endpoints, {});
         peer.StartSocketEngine();
@@ -153,8 +148,8 @@ private Q_SLOTS:
                             [&received](const QByteArray &p) { received.append(p); });
 
         cleanup();
-        console = std::make_unique<TForm_Parlune>(endpoints, std::make_unique<MemorySettingsStore>());
-        console->setNoticeSink(&sink);
+        rig = std::make_unique<ConsoleRig>(std::make_unique<MemorySettingsStore>(), endpoints);
+        console = rig->console.get();
         channel = openChannel(dir.filePath(QStringLiteral("automation")));
         console->FormCreate();
 
@@ -354,8 +349,8 @@ private:
     };
 
     QTemporaryDir dir;
-    NoticeRecorder sink;
-    std::unique_ptr<TForm_Parlune> console;
+    std::unique_ptr<ConsoleRig> rig;
+    TForm_Parlune *console = nullptr;
     std::unique_ptr<AutomationChannel> channel;
 };
 

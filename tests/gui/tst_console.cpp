@@ -1,3 +1,5 @@
+#include "admin/TForm_PIM.h"
+#include "admin/TForm_Telecentre.h"
 #include "app/TForm_Parlune.h"
 #include "engine/ConsoleState.h"
 #include "engine/InboundDispatch.h"
@@ -19,6 +21,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QTcpSocket>
 #include <QTest>
@@ -261,8 +264,15 @@ private Q_SLOTS:
         QVERIFY(triggerAction(c, QStringLiteral("MenuItem_Moravik")));
         QCOMPARE(c.windows().find<TForm_AboutMoravik>(), credits);
 
+        // The message window asks the console to announce the presence anew ("Info" while composing).
         QVERIFY(triggerAction(c, QStringLiteral("MenuItem_SendMessage")));
-        QVERIFY(c.windows().find<TForm_Messenger>());
+        TForm_Messenger *messenger = c.windows().find<TForm_Messenger>();
+        QVERIFY(messenger && messenger->isComposing());
+        QTest::qWait(50);
+        rig.heard();
+        messenger->suiForm_MessageTitleBarCustomBtnsClick(TForm_Messenger::Info);
+        QTRY_VERIFY(rig.wire.hasPendingDatagrams());
+        QCOMPARE(Packet::command(rig.heard().value(0)), std::optional<int>(Packet::CMD_AWAY));
 
         c.RxMemoryData_Message->append("bob", "10.0.0.2", "{\\rtf1 hi}");
         QVERIFY(triggerAction(c, QStringLiteral("MenuItem_Empty")));
@@ -275,6 +285,24 @@ private Q_SLOTS:
                             R"(MS Sans Serif;}}\viewkind4\uc1\pard\lang1028\f0\fs16)"
                             R"(\'b2\'4d\'aa\'c5\'b2\'e1\'a4\'d1\'b0\'4f\'bf\'fd\'a4\'77\'a7\'b9\'a6\'a8!\par})"));
         QCOMPARE(c.trayIcon()->look(), TrayIcon::Look::Rest);
+
+        // A new nickname is stored and shows in the tooltip at once.
+        QVERIFY(c.state().setOwnNickname("Renamed"));
+        QCOMPARE(rig.store->values(settings::ProfileKey)->value(settings::Nickname).bytes, QByteArray("Renamed"));
+        QVERIFY(c.trayIcon()->systemTrayIcon()->toolTip().contains(QStringLiteral("Nickname: Renamed")));
+
+        // One profile window however often it is asked for; a nickname saved there shows in the tray tip.
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_Bio")));
+        TForm_PIM *profile = c.windows().find<TForm_PIM>();
+        QVERIFY(profile);
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_Bio")));
+        QCOMPARE(c.windows().find<TForm_PIM>(), profile);
+        profile->findChild<QLineEdit *>(QStringLiteral("suiEdit_Nickname"))->setText(QStringLiteral("新名字"));
+        profile->suiButton_OKClick();
+        QVERIFY(!c.windows().find<TForm_PIM>());
+        QVERIFY(c.trayIcon()->systemTrayIcon()->toolTip().contains(QStringLiteral("新名字")));
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_RTelecentre")));
+        QVERIFY(c.windows().find<TForm_Telecentre>());
     }
 
     // "妙手連珠" opens one game window, which the routing reaches; the console's close sends its leaving report

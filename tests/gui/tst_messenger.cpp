@@ -91,6 +91,17 @@ private:
     }
 
 private Q_SLOTS:
+    void initTestCase()
+    {
+        // What the window asks of the console, counted.
+        connect(&windows, &WindowRegistry::added, this, [this](QWidget *window) {
+            auto *messenger = qobject_cast<TForm_Messenger *>(window);
+            QVERIFY(messenger);
+            connect(messenger, &TForm_Messenger::presenceRefreshRequested, this, [this] { ++announces; });
+            connect(messenger, &TForm_Messenger::lastUnreadOpened, this, [this] { ++trayRests; });
+        });
+    }
+
     void init()
     {
         messages.clear();
@@ -112,8 +123,6 @@ private Q_SLOTS:
         deps.notices = &notices;
         deps.windows = &windows;
         deps.defaultFont = &defaultFont;
-        deps.announcePresence = [this] { ++announces; };
-        deps.trayComeToRest = [this] { ++trayRests; };
         deps.currentImeName = [] { return QByteArray("ime-b"); };
         deps.activateIme = [this](const QByteArray &name) { activatedImes.append(name); };
         deps.chooseFont = [this](const QFont &, QWidget *) { return dialogAnswer; };
