@@ -11,7 +11,6 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QGuiApplication>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLinearGradient>
 #include <QMessageBox>
