@@ -43,6 +43,7 @@ namespace {
 
 constexpr qsizetype MaxRequestBytes = qsizetype(16) << 20;
 constexpr size_t MaxNotices = 10000;
+constexpr size_t MaxSpoken = 10000;
 
 QJsonObject failure(const QString &error)
 {
@@ -280,6 +281,13 @@ void AutomationChannel::recordNotice(const QByteArray &text, const QByteArray &c
         notices_.pop_front();
 }
 
+void AutomationChannel::recordSpeech(const QString &text)
+{
+    spoken_.push_back(text);
+    if (spoken_.size() > MaxSpoken)
+        spoken_.pop_front();
+}
+
 AutomationChannel::~AutomationChannel() = default;
 
 bool AutomationChannel::isListening() const
@@ -381,6 +389,12 @@ QJsonObject AutomationChannel::answer(const QJsonObject &request)
         return input(command, request);
     if (command == QLatin1String("stats"))
         return stats();
+    if (command == QLatin1String("spoken")) {
+        QJsonArray texts;
+        for (const QString &text : spoken_)
+            texts.append(text);
+        return QJsonObject{{QStringLiteral("ok"), true}, {QStringLiteral("spoken"), texts}};
+    }
     return failure(QStringLiteral("unknown command"));
 }
 
