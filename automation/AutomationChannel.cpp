@@ -43,7 +43,7 @@ namespace {
 
 constexpr qsizetype MaxRequestBytes = qsizetype(16) << 20;
 constexpr size_t MaxNotices = 10000;
-constexpr size_t MaxSpoken = 10000;
+constexpr size_t MaxSpoken = 1000;
 
 QJsonObject failure(const QString &error)
 {

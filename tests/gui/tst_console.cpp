@@ -480,6 +480,17 @@ private Q_SLOTS:
         // Broadcasts go on reaching the ticker.
         c.inboundDispatch().onBroadcast(broadcastFrom(u"小明", u"開會了"));
         QCOMPARE(c.windows().find<TForm_Broadcasting>()->bandCount(), 1);
+
+        // Without the system key a choice changes nothing, and the switch opens no dialog.
+        rig.store->setUnopenable(settings::SystemKey);
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_HelperSel")));
+        QVERIFY(chooseCharacter(c, owl));
+        QVERIFY(!agent.isLoaded());
+        if (marked(c))
+            QVERIFY(triggerAction(c, QStringLiteral("MenuItem_Helper")));
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_Helper")));
+        QVERIFY(!agent.isLoaded());
+        QVERIFY(!c.assistant().OpenDialog_Helper() || !c.assistant().OpenDialog_Helper()->isVisible());
     }
 
     // A character file that cannot be read at start is reported without holding up the start.
