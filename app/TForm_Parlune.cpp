@@ -1,5 +1,7 @@
 #include "app/TForm_Parlune.h"
 
+#include "admin/TForm_PIM.h"
+#include "admin/TForm_Telecentre.h"
 #include "engine/ConsoleState.h"
 #include "engine/FriendTable.h"
 #include "engine/InboundDispatch.h"
@@ -150,6 +152,13 @@ void TForm_Parlune::connectMenuCommands()
     on("MenuItem_Refurbish", &TForm_Parlune::AnnouncePresence);
     on("MenuItem_About", &TForm_Parlune::MenuItem_AboutClick);
     on("MenuItem_Moravik", &TForm_Parlune::MenuItem_MoravikClick);
+    on("MenuItem_Bio", [this] {
+        m_windows->open<TForm_PIM>([this] { return new TForm_PIM(*m_state, *m_store, *m_presence, *m_engine, *this); });
+    });
+    on("MenuItem_RTelecentre", [this] {
+        m_windows->open<TForm_Telecentre>(
+            [this] { return new TForm_Telecentre(values(), *RxMemoryData_Friend, *m_engine); });
+    });
     on("MenuItem_Close", [this] { close(); });
     on("MenuItem_BShow", [this] { m_state->showBroadcasting() ? CreateTicker() : CloseTicker(); });
     on("MenuItem_BAutoHide", [this] {

@@ -19,6 +19,9 @@ inline constexpr char AutoReplyCaptionEnd[] = "]";
 // Followed by the sender's name from the bulletin.
 inline constexpr char16_t BulletinCaptionStart[] = u"緊急通告－";
 inline constexpr char16_t GuessingCaption[] = u"遠程控制警告";
+inline constexpr char PasswordErrorCaption[] = "Password Error";
+inline constexpr char EditProfileCaption[] = "Edit PIM";
+inline constexpr char FaceRegisteredCaption[] = "Face Reg)";
 
 // The socket engine.
 inline constexpr char16_t SocketCreateFailed[] = u"套接字創建失敗!";
@@ -62,6 +65,13 @@ inline constexpr char16_t UnknownAddress[] = u"不明位址";
 inline constexpr char DefaultAutoReplyBody[] =
     "\\'b1\\'7a\\'a6\\'6e!\\'a7\\'da\\'b2\\'7b\\'a6\\'62\\'a6\\'b3\\'a8\\'c6\\'a6\\'a3\\'a1\\'41\\'bd\\'d0\\'b5"
     "\\'79\\'ab\\'e1\\'c1\\'70\\'b5\\'b8\\lang1033 ...\\lang1028\\par}";
+
+// The profile window.
+inline constexpr char16_t OldPasswordWrong[] = u"原密碼錯誤!";
+inline constexpr char16_t NewPasswordsDiffer[] = u"新密碼與確認密碼不相符!";
+inline constexpr char16_t NicknameMissing[] = u"請填寫你的暱稱!";
+inline constexpr char16_t ProfileSaved[] = u"個人信息已修改完成!";
+inline constexpr char16_t FaceRegistered[] = u"頭像已成功注冊!";
 
 // The sender's name of a broadcast sent without one.
 inline constexpr char16_t AnonymousSender[] = u"匿名";

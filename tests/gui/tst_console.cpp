@@ -1,3 +1,5 @@
+#include "admin/TForm_PIM.h"
+#include "admin/TForm_Telecentre.h"
 #include "app/TForm_Parlune.h"
 #include "base/Cp950.h"
 #include "engine/ConsoleState.h"
@@ -23,6 +25,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QScreen>
 #include <QSignalSpy>
@@ -344,6 +347,19 @@ private Q_SLOTS:
         QVERIFY(c.state().setOwnNickname("Renamed"));
         QCOMPARE(rig.store->values(settings::ProfileKey)->value(settings::Nickname).bytes, QByteArray("Renamed"));
         QVERIFY(c.trayIcon()->systemTrayIcon()->toolTip().contains(QStringLiteral("Nickname: Renamed")));
+
+        // One profile window however often it is asked for; a nickname saved there shows in the tray tip.
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_Bio")));
+        TForm_PIM *profile = c.windows().find<TForm_PIM>();
+        QVERIFY(profile);
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_Bio")));
+        QCOMPARE(c.windows().find<TForm_PIM>(), profile);
+        profile->findChild<QLineEdit *>(QStringLiteral("suiEdit_Nickname"))->setText(QStringLiteral("新名字"));
+        profile->suiButton_OKClick();
+        QVERIFY(!c.windows().find<TForm_PIM>());
+        QVERIFY(c.trayIcon()->systemTrayIcon()->toolTip().contains(QStringLiteral("新名字")));
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_RTelecentre")));
+        QVERIFY(c.windows().find<TForm_Telecentre>());
     }
 
     // The character comes up at start, follows its switch and its own show and hide, and reads broadcasts
