@@ -20,6 +20,7 @@
 #include "platform/HostAddress.h"
 #include "platform/InputMethod.h"
 #include "platform/PowerOff.h"
+#include "platform/ProgramData.h"
 #include "platform/TerminationSignals.h"
 #include "shell/AboutBox.h"
 #include "shell/HotKey.h"
@@ -28,6 +29,8 @@
 #include "shell/TForm_Broadcasting.h"
 #include "shell/TForm_RebutInfo.h"
 #include "shell/TrayIcon.h"
+#include "shell/assistant/AssistantController.h"
+#include "shell/assistant/DesktopAssistant.h"
 #include "widgets/WindowRegistry.h"
 
 #include <QAction>
@@ -41,7 +44,7 @@
 // ---- creation, in order -------------------------------------------------------------------------------------
 
 TForm_Parlune::TForm_Parlune(const SocketEngine::Endpoints &endpoints, std::unique_ptr<SettingsStore> store,
-                             QWidget *parent)
+                             std::unique_ptr<SpeechBackend> voice, QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint),
       m_store(store ? std::move(store) : std::make_unique<IniSettingsStore>()),
       m_state(new ConsoleState(*m_store, *this, this)), m_engine(new SocketEngine(*this, endpoints, {}, this)),
@@ -55,6 +58,7 @@ TForm_Parlune::TForm_Parlune(const SocketEngine::Endpoints &endpoints, std::uniq
     createRules();
     PopupMenu_Main = new MainMenu(*m_state, this);
     connectMenuCommands();
+    createAssistant(std::move(voice));
     connectRules();
     registerActions();
     wireWindows();
@@ -96,10 +100,11 @@ void TForm_Parlune::FormCreate()
     StartupEnvironment environment;
     environment.OwnAddress = values().OwnAddress;
     environment.ExecutablePath = QCoreApplication::applicationFilePath();
-    environment.ProgramDirectory = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    environment.ProgramDirectory = ProgramDataDirectory();
     environment.ComputerName = HostComputerName();
     environment.CurrentImeName = [] { return CurrentImeName(); };
     m_state->load(environment);
+    m_assistantController->startupDone();
 
     m_trayIcon->AddTrayIcon();
 }
@@ -279,6 +284,31 @@ void TForm_Parlune::windowAdded(QWidget *window)
     }
 }
 
+// The character and the rules that drive it; the switch and the choice are its menu commands.
+void TForm_Parlune::createAssistant(std::unique_ptr<SpeechBackend> voice)
+{
+    m_assistant = new DesktopAssistant(std::move(voice), this);
+    m_assistant->setObjectName(QStringLiteral("Agent_Helper"));
+    m_assistantController = new AssistantController(*m_state, *m_store, *m_assistant, this);
+    AssistantController *rules = m_assistantController;
+    connect(PopupMenu_Main->action(QStringLiteral("MenuItem_Helper")), &QAction::triggered, rules,
+            &AssistantController::MenuItem_HelperClick);
+    connect(PopupMenu_Main->action(QStringLiteral("MenuItem_HelperSel")), &QAction::triggered, rules,
+            &AssistantController::MenuItem_HelperSelClick);
+    // Read aloud before the ticker shows it; a character that cannot read it takes nothing from the ticker.
+    connect(m_inboundDispatch, &InboundDispatch::broadcastToSpeak, rules, &AssistantController::SpeakBroadcast);
+}
+
+void TForm_Parlune::LoadAssistant()
+{
+    m_assistantController->LoadAssistant();
+}
+
+void TForm_Parlune::UnloadAssistant()
+{
+    m_assistantController->UnloadAssistant();
+}
+
 void TForm_Parlune::RegisterHotKey()
 {
     m_hotKey = new HotKey(this);
@@ -388,9 +418,6 @@ void TForm_Parlune::MenuItem_MoravikClick()
 {
     m_windows->open<TForm_AboutMoravik>([] { return new TForm_AboutMoravik; });
 }
-
-void TForm_Parlune::LoadAssistant() {}
-void TForm_Parlune::UnloadAssistant() {}
 
 void TForm_Parlune::CreateTicker()
 {

@@ -5,6 +5,7 @@
 #include "engine/SocketEngine.h"
 #include "messages/MessengerDeps.h"
 #include "messages/ProclamationDeps.h"
+#include "shell/assistant/SpeechBackend.h"
 
 #include <QByteArray>
 #include <QFont>
@@ -12,7 +13,9 @@
 
 #include <memory>
 
+class AssistantController;
 class ConsoleState;
+class DesktopAssistant;
 class ExitFarewell;
 class FriendTable;
 class GameRouter;
@@ -37,9 +40,9 @@ class TForm_Parlune final : public QWidget, public NoticeSink
     Q_DISABLE_COPY_MOVE(TForm_Parlune)
 
 public:
-    // Defaults: the real ports and the settings file of the desktop session.
+    // Defaults: the real ports, the settings file of the desktop session and the desktop's voice.
     TForm_Parlune(const SocketEngine::Endpoints &endpoints = {}, std::unique_ptr<SettingsStore> store = {},
-                  QWidget *parent = nullptr);
+                  std::unique_ptr<SpeechBackend> voice = {}, QWidget *parent = nullptr);
     ~TForm_Parlune() override;
 
     // The console's start-up, in its order. Runs once, before the event loop.
@@ -66,6 +69,8 @@ public:
     Presence &presence() { return *m_presence; }
     InboundDispatch &inboundDispatch() { return *m_inboundDispatch; }
     GameRouter &gameRouter() { return *m_gameRouter; }
+    AssistantController &assistant() { return *m_assistantController; }
+    DesktopAssistant &desktopAssistant() { return *m_assistant; }
     TrayIcon *trayIcon() const { return m_trayIcon; }
     bool hasClosed() const { return m_closed; }
 
@@ -101,7 +106,7 @@ private:
     void FormCloseQuery();
 
     void RegisterHotKey();
-    // The desktop assistant comes with its own work; these are where it plugs in.
+    void createAssistant(std::unique_ptr<SpeechBackend> voice);
     void LoadAssistant();
     void UnloadAssistant();
     // Opens the ticker unless it is open; closes it.
@@ -131,6 +136,8 @@ private:
     // The CMD_OFFLINE goodbye, sent once: by the close query or, failing that, at process exit.
     std::unique_ptr<ExitFarewell> m_farewell;
     HotKey *m_hotKey = nullptr;
+    DesktopAssistant *m_assistant = nullptr;
+    AssistantController *m_assistantController = nullptr;
     // The default message font of the font dialog: "細明體" 10 points at start, never saved.
     QFont FontDialog_Font;
     MessengerDeps m_messengerDeps;

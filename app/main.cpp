@@ -1,6 +1,7 @@
 #include "app/TForm_Parlune.h"
 #include "automation/AutomationChannel.h"
 #include "platform/SingleInstance.h"
+#include "shell/assistant/AssistantController.h"
 
 #include <QApplication>
 
@@ -21,7 +22,11 @@ int main(int argc, char *argv[])
     QApplication::setQuitOnLastWindowClosed(false);
     instance.listen();
 
-    TForm_Parlune console;
+    // Hosts that must stay quiet (the lab's many instances on one machine) give the character no voice.
+    std::unique_ptr<SpeechBackend> voice;
+    if (qEnvironmentVariableIsSet("PARLUNE_NO_VOICE"))
+        voice = std::make_unique<NoVoiceBackend>();
+    TForm_Parlune console({}, {}, std::move(voice));
     QObject::connect(&instance, &SingleInstance::activationRequested, &console, &TForm_Parlune::ConsoleActivate);
     std::unique_ptr<AutomationChannel> automation;
     if (const QString path = qEnvironmentVariable(AutomationChannel::EnvironmentVariable); !path.isEmpty()) {
@@ -30,6 +35,8 @@ int main(int argc, char *argv[])
                                                                                     *console.RxMemoryData_Message},
                                                          path);
         QObject::connect(&console, &TForm_Parlune::noticeShown, automation.get(), &AutomationChannel::recordNotice);
+        QObject::connect(&console.assistant(), &AssistantController::spoken, automation.get(),
+                         &AutomationChannel::recordSpeech);
     }
     console.FormCreate();
     return app.exec();

@@ -45,6 +45,7 @@ namespace {
 
 constexpr qsizetype MaxRequestBytes = qsizetype(16) << 20;
 constexpr size_t MaxNotices = 10000;
+constexpr size_t MaxSpoken = 1000;
 
 QJsonObject failure(const QString &error)
 {
@@ -300,6 +301,13 @@ void AutomationChannel::recordNotice(const QByteArray &text, const QByteArray &c
         notices_.pop_front();
 }
 
+void AutomationChannel::recordSpeech(const QString &text)
+{
+    spoken_.push_back(text);
+    if (spoken_.size() > MaxSpoken)
+        spoken_.pop_front();
+}
+
 AutomationChannel::~AutomationChannel() = default;
 
 bool AutomationChannel::isListening() const
@@ -401,6 +409,12 @@ QJsonObject AutomationChannel::answer(const QJsonObject &request)
         return input(command, request);
     if (command == QLatin1String("stats"))
         return stats();
+    if (command == QLatin1String("spoken")) {
+        QJsonArray texts;
+        for (const QString &text : spoken_)
+            texts.append(text);
+        return QJsonObject{{QStringLiteral("ok"), true}, {QStringLiteral("spoken"), texts}};
+    }
     return failure(QStringLiteral("unknown command"));
 }
 

@@ -48,6 +48,8 @@ class SocketEngine;
 //   {"cmd":"key","window":…,"control":…,"key":"Ctrl+Return"} -> {"ok":true}  one key with its modifiers,
 //        named as QKeySequence names them ("Return", "Escape", "Ctrl+Return", "Shift+Tab"); runs after the
 //        answer. Shortcuts see typed keys first, as they would see the user's.
+//   {"cmd":"spoken"}                                  -> {"ok":true,"spoken":[text,…]}  every text the desktop
+//        character has started to say (aloud or in its balloon alone), oldest first
 //   {"cmd":"stats"}                                   -> {"ok":true,"datagrams":n,"openStreams":n}
 //        datagrams read off the broadcast socket so far, connections being drained now
 // Controls that are hidden or disabled refuse click, type and key as they would refuse the user.
@@ -83,6 +85,8 @@ public:
 public Q_SLOTS:
     // Every notice shown from now on, for the "notices" request.
     void recordNotice(const QByteArray &text, const QByteArray &caption);
+    // Every text the desktop character says from now on, for the "spoken" request.
+    void recordSpeech(const QString &text);
 
 private:
     struct Notice
@@ -106,5 +110,6 @@ private:
     Console console_;
     QLocalServer *server_;
     std::deque<Notice> notices_;
+    std::deque<QString> spoken_;
     QString refusal_;
 };

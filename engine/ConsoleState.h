@@ -56,6 +56,9 @@ public:
     bool isOn(Switch which) const { return m_switches[size_t(which)]; }
     // A user's change of a switch; false when it could not be stored.
     bool setOn(Switch which, bool on);
+    // The check mark alone, not stored: what the program saw happen rather than what the user chose (the
+    // assistant's mark follows its character's own show and hide).
+    void setMark(Switch which, bool on) { keep(which, on); }
 
     bool autoRun() const { return isOn(Switch::AutoRun); }
     bool helper() const { return isOn(Switch::Helper); }

@@ -44,7 +44,7 @@ struct StartupEnvironment
 {
     QByteArray OwnAddress;
     QString ExecutablePath;
-    // The executable's folder, ending in '/'.
+    // The folder of the program's data, where its default character lies, ending in '/'.
     QString ProgramDirectory;
     // Cut to 15 characters when it becomes the default nickname.
     QString ComputerName;

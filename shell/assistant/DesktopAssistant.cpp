@@ -52,6 +52,12 @@ QString DesktopAssistant::broadcastSpeech(const QString &name, const QString &te
 
 bool DesktopAssistant::load(const QString &id, const QString &path, QString *error)
 {
+    // A character without a name could be neither found nor unloaded again.
+    if (id.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("The file \"%1\" gives the character no name.").arg(path);
+        return false;
+    }
     std::optional<Character> character = AcsReader::readFile(path, error);
     if (!character)
         return false;

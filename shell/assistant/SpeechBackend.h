@@ -22,3 +22,14 @@ Q_SIGNALS:
     void finished();
     void failed(const QString &reason);
 };
+
+// No voice at all: the balloon alone reads every text. For hosts that must stay quiet, such as the lab's.
+class NoVoiceBackend final : public SpeechBackend
+{
+public:
+    using SpeechBackend::SpeechBackend;
+
+    bool isAvailable() const override { return false; }
+    void say(const QString &) override {}
+    void stop() override {}
+};

@@ -5,6 +5,7 @@
 #include "shell/assistant/SpeechBalloon.h"
 #include "shell/assistant/SpeechQueue.h"
 #include "shell/character/AcsReader.h"
+#include "tests/support/RecordingSpeech.h"
 
 #include <QAction>
 #include <QApplication>
@@ -16,21 +17,6 @@
 #include <QTest>
 
 namespace {
-// Records what would have been said; the test decides when the voice is done.
-class FakeSpeech : public SpeechBackend
-{
-public:
-    bool available = true;
-    QStringList said;
-    int stops = 0;
-
-    bool isAvailable() const override { return available; }
-    void say(const QString &text) override { said.append(text); }
-    void stop() override { ++stops; }
-    void finish() { Q_EMIT finished(); }
-    void fail() { Q_EMIT failed(QStringLiteral("no voice")); }
-};
-
 QString helperPath()
 {
     return qEnvironmentVariable("PARLUNE_SOURCE_DIR") + QStringLiteral("/resources/character/Helper.acs");
@@ -69,7 +55,7 @@ class TestAssistant : public QObject
 {
     Q_OBJECT
 
-    FakeSpeech *voice = nullptr;
+    RecordingSpeech *voice = nullptr;
     std::unique_ptr<DesktopAssistant> assistant;
     QStringList played;
 
@@ -89,7 +75,7 @@ class TestAssistant : public QObject
 private Q_SLOTS:
     void init()
     {
-        auto fake = std::make_unique<FakeSpeech>();
+        auto fake = std::make_unique<RecordingSpeech>();
         voice = fake.get();
         assistant = std::make_unique<DesktopAssistant>(std::move(fake));
         played.clear();
@@ -375,6 +361,11 @@ private Q_SLOTS:
         QCOMPARE(error, expected);
         QVERIFY(!assistant->isLoaded());
         QVERIFY(!assistant->show());
+
+        // A file whose name gives no identifier is refused before it is read.
+        QVERIFY(!assistant->load(QString(), helperPath(), &error));
+        QVERIFY(error.contains(helperPath()));
+        QVERIFY(!assistant->isLoaded());
     }
 };
 

@@ -1,6 +1,7 @@
 #include "admin/TForm_PIM.h"
 #include "admin/TForm_Telecentre.h"
 #include "app/TForm_Parlune.h"
+#include "base/Cp950.h"
 #include "engine/ConsoleState.h"
 #include "engine/InboundDispatch.h"
 #include "engine/MemorySettingsStore.h"
@@ -16,14 +17,22 @@
 #include "shell/TForm_AboutMoravik.h"
 #include "shell/TForm_Broadcasting.h"
 #include "shell/TrayIcon.h"
+#include "shell/assistant/AssistantController.h"
+#include "shell/assistant/DesktopAssistant.h"
+#include "shell/assistant/SpeechQueue.h"
+#include "shell/character/AcsReader.h"
 #include "tests/support/ConsoleRig.h"
 #include "widgets/WindowRegistry.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QFileDialog>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
@@ -35,9 +44,60 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+namespace {
+QString helperPath()
+{
+    return qEnvironmentVariable("PARLUNE_SOURCE_DIR") + QStringLiteral("/resources/character/Helper.acs");
+}
+
+// Settings naming the character file; `wanted` is the profile's switch, missing when not given.
+std::unique_ptr<MemorySettingsStore> assistantSettings(const QString &path, std::optional<int> wanted = {})
+{
+    auto store = std::make_unique<MemorySettingsStore>();
+    store->plant(settings::SystemKey, settings::HelperPath,
+                 {MemorySettingsStore::Type::String, cp950::encode(path), 0});
+    if (wanted)
+        store->plant(settings::ProfileKey, settings::HelperSwitch, {MemorySettingsStore::Type::Integer, {}, *wanted});
+    return store;
+}
+
+QByteArray broadcastFrom(const char16_t *name, const char16_t *text)
+{
+    return Packet::build(Packet::CMD_BROADCAST, {"10.0.0.9", cp950::encode(name), "12:00", cp950::encode(text)});
+}
+
+QMessageBox *errorBox()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        if (widget->objectName() == QLatin1String("ErrorMessageBox") && widget->isVisible())
+            return qobject_cast<QMessageBox *>(widget);
+    return nullptr;
+}
+
+// Answers the open "選擇助手" dialog with a file, as the user would.
+bool chooseCharacter(TForm_Parlune &console, const QString &path)
+{
+    QFileDialog *dialog = console.assistant().OpenDialog_Helper();
+    if (!dialog || !dialog->isVisible())
+        return false;
+    dialog->selectFile(path);
+    static_cast<QDialog *>(dialog)->accept();
+    return true;
+}
+} // namespace
+
 class TestConsole : public QObject
 {
     Q_OBJECT
+
+    static bool marked(TForm_Parlune &console)
+    {
+        return console.findChild<QAction *>(QStringLiteral("MenuItem_Helper"))->isChecked();
+    }
+    static qint32 storedSwitch(const ConsoleRig &rig)
+    {
+        return rig.store->values(settings::ProfileKey)->value(settings::HelperSwitch).number;
+    }
 
 private Q_SLOTS:
     void createdHiddenWithItsParts()
@@ -344,6 +404,191 @@ private Q_SLOTS:
         QCOMPARE(Packet::ExtractField(6, heard[0]), QByteArray("4"));
         QCOMPARE(Packet::command(heard[1]), std::optional<int>(Packet::CMD_OFFLINE));
         QCOMPARE(rig.notices.count(), 1);
+    }
+
+    // The character comes up at start, follows its switch and its own show and hide, and reads broadcasts
+    // while it is loaded, shown or hidden.
+    void assistantFollowsItsSwitch()
+    {
+        ConsoleRig rig(assistantSettings(helperPath()));
+        TForm_Parlune &c = *rig.console;
+        c.FormCreate();
+        DesktopAssistant &agent = c.desktopAssistant();
+        QVERIFY(agent.isLoaded());
+        QCOMPARE(agent.characterId(), QStringLiteral("Helper"));
+        QVERIFY(agent.window()->isVisible());
+        QVERIFY(marked(c));
+        QCOMPARE(storedSwitch(rig), 1);
+        const QScreen *screen = agent.window()->screen();
+        const int panel = screen->geometry().bottom() - screen->availableGeometry().bottom();
+        QCOMPARE(agent.window()->pos(), QPoint(screen->geometry().width() - agent.width() - 5,
+                                               screen->geometry().height() - agent.height() - panel));
+
+        // Off and on again: the same character, where the user left it, not read again.
+        agent.window()->move(40, 50);
+        const Character *character = agent.window()->character();
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_Helper")));
+        QVERIFY(!marked(c));
+        QCOMPARE(storedSwitch(rig), 0);
+        QTRY_VERIFY(!agent.window()->isVisible());
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_Helper")));
+        QVERIFY(marked(c));
+        QCOMPARE(storedSwitch(rig), 1);
+        QVERIFY(agent.window()->isVisible());
+        QCOMPARE(agent.window()->pos(), QPoint(40, 50));
+        QCOMPARE(agent.window()->character(), character);
+
+        // The user hides the character through its own menu: the mark follows, the stored switch does not.
+        agent.window()->hideCharacter(CharacterWindow::Cause::User);
+        QTRY_VERIFY(!marked(c));
+        QCOMPARE(storedSwitch(rig), 1);
+
+        // Hidden, it still reads every broadcast, each with its own name and text, and the ticker shows them.
+        c.inboundDispatch().onBroadcast(broadcastFrom(u"小明", u"開會了"));
+        c.inboundDispatch().onBroadcast(broadcastFrom(u"老王", u"午餐"));
+        QCOMPARE(rig.voice->said, QStringList{QStringLiteral("暱稱：小明\r內容：開會了")});
+        rig.voice->finish();
+        QCOMPARE(rig.voice->said.value(1), QStringLiteral("暱稱：老王\r內容：午餐"));
+        QCOMPARE(c.windows().find<TForm_Broadcasting>()->bandCount(), 2);
+
+        // Shutdown unloads it.
+        c.close();
+        QVERIFY(!agent.isLoaded());
+    }
+
+    // Without its file, or not wanted, there is no character: broadcasts go to the ticker alone. Switched on,
+    // the missing file leads to the choice; the chosen character shows and its show event sets the mark.
+    void noCharacterUntilOneIsChosen_data()
+    {
+        QTest::addColumn<int>("wanted");
+        QTest::newRow("file missing") << 1;
+        QTest::newRow("not wanted") << 0;
+    }
+    void noCharacterUntilOneIsChosen()
+    {
+        QFETCH(int, wanted);
+        QTemporaryDir dir;
+        const QString missing = dir.filePath(QStringLiteral("Owl"));
+        ConsoleRig rig(assistantSettings(wanted ? missing : helperPath(), wanted));
+        TForm_Parlune &c = *rig.console;
+        c.FormCreate();
+        DesktopAssistant &agent = c.desktopAssistant();
+        QVERIFY(!agent.isLoaded());
+        QVERIFY(!marked(c));
+        QCOMPARE(storedSwitch(rig), wanted);
+        QVERIFY(!errorBox());
+        c.inboundDispatch().onBroadcast(broadcastFrom(u"小明", u"開會了"));
+        QVERIFY(rig.voice->said.isEmpty());
+        QCOMPARE(c.windows().find<TForm_Broadcasting>()->bandCount(), 1);
+        if (!wanted)
+            return;
+
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_Helper")));
+        QFileDialog *dialog = c.assistant().OpenDialog_Helper();
+        QVERIFY(dialog && dialog->isVisible());
+        QCOMPARE(dialog->nameFilters(), QStringList{QStringLiteral("Agent File (*.acs)")});
+        // A second ask brings the same dialog forward.
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_HelperSel")));
+        QCOMPARE(c.assistant().OpenDialog_Helper(), dialog);
+        QVERIFY(QFile::copy(helperPath(), dir.filePath(QStringLiteral("Owl.big.acs"))));
+        QVERIFY(chooseCharacter(c, dir.filePath(QStringLiteral("Owl.big.acs"))));
+        QVERIFY(agent.isLoaded());
+        QCOMPARE(agent.characterId(), QStringLiteral("Owl"));
+        QVERIFY(agent.window()->isVisible());
+        QVERIFY(marked(c));
+        QCOMPARE(rig.store->values(settings::SystemKey)->value(settings::HelperPath).bytes,
+                 cp950::encode(dir.filePath(QStringLiteral("Owl.big.acs"))));
+    }
+
+    // The choice replaces a loaded character, hidden or not, and sets the mark through the show event alone;
+    // a file that is no character is refused with the reader's own words.
+    void choosingAnotherCharacter()
+    {
+        ConsoleRig rig(assistantSettings(helperPath()));
+        TForm_Parlune &c = *rig.console;
+        c.FormCreate();
+        DesktopAssistant &agent = c.desktopAssistant();
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_Helper")));
+        QTRY_VERIFY(!agent.window()->isVisible());
+        agent.window()->move(10, 10);
+
+        QTemporaryDir dir;
+        const QString owl = dir.filePath(QStringLiteral("Owl.acs"));
+        QVERIFY(QFile::copy(helperPath(), owl));
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_HelperSel")));
+        QVERIFY(chooseCharacter(c, owl));
+        QCOMPARE(agent.characterId(), QStringLiteral("Owl"));
+        QVERIFY(agent.window()->isVisible());
+        QVERIFY(agent.window()->pos() != QPoint(10, 10));
+        QVERIFY(marked(c));
+        QCOMPARE(storedSwitch(rig), 0);
+
+        QFile damaged(dir.filePath(QStringLiteral("Bad.acs")));
+        QVERIFY(damaged.open(QIODevice::WriteOnly));
+        damaged.write("not a character");
+        damaged.close();
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_HelperSel")));
+        QVERIFY(chooseCharacter(c, damaged.fileName()));
+        QMessageBox *box = errorBox();
+        QVERIFY(box);
+        QString expected;
+        QVERIFY(!AcsReader::readFile(damaged.fileName(), &expected));
+        QCOMPARE(box->text(), expected);
+        QCOMPARE(box->icon(), QMessageBox::Critical);
+        box->close();
+        QVERIFY(!agent.isLoaded());
+        // Broadcasts go on reaching the ticker.
+        c.inboundDispatch().onBroadcast(broadcastFrom(u"小明", u"開會了"));
+        QCOMPARE(c.windows().find<TForm_Broadcasting>()->bandCount(), 1);
+
+        // Without the system key a choice changes nothing, and the switch opens no dialog.
+        rig.store->setUnopenable(settings::SystemKey);
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_HelperSel")));
+        QVERIFY(chooseCharacter(c, owl));
+        QVERIFY(!agent.isLoaded());
+        if (marked(c))
+            QVERIFY(triggerAction(c, QStringLiteral("MenuItem_Helper")));
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_Helper")));
+        QVERIFY(!agent.isLoaded());
+        QVERIFY(!c.assistant().OpenDialog_Helper() || !c.assistant().OpenDialog_Helper()->isVisible());
+    }
+
+    // A character file that cannot be read at start is reported without holding up the start.
+    void aDamagedCharacterAtStart()
+    {
+        QTemporaryDir dir;
+        QFile damaged(dir.filePath(QStringLiteral("Helper.acs")));
+        QVERIFY(damaged.open(QIODevice::WriteOnly));
+        damaged.write(QByteArray(100, '\xC3'));
+        damaged.close();
+        ConsoleRig rig(assistantSettings(damaged.fileName()));
+        rig.console->FormCreate();
+        QVERIFY(errorBox());
+        errorBox()->close();
+        QVERIFY(!rig.console->desktopAssistant().isLoaded());
+        QVERIFY(!marked(*rig.console));
+        QCOMPARE(storedSwitch(rig), 1);
+        QVERIFY(rig.console->trayIcon()->systemTrayIcon()->isVisible());
+    }
+
+    // Whatever becomes of the reading, a broadcast is never lost: a voice that fails and a character with
+    // too much to say still leave every broadcast in the ticker.
+    void aFailingSpeechLosesNoBroadcast()
+    {
+        ConsoleRig rig(assistantSettings(helperPath()));
+        TForm_Parlune &c = *rig.console;
+        c.FormCreate();
+        QSignalSpy spoken(&c.assistant(), &AssistantController::spoken);
+        c.inboundDispatch().onBroadcast(broadcastFrom(u"甲", u"一"));
+        rig.voice->fail();
+        const int sent = SpeechQueue::MaxQueued + 5;
+        for (int i = 1; i < sent; ++i)
+            c.inboundDispatch().onBroadcast(broadcastFrom(u"乙", u"二"));
+        QCOMPARE(c.desktopAssistant().speech()->pending(), SpeechQueue::MaxQueued);
+        QCOMPARE(c.windows().find<TForm_Broadcasting>()->bandCount(), sent);
+        QCOMPARE(spoken.size(), 1);
+        QCOMPARE(spoken.at(0).at(0).toString(), QStringLiteral("暱稱：甲\r內容：一"));
+        QVERIFY(rig.notices.shown.empty());
     }
 
     // Sockets that cannot even be created: the notices, then the ordinary close once the loop runs.

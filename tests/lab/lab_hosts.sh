@@ -23,7 +23,7 @@ lab_running() { kill -0 "${LAB_PID[$1]}" 2>/dev/null; }
 lab_env() {
     mkdir -p "$work/$1/run" "$work/$1/config"
     chmod 700 "$work/$1/run"
-    echo env QT_QPA_PLATFORM=offscreen PARLUNE_DRY_POWER_OFF=1 XDG_RUNTIME_DIR="$work/$1/run" \
+    echo env QT_QPA_PLATFORM=offscreen PARLUNE_DRY_POWER_OFF=1 PARLUNE_NO_VOICE=1 XDG_RUNTIME_DIR="$work/$1/run" \
         XDG_CONFIG_HOME="$work/$1/config" PARLUNE_AUTOMATION="$work/$1/automation"
 }
 

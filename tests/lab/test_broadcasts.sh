@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Broadcasts written in the composer of one real instance: the ticker of the sender and of another host
-# show it, an urgent bulletin reaches the other host's notice window but not the sender's, and an
-# anonymous broadcast still carries the sender's address (checked on the wire from a third host).
+# show it and the other host's desktop character reads it aloud, an urgent bulletin reaches the other host's
+# notice window but not the sender's, and an anonymous broadcast still carries the sender's address (checked
+# on the wire from a third host).
 source "$2/tests/lab/labtest.sh" "$@"
 
 netlab_init

@@ -83,6 +83,10 @@ def notices(path):
     return act(path, {"cmd": "notices"})["notices"]
 
 
+def spoken(path):
+    return act(path, {"cmd": "spoken"})["spoken"]
+
+
 def friends(path):
     return [f["ip"] for f in act(path, {"cmd": "friends"})["friends"]]
 
@@ -335,6 +339,14 @@ def broadcasts(sock_a, address_a, nick_a, sock_b, wire):
         time.sleep(0.5)
     check(not [n for n in notices(sock_a) if n["caption"].startswith("緊急通告")], "A showed its own bulletin")
     check(len(wire_packets(wire)) >= 3, "the listener missed datagrams")
+
+    # B's character, on by default, reads both broadcasts in turn, each with its own name and text; the
+    # bulletin is not read.
+    said = wait_for("B's character reading the broadcasts", lambda: (lambda s: s if len(s) >= 2 else None)(
+        spoken(sock_b)))
+    check(said[0].startswith("暱稱：" + nick_a + "\r內容：" + news), f"B said first {said[0]!r}")
+    check(said[1].startswith("暱稱：匿名\r內容：" + secret), f"B said second {said[1]!r}")
+    check(len(said) == 2, f"B said {said}")
     if not ui:
         print("broadcasts: window commands missing, the composer steps were replaced by sendBroadcast",
               file=sys.stderr)

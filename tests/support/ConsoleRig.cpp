@@ -10,7 +10,9 @@ ConsoleRig::ConsoleRig(std::unique_ptr<MemorySettingsStore> settings, std::optio
         endpoints = loopbackEndpoints();
         endpoints->broadcastDestinationPort = wire.localPort();
     }
-    console = std::make_unique<TForm_Parlune>(*endpoints, std::move(settings));
+    auto recording = std::make_unique<RecordingSpeech>();
+    voice = recording.get();
+    console = std::make_unique<TForm_Parlune>(*endpoints, std::move(settings), std::move(recording));
     console->setNoticeSink(&notices);
 }
 

@@ -3,6 +3,7 @@
 #include "app/TForm_Parlune.h"
 #include "engine/MemorySettingsStore.h"
 #include "tests/support/NoticeRecorder.h"
+#include "tests/support/RecordingSpeech.h"
 
 #include <QByteArrayList>
 #include <QUdpSocket>
@@ -10,8 +11,9 @@
 #include <memory>
 #include <optional>
 
-// A console on loopback and free ports with its settings in memory; its notices are recorded, and its
-// broadcasts land in a socket of the test unless other endpoints are given.
+// A console on loopback and free ports with its settings in memory; its notices are recorded, its
+// character's voice only records, and its broadcasts land in a socket of the test unless other endpoints
+// are given.
 struct ConsoleRig
 {
     explicit ConsoleRig(std::unique_ptr<MemorySettingsStore> settings = std::make_unique<MemorySettingsStore>(),
@@ -25,6 +27,8 @@ struct ConsoleRig
     QUdpSocket wire;
     MemorySettingsStore *store = nullptr;
     NoticeRecorder notices;
+    // Owned by the console's character.
+    RecordingSpeech *voice = nullptr;
     std::unique_ptr<TForm_Parlune> console;
 };
 
