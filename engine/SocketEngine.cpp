@@ -278,11 +278,11 @@ void SocketEngine::acceptConnections()
         // Owned by the engine, so that the listener can go first when the sockets close.
         socket->setParent(this);
         const quint32 source = socket->peerAddress().toIPv4Address();
-        const auto use = sources_.find(source);
+        const auto known = sources_.find(source);
         // Accepted and closed at once rather than left waiting: a paused listener would shut out
         // every other host along with the one that holds the streams.
         if (openStreams_ >= limits_.maxOpenStreams ||
-            (use != sources_.end() && use->second.streams >= limits_.maxStreamsPerSource)) {
+            (known != sources_.end() && known->second.streams >= limits_.maxStreamsPerSource)) {
             ++refusedStreams_;
             socket->abort();
             delete socket;
