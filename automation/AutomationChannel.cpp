@@ -204,12 +204,12 @@ QWidget *findWindow(const QString &name)
 } // namespace
 
 AutomationChannel::AutomationChannel(const Console &console, const QString &path, QObject *parent)
-    : QObject(parent), console_(console), server_(new QLocalServer(this))
+    : QObject(parent), m_Console(console), m_Server(new QLocalServer(this))
 {
     if (listenPrivately(path))
-        connect(server_, &QLocalServer::newConnection, this, &AutomationChannel::acceptClients);
+        connect(m_Server, &QLocalServer::newConnection, this, &AutomationChannel::acceptClients);
     else
-        qWarning("automation channel not opened: %s", qPrintable(refusal_));
+        qWarning("automation channel not opened: %s", qPrintable(m_Refusal));
 }
 
 QString AutomationChannel::unsafePathReason(const QString &path)
@@ -249,15 +249,15 @@ QString AutomationChannel::unsafePathReason(const QString &path)
 
 bool AutomationChannel::listenPrivately(const QString &path)
 {
-    refusal_ = unsafePathReason(path);
-    if (!refusal_.isEmpty())
+    m_Refusal = unsafePathReason(path);
+    if (!m_Refusal.isEmpty())
         return false;
     // Qt binds inside a fresh 0700 directory, sets the mode and then renames the socket into place, so it
     // is never reachable with a wider mode.
-    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    m_Server->setSocketOptions(QLocalServer::UserAccessOption);
     QLocalServer::removeServer(path);
-    if (!server_->listen(path)) {
-        refusal_ = server_->errorString();
+    if (!m_Server->listen(path)) {
+        m_Refusal = m_Server->errorString();
         return false;
     }
     struct stat made
@@ -266,8 +266,8 @@ bool AutomationChannel::listenPrivately(const QString &path)
     const QByteArray file = QFile::encodeName(path);
     if (::lstat(file.constData(), &made) != 0 || !S_ISSOCK(made.st_mode) || made.st_uid != ::geteuid() ||
         (made.st_mode & (S_IRWXG | S_IRWXO))) {
-        server_->close();
-        refusal_ = QStringLiteral("the socket did not come out private");
+        m_Server->close();
+        m_Refusal = QStringLiteral("the socket did not come out private");
         return false;
     }
     return true;
@@ -275,21 +275,21 @@ bool AutomationChannel::listenPrivately(const QString &path)
 
 void AutomationChannel::recordNotice(const QByteArray &text, const QByteArray &caption)
 {
-    notices_.push_back({text, caption});
-    if (notices_.size() > MaxNotices)
-        notices_.pop_front();
+    m_Notices.push_back({text, caption});
+    if (m_Notices.size() > MaxNotices)
+        m_Notices.pop_front();
 }
 
 AutomationChannel::~AutomationChannel() = default;
 
 bool AutomationChannel::isListening() const
 {
-    return server_->isListening();
+    return m_Server->isListening();
 }
 
 void AutomationChannel::acceptClients()
 {
-    while (QLocalSocket *client = server_->nextPendingConnection()) {
+    while (QLocalSocket *client = m_Server->nextPendingConnection()) {
         if (!peerIsThisUser(client)) {
             client->abort();
             client->deleteLater();
@@ -333,7 +333,7 @@ QJsonObject AutomationChannel::answer(const QJsonObject &request)
     if (command == QLatin1String("notices"))
         return notices();
     if (command == QLatin1String("trigger")) {
-        QPointer<QAction> action = console_.actions.findChild<QAction *>(name);
+        QPointer<QAction> action = m_Console.actions.findChild<QAction *>(name);
         QPointer<QAbstractButton> button;
         for (QWidget *window : QApplication::topLevelWidgets()) {
             if (!action && !button)
@@ -354,7 +354,7 @@ QJsonObject AutomationChannel::answer(const QJsonObject &request)
         return success();
     }
     if (command == QLatin1String("checked")) {
-        const QAction *action = console_.actions.findChild<QAction *>(name);
+        const QAction *action = m_Console.actions.findChild<QAction *>(name);
         if (!action)
             return failure(QStringLiteral("no action named ") + name);
         QJsonObject reply = success();
@@ -368,11 +368,11 @@ QJsonObject AutomationChannel::answer(const QJsonObject &request)
     if (command == QLatin1String("sendDirect")) {
         const QByteArray address = request.value(QStringLiteral("address")).toString().toLatin1();
         QJsonObject reply = success();
-        reply.insert(QStringLiteral("result"), console_.engine.SendDirect(address, packet));
+        reply.insert(QStringLiteral("result"), m_Console.engine.SendDirect(address, packet));
         return reply;
     }
     if (command == QLatin1String("sendBroadcast")) {
-        console_.engine.SendBroadcast(packet);
+        m_Console.engine.SendBroadcast(packet);
         return success();
     }
     if (command == QLatin1String("windows"))
@@ -387,7 +387,7 @@ QJsonObject AutomationChannel::answer(const QJsonObject &request)
 QJsonObject AutomationChannel::friends() const
 {
     QJsonArray rows;
-    for (const Friend &f : console_.friends.rows()) {
+    for (const Friend &f : m_Console.friends.rows()) {
         rows.append(QJsonObject{{QStringLiteral("user"), cp950::decode(f.User)},
                                 {QStringLiteral("ip"), QString::fromLatin1(f.IP)},
                                 {QStringLiteral("face"), QString::fromLatin1(f.Face.toBase64())}});
@@ -399,7 +399,7 @@ QJsonObject AutomationChannel::friends() const
 
 QJsonObject AutomationChannel::messages() const
 {
-    const MessageTable &table = console_.messages;
+    const MessageTable &table = m_Console.messages;
     QJsonArray rows;
     for (int i = 0; i < table.size(); ++i) {
         const Message &m = table.at(i);
@@ -418,7 +418,7 @@ QJsonObject AutomationChannel::messages() const
 QJsonObject AutomationChannel::notices() const
 {
     QJsonArray list;
-    for (const Notice &n : notices_) {
+    for (const Notice &n : m_Notices) {
         list.append(QJsonObject{{QStringLiteral("caption"), cp950::decode(n.caption)},
                                 {QStringLiteral("text"), plainText(n.text)},
                                 {QStringLiteral("rtf"), cp950::decode(n.text)}});
@@ -499,7 +499,7 @@ QJsonObject AutomationChannel::input(const QString &command, const QJsonObject &
 QJsonObject AutomationChannel::stats() const
 {
     QJsonObject reply = success();
-    reply.insert(QStringLiteral("datagrams"), qint64(console_.engine.datagramsReceived()));
-    reply.insert(QStringLiteral("openStreams"), console_.engine.openStreamCount());
+    reply.insert(QStringLiteral("datagrams"), qint64(m_Console.engine.datagramsReceived()));
+    reply.insert(QStringLiteral("openStreams"), m_Console.engine.openStreamCount());
     return reply;
 }

@@ -75,7 +75,7 @@ public:
 
     bool isListening() const;
     // Why the channel is not listening; empty while it listens.
-    QString refusal() const { return refusal_; }
+    QString refusal() const { return m_Refusal; }
 
     // Empty when a private socket may be created at path, else why not.
     static QString unsafePathReason(const QString &path);
@@ -103,8 +103,8 @@ private:
     QJsonObject input(const QString &command, const QJsonObject &request);
     bool listenPrivately(const QString &path);
 
-    Console console_;
-    QLocalServer *server_;
-    std::deque<Notice> notices_;
-    QString refusal_;
+    Console m_Console;
+    QLocalServer *m_Server;
+    std::deque<Notice> m_Notices;
+    QString m_Refusal;
 };

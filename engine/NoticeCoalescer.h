@@ -38,7 +38,7 @@ private:
 
     void windowEnded(const Key &key);
 
-    NoticeSink &sink_;
-    std::chrono::milliseconds window_;
-    std::map<Key, Kind> kinds_;
+    NoticeSink &m_Sink;
+    std::chrono::milliseconds m_Window;
+    std::map<Key, Kind> m_Kinds;
 };

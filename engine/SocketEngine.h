@@ -107,12 +107,12 @@ public:
 
     quint16 broadcastPort() const;
     quint16 listeningPort() const;
-    int openStreamCount() const { return openStreams_; }
+    int openStreamCount() const { return m_OpenStreams; }
     // Connections closed at once because their source or the engine had no stream left for them.
-    quint64 refusedStreamCount() const { return refusedStreams_; }
-    const ReplyQueue &replyQueue() const { return *replies_; }
+    quint64 refusedStreamCount() const { return m_RefusedStreams; }
+    const ReplyQueue &replyQueue() const { return *m_Replies; }
     // Datagrams read off the broadcast socket so far, whether acted on or dropped; for load figures.
-    quint64 datagramsReceived() const { return datagramsReceived_; }
+    quint64 datagramsReceived() const { return m_DatagramsReceived; }
 
 Q_SIGNALS:
     // The engine cannot work; connect with a queued connection to the console's close.
@@ -130,30 +130,30 @@ private:
     void dispatch(Transport transport, const QByteArray &packet);
     void notice(QStringView text, const char *caption);
 
-    NoticeSink &notices_;
-    Endpoints endpoints_;
-    Limits limits_;
-    int udpFd_ = -1;
-    QSocketNotifier *udpNotifier_ = nullptr;
-    QTcpServer *listener_ = nullptr;
-    int openStreams_ = 0;
-    quint64 datagramsReceived_ = 0;
-    qsizetype bufferedBytes_ = 0;
-    quint64 refusedStreams_ = 0;
+    NoticeSink &m_Notices;
+    Endpoints m_Endpoints;
+    Limits m_Limits;
+    int m_UdpFd = -1;
+    QSocketNotifier *m_UdpNotifier = nullptr;
+    QTcpServer *m_Listener = nullptr;
+    int m_OpenStreams = 0;
+    quint64 m_DatagramsReceived = 0;
+    qsizetype m_BufferedBytes = 0;
+    quint64 m_RefusedStreams = 0;
     struct SourceUse
     {
         int streams = 0;
         qsizetype bytes = 0;
     };
-    std::map<quint32, SourceUse> sources_;
-    std::map<QTcpSocket *, std::shared_ptr<Stream>> streams_;
-    QTimer *acceptRetry_ = nullptr;
-    NoticeCoalescer *coalescer_ = nullptr;
-    ReplyQueue *replies_ = nullptr;
+    std::map<quint32, SourceUse> m_Sources;
+    std::map<QTcpSocket *, std::shared_ptr<Stream>> m_Streams;
+    QTimer *m_AcceptRetry = nullptr;
+    NoticeCoalescer *m_Coalescer = nullptr;
+    ReplyQueue *m_Replies = nullptr;
     // This host's addresses and its segments' broadcast addresses, re-read now and then.
-    std::vector<quint32> hostAddresses_;
-    std::chrono::steady_clock::time_point hostAddressesRead_;
-    std::map<int, Action> udpActions_;
-    std::map<int, Action> tcpActions_;
-    std::vector<char> datagramBuffer_;
+    std::vector<quint32> m_HostAddresses;
+    std::chrono::steady_clock::time_point m_HostAddressesRead;
+    std::map<int, Action> m_UdpActions;
+    std::map<int, Action> m_TcpActions;
+    std::vector<char> m_DatagramBuffer;
 };

@@ -49,18 +49,18 @@ QString privateDirectory(const QString &path)
 } // namespace
 
 SingleInstance::SingleInstance(QString directory, QObject *parent)
-    : QObject(parent), directory_(std::move(directory)), baseName_(QStringLiteral("Parlune"))
+    : QObject(parent), m_Directory(std::move(directory)), m_BaseName(QStringLiteral("Parlune"))
 {
     // The temporary folder is shared by every user of the machine.
-    if (directory_ == QDir::tempPath())
-        baseName_ += QLatin1Char('-') + QString::number(::getuid());
+    if (m_Directory == QDir::tempPath())
+        m_BaseName += QLatin1Char('-') + QString::number(::getuid());
 }
 
 SingleInstance::~SingleInstance()
 {
-    delete server_;
-    if (lockFd_ >= 0)
-        ::close(lockFd_);
+    delete m_Server;
+    if (m_LockFd >= 0)
+        ::close(m_LockFd);
 }
 
 QString SingleInstance::defaultDirectory()
@@ -82,7 +82,7 @@ QString SingleInstance::defaultDirectory()
 
 QString SingleInstance::socketPath() const
 {
-    return directory_ + QLatin1Char('/') + baseName_;
+    return m_Directory + QLatin1Char('/') + m_BaseName;
 }
 
 QString SingleInstance::lockPath() const
@@ -92,7 +92,7 @@ QString SingleInstance::lockPath() const
 
 bool SingleInstance::acquire()
 {
-    if (lockFd_ >= 0)
+    if (m_LockFd >= 0)
         return true;
     const QByteArray path = QFile::encodeName(lockPath());
     const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0600);
@@ -110,7 +110,7 @@ bool SingleInstance::acquire()
         ::close(fd);
         return false;
     }
-    lockFd_ = fd;
+    m_LockFd = fd;
     return true;
 }
 
@@ -141,24 +141,24 @@ bool SingleInstance::passRequest(const QByteArray &request)
 
 bool SingleInstance::listen()
 {
-    if (server_)
+    if (m_Server)
         return true;
-    server_ = new QLocalServer(this);
-    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    m_Server = new QLocalServer(this);
+    m_Server->setSocketOptions(QLocalServer::UserAccessOption);
     // Whatever socket file is there was left by an instance that no longer holds the lock.
     QLocalServer::removeServer(socketPath());
-    if (!server_->listen(socketPath())) {
-        delete server_;
-        server_ = nullptr;
+    if (!m_Server->listen(socketPath())) {
+        delete m_Server;
+        m_Server = nullptr;
         return false;
     }
-    connect(server_, &QLocalServer::newConnection, this, &SingleInstance::acceptRequests);
+    connect(m_Server, &QLocalServer::newConnection, this, &SingleInstance::acceptRequests);
     return true;
 }
 
 void SingleInstance::acceptRequests()
 {
-    while (QLocalSocket *socket = server_->nextPendingConnection()) {
+    while (QLocalSocket *socket = m_Server->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         QTimer::singleShot(RequestTimeoutMs, socket, [socket] { socket->abort(); });
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {

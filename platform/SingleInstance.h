@@ -39,8 +39,8 @@ Q_SIGNALS:
 private:
     void acceptRequests();
 
-    QString directory_;
-    QString baseName_;
-    int lockFd_ = -1;
-    QLocalServer *server_ = nullptr;
+    QString m_Directory;
+    QString m_BaseName;
+    int m_LockFd = -1;
+    QLocalServer *m_Server = nullptr;
 };

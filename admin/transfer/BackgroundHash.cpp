@@ -1,25 +1,25 @@
 #include "admin/transfer/BackgroundHash.h"
 
-BackgroundHash::BackgroundHash() : thread_([this] { run(); }) {}
+BackgroundHash::BackgroundHash() : m_Thread([this] { run(); }) {}
 
 BackgroundHash::~BackgroundHash()
 {
     {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
+        std::lock_guard lock(m_Mutex);
+        m_Stopping = true;
     }
-    changed_.notify_all();
-    thread_.join();
+    m_Changed.notify_all();
+    m_Thread.join();
 }
 
 QByteArray BackgroundHash::spare(qsizetype capacity)
 {
     QByteArray piece;
     {
-        std::lock_guard lock(mutex_);
-        if (!spares_.empty()) {
-            piece = std::move(spares_.back());
-            spares_.pop_back();
+        std::lock_guard lock(m_Mutex);
+        if (!m_Spares.empty()) {
+            piece = std::move(m_Spares.back());
+            m_Spares.pop_back();
         }
     }
     piece.reserve(capacity);
@@ -28,38 +28,38 @@ QByteArray BackgroundHash::spare(qsizetype capacity)
 
 void BackgroundHash::addData(QByteArray piece)
 {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return waiting_.size() < MaxWaitingPieces; });
-    waiting_.push_back(std::move(piece));
-    changed_.notify_all();
+    std::unique_lock lock(m_Mutex);
+    m_Changed.wait(lock, [this] { return m_Waiting.size() < MaxWaitingPieces; });
+    m_Waiting.push_back(std::move(piece));
+    m_Changed.notify_all();
 }
 
 QByteArray BackgroundHash::hexResult()
 {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return waiting_.empty() && !hashing_; });
-    return sha_.hexResult();
+    std::unique_lock lock(m_Mutex);
+    m_Changed.wait(lock, [this] { return m_Waiting.empty() && !m_Hashing; });
+    return m_Sha.hexResult();
 }
 
 void BackgroundHash::run()
 {
-    std::unique_lock lock(mutex_);
+    std::unique_lock lock(m_Mutex);
     for (;;) {
-        changed_.wait(lock, [this] { return stopping_ || !waiting_.empty(); });
-        if (stopping_)
+        m_Changed.wait(lock, [this] { return m_Stopping || !m_Waiting.empty(); });
+        if (m_Stopping)
             return;
-        QByteArray piece = std::move(waiting_.front());
-        waiting_.pop_front();
-        hashing_ = true;
-        changed_.notify_all();
+        QByteArray piece = std::move(m_Waiting.front());
+        m_Waiting.pop_front();
+        m_Hashing = true;
+        m_Changed.notify_all();
         lock.unlock();
-        sha_.addData(piece);
+        m_Sha.addData(piece);
         lock.lock();
-        if (spares_.size() <= MaxWaitingPieces) {
+        if (m_Spares.size() <= MaxWaitingPieces) {
             piece.resize(0);
-            spares_.push_back(std::move(piece));
+            m_Spares.push_back(std::move(piece));
         }
-        hashing_ = false;
-        changed_.notify_all();
+        m_Hashing = false;
+        m_Changed.notify_all();
     }
 }

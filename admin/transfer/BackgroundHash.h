@@ -32,12 +32,12 @@ public:
 private:
     void run();
 
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<QByteArray> waiting_;
-    std::vector<QByteArray> spares_;
-    bool hashing_ = false;
-    bool stopping_ = false;
-    Sha256 sha_;
-    std::thread thread_;
+    std::mutex m_Mutex;
+    std::condition_variable m_Changed;
+    std::deque<QByteArray> m_Waiting;
+    std::vector<QByteArray> m_Spares;
+    bool m_Hashing = false;
+    bool m_Stopping = false;
+    Sha256 m_Sha;
+    std::thread m_Thread;
 };

@@ -84,13 +84,13 @@ private:
     void purgeExpired();
     bool progressDue(QElapsedTimer &clock, qint64 done, qint64 total);
 
-    Transfer::Endpoints endpoints_;
-    Transfer::Limits limits_;
-    QByteArray ownAddress_;
-    QByteArray ownNickname_;
-    QTcpServer *server_ = nullptr;
-    std::vector<char> buffer_;
-    std::map<QByteArray, std::unique_ptr<Outgoing>> outgoing_;
-    std::map<QTcpSocket *, std::unique_ptr<Serving>> serving_;
-    std::map<QByteArray, std::unique_ptr<Incoming>> incoming_;
+    Transfer::Endpoints m_Endpoints;
+    Transfer::Limits m_Limits;
+    QByteArray m_OwnAddress;
+    QByteArray m_OwnNickname;
+    QTcpServer *m_Server = nullptr;
+    std::vector<char> m_Buffer;
+    std::map<QByteArray, std::unique_ptr<Outgoing>> m_Outgoing;
+    std::map<QTcpSocket *, std::unique_ptr<Serving>> m_Serving;
+    std::map<QByteArray, std::unique_ptr<Incoming>> m_Incoming;
 };
