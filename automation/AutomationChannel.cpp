@@ -204,12 +204,12 @@ QWidget *findWindow(const QString &name)
 } // namespace
 
 AutomationChannel::AutomationChannel(const Console &console, const QString &path, QObject *parent)
-    : QObject(parent), m_Console(console), m_Server(new QLocalServer(this))
+    : QObject(parent), m_console(console), m_server(new QLocalServer(this))
 {
     if (listenPrivately(path))
-        connect(m_Server, &QLocalServer::newConnection, this, &AutomationChannel::acceptClients);
+        connect(m_server, &QLocalServer::newConnection, this, &AutomationChannel::acceptClients);
     else
-        qWarning("automation channel not opened: %s", qPrintable(m_Refusal));
+        qWarning("automation channel not opened: %s", qPrintable(m_refusal));
 }
 
 QString AutomationChannel::unsafePathReason(const QString &path)
@@ -249,15 +249,15 @@ QString AutomationChannel::unsafePathReason(const QString &path)
 
 bool AutomationChannel::listenPrivately(const QString &path)
 {
-    m_Refusal = unsafePathReason(path);
-    if (!m_Refusal.isEmpty())
+    m_refusal = unsafePathReason(path);
+    if (!m_refusal.isEmpty())
         return false;
     // Qt binds inside a fresh 0700 directory, sets the mode and then renames the socket into place, so it
     // is never reachable with a wider mode.
-    m_Server->setSocketOptions(QLocalServer::UserAccessOption);
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
     QLocalServer::removeServer(path);
-    if (!m_Server->listen(path)) {
-        m_Refusal = m_Server->errorString();
+    if (!m_server->listen(path)) {
+        m_refusal = m_server->errorString();
         return false;
     }
     struct stat made
@@ -266,8 +266,8 @@ bool AutomationChannel::listenPrivately(const QString &path)
     const QByteArray file = QFile::encodeName(path);
     if (::lstat(file.constData(), &made) != 0 || !S_ISSOCK(made.st_mode) || made.st_uid != ::geteuid() ||
         (made.st_mode & (S_IRWXG | S_IRWXO))) {
-        m_Server->close();
-        m_Refusal = QStringLiteral("the socket did not come out private");
+        m_server->close();
+        m_refusal = QStringLiteral("the socket did not come out private");
         return false;
     }
     return true;
@@ -275,21 +275,21 @@ bool AutomationChannel::listenPrivately(const QString &path)
 
 void AutomationChannel::recordNotice(const QByteArray &text, const QByteArray &caption)
 {
-    m_Notices.push_back({text, caption});
-    if (m_Notices.size() > MaxNotices)
-        m_Notices.pop_front();
+    m_notices.push_back({text, caption});
+    if (m_notices.size() > MaxNotices)
+        m_notices.pop_front();
 }
 
 AutomationChannel::~AutomationChannel() = default;
 
 bool AutomationChannel::isListening() const
 {
-    return m_Server->isListening();
+    return m_server->isListening();
 }
 
 void AutomationChannel::acceptClients()
 {
-    while (QLocalSocket *client = m_Server->nextPendingConnection()) {
+    while (QLocalSocket *client = m_server->nextPendingConnection()) {
         if (!peerIsThisUser(client)) {
             client->abort();
             client->deleteLater();
@@ -333,7 +333,7 @@ QJsonObject AutomationChannel::answer(const QJsonObject &request)
     if (command == QLatin1String("notices"))
         return notices();
     if (command == QLatin1String("trigger")) {
-        QPointer<QAction> action = m_Console.actions.findChild<QAction *>(name);
+        QPointer<QAction> action = m_console.actions.findChild<QAction *>(name);
         QPointer<QAbstractButton> button;
         for (QWidget *window : QApplication::topLevelWidgets()) {
             if (!action && !button)
@@ -354,7 +354,7 @@ QJsonObject AutomationChannel::answer(const QJsonObject &request)
         return success();
     }
     if (command == QLatin1String("checked")) {
-        const QAction *action = m_Console.actions.findChild<QAction *>(name);
+        const QAction *action = m_console.actions.findChild<QAction *>(name);
         if (!action)
             return failure(QStringLiteral("no action named ") + name);
         QJsonObject reply = success();
@@ -368,11 +368,11 @@ QJsonObject AutomationChannel::answer(const QJsonObject &request)
     if (command == QLatin1String("sendDirect")) {
         const QByteArray address = request.value(QStringLiteral("address")).toString().toLatin1();
         QJsonObject reply = success();
-        reply.insert(QStringLiteral("result"), m_Console.engine.SendDirect(address, packet));
+        reply.insert(QStringLiteral("result"), m_console.engine.SendDirect(address, packet));
         return reply;
     }
     if (command == QLatin1String("sendBroadcast")) {
-        m_Console.engine.SendBroadcast(packet);
+        m_console.engine.SendBroadcast(packet);
         return success();
     }
     if (command == QLatin1String("windows"))
@@ -387,7 +387,7 @@ QJsonObject AutomationChannel::answer(const QJsonObject &request)
 QJsonObject AutomationChannel::friends() const
 {
     QJsonArray rows;
-    for (const Friend &f : m_Console.friends.rows()) {
+    for (const Friend &f : m_console.friends.rows()) {
         rows.append(QJsonObject{{QStringLiteral("user"), cp950::decode(f.User)},
                                 {QStringLiteral("ip"), QString::fromLatin1(f.IP)},
                                 {QStringLiteral("face"), QString::fromLatin1(f.Face.toBase64())}});
@@ -399,7 +399,7 @@ QJsonObject AutomationChannel::friends() const
 
 QJsonObject AutomationChannel::messages() const
 {
-    const MessageTable &table = m_Console.messages;
+    const MessageTable &table = m_console.messages;
     QJsonArray rows;
     for (int i = 0; i < table.size(); ++i) {
         const Message &m = table.at(i);
@@ -418,7 +418,7 @@ QJsonObject AutomationChannel::messages() const
 QJsonObject AutomationChannel::notices() const
 {
     QJsonArray list;
-    for (const Notice &n : m_Notices) {
+    for (const Notice &n : m_notices) {
         list.append(QJsonObject{{QStringLiteral("caption"), cp950::decode(n.caption)},
                                 {QStringLiteral("text"), plainText(n.text)},
                                 {QStringLiteral("rtf"), cp950::decode(n.text)}});
@@ -499,7 +499,7 @@ QJsonObject AutomationChannel::input(const QString &command, const QJsonObject &
 QJsonObject AutomationChannel::stats() const
 {
     QJsonObject reply = success();
-    reply.insert(QStringLiteral("datagrams"), qint64(m_Console.engine.datagramsReceived()));
-    reply.insert(QStringLiteral("openStreams"), m_Console.engine.openStreamCount());
+    reply.insert(QStringLiteral("datagrams"), qint64(m_console.engine.datagramsReceived()));
+    reply.insert(QStringLiteral("openStreams"), m_console.engine.openStreamCount());
     return reply;
 }

@@ -75,7 +75,7 @@ public:
 
     bool isListening() const;
     // Why the channel is not listening; empty while it listens.
-    QString refusal() const { return m_Refusal; }
+    QString refusal() const { return m_refusal; }
 
     // Empty when a private socket may be created at path, else why not.
     static QString unsafePathReason(const QString &path);
@@ -103,8 +103,8 @@ private:
     QJsonObject input(const QString &command, const QJsonObject &request);
     bool listenPrivately(const QString &path);
 
-    Console m_Console;
-    QLocalServer *m_Server;
-    std::deque<Notice> m_Notices;
-    QString m_Refusal;
+    Console m_console;
+    QLocalServer *m_server;
+    std::deque<Notice> m_notices;
+    QString m_refusal;
 };

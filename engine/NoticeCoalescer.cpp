@@ -6,7 +6,7 @@
 #include <QTimer>
 
 NoticeCoalescer::NoticeCoalescer(NoticeSink &sink, std::chrono::milliseconds window, QObject *parent)
-    : QObject(parent), m_Sink(sink), m_Window(window)
+    : QObject(parent), m_sink(sink), m_window(window)
 {
 }
 
@@ -20,32 +20,32 @@ QString NoticeCoalescer::repeatedText(const QString &text, int repeats)
 void NoticeCoalescer::show(const QString &text, const QByteArray &caption)
 {
     const Key key{text, caption};
-    const auto it = m_Kinds.find(key);
-    if (it != m_Kinds.end()) {
+    const auto it = m_kinds.find(key);
+    if (it != m_kinds.end()) {
         ++it->second.repeats;
         return;
     }
     auto *timer = new QTimer(this);
     timer->setSingleShot(true);
     connect(timer, &QTimer::timeout, this, [this, key] { windowEnded(key); });
-    timer->start(m_Window);
-    m_Kinds.emplace(key, Kind{timer, 0});
-    m_Sink.ShowNotice(NoticeText::build(text), caption);
+    timer->start(m_window);
+    m_kinds.emplace(key, Kind{timer, 0});
+    m_sink.ShowNotice(NoticeText::build(text), caption);
 }
 
 void NoticeCoalescer::windowEnded(const Key &key)
 {
-    const auto it = m_Kinds.find(key);
-    if (it == m_Kinds.end())
+    const auto it = m_kinds.find(key);
+    if (it == m_kinds.end())
         return;
     Kind &kind = it->second;
     if (kind.repeats == 0) {
         kind.window->deleteLater();
-        m_Kinds.erase(it);
+        m_kinds.erase(it);
         return;
     }
     // The summary opens a new window, so a flood that goes on is summed up once per window.
     const int repeats = std::exchange(kind.repeats, 0);
-    kind.window->start(m_Window);
-    m_Sink.ShowNotice(NoticeText::build(repeatedText(key.first, repeats)), key.second);
+    kind.window->start(m_window);
+    m_sink.ShowNotice(NoticeText::build(repeatedText(key.first, repeats)), key.second);
 }

@@ -38,7 +38,7 @@ private:
 
     void windowEnded(const Key &key);
 
-    NoticeSink &m_Sink;
-    std::chrono::milliseconds m_Window;
-    std::map<Key, Kind> m_Kinds;
+    NoticeSink &m_sink;
+    std::chrono::milliseconds m_window;
+    std::map<Key, Kind> m_kinds;
 };

@@ -45,10 +45,10 @@ public:
 };
 
 ReplyQueue::ReplyQueue(quint16 port, const Limits &limits, QObject *parent)
-    : QObject(parent), m_Port(port), m_Limits(limits), m_WakeUp(new QTimer(this))
+    : QObject(parent), m_port(port), m_limits(limits), m_wakeUp(new QTimer(this))
 {
-    m_WakeUp->setSingleShot(true);
-    connect(m_WakeUp, &QTimer::timeout, this, &ReplyQueue::pump);
+    m_wakeUp->setSingleShot(true);
+    connect(m_wakeUp, &QTimer::timeout, this, &ReplyQueue::pump);
 }
 
 ReplyQueue::~ReplyQueue() = default;
@@ -83,45 +83,45 @@ bool ReplyQueue::enqueue(quint32 address, const QByteArray &packet, bool presenc
     const auto now = Clock::now();
     Clock::time_point notBefore = now;
     if (presence) {
-        for (Reply &waiting : m_Queue) {
+        for (Reply &waiting : m_queue) {
             if (waiting.presence && waiting.address == address) {
                 waiting.packet = packet;
                 return true;
             }
         }
-        const auto last = m_LastPresence.find(address);
-        if (last != m_LastPresence.end() && last->second + m_Limits.presenceInterval > now)
-            notBefore = last->second + m_Limits.presenceInterval;
-        else if (last == m_LastPresence.end() && int(m_LastPresence.size()) >= m_Limits.maxPacedDestinations) {
-            std::erase_if(m_LastPresence,
-                          [&](const auto &entry) { return entry.second + m_Limits.presenceInterval <= now; });
+        const auto last = m_lastPresence.find(address);
+        if (last != m_lastPresence.end() && last->second + m_limits.presenceInterval > now)
+            notBefore = last->second + m_limits.presenceInterval;
+        else if (last == m_lastPresence.end() && int(m_lastPresence.size()) >= m_limits.maxPacedDestinations) {
+            std::erase_if(m_lastPresence,
+                          [&](const auto &entry) { return entry.second + m_limits.presenceInterval <= now; });
             // Every remembered destination was answered moments ago: this is a flood, not a segment.
-            if (int(m_LastPresence.size()) >= m_Limits.maxPacedDestinations)
+            if (int(m_lastPresence.size()) >= m_limits.maxPacedDestinations)
                 return false;
         }
     }
-    if (int(m_Queue.size()) >= m_Limits.maxQueued)
+    if (int(m_queue.size()) >= m_limits.maxQueued)
         return false;
-    m_Queue.push_back(Reply{address, packet, presence, notBefore});
+    m_queue.push_back(Reply{address, packet, presence, notBefore});
     pump();
     return true;
 }
 
 void ReplyQueue::rememberPresence(quint32 address, Clock::time_point when)
 {
-    m_LastPresence[address] = when;
+    m_lastPresence[address] = when;
 }
 
 void ReplyQueue::pump()
 {
     const auto now = Clock::now();
-    for (auto it = m_Queue.begin(); it != m_Queue.end() && int(m_Sending.size()) < m_Limits.maxInFlight;) {
+    for (auto it = m_queue.begin(); it != m_queue.end() && int(m_sending.size()) < m_limits.maxInFlight;) {
         if (it->notBefore > now) {
             ++it;
             continue;
         }
         Reply reply = std::move(*it);
-        it = m_Queue.erase(it);
+        it = m_queue.erase(it);
         if (reply.presence)
             rememberPresence(reply.address, now);
         start(std::move(reply));
@@ -131,15 +131,15 @@ void ReplyQueue::pump()
 
 void ReplyQueue::armWakeUp()
 {
-    if (int(m_Sending.size()) >= m_Limits.maxInFlight || m_Queue.empty()) {
-        m_WakeUp->stop();
+    if (int(m_sending.size()) >= m_limits.maxInFlight || m_queue.empty()) {
+        m_wakeUp->stop();
         return;
     }
-    const auto earliest = std::min_element(m_Queue.begin(), m_Queue.end(), [](const Reply &a, const Reply &b) {
+    const auto earliest = std::min_element(m_queue.begin(), m_queue.end(), [](const Reply &a, const Reply &b) {
                               return a.notBefore < b.notBefore;
                           })->notBefore;
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(earliest - Clock::now());
-    m_WakeUp->start(std::max(wait, std::chrono::milliseconds(0)));
+    m_wakeUp->start(std::max(wait, std::chrono::milliseconds(0)));
 }
 
 void ReplyQueue::start(Reply reply)
@@ -149,7 +149,7 @@ void ReplyQueue::start(Reply reply)
         return;
     sockaddr_in destination{};
     destination.sin_family = AF_INET;
-    destination.sin_port = htons(m_Port);
+    destination.sin_port = htons(m_port);
     destination.sin_addr.s_addr = htonl(reply.address);
     auto sending = std::make_unique<Sending>();
     sending->fd = fd;
@@ -158,7 +158,7 @@ void ReplyQueue::start(Reply reply)
         return;
     sending->packet = std::move(reply.packet);
     sending->presence = reply.presence;
-    sending->deadline = Clock::now() + m_Limits.connectTimeout;
+    sending->deadline = Clock::now() + m_limits.connectTimeout;
 
     // Even a connect that completed at once is written from the notifier, so no send ever ends inside
     // the handling of the packet that asked for it.
@@ -171,8 +171,8 @@ void ReplyQueue::start(Reply reply)
     raw->timer = new QTimer(this);
     raw->timer->setSingleShot(true);
     connect(raw->timer, &QTimer::timeout, this, [this, raw] { finish(raw, false); });
-    raw->timer->start(m_Limits.connectTimeout);
-    m_Sending.push_back(std::move(sending));
+    raw->timer->start(m_limits.connectTimeout);
+    m_sending.push_back(std::move(sending));
 }
 
 bool ReplyQueue::advance(Sending &sending)
@@ -183,8 +183,8 @@ bool ReplyQueue::advance(Sending &sending)
         if (::getsockopt(sending.fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0)
             return true;
         sending.connected = true;
-        sending.deadline = Clock::now() + m_Limits.writeTimeout;
-        sending.timer->start(m_Limits.writeTimeout);
+        sending.deadline = Clock::now() + m_limits.writeTimeout;
+        sending.timer->start(m_limits.writeTimeout);
     }
     while (sending.written < sending.packet.size()) {
         const ssize_t n = ::send(sending.fd, sending.packet.constData() + sending.written,
@@ -199,7 +199,7 @@ bool ReplyQueue::advance(Sending &sending)
             return false;
         return true;
     }
-    ++m_Delivered;
+    ++m_delivered;
     return true;
 }
 
@@ -207,33 +207,33 @@ bool ReplyQueue::advance(Sending &sending)
 void ReplyQueue::finish(Sending *sending, bool immediate)
 {
     const auto it =
-        std::find_if(m_Sending.begin(), m_Sending.end(), [sending](const auto &s) { return s.get() == sending; });
-    if (it == m_Sending.end())
+        std::find_if(m_sending.begin(), m_sending.end(), [sending](const auto &s) { return s.get() == sending; });
+    if (it == m_sending.end())
         return;
-    m_Sending.erase(it);
+    m_sending.erase(it);
     if (!immediate)
         pump();
 }
 
 void ReplyQueue::flush(std::chrono::milliseconds grace)
 {
-    m_WakeUp->stop();
-    std::erase_if(m_Queue, [](const Reply &r) { return r.presence; });
-    std::erase_if(m_Sending, [](const auto &s) { return s->presence; });
+    m_wakeUp->stop();
+    std::erase_if(m_queue, [](const Reply &r) { return r.presence; });
+    std::erase_if(m_sending, [](const auto &s) { return s->presence; });
     const auto deadline = Clock::now() + grace;
     for (;;) {
-        while (!m_Queue.empty() && int(m_Sending.size()) < m_Limits.maxInFlight) {
-            Reply reply = std::move(m_Queue.front());
-            m_Queue.pop_front();
+        while (!m_queue.empty() && int(m_sending.size()) < m_limits.maxInFlight) {
+            Reply reply = std::move(m_queue.front());
+            m_queue.pop_front();
             start(std::move(reply));
         }
         const auto now = Clock::now();
-        if (m_Sending.empty() || now >= deadline)
+        if (m_sending.empty() || now >= deadline)
             break;
         std::vector<pollfd> fds;
         std::vector<Sending *> order;
         auto wakeAt = deadline;
-        for (const auto &s : m_Sending) {
+        for (const auto &s : m_sending) {
             fds.push_back({s->fd, POLLOUT, 0});
             order.push_back(s.get());
             wakeAt = std::min(wakeAt, s->deadline);
@@ -249,6 +249,6 @@ void ReplyQueue::flush(std::chrono::milliseconds grace)
                 finish(s, true);
         }
     }
-    m_Queue.clear();
-    m_Sending.clear();
+    m_queue.clear();
+    m_sending.clear();
 }

@@ -71,7 +71,7 @@ bool framedAtBothEnds(const QByteArray &text)
 class SocketEngine::Stream
 {
 public:
-    QTcpSocket *key = nullptr; // its entry in m_Streams, valid after the socket is gone
+    QTcpSocket *key = nullptr; // its entry in m_streams, valid after the socket is gone
     QPointer<QTcpSocket> socket;
     quint32 source = 0;
     QByteArray data;
@@ -81,8 +81,8 @@ public:
 SocketEngine::SocketEngine(NoticeSink &notices, QObject *parent) : SocketEngine(notices, {}, {}, parent) {}
 
 SocketEngine::SocketEngine(NoticeSink &notices, const Endpoints &endpoints, const Limits &limits, QObject *parent)
-    : QObject(parent), m_Notices(notices), m_Endpoints(endpoints), m_Limits(limits), m_AcceptRetry(new QTimer(this)),
-      m_Coalescer(new NoticeCoalescer(notices, limits.noticeWindow, this)), m_DatagramBuffer(MaxDatagramBytes + 1)
+    : QObject(parent), m_notices(notices), m_endpoints(endpoints), m_limits(limits), m_acceptRetry(new QTimer(this)),
+      m_coalescer(new NoticeCoalescer(notices, limits.noticeWindow, this)), m_datagramBuffer(MaxDatagramBytes + 1)
 {
     ReplyQueue::Limits replyLimits;
     replyLimits.connectTimeout = limits.connectTimeout;
@@ -90,11 +90,11 @@ SocketEngine::SocketEngine(NoticeSink &notices, const Endpoints &endpoints, cons
     replyLimits.presenceInterval = limits.presenceReplyInterval;
     replyLimits.maxQueued = limits.maxQueuedReplies;
     replyLimits.maxInFlight = limits.maxRepliesInFlight;
-    m_Replies = new ReplyQueue(endpoints.directPort, replyLimits, this);
-    m_AcceptRetry->setSingleShot(true);
-    connect(m_AcceptRetry, &QTimer::timeout, this, [this] {
-        if (m_Listener)
-            m_Listener->resumeAccepting();
+    m_replies = new ReplyQueue(endpoints.directPort, replyLimits, this);
+    m_acceptRetry->setSingleShot(true);
+    connect(m_acceptRetry, &QTimer::timeout, this, [this] {
+        if (m_listener)
+            m_listener->resumeAccepting();
     });
 }
 
@@ -105,36 +105,36 @@ SocketEngine::~SocketEngine()
 
 void SocketEngine::notice(QStringView text, const char *caption)
 {
-    m_Coalescer->show(text.toString(), QByteArray(caption));
+    m_coalescer->show(text.toString(), QByteArray(caption));
 }
 
 void SocketEngine::StartSocketEngine()
 {
-    m_UdpFd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    m_udpFd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     int tcpFd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (m_UdpFd < 0 || tcpFd < 0) {
+    if (m_udpFd < 0 || tcpFd < 0) {
         notice(u"套接字創建失敗!", SocketEngineCaption);
-        if (m_UdpFd >= 0)
-            ::close(m_UdpFd);
+        if (m_udpFd >= 0)
+            ::close(m_udpFd);
         if (tcpFd >= 0)
             ::close(tcpFd);
-        m_UdpFd = tcpFd = -1;
+        m_udpFd = tcpFd = -1;
         Q_EMIT closeRequested();
     }
 
     // No SO_REUSEADDR: a second instance on the same port must fail to bind, as it does on Windows.
-    const sockaddr_in udpAddress = ipv4(INADDR_ANY, m_Endpoints.broadcastPort);
-    if (::bind(m_UdpFd, reinterpret_cast<const sockaddr *>(&udpAddress), sizeof udpAddress) != 0)
+    const sockaddr_in udpAddress = ipv4(INADDR_ANY, m_endpoints.broadcastPort);
+    if (::bind(m_udpFd, reinterpret_cast<const sockaddr *>(&udpAddress), sizeof udpAddress) != 0)
         notice(u"發送方套按字綁定失敗!", SocketEngineCaption);
 
     const int on = 1;
-    if (::setsockopt(m_UdpFd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0)
+    if (::setsockopt(m_udpFd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0)
         notice(u"無法進行UDP廣播!", SocketEngineCaption);
 
     // Linux keeps a closed connection's port in TIME_WAIT and would refuse the bind after a restart;
     // Windows does not. Two listeners on one port stay impossible.
     ::setsockopt(tcpFd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    const sockaddr_in tcpAddress = ipv4(INADDR_ANY, m_Endpoints.listenPort);
+    const sockaddr_in tcpAddress = ipv4(INADDR_ANY, m_endpoints.listenPort);
     const bool bound = ::bind(tcpFd, reinterpret_cast<const sockaddr *>(&tcpAddress), sizeof tcpAddress) == 0;
 
     // Linux would listen on an unbound socket at a random port, where no peer looks; Windows refuses.
@@ -142,20 +142,20 @@ void SocketEngine::StartSocketEngine()
     if (!listening)
         notice(u"無法打開監聽端口!", SocketEngineCaption);
 
-    if (m_UdpFd >= 0) {
-        m_UdpNotifier = new QSocketNotifier(m_UdpFd, QSocketNotifier::Read, this);
-        connect(m_UdpNotifier, &QSocketNotifier::activated, this, [this] { HandleSocketEvent(SocketEvent::Read); });
+    if (m_udpFd >= 0) {
+        m_udpNotifier = new QSocketNotifier(m_udpFd, QSocketNotifier::Read, this);
+        connect(m_udpNotifier, &QSocketNotifier::activated, this, [this] { HandleSocketEvent(SocketEvent::Read); });
     }
     if (listening) {
-        m_Listener = new QTcpServer(this);
-        m_Listener->setMaxPendingConnections(1);
-        if (m_Listener->setSocketDescriptor(tcpFd)) {
-            connect(m_Listener, &QTcpServer::newConnection, this, [this] { HandleSocketEvent(SocketEvent::Accept); });
-            connect(m_Listener, &QTcpServer::acceptError, this, &SocketEngine::acceptFailed);
+        m_listener = new QTcpServer(this);
+        m_listener->setMaxPendingConnections(1);
+        if (m_listener->setSocketDescriptor(tcpFd)) {
+            connect(m_listener, &QTcpServer::newConnection, this, [this] { HandleSocketEvent(SocketEvent::Accept); });
+            connect(m_listener, &QTcpServer::acceptError, this, &SocketEngine::acceptFailed);
             tcpFd = -1;
         } else {
-            delete m_Listener;
-            m_Listener = nullptr;
+            delete m_listener;
+            m_listener = nullptr;
         }
     }
     if (tcpFd >= 0)
@@ -165,7 +165,7 @@ void SocketEngine::StartSocketEngine()
 void SocketEngine::CloseSockets()
 {
     // Streams first: their sockets must not report to an engine whose listener is already gone.
-    for (const auto &[socket, stream] : m_Streams) {
+    for (const auto &[socket, stream] : m_streams) {
         stream->finished = true;
         if (stream->socket) {
             stream->socket->disconnect(this);
@@ -173,38 +173,38 @@ void SocketEngine::CloseSockets()
             stream->socket->deleteLater();
         }
     }
-    m_Streams.clear();
-    m_Sources.clear();
-    m_OpenStreams = 0;
-    m_BufferedBytes = 0;
-    m_AcceptRetry->stop();
-    if (QTcpServer *listener = std::exchange(m_Listener, nullptr)) {
+    m_streams.clear();
+    m_sources.clear();
+    m_openStreams = 0;
+    m_bufferedBytes = 0;
+    m_acceptRetry->stop();
+    if (QTcpServer *listener = std::exchange(m_listener, nullptr)) {
         listener->disconnect(this);
         delete listener;
     }
 
     // A power-off answer has to reach the requester before the program ends.
-    m_Replies->flush(m_Limits.closeGrace);
+    m_replies->flush(m_limits.closeGrace);
 
-    delete m_UdpNotifier;
-    m_UdpNotifier = nullptr;
-    if (m_UdpFd >= 0)
-        ::close(m_UdpFd);
-    m_UdpFd = -1;
+    delete m_udpNotifier;
+    m_udpNotifier = nullptr;
+    if (m_udpFd >= 0)
+        ::close(m_udpFd);
+    m_udpFd = -1;
 }
 
 quint16 SocketEngine::broadcastPort() const
 {
     sockaddr_in address{};
     socklen_t length = sizeof address;
-    if (m_UdpFd < 0 || ::getsockname(m_UdpFd, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+    if (m_udpFd < 0 || ::getsockname(m_udpFd, reinterpret_cast<sockaddr *>(&address), &length) != 0)
         return 0;
     return ntohs(address.sin_port);
 }
 
 quint16 SocketEngine::listeningPort() const
 {
-    return m_Listener ? m_Listener->serverPort() : 0;
+    return m_listener ? m_listener->serverPort() : 0;
 }
 
 bool SocketEngine::actsOn(Transport transport, int code)
@@ -235,7 +235,7 @@ bool SocketEngine::registerAction(Transport transport, int code, Action action)
 {
     if (!actsOn(transport, code))
         return false;
-    (transport == Transport::Udp ? m_UdpActions : m_TcpActions)[code] = std::move(action);
+    (transport == Transport::Udp ? m_udpActions : m_tcpActions)[code] = std::move(action);
     return true;
 }
 
@@ -253,16 +253,16 @@ void SocketEngine::HandleSocketEvent(SocketEvent event)
 
 void SocketEngine::readDatagrams()
 {
-    for (int i = 0; i < DatagramsPerEvent && m_UdpFd >= 0; ++i) {
+    for (int i = 0; i < DatagramsPerEvent && m_udpFd >= 0; ++i) {
         // MSG_TRUNC makes the result the datagram's real length, so a longer one is recognised and lost.
-        const ssize_t n = ::recv(m_UdpFd, m_DatagramBuffer.data(), m_DatagramBuffer.size(), MSG_DONTWAIT | MSG_TRUNC);
+        const ssize_t n = ::recv(m_udpFd, m_datagramBuffer.data(), m_datagramBuffer.size(), MSG_DONTWAIT | MSG_TRUNC);
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
             return;
         if (n >= 0)
-            ++m_DatagramsReceived;
+            ++m_datagramsReceived;
         if (n <= 0 || n > MaxDatagramBytes)
             continue;
-        const QByteArray packet(m_DatagramBuffer.data(), n);
+        const QByteArray packet(m_datagramBuffer.data(), n);
         if (packet.front() != Packet::Separator && packet.back() != Packet::Separator)
             continue;
         dispatch(Transport::Udp, packet);
@@ -271,19 +271,19 @@ void SocketEngine::readDatagrams()
 
 void SocketEngine::acceptConnections()
 {
-    while (m_Listener && m_Listener->hasPendingConnections()) {
-        QTcpSocket *socket = m_Listener->nextPendingConnection();
+    while (m_listener && m_listener->hasPendingConnections()) {
+        QTcpSocket *socket = m_listener->nextPendingConnection();
         if (!socket)
             break;
         // Owned by the engine, so that the listener can go first when the sockets close.
         socket->setParent(this);
         const quint32 source = socket->peerAddress().toIPv4Address();
-        const auto known = m_Sources.find(source);
+        const auto known = m_sources.find(source);
         // Accepted and closed at once rather than left waiting: a paused listener would shut out
         // every other host along with the one that holds the streams.
-        if (m_OpenStreams >= m_Limits.maxOpenStreams ||
-            (known != m_Sources.end() && known->second.streams >= m_Limits.maxStreamsPerSource)) {
-            ++m_RefusedStreams;
+        if (m_openStreams >= m_limits.maxOpenStreams ||
+            (known != m_sources.end() && known->second.streams >= m_limits.maxStreamsPerSource)) {
+            ++m_refusedStreams;
             socket->abort();
             delete socket;
             continue;
@@ -292,16 +292,16 @@ void SocketEngine::acceptConnections()
         stream->key = socket;
         stream->socket = socket;
         stream->source = source;
-        m_Streams.emplace(socket, stream);
-        ++m_OpenStreams;
-        ++m_Sources[source].streams;
+        m_streams.emplace(socket, stream);
+        ++m_openStreams;
+        ++m_sources[source].streams;
 
         auto *idle = new QTimer(socket);
         idle->setSingleShot(true);
-        idle->setInterval(m_Limits.streamIdleTimeout);
+        idle->setInterval(m_limits.streamIdleTimeout);
         auto *lifetime = new QTimer(socket);
         lifetime->setSingleShot(true);
-        lifetime->setInterval(m_Limits.streamLifetime);
+        lifetime->setInterval(m_limits.streamLifetime);
 
         auto collect = [this, stream, idle] {
             if (stream->finished || !stream->socket)
@@ -309,15 +309,15 @@ void SocketEngine::acceptConnections()
             const QByteArray chunk = stream->socket->readAll();
             if (chunk.isEmpty())
                 return;
-            SourceUse &use = m_Sources[stream->source];
-            if (stream->data.size() + chunk.size() > m_Limits.maxStreamBytes ||
-                m_BufferedBytes + chunk.size() > m_Limits.maxBufferedBytes ||
-                use.bytes + chunk.size() > m_Limits.maxSourceBytes) {
+            SourceUse &use = m_sources[stream->source];
+            if (stream->data.size() + chunk.size() > m_limits.maxStreamBytes ||
+                m_bufferedBytes + chunk.size() > m_limits.maxBufferedBytes ||
+                use.bytes + chunk.size() > m_limits.maxSourceBytes) {
                 finishStream(stream, true);
                 return;
             }
             stream->data.append(chunk);
-            m_BufferedBytes += chunk.size();
+            m_bufferedBytes += chunk.size();
             use.bytes += chunk.size();
             idle->start();
         };
@@ -349,8 +349,8 @@ void SocketEngine::acceptConnections()
 // every direct packet. Out of descriptors, the connection stays in the backlog until a retry takes it.
 void SocketEngine::acceptFailed()
 {
-    if (m_Listener && !m_AcceptRetry->isActive())
-        m_AcceptRetry->start(m_Limits.acceptRetryDelay);
+    if (m_listener && !m_acceptRetry->isActive())
+        m_acceptRetry->start(m_limits.acceptRetryDelay);
 }
 
 // The drain has ended: the peer closed, the connection failed or stalled (cutOff false: the bytes so far
@@ -362,20 +362,20 @@ void SocketEngine::finishStream(std::shared_ptr<Stream> stream, bool cutOff)
     stream->finished = true;
     QPointer<QTcpSocket> socket = stream->socket;
     QByteArray text = std::move(stream->data);
-    m_BufferedBytes -= text.size();
-    --m_OpenStreams;
-    if (const auto use = m_Sources.find(stream->source); use != m_Sources.end()) {
+    m_bufferedBytes -= text.size();
+    --m_openStreams;
+    if (const auto use = m_sources.find(stream->source); use != m_sources.end()) {
         use->second.bytes -= text.size();
         if (--use->second.streams <= 0)
-            m_Sources.erase(use);
+            m_sources.erase(use);
     }
     if (socket)
         socket->disconnect(this);
-    m_Streams.erase(stream->key);
+    m_streams.erase(stream->key);
     // A descriptor has come free: an accept that failed for want of one may succeed now.
-    if (m_Listener && m_AcceptRetry->isActive()) {
-        m_AcceptRetry->stop();
-        m_Listener->resumeAccepting();
+    if (m_listener && m_acceptRetry->isActive()) {
+        m_acceptRetry->stop();
+        m_listener->resumeAccepting();
     }
 
     if (!cutOff && framedAtBothEnds(text))
@@ -396,7 +396,7 @@ void SocketEngine::dispatch(Transport transport, const QByteArray &packet)
         notice(UnrecognisedPacket, ErrorMessageCaption);
         return;
     }
-    const auto &table = transport == Transport::Udp ? m_UdpActions : m_TcpActions;
+    const auto &table = transport == Transport::Udp ? m_udpActions : m_tcpActions;
     const auto it = table.find(*code);
     if (it == table.end())
         return;
@@ -428,12 +428,12 @@ int SocketEngine::SendDirect(const QByteArray &address, const QByteArray &packet
     if (peer == INADDR_NONE)
         return closeAndReturn(-1);
 
-    sockaddr_in destination = ipv4(0, m_Endpoints.directPort);
+    sockaddr_in destination = ipv4(0, m_endpoints.directPort);
     destination.sin_addr.s_addr = peer;
     if (::connect(fd, reinterpret_cast<const sockaddr *>(&destination), sizeof destination) != 0) {
         if (errno != EINPROGRESS)
             return closeAndReturn(-1);
-        if (!waitFor(fd, POLLOUT, Clock::now() + m_Limits.connectTimeout))
+        if (!waitFor(fd, POLLOUT, Clock::now() + m_limits.connectTimeout))
             return closeAndReturn(-1);
         int error = 0;
         socklen_t length = sizeof error;
@@ -441,7 +441,7 @@ int SocketEngine::SendDirect(const QByteArray &address, const QByteArray &packet
             return closeAndReturn(-1);
     }
 
-    const auto deadline = Clock::now() + m_Limits.writeTimeout;
+    const auto deadline = Clock::now() + m_limits.writeTimeout;
     qint64 written = 0;
     while (written < packet.size()) {
         const ssize_t n = ::send(fd, packet.data() + written, size_t(packet.size() - written), MSG_NOSIGNAL);
@@ -461,11 +461,11 @@ int SocketEngine::SendDirect(const QByteArray &address, const QByteArray &packet
 
 void SocketEngine::SendBroadcast(const QByteArray &packet)
 {
-    const quint16 port = m_Endpoints.broadcastDestinationPort ? m_Endpoints.broadcastDestinationPort
-                         : m_Endpoints.broadcastPort          ? m_Endpoints.broadcastPort
+    const quint16 port = m_endpoints.broadcastDestinationPort ? m_endpoints.broadcastDestinationPort
+                         : m_endpoints.broadcastPort          ? m_endpoints.broadcastPort
                                                               : broadcastPort();
-    const sockaddr_in destination = ipv4(m_Endpoints.broadcastAddress.toIPv4Address(), port);
-    const ssize_t n = ::sendto(m_UdpFd, packet.data(), size_t(packet.size()), MSG_DONTWAIT | MSG_NOSIGNAL,
+    const sockaddr_in destination = ipv4(m_endpoints.broadcastAddress.toIPv4Address(), port);
+    const ssize_t n = ::sendto(m_udpFd, packet.data(), size_t(packet.size()), MSG_DONTWAIT | MSG_NOSIGNAL,
                                reinterpret_cast<const sockaddr *>(&destination), sizeof destination);
     if (n >= 0 || errno == EAGAIN || errno == EWOULDBLOCK)
         return;
@@ -477,31 +477,31 @@ void SocketEngine::SendBroadcast(const QByteArray &packet)
 
 void SocketEngine::readHostAddresses()
 {
-    m_HostAddresses.clear();
+    m_hostAddresses.clear();
     for (const QNetworkInterface &interface : QNetworkInterface::allInterfaces()) {
         for (const QNetworkAddressEntry &entry : interface.addressEntries()) {
             if (entry.ip().protocol() != QAbstractSocket::IPv4Protocol)
                 continue;
-            m_HostAddresses.push_back(entry.ip().toIPv4Address());
+            m_hostAddresses.push_back(entry.ip().toIPv4Address());
             if (!entry.broadcast().isNull())
-                m_HostAddresses.push_back(entry.broadcast().toIPv4Address());
+                m_hostAddresses.push_back(entry.broadcast().toIPv4Address());
         }
     }
-    m_HostAddressesRead = Clock::now();
+    m_hostAddressesRead = Clock::now();
 }
 
 bool SocketEngine::fitForReply(quint32 address)
 {
     const quint32 top = address >> 24;
     if (top == 127)
-        return m_Endpoints.repliesToLoopback;
+        return m_endpoints.repliesToLoopback;
     // "This network", multicast, and the reserved block that holds the limited broadcast address.
     if (top == 0 || top >= 224)
         return false;
     // Addresses can change while the program runs (a new lease, a cable moved to another segment).
-    if (m_HostAddressesRead == Clock::time_point() || Clock::now() - m_HostAddressesRead > std::chrono::seconds(5))
+    if (m_hostAddressesRead == Clock::time_point() || Clock::now() - m_hostAddressesRead > std::chrono::seconds(5))
         readHostAddresses();
-    return std::find(m_HostAddresses.begin(), m_HostAddresses.end(), address) == m_HostAddresses.end();
+    return std::find(m_hostAddresses.begin(), m_hostAddresses.end(), address) == m_hostAddresses.end();
 }
 
 void SocketEngine::SendReply(const QByteArray &address, const QByteArray &packet, ReplyKind kind)
@@ -509,5 +509,5 @@ void SocketEngine::SendReply(const QByteArray &address, const QByteArray &packet
     const std::optional<quint32> destination = ReplyQueue::parseDottedQuad(address);
     if (!destination || !fitForReply(*destination))
         return;
-    m_Replies->enqueue(*destination, packet, kind == ReplyKind::Presence);
+    m_replies->enqueue(*destination, packet, kind == ReplyKind::Presence);
 }

@@ -107,12 +107,12 @@ public:
 
     quint16 broadcastPort() const;
     quint16 listeningPort() const;
-    int openStreamCount() const { return m_OpenStreams; }
+    int openStreamCount() const { return m_openStreams; }
     // Connections closed at once because their source or the engine had no stream left for them.
-    quint64 refusedStreamCount() const { return m_RefusedStreams; }
-    const ReplyQueue &replyQueue() const { return *m_Replies; }
+    quint64 refusedStreamCount() const { return m_refusedStreams; }
+    const ReplyQueue &replyQueue() const { return *m_replies; }
     // Datagrams read off the broadcast socket so far, whether acted on or dropped; for load figures.
-    quint64 datagramsReceived() const { return m_DatagramsReceived; }
+    quint64 datagramsReceived() const { return m_datagramsReceived; }
 
 Q_SIGNALS:
     // The engine cannot work; connect with a queued connection to the console's close.
@@ -130,30 +130,30 @@ private:
     void dispatch(Transport transport, const QByteArray &packet);
     void notice(QStringView text, const char *caption);
 
-    NoticeSink &m_Notices;
-    Endpoints m_Endpoints;
-    Limits m_Limits;
-    int m_UdpFd = -1;
-    QSocketNotifier *m_UdpNotifier = nullptr;
-    QTcpServer *m_Listener = nullptr;
-    int m_OpenStreams = 0;
-    quint64 m_DatagramsReceived = 0;
-    qsizetype m_BufferedBytes = 0;
-    quint64 m_RefusedStreams = 0;
+    NoticeSink &m_notices;
+    Endpoints m_endpoints;
+    Limits m_limits;
+    int m_udpFd = -1;
+    QSocketNotifier *m_udpNotifier = nullptr;
+    QTcpServer *m_listener = nullptr;
+    int m_openStreams = 0;
+    quint64 m_datagramsReceived = 0;
+    qsizetype m_bufferedBytes = 0;
+    quint64 m_refusedStreams = 0;
     struct SourceUse
     {
         int streams = 0;
         qsizetype bytes = 0;
     };
-    std::map<quint32, SourceUse> m_Sources;
-    std::map<QTcpSocket *, std::shared_ptr<Stream>> m_Streams;
-    QTimer *m_AcceptRetry = nullptr;
-    NoticeCoalescer *m_Coalescer = nullptr;
-    ReplyQueue *m_Replies = nullptr;
+    std::map<quint32, SourceUse> m_sources;
+    std::map<QTcpSocket *, std::shared_ptr<Stream>> m_streams;
+    QTimer *m_acceptRetry = nullptr;
+    NoticeCoalescer *m_coalescer = nullptr;
+    ReplyQueue *m_replies = nullptr;
     // This host's addresses and its segments' broadcast addresses, re-read now and then.
-    std::vector<quint32> m_HostAddresses;
-    std::chrono::steady_clock::time_point m_HostAddressesRead;
-    std::map<int, Action> m_UdpActions;
-    std::map<int, Action> m_TcpActions;
-    std::vector<char> m_DatagramBuffer;
+    std::vector<quint32> m_hostAddresses;
+    std::chrono::steady_clock::time_point m_hostAddressesRead;
+    std::map<int, Action> m_udpActions;
+    std::map<int, Action> m_tcpActions;
+    std::vector<char> m_datagramBuffer;
 };

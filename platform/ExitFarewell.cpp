@@ -10,7 +10,7 @@ std::once_flag s_handlersInstalled;
 
 } // namespace
 
-ExitFarewell::ExitFarewell(std::function<void()> action) : m_Action(std::move(action))
+ExitFarewell::ExitFarewell(std::function<void()> action) : m_action(std::move(action))
 {
     std::call_once(s_handlersInstalled, [] {
         std::atexit(&ExitFarewell::atProcessExit);
@@ -27,10 +27,10 @@ ExitFarewell::~ExitFarewell()
 
 bool ExitFarewell::run()
 {
-    if (m_Done.exchange(true))
+    if (m_done.exchange(true))
         return false;
-    if (m_Action)
-        m_Action();
+    if (m_action)
+        m_action();
     return true;
 }
 

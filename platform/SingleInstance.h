@@ -39,8 +39,8 @@ Q_SIGNALS:
 private:
     void acceptRequests();
 
-    QString m_Directory;
-    QString m_BaseName;
-    int m_LockFd = -1;
-    QLocalServer *m_Server = nullptr;
+    QString m_directory;
+    QString m_baseName;
+    int m_lockFd = -1;
+    QLocalServer *m_server = nullptr;
 };

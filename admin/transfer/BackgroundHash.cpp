@@ -1,25 +1,25 @@
 #include "admin/transfer/BackgroundHash.h"
 
-BackgroundHash::BackgroundHash() : m_Thread([this] { run(); }) {}
+BackgroundHash::BackgroundHash() : m_thread([this] { run(); }) {}
 
 BackgroundHash::~BackgroundHash()
 {
     {
-        std::lock_guard lock(m_Mutex);
-        m_Stopping = true;
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
     }
-    m_Changed.notify_all();
-    m_Thread.join();
+    m_changed.notify_all();
+    m_thread.join();
 }
 
 QByteArray BackgroundHash::spare(qsizetype capacity)
 {
     QByteArray piece;
     {
-        std::lock_guard lock(m_Mutex);
-        if (!m_Spares.empty()) {
-            piece = std::move(m_Spares.back());
-            m_Spares.pop_back();
+        std::lock_guard lock(m_mutex);
+        if (!m_spares.empty()) {
+            piece = std::move(m_spares.back());
+            m_spares.pop_back();
         }
     }
     piece.reserve(capacity);
@@ -28,38 +28,38 @@ QByteArray BackgroundHash::spare(qsizetype capacity)
 
 void BackgroundHash::addData(QByteArray piece)
 {
-    std::unique_lock lock(m_Mutex);
-    m_Changed.wait(lock, [this] { return m_Waiting.size() < MaxWaitingPieces; });
-    m_Waiting.push_back(std::move(piece));
-    m_Changed.notify_all();
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_waiting.size() < MaxWaitingPieces; });
+    m_waiting.push_back(std::move(piece));
+    m_changed.notify_all();
 }
 
 QByteArray BackgroundHash::hexResult()
 {
-    std::unique_lock lock(m_Mutex);
-    m_Changed.wait(lock, [this] { return m_Waiting.empty() && !m_Hashing; });
-    return m_Sha.hexResult();
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_waiting.empty() && !m_hashing; });
+    return m_sha.hexResult();
 }
 
 void BackgroundHash::run()
 {
-    std::unique_lock lock(m_Mutex);
+    std::unique_lock lock(m_mutex);
     for (;;) {
-        m_Changed.wait(lock, [this] { return m_Stopping || !m_Waiting.empty(); });
-        if (m_Stopping)
+        m_changed.wait(lock, [this] { return m_stopping || !m_waiting.empty(); });
+        if (m_stopping)
             return;
-        QByteArray piece = std::move(m_Waiting.front());
-        m_Waiting.pop_front();
-        m_Hashing = true;
-        m_Changed.notify_all();
+        QByteArray piece = std::move(m_waiting.front());
+        m_waiting.pop_front();
+        m_hashing = true;
+        m_changed.notify_all();
         lock.unlock();
-        m_Sha.addData(piece);
+        m_sha.addData(piece);
         lock.lock();
-        if (m_Spares.size() <= MaxWaitingPieces) {
+        if (m_spares.size() <= MaxWaitingPieces) {
             piece.resize(0);
-            m_Spares.push_back(std::move(piece));
+            m_spares.push_back(std::move(piece));
         }
-        m_Hashing = false;
-        m_Changed.notify_all();
+        m_hashing = false;
+        m_changed.notify_all();
     }
 }

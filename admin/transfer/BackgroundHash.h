@@ -32,12 +32,12 @@ public:
 private:
     void run();
 
-    std::mutex m_Mutex;
-    std::condition_variable m_Changed;
-    std::deque<QByteArray> m_Waiting;
-    std::vector<QByteArray> m_Spares;
-    bool m_Hashing = false;
-    bool m_Stopping = false;
-    Sha256 m_Sha;
-    std::thread m_Thread;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<QByteArray> m_waiting;
+    std::vector<QByteArray> m_spares;
+    bool m_hashing = false;
+    bool m_stopping = false;
+    Sha256 m_sha;
+    std::thread m_thread;
 };

@@ -84,13 +84,13 @@ private:
     void purgeExpired();
     bool progressDue(QElapsedTimer &clock, qint64 done, qint64 total);
 
-    Transfer::Endpoints m_Endpoints;
-    Transfer::Limits m_Limits;
-    QByteArray m_OwnAddress;
-    QByteArray m_OwnNickname;
-    QTcpServer *m_Server = nullptr;
-    std::vector<char> m_Buffer;
-    std::map<QByteArray, std::unique_ptr<Outgoing>> m_Outgoing;
-    std::map<QTcpSocket *, std::unique_ptr<Serving>> m_Serving;
-    std::map<QByteArray, std::unique_ptr<Incoming>> m_Incoming;
+    Transfer::Endpoints m_endpoints;
+    Transfer::Limits m_limits;
+    QByteArray m_ownAddress;
+    QByteArray m_ownNickname;
+    QTcpServer *m_server = nullptr;
+    std::vector<char> m_buffer;
+    std::map<QByteArray, std::unique_ptr<Outgoing>> m_outgoing;
+    std::map<QTcpSocket *, std::unique_ptr<Serving>> m_serving;
+    std::map<QByteArray, std::unique_ptr<Incoming>> m_incoming;
 };
