@@ -1,13 +1,16 @@
 #include "app/TForm_Parlune.h"
 
+#include "admin/TForm_PIM.h"
+#include "admin/TForm_Telecentre.h"
+#include "engine/ConsoleState.h"
 #include "engine/FriendTable.h"
 #include "engine/InboundDispatch.h"
 #include "engine/MessageTable.h"
+#include "engine/NoticeText.h"
 #include "engine/Packet.h"
 #include "engine/Presence.h"
-#include "engine/SettingWrites.h"
-#include "engine/SettingsStore.h"
 #include "engine/StartupSettings.h"
+#include "engine/WireTexts.h"
 #include "messages/TForm_Messenger.h"
 #include "messages/TForm_Proclamation.h"
 #include "platform/ExitFarewell.h"
@@ -15,11 +18,14 @@
 #include "platform/InputMethod.h"
 #include "platform/PowerOff.h"
 #include "platform/TerminationSignals.h"
+#include "shell/AboutBox.h"
 #include "shell/HotKey.h"
 #include "shell/MainMenu.h"
+#include "shell/TForm_AboutMoravik.h"
 #include "shell/TForm_Broadcasting.h"
 #include "shell/TForm_RebutInfo.h"
 #include "shell/TrayIcon.h"
+#include "widgets/WindowRegistry.h"
 
 #include <QAction>
 #include <QApplication>
@@ -27,14 +33,74 @@
 #include <QSessionManager>
 #include <QTimer>
 
+// ---- creation, in order -------------------------------------------------------------------------------------
+
 TForm_Parlune::TForm_Parlune(const SocketEngine::Endpoints &endpoints, std::unique_ptr<SettingsStore> store,
                              QWidget *parent)
-    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint), engine_(new SocketEngine(*this, endpoints, {}, this)),
-      store_(store ? std::move(store) : std::make_unique<IniSettingsStore>())
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint),
+      m_store(store ? std::move(store) : std::make_unique<IniSettingsStore>()),
+      m_state(new ConsoleState(*m_store, *this, this)), m_engine(new SocketEngine(*this, endpoints, {}, this)),
+      m_windows(std::make_unique<WindowRegistry>())
 {
     setObjectName(QStringLiteral("Form_Parlune"));
     setWindowTitle(QStringLiteral("Parlune - Console"));
 
+    createTimers();
+    createTables();
+    createRules();
+    PopupMenu_Main = new MainMenu(*m_state, this);
+    connectMenuCommands();
+    connectRules();
+    registerActions();
+    wireWindows();
+    connect(m_windows.get(), &WindowRegistry::added, this, &TForm_Parlune::windowAdded);
+
+    // A failed engine asks to close while start-up still runs; the close waits for the event loop.
+    connect(m_engine, &SocketEngine::closeRequested, this, &TForm_Parlune::requestClose, Qt::QueuedConnection);
+
+    if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        // Logging out: say goodbye like any other close. aboutToQuit catches every other way out.
+        connect(app, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &) { close(); });
+        connect(app, &QCoreApplication::aboutToQuit, this, &TForm_Parlune::FormCloseQuery);
+    }
+}
+
+void TForm_Parlune::FormCreate()
+{
+    if (m_created)
+        return;
+    m_created = true;
+    // From here on a termination request waits for the event loop and ends through the close query.
+    m_terminationSignals = new TerminationSignals(this);
+    connect(m_terminationSignals, &TerminationSignals::terminationRequested, this, &TForm_Parlune::requestClose);
+
+    createTray();
+    RegisterHotKey();
+    m_state->setOwnAddress(LocalAddress());
+    values().AutoReplyText = InboundDispatch::defaultAutoReply();
+    m_engine->StartSocketEngine();
+    // The goodbye also goes out when the process ends without the close query, e.g. when the X server dies
+    // and Qt calls exit(). It is one sendto() on the open socket, which needs no event loop.
+    m_farewell = std::make_unique<ExitFarewell>(
+        [this] { m_engine->SendBroadcast(Packet::build(Packet::CMD_OFFLINE, {LocalAddress()})); });
+
+    // Reading the settings announces the status, loads the assistant and creates the ticker at its moments.
+    connect(m_state, &ConsoleState::presenceDue, this, &TForm_Parlune::AnnouncePresence);
+    connect(m_state, &ConsoleState::assistantDue, this, &TForm_Parlune::LoadAssistant);
+    connect(m_state, &ConsoleState::tickerDue, this, &TForm_Parlune::CreateTicker);
+    StartupEnvironment environment;
+    environment.OwnAddress = values().OwnAddress;
+    environment.ExecutablePath = QCoreApplication::applicationFilePath();
+    environment.ProgramDirectory = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    environment.ComputerName = HostComputerName();
+    environment.CurrentImeName = [] { return CurrentImeName(); };
+    m_state->load(environment);
+
+    m_trayIcon->AddTrayIcon();
+}
+
+void TForm_Parlune::createTimers()
+{
     Timer_Refurbish = new QTimer(this);
     Timer_Refurbish->setObjectName(QStringLiteral("Timer_Refurbish"));
     Timer_Refurbish->setInterval(600000);
@@ -44,139 +110,103 @@ TForm_Parlune::TForm_Parlune(const SocketEngine::Endpoints &endpoints, std::uniq
     Timer_Innervation = new QTimer(this);
     Timer_Innervation->setObjectName(QStringLiteral("Timer_Innervation"));
     Timer_Innervation->setInterval(500);
+}
 
+void TForm_Parlune::createTables()
+{
     RxMemoryData_Friend = new FriendTable(this);
     RxMemoryData_Friend->setObjectName(QStringLiteral("RxMemoryData_Friend"));
     RxMemoryData_Message = new MessageTable(this);
     RxMemoryData_Message->setObjectName(QStringLiteral("RxMemoryData_Message"));
     connect(RxMemoryData_Message, &MessageTable::noticeRequested, this, &TForm_Parlune::ShowNotice);
-    presence = new Presence(
-        *RxMemoryData_Friend, *engine_, *this, [] { return LocalAddress(); }, this);
-    presence->storeState = [this](int state) { settings::writeState(*store_, Presence::Status(state)); };
+}
 
-    PopupMenu_Main = createMenu();
-    auto item = [this](const char *name) { return PopupMenu_Main->action(QLatin1String(name)); };
-    MenuItem_SOnLine = item("MenuItem_SOnLine");
-    MenuItem_SLeave = item("MenuItem_SLeave");
-    MenuItem_SHideLine = item("MenuItem_SHideLine");
-    MenuItem_SOffLine = item("MenuItem_SOffLine");
-    MenuItem_BShow = item("MenuItem_BShow");
-    MenuItem_BAutoHide = item("MenuItem_BAutoHide");
-    MenuItem_IAtuoShow = item("MenuItem_IAtuoShow");
-    MenuItem_IInnervation = item("MenuItem_IInnervation");
-    MenuItem_ISuggestive = item("MenuItem_ISuggestive");
-    MenuItem_Helper = item("MenuItem_Helper");
-    MenuItem_AutoRun = item("MenuItem_AutoRun");
-    MenuItem_RTelnet = item("MenuItem_RTelnet");
-    MenuItem_GAgree = item("MenuItem_GAgree");
-    MenuItem_Refurbish = item("MenuItem_Refurbish");
-    MenuItem_Close = item("MenuItem_Close");
+void TForm_Parlune::createRules()
+{
+    m_presence = new Presence(
+        *RxMemoryData_Friend, *m_engine, values(), [] { return LocalAddress(); }, this);
+    // The state holds the status the user chose or start-up read; the presence rules announce it.
+    connect(m_state, &ConsoleState::statusChanged, m_presence, &Presence::restoreStatus);
 
-    InboundDispatch::Hooks hooks;
-    hooks.autoShow = [this] { return MenuItem_IAtuoShow->isChecked(); };
-    hooks.beepOn = [this] { return MenuItem_ISuggestive->isChecked(); };
-    hooks.remoteControl = [this] { return MenuItem_RTelnet->isChecked(); };
-    hooks.away = [this] { return MenuItem_SLeave->isChecked(); };
-    hooks.localAddress = [] { return LocalAddress(); };
-    hooks.beep = [] { QApplication::beep(); };
-    hooks.showNotice = [this](const QByteArray &text, const QByteArray &caption) { ShowNotice(text, caption); };
-    hooks.insertNotice = [this](const QByteArray &text, const QByteArray &caption) {
-        Q_EMIT noticeShown(text, caption);
-        if (noticeSink_)
-            noticeSink_->ShowNotice(text, caption);
-        else
-            TForm_RebutInfo::ShowReceivedNotice(text, caption);
+    InboundDispatch::Questions questions;
+    questions.localAddress = [] { return LocalAddress(); };
+    questions.messageWindowOpen = [this] { return m_windows->find<TForm_Messenger>() != nullptr; };
+    questions.powerOffHost = [] { return PowerOffHost(); };
+    m_inboundDispatch = new InboundDispatch(*RxMemoryData_Message, *m_engine, *m_state, std::move(questions), this);
+}
+
+// The menu sets the state itself; what a command does beyond that is the console's.
+void TForm_Parlune::connectMenuCommands()
+{
+    auto on = [this](const char *item, auto handler) {
+        connect(PopupMenu_Main->action(QLatin1String(item)), &QAction::triggered, this, handler);
     };
-    hooks.messageWindowOpen = [] { return !Form_Messenger.isNull(); };
-    hooks.openCurrentForReading = [this] { TForm_Messenger::OpenForReading(messengerDeps_); };
-    hooks.showBroadcast = [](const QByteArray &name, const QByteArray &time, const QByteArray &body) {
-        if (TForm_Broadcasting *ticker = TForm_Broadcasting::Form_Broadcasting())
-            ticker->ShowBroadcast(name, time, body);
-    };
-    hooks.signalUnread = [this] {
-        if (trayIcon)
-            trayIcon->unreadMessageStored();
-    };
-    hooks.powerOffHost = [] { return PowerOffHost(); };
-    hooks.closeConsole = [this] { requestClose(); };
-    inboundDispatch = new InboundDispatch(*RxMemoryData_Message, *engine_, *this, std::move(hooks), this);
-    registerActions();
-    wireWindows();
-
-    // A failed engine asks to close while start-up still runs; the close waits for the event loop.
-    connect(engine_, &SocketEngine::closeRequested, this, &TForm_Parlune::requestClose, Qt::QueuedConnection);
-
-    if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
-        // Logging out: say goodbye like any other close. aboutToQuit catches every other way out.
-        connect(app, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &) { close(); });
-        connect(app, &QCoreApplication::aboutToQuit, this, &TForm_Parlune::FormCloseQuery);
+    on("MenuItem_SendMessage", &TForm_Parlune::MenuItem_SendMessageClick);
+    on("MenuItem_BSend", &TForm_Parlune::MenuItem_BSendClick);
+    on("MenuItem_Empty", &TForm_Parlune::MenuItem_EmptyClick);
+    on("MenuItem_Refurbish", &TForm_Parlune::AnnouncePresence);
+    on("MenuItem_About", &TForm_Parlune::MenuItem_AboutClick);
+    on("MenuItem_Moravik", &TForm_Parlune::MenuItem_MoravikClick);
+    on("MenuItem_Bio", [this] {
+        m_windows->open<TForm_PIM>([this] { return new TForm_PIM(*m_state, *m_store, *m_presence, *m_engine, *this); });
+    });
+    on("MenuItem_RTelecentre", [this] {
+        m_windows->open<TForm_Telecentre>(
+            [this] { return new TForm_Telecentre(values(), *RxMemoryData_Friend, *m_engine); });
+    });
+    on("MenuItem_Close", [this] { close(); });
+    on("MenuItem_BShow", [this] { m_state->showBroadcasting() ? CreateTicker() : CloseTicker(); });
+    on("MenuItem_BAutoHide", [this] {
+        if (auto *ticker = m_windows->find<TForm_Broadcasting>())
+            ticker->autoHideSwitched(m_state->broadcastAutoHide());
+    });
+    // Switching off leaves the timer running: its next tick brings the icon to rest.
+    on("MenuItem_IInnervation", [this] {
+        if (m_state->innervation() && m_trayIcon)
+            m_trayIcon->flashingSwitchedOn();
+    });
+    const struct
+    {
+        const char *item;
+        Presence::Status status;
+    } statuses[] = {{"MenuItem_SOnLine", Presence::Online},
+                    {"MenuItem_SLeave", Presence::Away},
+                    {"MenuItem_SHideLine", Presence::Hidden},
+                    {"MenuItem_SOffLine", Presence::Offline}};
+    for (const auto &s : statuses) {
+        const Presence::Status status = s.status;
+        on(s.item, [this, status] { m_presence->SetStatus(status); });
     }
 }
 
-TForm_Parlune::~TForm_Parlune()
+void TForm_Parlune::connectRules()
 {
-    // Gone before the engine it would send through.
-    farewell_.reset();
-}
-
-MainMenu *TForm_Parlune::createMenu()
-{
-    MainMenu::Hooks hooks;
-    hooks.writeSwitch = [this](const QString &item, bool checked) { return writeSwitch(item, checked); };
-    hooks.showNotice = [this](const QByteArray &text, const QByteArray &caption) { ShowNotice(text, caption); };
-    hooks.flashingSwitchedOn = [this] {
-        if (trayIcon)
-            trayIcon->flashingSwitchedOn();
-    };
-    hooks.emptyMessages = [this] {
-        RxMemoryData_Message->clear();
-        if (trayIcon)
-            trayIcon->comeToRest();
-    };
-    hooks.announcePresence = [this] { AnnouncePresence(); };
-    hooks.sendMessage = [this] { MenuItem_SendMessageClick(); };
-    hooks.sendBroadcast = [this] { MenuItem_BSendClick(); };
-    hooks.showTicker = [this](bool shown) { shown ? CreateTicker() : CloseTicker(); };
-    hooks.tickerAutoHide = [](bool autoHide) {
-        if (TForm_Broadcasting *ticker = TForm_Broadcasting::Form_Broadcasting())
-            ticker->autoHideSwitched(autoHide);
-    };
-    hooks.setStatus = [this](Presence::Status status) { presence->SetStatus(status); };
-    hooks.closeConsole = [this] { close(); };
-    auto *menu = new MainMenu(std::move(hooks), this);
-    return menu;
-}
-
-bool TForm_Parlune::writeSwitch(const QString &item, bool checked)
-{
-    using settings::Switch;
-    static const QHash<QString, Switch> switches{
-        {QStringLiteral("MenuItem_Helper"), Switch::Helper},
-        {QStringLiteral("MenuItem_IAtuoShow"), Switch::AtuoShow},
-        {QStringLiteral("MenuItem_RTelnet"), Switch::Telnet},
-        {QStringLiteral("MenuItem_GAgree"), Switch::GameAgree},
-        {QStringLiteral("MenuItem_ISuggestive"), Switch::Suggestive},
-        {QStringLiteral("MenuItem_IInnervation"), Switch::Innervation},
-        {QStringLiteral("MenuItem_BAutoHide"), Switch::BAutoHide},
-        {QStringLiteral("MenuItem_BShow"), Switch::ShowBroadcasting},
-    };
-    if (item == QLatin1String("MenuItem_AutoRun"))
-        return settings::writeAutoStart(*store_, checked, QCoreApplication::applicationFilePath());
-    const auto it = switches.constFind(item);
-    return it != switches.cend() && settings::writeSwitch(*store_, *it, checked);
+    InboundDispatch *d = m_inboundDispatch;
+    connect(d, &InboundDispatch::beepRequested, this, [] { QApplication::beep(); });
+    connect(d, &InboundDispatch::noticeRaised, this, &TForm_Parlune::ShowNotice);
+    connect(d, &InboundDispatch::noticeReceived, this, &TForm_Parlune::showReceivedNotice);
+    connect(d, &InboundDispatch::readingRequested, this, [this] { TForm_Messenger::OpenForReading(m_messengerDeps); });
+    connect(d, &InboundDispatch::broadcastArrived, this, &TForm_Parlune::showBroadcast);
+    connect(d, &InboundDispatch::unreadSignalled, this, [this] {
+        if (m_trayIcon)
+            m_trayIcon->unreadMessageStored();
+    });
+    connect(d, &InboundDispatch::closeRequested, this, &TForm_Parlune::requestClose);
 }
 
 void TForm_Parlune::createTray()
 {
-    TrayIcon::Hooks hooks;
-    hooks.nickname = [this] { return OwnNickname; };
-    hooks.localAddress = [] { return LocalAddress(); };
-    hooks.flashingSwitch = [this] { return MenuItem_IInnervation->isChecked(); };
-    hooks.hasUnread = [this] { return RxMemoryData_Message->locateFirstUnread() >= 0; };
-    hooks.popupMenu = [this](const QPoint &at) { PopupMenu_Main->popupAt(at); };
-    hooks.sendMessage = [this] { MenuItem_SendMessageClick(); };
-    hooks.sendBroadcast = [this] { MenuItem_BSendClick(); };
-    trayIcon = new TrayIcon(std::move(hooks), Timer_Innervation, this);
+    TrayIcon::Questions questions;
+    questions.nickname = [this] { return values().OwnNickname; };
+    questions.localAddress = [] { return LocalAddress(); };
+    questions.flashingSwitch = [this] { return m_state->innervation(); };
+    questions.hasUnread = [this] { return RxMemoryData_Message->locateFirstUnread() >= 0; };
+    m_trayIcon = new TrayIcon(std::move(questions), Timer_Innervation, this);
+    connect(m_trayIcon, &TrayIcon::menuRequested, PopupMenu_Main, &MainMenu::popupAt);
+    connect(m_trayIcon, &TrayIcon::sendMessageRequested, this, &TForm_Parlune::MenuItem_SendMessageClick);
+    connect(m_trayIcon, &TrayIcon::sendBroadcastRequested, this, &TForm_Parlune::MenuItem_BSendClick);
+    // The tooltip carries the nickname: a new one (the profile's) shows at once.
+    connect(m_state, &ConsoleState::ownNicknameChanged, m_trayIcon, &TrayIcon::refreshTip);
 }
 
 // Each arriving command goes to the rules that act on it; the engine keeps the transport of each code.
@@ -184,103 +214,61 @@ void TForm_Parlune::registerActions()
 {
     using T = SocketEngine::Transport;
     using namespace Packet;
-    SocketEngine &e = *engine_;
-    e.registerAction(T::Udp, CMD_OFFLINE, [this](const QByteArray &p) { presence->onOffline(p); });
-    e.registerAction(T::Udp, CMD_ONLINE, [this](const QByteArray &p) { presence->onOnline(p); });
-    e.registerAction(T::Udp, CMD_AWAY, [this](const QByteArray &p) { presence->onOnline(p); });
-    e.registerAction(T::Udp, CMD_HIDDEN, [this](const QByteArray &p) { presence->onHidden(p); });
-    e.registerAction(T::Tcp, CMD_PRESENCE_REPLY, [this](const QByteArray &p) { presence->onPresenceReply(p); });
-    e.registerAction(T::Udp, CMD_BROADCAST, [this](const QByteArray &p) { inboundDispatch->onBroadcast(p); });
-    e.registerAction(T::Udp, CMD_BULLETIN, [this](const QByteArray &p) { inboundDispatch->onBulletin(p); });
-    e.registerAction(T::Udp, CMD_GAME, [this](const QByteArray &p) { inboundDispatch->onGame(p, false); });
-    e.registerAction(T::Tcp, CMD_GAME, [this](const QByteArray &p) { inboundDispatch->onGame(p, true); });
-    e.registerAction(T::Tcp, CMD_MESSAGE, [this](const QByteArray &p) { inboundDispatch->onMessage(p); });
-    e.registerAction(T::Tcp, CMD_REMOTE_SHUTDOWN,
-                     [this](const QByteArray &p) { inboundDispatch->onRemoteShutdown(p); });
-    e.registerAction(T::Tcp, CMD_NOTICE, [this](const QByteArray &p) { inboundDispatch->onNotice(p); });
+    SocketEngine &e = *m_engine;
+    Presence *p = m_presence;
+    InboundDispatch *d = m_inboundDispatch;
+    e.registerAction(T::Udp, CMD_OFFLINE, [p](const QByteArray &packet) { p->onOffline(packet); });
+    e.registerAction(T::Udp, CMD_ONLINE, [p](const QByteArray &packet) { p->onOnline(packet); });
+    e.registerAction(T::Udp, CMD_AWAY, [p](const QByteArray &packet) { p->onOnline(packet); });
+    e.registerAction(T::Udp, CMD_HIDDEN, [p](const QByteArray &packet) { p->onHidden(packet); });
+    e.registerAction(T::Tcp, CMD_PRESENCE_REPLY, [p](const QByteArray &packet) { p->onPresenceReply(packet); });
+    e.registerAction(T::Udp, CMD_BROADCAST, [d](const QByteArray &packet) { d->onBroadcast(packet); });
+    e.registerAction(T::Udp, CMD_BULLETIN, [d](const QByteArray &packet) { d->onBulletin(packet); });
+    e.registerAction(T::Udp, CMD_GAME, [d](const QByteArray &packet) { d->onGame(packet, false); });
+    e.registerAction(T::Tcp, CMD_GAME, [d](const QByteArray &packet) { d->onGame(packet, true); });
+    e.registerAction(T::Tcp, CMD_MESSAGE, [d](const QByteArray &packet) { d->onMessage(packet); });
+    e.registerAction(T::Tcp, CMD_REMOTE_SHUTDOWN, [d](const QByteArray &packet) { d->onRemoteShutdown(packet); });
+    e.registerAction(T::Tcp, CMD_NOTICE, [d](const QByteArray &packet) { d->onNotice(packet); });
 }
 
-void TForm_Parlune::FormCreate()
+// What the message window and the composer take of the console, which owns all of it for the run.
+void TForm_Parlune::wireWindows()
 {
-    if (created_)
-        return;
-    created_ = true;
-    // From here on a termination request waits for the event loop and ends through the close query.
-    terminationSignals_ = new TerminationSignals(this);
-    connect(terminationSignals_, &TerminationSignals::terminationRequested, this, &TForm_Parlune::requestClose);
+    FontDialog_Font = QFont(QStringLiteral("細明體"), 10);
+    m_messengerDeps.messages = RxMemoryData_Message;
+    m_messengerDeps.friends = RxMemoryData_Friend;
+    m_messengerDeps.values = &values();
+    m_messengerDeps.notices = this;
+    m_messengerDeps.windows = m_windows.get();
+    m_messengerDeps.defaultFont = &FontDialog_Font;
+    m_messengerDeps.currentImeName = [] { return CurrentImeName(); };
+    m_messengerDeps.activateIme = [](const QByteArray &name) { ActivateIme(name); };
 
-    createTray();
-    RegisterHotKey();
-    OwnAddress = LocalAddress();
-    AutoReplyText = InboundDispatch::defaultAutoReply();
-    engine_->StartSocketEngine();
-    // The goodbye also goes out when the process ends without the close query, e.g. when the X server dies
-    // and Qt calls exit(). It is one sendto() on the open socket, which needs no event loop.
-    farewell_ = std::make_unique<ExitFarewell>(
-        [this] { engine_->SendBroadcast(Packet::build(Packet::CMD_OFFLINE, {LocalAddress()})); });
-
-    StartupEnvironment environment;
-    environment.OwnAddress = OwnAddress;
-    environment.ExecutablePath = QCoreApplication::applicationFilePath();
-    environment.ProgramDirectory = QCoreApplication::applicationDirPath() + QLatin1Char('/');
-    environment.ComputerName = HostComputerName();
-    environment.CurrentImeName = [] { return CurrentImeName(); };
-    StartupHooks hooks;
-    hooks.AnnouncePresence = [this](const StartupSettings &sofar) {
-        applySettings(sofar);
-        AnnouncePresence();
-    };
-    hooks.LoadAssistant = [this](const StartupSettings &) { LoadAssistant(); };
-    // The ticker reads "自動隱藏" as it first shows, so the mark must be set before it is created.
-    hooks.CreateTicker = [this](const StartupSettings &sofar) {
-        applySettings(sofar);
-        CreateTicker();
-    };
-    applySettings(ReadStartupSettings(*store_, environment, hooks));
-
-    trayIcon->AddTrayIcon();
+    m_proclamationDeps.values = &values();
+    m_proclamationDeps.transport = m_engine;
+    m_proclamationDeps.currentImeName = m_messengerDeps.currentImeName;
+    m_proclamationDeps.activateIme = m_messengerDeps.activateIme;
 }
 
-void TForm_Parlune::applySettings(const StartupSettings &settings)
+// What the windows ask of the console, connected as each opens.
+void TForm_Parlune::windowAdded(QWidget *window)
 {
-    OwnNickname = settings.OwnNickname;
-    OwnFace = settings.OwnFace;
-    OwnPassword = settings.OwnPassword;
-    ImeName = settings.ImeName;
-
-    presence->restoreStatus(settings.State);
-    PopupMenu_Main->setStatus(settings.State);
-    const std::pair<const char *, bool> marks[] = {
-        {"MenuItem_AutoRun", settings.AutoRun},          {"MenuItem_Helper", settings.Helper},
-        {"MenuItem_IAtuoShow", settings.AtuoShow},       {"MenuItem_RTelnet", settings.Telnet},
-        {"MenuItem_GAgree", settings.GameAgree},         {"MenuItem_ISuggestive", settings.Suggestive},
-        {"MenuItem_IInnervation", settings.Innervation}, {"MenuItem_BAutoHide", settings.BAutoHide},
-        {"MenuItem_BShow", settings.ShowBroadcasting},
-    };
-    for (const auto &[name, checked] : marks)
-        PopupMenu_Main->setChecked(QLatin1String(name), checked);
-    MenuItem_BAutoHide->setVisible(settings.BAutoHideVisible);
+    if (auto *messenger = qobject_cast<TForm_Messenger *>(window)) {
+        connect(messenger, &TForm_Messenger::presenceRefreshRequested, this, &TForm_Parlune::AnnouncePresence);
+        connect(messenger, &TForm_Messenger::lastUnreadOpened, this, [this] {
+            if (m_trayIcon)
+                m_trayIcon->comeToRest();
+        });
+    }
 }
 
-void TForm_Parlune::AnnouncePresence()
+void TForm_Parlune::RegisterHotKey()
 {
-    presence->AnnouncePresence();
+    m_hotKey = new HotKey(this);
+    connect(m_hotKey, &HotKey::activated, this, &TForm_Parlune::MenuItem_SendMessageClick);
 }
 
-void TForm_Parlune::ShowNotice(const QByteArray &text, const QByteArray &caption)
-{
-    Q_EMIT noticeShown(text, caption);
-    if (noticeSink_)
-        noticeSink_->ShowNotice(text, caption);
-    else
-        TForm_RebutInfo::ShowNotice(text, caption);
-}
-
-void TForm_Parlune::ConsoleActivate()
-{
-    if (trayIcon)
-        trayIcon->requestActivation();
-}
+// ---- teardown, in order -------------------------------------------------------------------------------------
 
 void TForm_Parlune::requestClose()
 {
@@ -297,54 +285,88 @@ void TForm_Parlune::closeEvent(QCloseEvent *event)
 
 void TForm_Parlune::FormCloseQuery()
 {
-    if (closed_ || !created_)
+    if (m_closed || !m_created)
         return;
-    closed_ = true;
-    settings::writeIme(*store_, ImeName);
+    m_closed = true;
+    m_state->storeImeName();
     UnloadAssistant();
-    farewell_->run();
-    engine_->CloseSockets();
-    if (trayIcon)
-        trayIcon->RemoveTrayIcon();
+    m_farewell->run();
+    m_engine->CloseSockets();
+    if (m_trayIcon)
+        m_trayIcon->RemoveTrayIcon();
 }
 
-void TForm_Parlune::RegisterHotKey()
+TForm_Parlune::~TForm_Parlune()
 {
-    hotKey_ = new HotKey(this);
-    connect(hotKey_, &HotKey::activated, this, &TForm_Parlune::MenuItem_SendMessageClick);
+    // Gone before the engine it would send through.
+    m_farewell.reset();
+    // The windows refer to the tables and the state, which go with the console.
+    m_windows.reset();
 }
 
-// What the message window and the composer take of the console, which owns all of it for the run.
-void TForm_Parlune::wireWindows()
-{
-    FontDialog_Font = QFont(QStringLiteral("細明體"), 10);
-    messengerDeps_.messages = RxMemoryData_Message;
-    messengerDeps_.friends = RxMemoryData_Friend;
-    messengerDeps_.values = this;
-    messengerDeps_.notices = this;
-    messengerDeps_.defaultFont = &FontDialog_Font;
-    messengerDeps_.announcePresence = [this] { AnnouncePresence(); };
-    messengerDeps_.trayComeToRest = [this] {
-        if (trayIcon)
-            trayIcon->comeToRest();
-    };
-    messengerDeps_.currentImeName = [] { return CurrentImeName(); };
-    messengerDeps_.activateIme = [](const QByteArray &name) { ActivateIme(name); };
+// ---- commands -----------------------------------------------------------------------------------------------
 
-    proclamationDeps_.values = this;
-    proclamationDeps_.transport = engine_;
-    proclamationDeps_.currentImeName = messengerDeps_.currentImeName;
-    proclamationDeps_.activateIme = messengerDeps_.activateIme;
+ConsoleValues &TForm_Parlune::values()
+{
+    return m_state->values();
+}
+
+void TForm_Parlune::AnnouncePresence()
+{
+    m_presence->AnnouncePresence();
+}
+
+void TForm_Parlune::ShowNotice(const QByteArray &text, const QByteArray &caption)
+{
+    Q_EMIT noticeShown(text, caption);
+    if (m_noticeSink)
+        m_noticeSink->ShowNotice(text, caption);
+    else
+        TForm_RebutInfo::ShowNotice(*m_windows, text, caption);
+}
+
+void TForm_Parlune::showReceivedNotice(const QByteArray &text, const QByteArray &caption)
+{
+    Q_EMIT noticeShown(text, caption);
+    if (m_noticeSink)
+        m_noticeSink->ShowNotice(text, caption);
+    else
+        TForm_RebutInfo::ShowReceivedNotice(*m_windows, text, caption);
+}
+
+void TForm_Parlune::ConsoleActivate()
+{
+    if (m_trayIcon)
+        m_trayIcon->requestActivation();
 }
 
 void TForm_Parlune::MenuItem_SendMessageClick()
 {
-    TForm_Messenger::MenuItem_SendMessageClick(messengerDeps_);
+    TForm_Messenger::MenuItem_SendMessageClick(m_messengerDeps);
 }
 
 void TForm_Parlune::MenuItem_BSendClick()
 {
-    TForm_Proclamation::MenuItem_BSendClick(proclamationDeps_);
+    TForm_Proclamation::MenuItem_BSendClick(m_proclamationDeps);
+}
+
+void TForm_Parlune::MenuItem_EmptyClick()
+{
+    RxMemoryData_Message->clear();
+    if (m_trayIcon)
+        m_trayIcon->comeToRest();
+    ShowNotice(NoticeText::build(wire::MessagesEmptied), QByteArray(wire::EmptyMessageCaption));
+}
+
+void TForm_Parlune::MenuItem_AboutClick()
+{
+    AboutBox about;
+    about.exec();
+}
+
+void TForm_Parlune::MenuItem_MoravikClick()
+{
+    m_windows->open<TForm_AboutMoravik>([] { return new TForm_AboutMoravik; });
 }
 
 void TForm_Parlune::LoadAssistant() {}
@@ -352,16 +374,22 @@ void TForm_Parlune::UnloadAssistant() {}
 
 void TForm_Parlune::CreateTicker()
 {
-    QPointer<TForm_Broadcasting> &ticker = TForm_Broadcasting::Form_Broadcasting();
-    if (ticker)
+    if (m_windows->find<TForm_Broadcasting>())
         return;
     // Owned by the application, not by the hidden console.
-    ticker = new TForm_Broadcasting([this] { return MenuItem_BAutoHide->isChecked(); });
+    auto *ticker = new TForm_Broadcasting([this] { return m_state->broadcastAutoHide(); });
+    m_windows->add(ticker);
     ticker->show();
 }
 
 void TForm_Parlune::CloseTicker()
 {
-    if (TForm_Broadcasting *ticker = TForm_Broadcasting::Form_Broadcasting())
+    if (auto *ticker = m_windows->find<TForm_Broadcasting>())
         ticker->close();
+}
+
+void TForm_Parlune::showBroadcast(const QByteArray &name, const QByteArray &time, const QByteArray &body)
+{
+    if (auto *ticker = m_windows->find<TForm_Broadcasting>())
+        ticker->ShowBroadcast(name, time, body);
 }

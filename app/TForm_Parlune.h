@@ -1,6 +1,5 @@
 #pragma once
 
-#include "engine/ConsoleValues.h"
 #include "engine/NoticeSink.h"
 #include "engine/SettingsStore.h"
 #include "engine/SocketEngine.h"
@@ -8,10 +7,12 @@
 #include "messages/ProclamationDeps.h"
 
 #include <QByteArray>
+#include <QFont>
 #include <QWidget>
 
 #include <memory>
 
+class ConsoleState;
 class ExitFarewell;
 class FriendTable;
 class HotKey;
@@ -19,16 +20,17 @@ class InboundDispatch;
 class MainMenu;
 class MessageTable;
 class Presence;
-class QAction;
 class QTimer;
-struct StartupSettings;
 class TerminationSignals;
 class TrayIcon;
+class WindowRegistry;
+struct ConsoleValues;
 
-// The console: the program's hidden main window. It owns the sockets, the tables, the console values, the
-// timers, the tray icon and the main menu for the whole run, brings them up in a fixed order and takes them
-// down again, exactly once, whichever way the program is asked to end.
-class TForm_Parlune final : public QWidget, public NoticeSink, public ConsoleValues
+// The console: the program's hidden main window and its composition root. It owns the store, the state, the
+// sockets, the tables, the rules, the timers, the tray icon, the main menu and the window registry for the
+// whole run, brings them up in a fixed order (constructor, then FormCreate) and takes them down again,
+// exactly once, whichever way the program is asked to end (FormCloseQuery, then the destructor).
+class TForm_Parlune final : public QWidget, public NoticeSink
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TForm_Parlune)
@@ -45,7 +47,7 @@ public:
     // Tells the user something, through the notice window unless a sink was set.
     void ShowNotice(const QByteArray &text, const QByteArray &caption) override;
     // Replaces where notices go (tests, and the time before the notice window exists); null restores it.
-    void setNoticeSink(NoticeSink *sink) { noticeSink_ = sink; }
+    void setNoticeSink(NoticeSink *sink) { m_noticeSink = sink; }
 
     // Empties the friend table, refreshes OwnAddress and broadcasts the status.
     void AnnouncePresence();
@@ -54,35 +56,22 @@ public:
     void MenuItem_SendMessageClick();
     void MenuItem_BSendClick();
 
-    SocketEngine &socketEngine() { return *engine_; }
-    SettingsStore &settingsStore() { return *store_; }
-    bool hasClosed() const { return closed_; }
+    // The collaborators, for the automation channel and the tests.
+    SocketEngine &socketEngine() { return *m_engine; }
+    SettingsStore &settingsStore() { return *m_store; }
+    ConsoleState &state() { return *m_state; }
+    ConsoleValues &values();
+    WindowRegistry &windows() { return *m_windows; }
+    Presence &presence() { return *m_presence; }
+    InboundDispatch &inboundDispatch() { return *m_inboundDispatch; }
+    TrayIcon *trayIcon() const { return m_trayIcon; }
+    bool hasClosed() const { return m_closed; }
 
     FriendTable *RxMemoryData_Friend;
     MessageTable *RxMemoryData_Message;
-    Presence *presence;
-    InboundDispatch *inboundDispatch;
     QTimer *Timer_Refurbish;
     QTimer *Timer_Innervation;
     MainMenu *PopupMenu_Main;
-    TrayIcon *trayIcon = nullptr;
-
-    // Check marks of the main menu, the live values of the switches.
-    QAction *MenuItem_SOnLine;
-    QAction *MenuItem_SLeave;
-    QAction *MenuItem_SHideLine;
-    QAction *MenuItem_SOffLine;
-    QAction *MenuItem_BShow;
-    QAction *MenuItem_BAutoHide;
-    QAction *MenuItem_IAtuoShow;
-    QAction *MenuItem_IInnervation;
-    QAction *MenuItem_ISuggestive;
-    QAction *MenuItem_Helper;
-    QAction *MenuItem_AutoRun;
-    QAction *MenuItem_RTelnet;
-    QAction *MenuItem_GAgree;
-    QAction *MenuItem_Refurbish;
-    QAction *MenuItem_Close;
 
 Q_SIGNALS:
     // Every notice, as it is shown; the automation channel listens.
@@ -96,11 +85,15 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    MainMenu *createMenu();
+    void createTimers();
+    void createTables();
+    void createRules();
+    void connectMenuCommands();
+    void connectRules();
     void createTray();
     void registerActions();
-    bool writeSwitch(const QString &item, bool checked);
-    void applySettings(const StartupSettings &settings);
+    void wireWindows();
+    void windowAdded(QWidget *window);
     void requestClose();
     // The close query: stores the input method, says goodbye on the network and closes the sockets.
     void FormCloseQuery();
@@ -112,19 +105,29 @@ private:
     // Opens the ticker unless it is open; closes it.
     void CreateTicker();
     void CloseTicker();
-    void wireWindows();
+    void MenuItem_EmptyClick();
+    void MenuItem_AboutClick();
+    void MenuItem_MoravikClick();
+    void showReceivedNotice(const QByteArray &text, const QByteArray &caption);
+    void showBroadcast(const QByteArray &name, const QByteArray &time, const QByteArray &body);
 
-    SocketEngine *engine_;
-    std::unique_ptr<SettingsStore> store_;
-    NoticeSink *noticeSink_ = nullptr;
-    TerminationSignals *terminationSignals_ = nullptr;
+    std::unique_ptr<SettingsStore> m_store;
+    ConsoleState *m_state;
+    SocketEngine *m_engine;
+    // The single-instance windows; they close with the console.
+    std::unique_ptr<WindowRegistry> m_windows;
+    Presence *m_presence = nullptr;
+    InboundDispatch *m_inboundDispatch = nullptr;
+    TrayIcon *m_trayIcon = nullptr;
+    NoticeSink *m_noticeSink = nullptr;
+    TerminationSignals *m_terminationSignals = nullptr;
     // The CMD_OFFLINE goodbye, sent once: by the close query or, failing that, at process exit.
-    std::unique_ptr<ExitFarewell> farewell_;
-    HotKey *hotKey_ = nullptr;
+    std::unique_ptr<ExitFarewell> m_farewell;
+    HotKey *m_hotKey = nullptr;
     // The default message font of the font dialog: "細明體" 10 points at start, never saved.
     QFont FontDialog_Font;
-    MessengerDeps messengerDeps_;
-    ProclamationDeps proclamationDeps_;
-    bool created_ = false;
-    bool closed_ = false;
+    MessengerDeps m_messengerDeps;
+    ProclamationDeps m_proclamationDeps;
+    bool m_created = false;
+    bool m_closed = false;
 };

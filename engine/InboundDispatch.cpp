@@ -5,6 +5,7 @@
 #include "engine/NoticeText.h"
 #include "engine/Packet.h"
 #include "engine/PacketTransport.h"
+#include "engine/WireTexts.h"
 
 #include <QCryptographicHash>
 #include <QHostAddress>
@@ -13,10 +14,6 @@
 using namespace Packet;
 
 namespace {
-
-constexpr char MingFramePrefix[] = "{\\rtf1\\ansi\\ansicpg950\\deff0\\deflang1033\\deflangfe1028{\\fonttbl{\\f0\\fnil"
-                                   "\\fcharset136 \\'b2\\'d3\\'a9\\'fa\\'c5\\'e9;}}\\viewkind4\\uc1\\pard\\lang1028"
-                                   "\\f0\\fs20";
 
 // Texts of the system are written here in Unicode and go out in code page 950.
 QByteArray big5(const char16_t *text)
@@ -58,43 +55,14 @@ bool PasswordGuard::matches(const QByteArray &expected, const QByteArray &given)
     return difference == 0;
 }
 
-QByteArray InboundDispatch::mingNotice(const QByteArray &cp950Text)
-{
-    // A lead byte's trail byte may be ASCII (0x40-0x7E): it is escaped too, so walk by characters.
-    static constexpr char hex[] = "0123456789abcdef";
-    QByteArray out(MingFramePrefix);
-    for (qsizetype i = 0; i < cp950Text.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(cp950Text[i]);
-        const bool lead = byte >= 0x81 && byte <= 0xFE && i + 1 < cp950Text.size();
-        const int count = lead ? 2 : (byte >= 0x80 ? 1 : 0);
-        if (count == 0) {
-            if (byte == '\\' || byte == '{' || byte == '}')
-                out.append('\\');
-            out.append(char(byte));
-            continue;
-        }
-        for (int k = 0; k < count; ++k) {
-            const auto b = static_cast<unsigned char>(cp950Text[i + k]);
-            out.append("\\'");
-            out.append(hex[b >> 4]);
-            out.append(hex[b & 0xF]);
-        }
-        i += count - 1;
-    }
-    out.append("\\par}");
-    return out;
-}
-
 QByteArray InboundDispatch::defaultAutoReply()
 {
-    return QByteArray(MingFramePrefix) +
-           "\\'b1\\'7a\\'a6\\'6e!\\'a7\\'da\\'b2\\'7b\\'a6\\'62\\'a6\\'b3\\'a8\\'c6\\'a6\\'a3\\'a1\\'41\\'bd\\'d0\\'b5"
-           "\\'79\\'ab\\'e1\\'c1\\'70\\'b5\\'b8\\lang1033 ...\\lang1028\\par}";
+    return NoticeText::prefix(NoticeText::Frame::Ming10) + wire::DefaultAutoReplyBody;
 }
 
-InboundDispatch::InboundDispatch(MessageTable &messages, PacketTransport &transport, ConsoleValues &values, Hooks hooks,
-                                 QObject *parent)
-    : QObject(parent), m_messages(messages), m_transport(transport), m_values(values), m_hooks(std::move(hooks))
+InboundDispatch::InboundDispatch(MessageTable &messages, PacketTransport &transport, ConsoleState &state,
+                                 Questions questions, QObject *parent)
+    : QObject(parent), m_messages(messages), m_transport(transport), m_state(state), m_questions(std::move(questions))
 {
     connect(&m_messages, &MessageTable::afterPost, this, &InboundDispatch::RxMemoryData_MessageAfterPost);
 }
@@ -106,20 +74,20 @@ void InboundDispatch::onMessage(const QByteArray &packet)
     // auto-reply promising an answer to it.
     if (!m_messages.append(ExtractField(3, packet), address, ExtractField(5, packet)))
         return;
-    if (m_hooks.beepOn && m_hooks.beepOn() && m_hooks.beep)
-        m_hooks.beep();
-    if (m_hooks.away && m_hooks.away() && address != m_hooks.localAddress()) {
-        const QByteArray caption = big5(u"應答信息- [") + m_values.OwnNickname + "]";
-        m_transport.SendReply(address, build(CMD_NOTICE, {caption, m_values.AutoReplyText}),
+    if (m_state.suggestive())
+        Q_EMIT beepRequested();
+    if (m_state.status() == Presence::Away && address != m_questions.localAddress()) {
+        const QByteArray caption =
+            big5(wire::AutoReplyCaptionStart) + m_state.values().OwnNickname + wire::AutoReplyCaptionEnd;
+        m_transport.SendReply(address, build(CMD_NOTICE, {caption, m_state.values().AutoReplyText}),
                               PacketTransport::ReplyKind::Answer);
     }
 }
 
 void InboundDispatch::RxMemoryData_MessageAfterPost()
 {
-    if (m_hooks.autoShow && m_hooks.autoShow() && !(m_hooks.messageWindowOpen && m_hooks.messageWindowOpen())) {
-        if (m_hooks.openCurrentForReading)
-            m_hooks.openCurrentForReading();
+    if (m_state.autoShow() && !(m_questions.messageWindowOpen && m_questions.messageWindowOpen())) {
+        Q_EMIT readingRequested();
         const Message *row = m_messages.current();
         if (row) {
             const QByteArray ip = row->IP;
@@ -129,96 +97,87 @@ void InboundDispatch::RxMemoryData_MessageAfterPost()
         }
     }
     const Message *row = m_messages.current();
-    if (row && !row->Read && m_hooks.signalUnread)
-        m_hooks.signalUnread();
+    if (row && !row->Read)
+        Q_EMIT unreadSignalled();
 }
 
 void InboundDispatch::onRemoteShutdown(const QByteArray &packet)
 {
     const QByteArray requester = ExtractField(2, packet);
-    const QByteArray caption = big5(u"遠程主機信息");
-    auto reply = [&](const QByteArray &text) {
-        m_transport.SendReply(requester, build(CMD_NOTICE, {caption, mingNotice(text)}),
+    const QByteArray caption = big5(wire::RemoteHostCaption);
+    auto reply = [&](const char16_t *text) {
+        m_transport.SendReply(requester,
+                              build(CMD_NOTICE, {caption, NoticeText::build(text, NoticeText::Frame::Ming10)}),
                               PacketTransport::ReplyKind::Answer);
     };
     // An empty password would let anyone on the segment power the host off, so it counts as switched off.
-    if (!(m_hooks.remoteControl && m_hooks.remoteControl()) || m_values.OwnPassword.isEmpty()) {
-        reply(big5(u"遠程主機未啟動遠程控制!"));
+    if (!m_state.remoteControl() || m_state.values().OwnPassword.isEmpty()) {
+        reply(wire::RemoteControlOff);
         return;
     }
     const qint64 nowMs = now();
     if (m_guard.lockedOut(nowMs)) {
-        reply(big5(u"密碼錯誤!"));
+        reply(wire::PasswordWrong);
         return;
     }
-    if (!PasswordGuard::matches(m_values.OwnPassword, ExtractField(4, packet))) {
+    if (!PasswordGuard::matches(m_state.values().OwnPassword, ExtractField(4, packet))) {
         if (m_guard.recordFailure(nowMs))
             warnOfGuessing(requester);
-        reply(big5(u"密碼錯誤!"));
+        reply(wire::PasswordWrong);
         return;
     }
     // The system may refuse (an inhibitor, polkit): then the host runs on and the requester hears so.
-    if (!(m_hooks.powerOffHost && m_hooks.powerOffHost())) {
-        reply(big5(u"遠程主機無法關閉!"));
+    if (!(m_questions.powerOffHost && m_questions.powerOffHost())) {
+        reply(wire::PowerOffRefused);
         return;
     }
-    reply(big5(u"遠程主機已關閉!"));
-    if (m_hooks.closeConsole)
-        m_hooks.closeConsole();
+    reply(wire::PowerOffDone);
+    Q_EMIT closeRequested();
 }
 
 qint64 InboundDispatch::now() const
 {
-    if (m_hooks.clockMs)
-        return m_hooks.clockMs();
+    if (m_questions.clockMs)
+        return m_questions.clockMs();
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 void InboundDispatch::warnOfGuessing(const QByteArray &requester)
 {
-    if (!m_hooks.showNotice)
-        return;
     // Field 2 is whatever the sender wrote: only a plain IPv4 address is repeated to the user.
     QHostAddress address;
     const bool plain = requester.size() <= 15 && address.setAddress(QString::fromLatin1(requester)) &&
                        address.protocol() == QAbstractSocket::IPv4Protocol;
-    const QString from = plain ? address.toString() : QStringLiteral("不明位址");
-    const QString text = QStringLiteral("有人正在猜測本機的遠程控制密碼：十分鐘內錯了五次，最後一次的請求自稱來自 %1。"
-                                        "此後十分鐘內，所有遠程關機請求一律拒絕。")
-                             .arg(from);
-    m_hooks.showNotice(NoticeText::build(text), big5(u"遠程控制警告"));
+    const QString from = plain ? address.toString() : QStringView(wire::UnknownAddress).toString();
+    const QString text = QStringView(wire::PasswordGuessing).toString().arg(from);
+    Q_EMIT noticeRaised(NoticeText::build(text), big5(wire::GuessingCaption));
 }
 
 void InboundDispatch::onNotice(const QByteArray &packet)
 {
-    if (m_hooks.insertNotice)
-        m_hooks.insertNotice(ExtractField(3, packet), ExtractField(2, packet));
+    Q_EMIT noticeReceived(ExtractField(3, packet), ExtractField(2, packet));
 }
 
 void InboundDispatch::onBulletin(const QByteArray &packet)
 {
-    if (ExtractField(2, packet) == m_hooks.localAddress())
+    if (ExtractField(2, packet) == m_questions.localAddress())
         return;
-    const QByteArray caption = big5(u"緊急通告－") + ExtractField(3, packet);
-    if (m_hooks.showNotice)
-        m_hooks.showNotice(ExtractField(5, packet), caption);
+    const QByteArray caption = big5(wire::BulletinCaptionStart) + ExtractField(3, packet);
+    Q_EMIT noticeRaised(ExtractField(5, packet), caption);
 }
 
 void InboundDispatch::onBroadcast(const QByteArray &packet)
 {
     const QByteArray name = ExtractField(3, packet);
     const QByteArray body = ExtractField(5, packet);
-    if (m_hooks.speakBroadcast)
-        m_hooks.speakBroadcast(name, body);
-    if (m_hooks.showBroadcast)
-        m_hooks.showBroadcast(name, ExtractField(4, packet), body);
+    Q_EMIT broadcastToSpeak(name, body);
+    Q_EMIT broadcastArrived(name, ExtractField(4, packet), body);
 }
 
 void InboundDispatch::onGame(const QByteArray &packet, bool viaStream)
 {
-    if (!viaStream && ExtractField(2, packet) == m_hooks.localAddress())
+    if (!viaStream && ExtractField(2, packet) == m_questions.localAddress())
         return;
-    if (m_hooks.routeGame)
-        m_hooks.routeGame(packet, viaStream);
+    Q_EMIT gameArrived(packet, viaStream);
 }

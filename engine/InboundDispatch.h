@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/ConsoleValues.h"
+#include "engine/ConsoleState.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -34,45 +34,28 @@ private:
 
 // What the console does with every arriving packet that is not about presence: stores chat messages and
 // reacts to them, shows bulletins and notices, answers remote power-off requests and hands broadcasts and
-// game traffic on. The windows and switches it touches are reached through the hooks, so the rules can be
-// tested without them.
+// game traffic on. It reads the switches and the status from the console state; the windows it touches hear
+// of it through signals, so the rules can be tested without them.
 class InboundDispatch final : public QObject
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(InboundDispatch)
 
 public:
-    struct Hooks
+    // What the rules have to ask of the host and the windows.
+    struct Questions
     {
-        // Check marks of the menu's switches and the status.
-        std::function<bool()> autoShow;      // "自動彈出"
-        std::function<bool()> beepOn;        // "聲音提示"
-        std::function<bool()> remoteControl; // "遠程控制"
-        std::function<bool()> away;          // status "離開"
         std::function<QByteArray()> localAddress;
-
-        std::function<void()> beep;
-        // The notice window: ShowNotice puts a notice on top; insertNotice puts a body at the caret, no separator.
-        std::function<void(const QByteArray &text, const QByteArray &caption)> showNotice;
-        std::function<void(const QByteArray &text, const QByteArray &caption)> insertNotice;
-        // The message window.
+        // Whether the message window is open.
         std::function<bool()> messageWindowOpen;
-        std::function<void()> openCurrentForReading;
-        // The tray's signal for unread messages: the unread picture and the flash timer.
-        std::function<void()> signalUnread;
-        // Hand-offs to the desktop assistant, the ticker and the game routing; empty until they exist.
-        std::function<void(const QByteArray &name, const QByteArray &body)> speakBroadcast;
-        std::function<void(const QByteArray &name, const QByteArray &time, const QByteArray &body)> showBroadcast;
-        std::function<void(const QByteArray &packet, bool viaStream)> routeGame;
         // A remote power-off with the right password: asks the system, true when it accepted. The console
         // closes only then.
         std::function<bool()> powerOffHost;
-        std::function<void()> closeConsole;
         // Monotonic milliseconds for the password guard; a steady clock when empty.
         std::function<qint64()> clockMs;
     };
 
-    InboundDispatch(MessageTable &messages, PacketTransport &transport, ConsoleValues &values, Hooks hooks,
+    InboundDispatch(MessageTable &messages, PacketTransport &transport, ConsoleState &state, Questions questions,
                     QObject *parent = nullptr);
 
     void onMessage(const QByteArray &packet);
@@ -85,9 +68,24 @@ public:
     // Runs after every store into the message table.
     void RxMemoryData_MessageAfterPost();
 
-    // The 10-point Ming frame of the auto-reply and the power-off answers around one line of text.
-    static QByteArray mingNotice(const QByteArray &cp950Text);
     static QByteArray defaultAutoReply();
+
+Q_SIGNALS:
+    void beepRequested();
+    // A notice of this host's own: on top of the notice window.
+    void noticeRaised(const QByteArray &text, const QByteArray &caption);
+    // A notice another host sent: at the notice window's caret, without a separator.
+    void noticeReceived(const QByteArray &text, const QByteArray &caption);
+    // The message window is to open on the current message; the rules go on reading the table after it.
+    void readingRequested();
+    // The tray's signal for unread messages: the unread picture and the flash timer.
+    void unreadSignalled();
+    // Hand-offs to the desktop assistant, the ticker and the game routing.
+    void broadcastToSpeak(const QByteArray &name, const QByteArray &body);
+    void broadcastArrived(const QByteArray &name, const QByteArray &time, const QByteArray &body);
+    void gameArrived(const QByteArray &packet, bool viaStream);
+    // The power-off was accepted and answered: the console closes.
+    void closeRequested();
 
 private:
     qint64 now() const;
@@ -95,7 +93,7 @@ private:
 
     MessageTable &m_messages;
     PacketTransport &m_transport;
-    ConsoleValues &m_values;
-    Hooks m_hooks;
+    ConsoleState &m_state;
+    Questions m_questions;
     PasswordGuard m_guard;
 };

@@ -1,12 +1,7 @@
 #include "engine/MessageTable.h"
 
 #include "engine/NoticeText.h"
-
-namespace {
-constexpr char Caption[] = "Message Store";
-constexpr char16_t Evicting[] = u"收到的信息太多，最舊的已讀信息已被刪除。";
-constexpr char16_t Refusing[] = u"收到的信息太多，且都未閱讀，新的信息未能保存。請先閱讀或清空信息。";
-} // namespace
+#include "engine/WireTexts.h"
 
 const Message *MessageTable::current() const
 {
@@ -20,7 +15,7 @@ qsizetype MessageTable::weight(const Message &message)
 
 void MessageTable::tell(QStringView text)
 {
-    Q_EMIT noticeRequested(NoticeText::build(text), QByteArray(Caption));
+    Q_EMIT noticeRequested(NoticeText::build(text), QByteArray(wire::MessageStoreCaption));
 }
 
 void MessageTable::setLimits(int maxRows, qsizetype maxBytes)
@@ -49,7 +44,7 @@ bool MessageTable::makeRoom(qsizetype incoming)
         Q_EMIT rowRemoved(row);
         if (!m_toldEvicting) {
             m_toldEvicting = true;
-            tell(Evicting);
+            tell(wire::MessagesEvicted);
         }
     }
     return fits();
@@ -63,7 +58,7 @@ bool MessageTable::append(const QByteArray &nickname, const QByteArray &ip, cons
         // Told once until a message fits again, so a flood of refused arrivals is one notice.
         if (!m_toldRefusing) {
             m_toldRefusing = true;
-            tell(Refusing);
+            tell(wire::MessagesRefused);
         }
         return false;
     }

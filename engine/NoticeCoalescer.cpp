@@ -2,6 +2,7 @@
 
 #include "engine/NoticeSink.h"
 #include "engine/NoticeText.h"
+#include "engine/WireTexts.h"
 
 #include <QTimer>
 
@@ -14,7 +15,7 @@ NoticeCoalescer::~NoticeCoalescer() = default;
 
 QString NoticeCoalescer::repeatedText(const QString &text, int repeats)
 {
-    return text + QStringLiteral(u"\n（同一通知又出現了 %1 次）").arg(repeats);
+    return text + QStringView(wire::NoticeRepeated).toString().arg(repeats);
 }
 
 void NoticeCoalescer::show(const QString &text, const QByteArray &caption)

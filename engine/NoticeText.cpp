@@ -30,9 +30,14 @@ void appendHexByte(QByteArray &out, unsigned char byte)
 
 } // namespace
 
+QByteArray prefix(Frame frame)
+{
+    return QByteArray(frame == Frame::Ming10 ? Ming10Prefix : SansSerif8Prefix);
+}
+
 QByteArray build(QStringView text, Frame frame)
 {
-    QByteArray out(frame == Frame::Ming10 ? Ming10Prefix : SansSerif8Prefix);
+    QByteArray out = prefix(frame);
     bool afterControlWord = true; // the prefix ends with \fs16 or \fs20
     auto appendControlWord = [&](const char *word) {
         out.append(word);

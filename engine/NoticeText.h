@@ -8,9 +8,12 @@
 namespace NoticeText {
 
 enum class Frame {
-    SansSerif8, // "MS Sans Serif", 8 pt: the socket engine's notices and most others
-    Ming10,     // "細明體", 10 pt: the answers to remote power-off requests
+    SansSerif8, // "MS Sans Serif", 8 pt: every notice this host builds for its own notice window
+    Ming10,     // "細明體", 10 pt: the answers to remote power-off requests and the default auto-reply
 };
+
+// The frame's RTF up to the text, ending in a control word.
+QByteArray prefix(Frame frame);
 
 // The RTF document for text; lines are split at '\n' ('\r' is dropped). Characters of code page 950
 // become lower-case \'xx escapes of their bytes, others \uN?; ASCII stays, with \ { } escaped.

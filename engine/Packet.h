@@ -11,6 +11,10 @@ namespace Packet {
 
 inline constexpr char Separator = '\x08';
 
+// Broadcasts travel as datagrams to this port; every direct packet goes over a connection to the other.
+inline constexpr quint16 UdpPort = 6543;
+inline constexpr quint16 TcpPort = 3289;
+
 enum Command : int {
     CMD_OFFLINE = 0,
     CMD_ONLINE = 1,

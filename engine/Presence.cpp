@@ -57,8 +57,6 @@ void Presence::SetStatus(Status status)
     // The address of this moment, not the cached one: a status command neither refreshes OwnAddress
     // nor empties the table.
     m_transport.SendBroadcast(announcement(status, m_localAddress()));
-    if (storeState)
-        storeState(int(status));
 }
 
 void Presence::onOffline(const QByteArray &packet)

@@ -33,7 +33,8 @@ public:
 
     // Empties the friend table, refreshes the own address and broadcasts the status.
     void AnnouncePresence();
-    // The four status commands: set, broadcast with the address of this moment, store.
+    // The four status commands: set and broadcast with the address of this moment. The console state stores
+    // the status.
     void SetStatus(Status status);
 
     // Receipt of the presence commands.
@@ -41,9 +42,6 @@ public:
     void onOnline(const QByteArray &packet); // CMD_ONLINE and CMD_AWAY
     void onHidden(const QByteArray &packet);
     void onPresenceReply(const QByteArray &packet);
-
-    // Stores "State"; set by the console.
-    std::function<void(int)> storeState;
 
 Q_SIGNALS:
     void statusChanged(Presence::Status status);

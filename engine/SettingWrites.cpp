@@ -4,38 +4,31 @@
 #include "engine/SettingsNames.h"
 #include "engine/SettingsStore.h"
 
-namespace settings {
-namespace {
+#include <QCoreApplication>
 
-QLatin1StringView switchName(Switch which)
+const switches::SwitchRow *switches::rowOfMenuItem(QAnyStringView menuItem)
 {
-    switch (which) {
-    case Switch::Helper:
-        return HelperSwitch;
-    case Switch::AtuoShow:
-        return AtuoShow;
-    case Switch::Telnet:
-        return Telnet;
-    case Switch::GameAgree:
-        return GameAgree;
-    case Switch::Suggestive:
-        return Suggestive;
-    case Switch::Innervation:
-        return Innervation;
-    case Switch::BAutoHide:
-        return BAutoHide;
-    case Switch::ShowBroadcasting:
-        return ShowBroadcasting;
-    }
-    Q_UNREACHABLE();
+    for (const SwitchRow &r : Switches)
+        if (QAnyStringView(QLatin1StringView(r.menuItem)) == menuItem)
+            return &r;
+    return nullptr;
 }
 
-} // namespace
+namespace settings {
 
-bool writeSwitch(SettingsStore &store, Switch which, bool on)
+bool writeSwitch(SettingsStore &store, Switch which, bool on, const QString &executablePath)
 {
-    const QLatin1StringView key = which == Switch::Helper ? ProfileKey : SystemKey;
-    return writeInteger(store, key, switchName(which), on ? 1 : 0);
+    const SwitchRow &r = row(which);
+    switch (r.place) {
+    case Place::AutoStart:
+        return writeAutoStart(store, on,
+                              executablePath.isEmpty() ? QCoreApplication::applicationFilePath() : executablePath);
+    case Place::Profile:
+        return writeInteger(store, ProfileKey, r.valueName, on ? 1 : 0);
+    case Place::System:
+        break;
+    }
+    return writeInteger(store, SystemKey, r.valueName, on ? 1 : 0);
 }
 
 bool writeState(SettingsStore &store, qint32 state)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/SwitchTable.h"
+
 #include <QByteArray>
 #include <QString>
 #include <optional>
@@ -10,18 +12,8 @@ class SettingsStore;
 // whether the value was stored; the caller decides whether the user hears of it.
 namespace settings {
 
-enum class Switch {
-    Helper, // profile key: whether the assistant is wanted
-    AtuoShow,
-    Telnet,
-    GameAgree,
-    Suggestive,
-    Innervation,
-    BAutoHide,
-    ShowBroadcasting,
-};
-
-bool writeSwitch(SettingsStore &store, Switch which, bool on);
+// The auto-start entry names the executable; empty: this process's own.
+bool writeSwitch(SettingsStore &store, Switch which, bool on, const QString &executablePath = {});
 // The number of a status (Presence::Status).
 bool writeState(SettingsStore &store, qint32 state);
 

@@ -1,9 +1,12 @@
 #include "engine/SocketEngine.h"
 
+#include "engine/DirectConnection.h"
+#include "engine/InetAddr.h"
 #include "engine/NoticeCoalescer.h"
 #include "engine/NoticeSink.h"
 #include "engine/Packet.h"
 #include "engine/ReplyQueue.h"
+#include "engine/WireTexts.h"
 
 #include <QNetworkInterface>
 #include <QPointer>
@@ -15,16 +18,11 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
 
-constexpr char SocketEngineCaption[] = "Socket Engine";
-constexpr char ErrorMessageCaption[] = "ERROR MESSAGE";
-constexpr char16_t UnrecognisedPacket[] = u"接收到無法識別的數據包，請更新程序或聯絡供應商!";
-constexpr char16_t UnknownStream[] = u"接收到不明數據包!";
 // A readiness notice hands over at most this many datagrams, so a flood cannot starve the loop.
 constexpr int DatagramsPerEvent = 64;
 // Every host on the segment connects back at once after an announcement, often while this thread is
@@ -42,22 +40,6 @@ sockaddr_in ipv4(quint32 hostOrderAddress, quint16 port)
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(hostOrderAddress);
     return address;
-}
-
-// Waits until fd is ready for events or the deadline passes; a signal does not shorten the wait.
-bool waitFor(int fd, short events, Clock::time_point deadline)
-{
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0)
-            return false;
-        pollfd p{fd, events, 0};
-        const int r = ::poll(&p, 1, int(std::min<qint64>(left.count(), 1 << 30)));
-        if (r > 0)
-            return true;
-        if (r == 0 || errno != EINTR)
-            return false;
-    }
 }
 
 bool framedAtBothEnds(const QByteArray &text)
@@ -113,7 +95,7 @@ void SocketEngine::StartSocketEngine()
     m_udpFd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     int tcpFd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (m_udpFd < 0 || tcpFd < 0) {
-        notice(u"套接字創建失敗!", SocketEngineCaption);
+        notice(wire::SocketCreateFailed, wire::SocketEngineCaption);
         if (m_udpFd >= 0)
             ::close(m_udpFd);
         if (tcpFd >= 0)
@@ -125,11 +107,11 @@ void SocketEngine::StartSocketEngine()
     // No SO_REUSEADDR: a second instance on the same port must fail to bind, as it does on Windows.
     const sockaddr_in udpAddress = ipv4(INADDR_ANY, m_endpoints.broadcastPort);
     if (::bind(m_udpFd, reinterpret_cast<const sockaddr *>(&udpAddress), sizeof udpAddress) != 0)
-        notice(u"發送方套按字綁定失敗!", SocketEngineCaption);
+        notice(wire::SendSocketBindFailed, wire::SocketEngineCaption);
 
     const int on = 1;
     if (::setsockopt(m_udpFd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0)
-        notice(u"無法進行UDP廣播!", SocketEngineCaption);
+        notice(wire::BroadcastUnavailable, wire::SocketEngineCaption);
 
     // Linux keeps a closed connection's port in TIME_WAIT and would refuse the bind after a restart;
     // Windows does not. Two listeners on one port stay impossible.
@@ -140,7 +122,7 @@ void SocketEngine::StartSocketEngine()
     // Linux would listen on an unbound socket at a random port, where no peer looks; Windows refuses.
     const bool listening = bound && ::listen(tcpFd, ListenBacklog) == 0;
     if (!listening)
-        notice(u"無法打開監聽端口!", SocketEngineCaption);
+        notice(wire::ListenFailed, wire::SocketEngineCaption);
 
     if (m_udpFd >= 0) {
         m_udpNotifier = new QSocketNotifier(m_udpFd, QSocketNotifier::Read, this);
@@ -381,7 +363,7 @@ void SocketEngine::finishStream(std::shared_ptr<Stream> stream, bool cutOff)
     if (!cutOff && framedAtBothEnds(text))
         dispatch(Transport::Tcp, text);
     else
-        notice(UnknownStream, ErrorMessageCaption);
+        notice(wire::UnknownStream, wire::ErrorMessageCaption);
 
     if (socket) {
         socket->abort();
@@ -393,7 +375,7 @@ void SocketEngine::dispatch(Transport transport, const QByteArray &packet)
 {
     const std::optional<int> code = Packet::command(packet);
     if (!code) {
-        notice(UnrecognisedPacket, ErrorMessageCaption);
+        notice(wire::UnrecognisedPacket, wire::ErrorMessageCaption);
         return;
     }
     const auto &table = transport == Transport::Udp ? m_udpActions : m_tcpActions;
@@ -405,58 +387,24 @@ void SocketEngine::dispatch(Transport transport, const QByteArray &packet)
     try {
         action(packet);
     } catch (...) {
-        notice(UnrecognisedPacket, ErrorMessageCaption);
+        notice(wire::UnrecognisedPacket, wire::ErrorMessageCaption);
     }
 }
 
 int SocketEngine::SendDirect(const QByteArray &address, const QByteArray &packet)
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        notice(u"套接字創建失敗!\n請檢查網絡是否正常!", SocketEngineCaption);
+    DirectConnection connection;
+    if (!connection.isOpen()) {
+        notice(wire::DirectSocketFailed, wire::SocketEngineCaption);
         return -1;
     }
-    auto closeAndReturn = [fd](qint64 result) {
-        ::close(fd);
-        return int(result);
-    };
-
-    // inet_addr answers INADDR_NONE for text that is no address; a connect there could only fail.
-    if (address.contains('\0'))
-        return closeAndReturn(-1);
-    const in_addr_t peer = ::inet_addr(address.constData());
-    if (peer == INADDR_NONE)
-        return closeAndReturn(-1);
-
-    sockaddr_in destination = ipv4(0, m_endpoints.directPort);
-    destination.sin_addr.s_addr = peer;
-    if (::connect(fd, reinterpret_cast<const sockaddr *>(&destination), sizeof destination) != 0) {
-        if (errno != EINPROGRESS)
-            return closeAndReturn(-1);
-        if (!waitFor(fd, POLLOUT, Clock::now() + m_limits.connectTimeout))
-            return closeAndReturn(-1);
-        int error = 0;
-        socklen_t length = sizeof error;
-        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0)
-            return closeAndReturn(-1);
-    }
-
-    const auto deadline = Clock::now() + m_limits.writeTimeout;
-    qint64 written = 0;
-    while (written < packet.size()) {
-        const ssize_t n = ::send(fd, packet.data() + written, size_t(packet.size() - written), MSG_NOSIGNAL);
-        if (n > 0) {
-            written += n;
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && waitFor(fd, POLLOUT, deadline))
-            continue;
-        break;
-    }
+    // Text that is no address could only fail to connect.
+    const std::optional<quint32> peer = inetAddr(address);
+    if (!peer || !connection.connectTo(*peer, m_endpoints.directPort, Clock::now() + m_limits.connectTimeout))
+        return -1;
+    const qsizetype written = connection.write(packet, Clock::now() + m_limits.writeTimeout);
     // Like a blocking send cut short: the bytes that went, or -1 when none could.
-    return closeAndReturn(written > 0 || packet.isEmpty() ? written : -1);
+    return written > 0 || packet.isEmpty() ? int(written) : -1;
 }
 
 void SocketEngine::SendBroadcast(const QByteArray &packet)
@@ -472,7 +420,7 @@ void SocketEngine::SendBroadcast(const QByteArray &packet)
     // Leaving the network must stay silent: it is what a closing or unplugged host sends.
     if (Packet::command(packet) == Packet::CMD_OFFLINE)
         return;
-    notice(u"套接字創建失敗，請檢查網絡是否正常!然後使用主菜單的《刷新》功能重新取得好友資料。", SocketEngineCaption);
+    notice(wire::BroadcastFailed, wire::SocketEngineCaption);
 }
 
 void SocketEngine::readHostAddresses()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/Packet.h"
 #include "engine/PacketTransport.h"
 
 #include <QByteArray>
@@ -36,9 +37,9 @@ public:
 
     struct Endpoints
     {
-        quint16 broadcastPort = 6543; // 0: any free port
-        quint16 listenPort = 3289;
-        quint16 directPort = 3289; // where direct sends connect to
+        quint16 broadcastPort = Packet::UdpPort; // 0: any free port
+        quint16 listenPort = Packet::TcpPort;
+        quint16 directPort = Packet::TcpPort; // where direct sends connect to
         QHostAddress broadcastAddress = QHostAddress(QHostAddress::Broadcast);
         quint16 broadcastDestinationPort = 0; // 0: the port the broadcast socket is bound to
         // Answers to loopback addresses are dropped like any other address of this host; a test whose
@@ -93,8 +94,8 @@ public:
     // Installs the action for a code; refused (false) for a code the transport does not act on.
     bool registerAction(Transport transport, int code, Action action);
 
-    // Connects to address:3289, writes the packet, closes. Bytes written or -1; tells nothing. The address
-    // is read as inet_addr reads it. Connect and write are each bounded by the limits.
+    // Connects to address:3289, writes the packet, closes. Bytes written or -1; tells nothing but a socket
+    // the system refused. The address is read by inetAddr. Connect and write are each bounded by the limits.
     int SendDirect(const QByteArray &address, const QByteArray &packet) override;
     // One datagram to the broadcast address. A failure is told unless the packet is a CMD_OFFLINE.
     void SendBroadcast(const QByteArray &packet) override;

@@ -18,6 +18,13 @@ bool readSwitch(SettingsKey &key, QAnyStringView name)
     return key.readInteger(name).value_or(1) != 0;
 }
 
+void readSwitches(SettingsKey &key, settings::Place place, StartupSettings &out)
+{
+    for (const settings::SwitchRow &row : settings::Switches)
+        if (row.place == place)
+            out.set(row.which, readSwitch(key, row.valueName));
+}
+
 QByteArray readText(SettingsKey &key, QAnyStringView name, const std::function<QByteArray()> &makeDefault)
 {
     std::optional<QByteArray> fallback;
@@ -38,8 +45,8 @@ void readAutoStart(SettingsStore &store, const StartupEnvironment &environment, 
     const auto key = store.openKey(settings::AutoStartKey);
     if (!key)
         return;
-    out.AutoRun = key->exists(settings::AutoStartValue);
-    if (!out.AutoRun)
+    out.set(settings::Switch::AutoRun, key->exists(settings::AutoStartValue));
+    if (!out.on(settings::Switch::AutoRun))
         return;
     // A path the code page cannot carry is not written: a '?' in it would break a working entry.
     bool encodable = false;
@@ -59,7 +66,7 @@ void readProfile(SettingsStore &store, const StartupEnvironment &environment, St
     if (!key->exists(settings::Nickname))
         key->writeString(settings::Nickname, computerName);
 
-    out.Helper = readSwitch(*key, settings::HelperSwitch);
+    readSwitches(*key, settings::Place::Profile, out);
 
     // A longer face was written by other means; its head is what a face may be.
     out.OwnFace = key->readBinary(settings::Face).value_or(QByteArray()).left(settings::MaxFaceBytes);
@@ -91,26 +98,21 @@ void readSystem(SettingsStore &store, const StartupEnvironment &environment, con
     }
     out.HelperPath = key->readString(settings::HelperPath).value_or(QByteArray());
 
-    if (out.Helper) {
+    if (out.on(settings::Switch::Helper)) {
         bool decodable = false;
         const QString path = cp950::decode(out.HelperPath, &decodable);
         // Only the check mark goes: the profile's switch stays on, so the next start tries again.
-        out.Helper = decodable && !path.isEmpty() && QFileInfo(path).isFile();
-        if (out.Helper && hooks.LoadAssistant)
+        out.set(settings::Switch::Helper, decodable && !path.isEmpty() && QFileInfo(path).isFile());
+        if (out.on(settings::Switch::Helper) && hooks.LoadAssistant)
             hooks.LoadAssistant(out);
     }
 
-    out.AtuoShow = readSwitch(*key, settings::AtuoShow);
-    out.Telnet = readSwitch(*key, settings::Telnet);
-    out.GameAgree = readSwitch(*key, settings::GameAgree);
-    out.Suggestive = readSwitch(*key, settings::Suggestive);
-    out.Innervation = readSwitch(*key, settings::Innervation);
-    out.BAutoHide = readSwitch(*key, settings::BAutoHide);
-    out.ShowBroadcasting = readSwitch(*key, settings::ShowBroadcasting);
+    readSwitches(*key, settings::Place::System, out);
 
-    if (out.ShowBroadcasting && hooks.CreateTicker)
+    const bool ticker = out.on(settings::Switch::ShowBroadcasting);
+    if (ticker && hooks.CreateTicker)
         hooks.CreateTicker(out);
-    out.BAutoHideVisible = out.ShowBroadcasting;
+    out.BAutoHideVisible = ticker;
 }
 
 } // namespace

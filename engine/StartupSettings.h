@@ -1,9 +1,11 @@
 #pragma once
 
 #include "engine/Presence.h"
+#include "engine/SwitchTable.h"
 
 #include <QByteArray>
 #include <QString>
+#include <array>
 #include <functional>
 
 class SettingsStore;
@@ -20,17 +22,19 @@ struct StartupSettings
     // The assistant's character file (system key "Helper"), empty when the system key did not open.
     QByteArray HelperPath;
 
-    // Check marks of the menu.
     Presence::Status State = Presence::Online;
-    bool AutoRun = false;
-    bool Helper = false;
-    bool AtuoShow = true;
-    bool Telnet = true;
-    bool GameAgree = true;
-    bool Suggestive = false;
-    bool Innervation = false;
-    bool BAutoHide = false;
-    bool ShowBroadcasting = true;
+    // The switches, indexed by settings::Switch.
+    std::array<bool, settings::SwitchCount> switches = initialSwitches();
+    bool on(settings::Switch which) const { return switches[size_t(which)]; }
+    void set(settings::Switch which, bool on) { switches[size_t(which)] = on; }
+    static constexpr std::array<bool, settings::SwitchCount> initialSwitches()
+    {
+        std::array<bool, settings::SwitchCount> initial{};
+        for (const settings::SwitchRow &row : settings::Switches)
+            initial[size_t(row.which)] = row.initial;
+        return initial;
+    }
+
     // Whether "自動隱藏" is in the menu at all.
     bool BAutoHideVisible = true;
 };

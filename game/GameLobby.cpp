@@ -2,6 +2,7 @@
 
 #include "base/Cp950.h"
 #include "engine/Packet.h"
+#include "engine/WireTexts.h"
 
 #include <charconv>
 
@@ -178,22 +179,22 @@ QByteArray idleReport(const QByteArray &ownAddress, const QByteArray &ownNicknam
 
 QByteArray refusalPacket()
 {
-    return Packet::build(Packet::CMD_NOTICE, {big5(u"遠程主機信息"), big5(u"遠程主機未啟動遊戲邀請功能!")});
+    return Packet::build(Packet::CMD_NOTICE, {big5(wire::RemoteHostCaption), big5(wire::GameInvitationsOff)});
 }
 
 QByteArray leftText()
 {
-    return big5(u"對方已退出棋局!!");
+    return big5(wire::PartnerLeft);
 }
 
 QByteArray cancelledText()
 {
-    return big5(u"對方取消了本次約定!!");
+    return big5(wire::PartnerCancelled);
 }
 
 QByteArray resignedText()
 {
-    return big5(u"本次棋局對方已認輸!!");
+    return big5(wire::PartnerResigned);
 }
 
 QByteArray unknownGameText()

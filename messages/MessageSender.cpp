@@ -1,86 +1,16 @@
 #include "messages/MessageSender.h"
 
+#include "engine/DirectConnection.h"
+#include "engine/InetAddr.h"
 #include "engine/NoticeSink.h"
 #include "engine/NoticeText.h"
-
-#include <QDeadlineTimer>
-#include <QHostAddress>
-#include <QTcpSocket>
-
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/socket.h>
+#include "engine/WireTexts.h"
 
 namespace {
 
-void notify(NoticeSink &notices, const char *utf8Text, const char *caption)
+void notify(NoticeSink &notices, const char16_t *text, const char *caption)
 {
-    notices.ShowNotice(NoticeText::build(QString::fromUtf8(utf8Text)), QByteArray(caption));
-}
-
-std::optional<quint32> parsePart(QByteArrayView part)
-{
-    if (part.isEmpty())
-        return std::nullopt;
-    int base = 10;
-    qsizetype i = 0;
-    if (part.size() > 1 && part[0] == '0' && (part[1] == 'x' || part[1] == 'X')) {
-        base = 16;
-        i = 2;
-        if (part.size() == 2)
-            return std::nullopt;
-    } else if (part[0] == '0') {
-        base = 8;
-    }
-    quint64 value = 0;
-    for (; i < part.size(); ++i) {
-        const char c = part[i];
-        int digit;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F')
-            digit = c - 'A' + 10;
-        else
-            return std::nullopt;
-        if (digit >= base)
-            return std::nullopt;
-        value = value * base + digit;
-        if (value > 0xFFFFFFFFull)
-            return std::nullopt;
-    }
-    return quint32(value);
-}
-
-// Straight to the kernel on a blocking descriptor: going through QTcpSocket's buffer costs a copy and a
-// wake-up per piece, which halves the throughput of a long message. The send time-out bounds each piece.
-bool makeBlocking(qintptr descriptor, int timeoutMs)
-{
-    const int fd = int(descriptor);
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) < 0)
-        return false;
-    // Bounds each call; the caller's deadline bounds the whole write.
-    timeval timeout{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-    return ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout) == 0;
-}
-
-bool writeAll(qintptr descriptor, const char *data, qsizetype length, const QDeadlineTimer &deadline)
-{
-    while (length > 0) {
-        const ssize_t written = ::send(int(descriptor), data, size_t(length), MSG_NOSIGNAL);
-        if (written > 0) {
-            data += written;
-            length -= written;
-            if (length > 0 && deadline.hasExpired())
-                return false;
-        } else if (written == 0 || errno != EINTR || deadline.hasExpired()) {
-            // EAGAIN here is the send time-out running out.
-            return false;
-        }
-    }
-    return true;
+    notices.ShowNotice(NoticeText::build(text), QByteArray(caption));
 }
 
 } // namespace
@@ -92,71 +22,39 @@ int pieceCount(qsizetype packetBytes)
     return int((packetBytes + PieceBytes - 1) / PieceBytes);
 }
 
-std::optional<quint32> inetAddr(QByteArrayView text)
-{
-    const QList<QByteArrayView> parts = [&] {
-        QList<QByteArrayView> list;
-        qsizetype start = 0;
-        for (qsizetype i = 0; i <= text.size(); ++i) {
-            if (i == text.size() || text[i] == '.') {
-                list.append(text.sliced(start, i - start));
-                start = i + 1;
-            }
-        }
-        return list;
-    }();
-    if (parts.size() > 4)
-        return std::nullopt;
-    quint32 address = 0;
-    for (qsizetype i = 0; i < parts.size(); ++i) {
-        const std::optional<quint32> value = parsePart(parts[i]);
-        if (!value)
-            return std::nullopt;
-        const bool last = i == parts.size() - 1;
-        // Leading parts are one byte each; the last one fills what is left.
-        const int remainingBits = int(8 * (4 - i));
-        if (!last) {
-            if (*value > 0xFF)
-                return std::nullopt;
-            address |= *value << (remainingBits - 8);
-        } else {
-            if (remainingBits < 32 && *value >= (1u << remainingBits))
-                return std::nullopt;
-            address |= *value;
-        }
-    }
-    if (address == 0xFFFFFFFFu)
-        return std::nullopt;
-    return address;
-}
-
 } // namespace MessageSender
 
 int SendWithProgress(QByteArrayView address, const QByteArray &packet, NoticeSink &notices, SendProgress *progress,
                      const SendOptions &options)
 {
-    QTcpSocket socket;
-    const std::optional<quint32> target = MessageSender::inetAddr(address);
-    if (target)
-        socket.connectToHost(QHostAddress(*target), options.port);
-    if (socket.error() == QAbstractSocket::SocketResourceError) {
-        notify(notices, "套接字創建失敗!", "Socket Engine");
-        return -1;
+    using Clock = DirectConnection::Clock;
+    const std::chrono::milliseconds pieceTimeout(options.pieceTimeoutMs);
+    const std::optional<quint32> target = inetAddr(address);
+    // Text that is no address gets no socket; it fails below as an unreachable host does.
+    std::optional<DirectConnection> connection;
+    if (target) {
+        connection.emplace();
+        if (!connection->isOpen()) {
+            notify(notices, wire::SocketCreateFailed, wire::SocketEngineCaption);
+            return -1;
+        }
     }
-    const bool connected = target && socket.waitForConnected(options.connectTimeoutMs);
+    const bool connected =
+        connection && connection->connectTo(*target, options.port,
+                                            Clock::now() + std::chrono::milliseconds(options.connectTimeoutMs));
 
     const int pieces = MessageSender::pieceCount(packet.size());
     if (progress)
         progress->beginPieces(pieces);
 
     auto fail = [&] {
-        notify(notices, "發送失敗，請確認網絡正常且對方在線!", "Send Error");
+        notify(notices, wire::SendFailed, wire::SendErrorCaption);
         if (progress)
             progress->sendFailed();
-        socket.abort();
+        connection.reset();
         return -1;
     };
-    if (!connected || !makeBlocking(socket.socketDescriptor(), options.pieceTimeoutMs))
+    if (!connected)
         return fail();
 
     // A long message hands the kernel several pieces per call: one call per 30000 bytes costs a third of the
@@ -170,10 +68,10 @@ int SendWithProgress(QByteArrayView address, const QByteArray &packet, NoticeSin
         }
         const qsizetype offset = qsizetype(first - 1) * MessageSender::PieceBytes;
         const qsizetype length = qMin(qsizetype(last - first + 1) * MessageSender::PieceBytes, packet.size() - offset);
-        if (!writeAll(socket.socketDescriptor(), packet.constData() + offset, length,
-                      QDeadlineTimer(qint64(options.pieceTimeoutMs) * (last - first + 1))))
+        // Each piece may take its time-out, and none may stall longer than that.
+        const auto deadline = Clock::now() + pieceTimeout * (last - first + 1);
+        if (connection->write(QByteArrayView(packet).sliced(offset, length), deadline, pieceTimeout) != length)
             return fail();
     }
-    socket.disconnectFromHost();
     return 0;
 }

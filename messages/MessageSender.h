@@ -1,10 +1,10 @@
 #pragma once
 
+#include "engine/Packet.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QtGlobal>
-
-#include <optional>
 
 class NoticeSink;
 
@@ -22,7 +22,7 @@ public:
 
 struct SendOptions
 {
-    quint16 port = 3289;
+    quint16 port = Packet::TcpPort;
     // A host that never answers must not freeze the desktop for minutes.
     int connectTimeoutMs = 5000;
     int pieceTimeoutMs = 15000;
@@ -35,11 +35,6 @@ inline constexpr qsizetype PieceBytes = 30000;
 inline constexpr int GaugeSteps = 100;
 
 int pieceCount(qsizetype packetBytes);
-
-// A dotted address by the rules of the Windows inet_addr: one to four parts, each decimal, octal (leading 0)
-// or hexadecimal (0x); the last part fills the remaining bytes. Host byte order. 255.255.255.255 is the
-// value inet_addr reports failures with, so it is no address here either.
-std::optional<quint32> inetAddr(QByteArrayView text);
 
 } // namespace MessageSender
 

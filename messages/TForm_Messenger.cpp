@@ -3,15 +3,18 @@
 #include "base/Cp950.h"
 #include "engine/ConsoleValues.h"
 #include "engine/FriendTable.h"
+#include "engine/InetAddr.h"
 #include "engine/MessageTable.h"
 #include "engine/NoticeSink.h"
 #include "engine/NoticeText.h"
 #include "engine/Packet.h"
+#include "engine/WireTexts.h"
 #include "messages/FaceMenu.h"
 #include "widgets/LinkHighlighter.h"
 #include "widgets/Placement.h"
 #include "widgets/RichEdit.h"
 #include "widgets/SkinnedFrame.h"
+#include "widgets/WindowRegistry.h"
 
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -33,8 +36,6 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QtEndian>
-
-QPointer<TForm_Messenger> Form_Messenger;
 
 namespace {
 
@@ -132,14 +133,12 @@ TForm_Messenger::TForm_Messenger(const MessengerDeps &deps) : QWidget(nullptr), 
             }
         });
     }
-    Form_Messenger = this;
+    // The one message window: commands that find it open bring it to the front instead of making another.
+    if (m_deps.windows)
+        m_deps.windows->add(this);
 }
 
-TForm_Messenger::~TForm_Messenger()
-{
-    if (Form_Messenger == this)
-        Form_Messenger = nullptr;
-}
+TForm_Messenger::~TForm_Messenger() = default;
 
 void TForm_Messenger::buildControls()
 {
@@ -341,17 +340,17 @@ void TForm_Messenger::resizeEvent(QResizeEvent *event)
 
 void TForm_Messenger::MenuItem_SendMessageClick(const MessengerDeps &deps)
 {
-    if (Form_Messenger) {
-        Form_Messenger->raise();
-        Form_Messenger->activateWindow();
+    if (TForm_Messenger *open = deps.windows ? deps.windows->find<TForm_Messenger>() : nullptr) {
+        open->raise();
+        open->activateWindow();
         return;
     }
     MessageTable &messages = *deps.messages;
     if (messages.locateFirstUnread() >= 0) {
-        OpenForReading(deps);
+        TForm_Messenger *window = OpenForReading(deps);
         // The next unread message, if any, stays current and keeps the tray flashing.
-        if (messages.locateFirstUnread() < 0 && deps.trayComeToRest)
-            deps.trayComeToRest();
+        if (messages.locateFirstUnread() < 0)
+            Q_EMIT window->lastUnreadOpened();
     } else {
         OpenForComposing(deps);
     }
@@ -413,21 +412,14 @@ void TForm_Messenger::FormShow()
 void TForm_Messenger::closeEvent(QCloseEvent *event)
 {
     FormCloseQuery();
+    // Hidden now, deleted later: the registry lets the next opening create a new window already.
     event->accept();
-    FormClose();
 }
 
 void TForm_Messenger::FormCloseQuery()
 {
     if (m_deps.currentImeName && m_deps.values)
         m_deps.values->ImeName = m_deps.currentImeName();
-}
-
-void TForm_Messenger::FormClose()
-{
-    // The window is deleted later; the next opening must already create a new one.
-    if (Form_Messenger == this)
-        Form_Messenger = nullptr;
 }
 
 void TForm_Messenger::suiButton_CloseClick()
@@ -526,8 +518,7 @@ void TForm_Messenger::suiForm_MessageTitleBarCustomBtnsClick(int index)
         break;
     case Info:
         if (isComposing()) {
-            if (m_deps.announcePresence)
-                m_deps.announcePresence();
+            Q_EMIT presenceRefreshRequested();
         } else {
             Gauge_Progress->hide();
             setStripOpen(!m_stripOpen);
@@ -681,7 +672,7 @@ void TForm_Messenger::suiButton_ReplyClick()
 std::optional<QByteArray> TForm_Messenger::resolveRecipient(const QString &recipient) const
 {
     const QByteArray typed = cp950::encode(recipient);
-    if (MessageSender::inetAddr(typed))
+    if (inetAddr(typed))
         return typed;
     FriendTable &friends = *m_deps.friends;
     // Compared as text: a nickname cut inside a double-byte character reads back the way the list shows it.
@@ -699,13 +690,12 @@ void TForm_Messenger::suiButton_SendClick()
 {
     NoticeSink &notices = *m_deps.notices;
     if (editorPlainText().isEmpty()) {
-        notices.ShowNotice(NoticeText::build(big5("不能發送空信息!")), QByteArrayLiteral("Send Error"));
+        notices.ShowNotice(NoticeText::build(wire::EmptyMessage), QByteArray(wire::SendErrorCaption));
         return;
     }
     const std::optional<QByteArray> address = resolveRecipient(FlatEdit_IP->text());
     if (!address) {
-        notices.ShowNotice(NoticeText::build(big5("請確認所輸入的暱稱無誤，並且在線!")),
-                           QByteArrayLiteral("Send Error"));
+        notices.ShowNotice(NoticeText::build(wire::UnknownNickname), QByteArray(wire::SendErrorCaption));
         return;
     }
     const ConsoleValues &values = *m_deps.values;

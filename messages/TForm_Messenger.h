@@ -62,6 +62,12 @@ public:
     // Widths under 206 are raised to 206.
     bool FormCanResize(int &newWidth, int &newHeight) const;
 
+Q_SIGNALS:
+    // The title bar's "Info" while composing: the console announces the presence anew.
+    void presenceRefreshRequested();
+    // "發送信息" opened the last unread message: the tray stops flashing and shows the program icon.
+    void lastUnreadOpened();
+
 public Q_SLOTS:
     void suiButton_CloseClick();
     void suiButton_RecordClick();
@@ -86,7 +92,6 @@ protected:
 private:
     void FormShow();
     void FormCloseQuery();
-    void FormClose();
     bool RxRichEdit_ContentKeyDown(QKeyEvent *event);
     void RxRichEdit_ContentMouseDown();
     void suiListView_FriendMouseDown(Qt::MouseButton button);
@@ -143,6 +148,3 @@ private:
     QPushButton *suiButton_Cancel = nullptr;
     QPushButton *suiButton_OK = nullptr;
 };
-
-// The console's one reference to the open message window; empty while none is open.
-extern QPointer<TForm_Messenger> Form_Messenger;

@@ -4,6 +4,7 @@
 #include "engine/ConsoleValues.h"
 #include "engine/Packet.h"
 #include "engine/PacketTransport.h"
+#include "engine/WireTexts.h"
 #include "messages/FaceMenu.h"
 #include "messages/FaceMenuLauncher.h"
 #include "widgets/Placement.h"
@@ -25,7 +26,7 @@ QPointer<TForm_Proclamation> Form_Proclamation;
 
 namespace {
 
-const QString Anonymous = QStringLiteral("匿名");
+const QString Anonymous = QStringView(wire::AnonymousSender).toString();
 const QString SendCaption = QStringLiteral("發送信息");
 
 QFont mingFont()

@@ -1,10 +1,5 @@
 #include "shell/MainMenu.h"
 
-#include "base/Cp950.h"
-#include "shell/AboutBox.h"
-#include "shell/SingleWindow.h"
-#include "shell/TForm_AboutMoravik.h"
-
 #include <QActionGroup>
 #include <QMouseEvent>
 #include <QPainter>
@@ -72,10 +67,6 @@ private:
     bool m_engraved;
 };
 
-const QString kBShow = QStringLiteral("MenuItem_BShow");
-const QString kBAutoHide = QStringLiteral("MenuItem_BAutoHide");
-const QString kIInnervation = QStringLiteral("MenuItem_IInnervation");
-const QString kHelper = QStringLiteral("MenuItem_Helper");
 const QString kMoravik = QStringLiteral("MenuItem_Moravik");
 
 QIcon picture(int index)
@@ -85,27 +76,16 @@ QIcon picture(int index)
 
 } // namespace
 
-MainMenu::MainMenu(Hooks hooks, QWidget *parent) : QMenu(parent), m_hooks(std::move(hooks))
+MainMenu::MainMenu(ConsoleState &state, QWidget *parent) : QMenu(parent), m_state(state)
 {
     setObjectName(QStringLiteral("PopupMenu_Main"));
-    if (!m_hooks.showAbout)
-        m_hooks.showAbout = [] {
-            AboutBox about;
-            about.exec();
-        };
-    if (!m_hooks.openCredits)
-        m_hooks.openCredits = [] { SingleWindow<TForm_AboutMoravik>::open(); };
     m_banner = QPixmap(QStringLiteral(":/menu/banner.png"));
     build();
+    connect(&m_state, &ConsoleState::switchChanged, this, &MainMenu::showSwitch);
+    connect(&m_state, &ConsoleState::statusChanged, this, &MainMenu::showStatus);
 }
 
 MainMenu::~MainMenu() = default;
-
-void MainMenu::run(const std::function<void()> &hook)
-{
-    if (hook)
-        hook();
-}
 
 QAction *MainMenu::addItem(QMenu *menu, const QString &name, const QString &caption, int picture)
 {
@@ -118,12 +98,13 @@ QAction *MainMenu::addItem(QMenu *menu, const QString &name, const QString &capt
     return item;
 }
 
-QAction *MainMenu::addSwitch(QMenu *menu, const QString &name, const QString &caption, bool checked, int picture)
+QAction *MainMenu::addSwitch(QMenu *menu, settings::Switch which, const QString &caption, int picture)
 {
-    QAction *item = addItem(menu, name, caption, picture);
+    QAction *item = addItem(menu, QLatin1String(settings::row(which).menuItem), caption, picture);
     item->setCheckable(true);
-    item->setChecked(checked);
-    connect(item, &QAction::triggered, this, [this, name] { switchCommand(name); });
+    item->setChecked(m_state.isOn(which));
+    // Qt has already inverted the check mark.
+    connect(item, &QAction::triggered, this, [this, which](bool checked) { m_state.setOn(which, checked); });
     return item;
 }
 
@@ -150,6 +131,7 @@ void MainMenu::addEngravedSeparator(const QString &name)
 
 void MainMenu::build()
 {
+    using settings::Switch;
     const QSet<QString> itemRule{QStringLiteral("系統廣播"), QStringLiteral("信息管理"), QStringLiteral("發送信息"),
                                  QStringLiteral("個人設定"), QStringLiteral("系統參數"), QStringLiteral("遠程管理"),
                                  QStringLiteral("傳送文件"), QStringLiteral("關于..."),  QStringLiteral("幫助"),
@@ -164,63 +146,55 @@ void MainMenu::build()
     auto *moravik = new QAction(this);
     moravik->setObjectName(kMoravik);
     m_actions.insert(kMoravik, moravik);
-    connect(moravik, &QAction::triggered, this, &MainMenu::MenuItem_MoravikClick);
 
     QMenu *broadcasting = addSubmenu(QStringLiteral("MenuItem_Broadcasting"), QStringLiteral("系統廣播"), 0);
-    connect(addItem(broadcasting, QStringLiteral("MenuItem_BSend"), QStringLiteral("發送廣播"), 16),
-            &QAction::triggered, this, [this] { run(m_hooks.sendBroadcast); });
+    addItem(broadcasting, QStringLiteral("MenuItem_BSend"), QStringLiteral("發送廣播"), 16);
     broadcasting->addSeparator();
-    addSwitch(broadcasting, kBShow, QStringLiteral("顯示廣播"), true);
+    addSwitch(broadcasting, Switch::ShowBroadcasting, QStringLiteral("顯示廣播"));
     broadcasting->addSeparator();
-    addSwitch(broadcasting, kBAutoHide, QStringLiteral("自動隱藏"), false);
+    QAction *autoHide = addSwitch(broadcasting, Switch::BroadcastAutoHide, QStringLiteral("自動隱藏"));
+    // Hidden, not removed: the item keeps its check mark for when it comes back.
+    autoHide->setVisible(m_state.broadcastAutoHideVisible());
+    connect(&m_state, &ConsoleState::broadcastAutoHideVisibleChanged, autoHide, &QAction::setVisible);
 
     QMenu *info = addSubmenu(QStringLiteral("MenuItem_InfoManage"), QStringLiteral("信息管理"), 2);
-    addSwitch(info, QStringLiteral("MenuItem_IAtuoShow"), QStringLiteral("自動彈出"), true);
+    addSwitch(info, Switch::AutoShow, QStringLiteral("自動彈出"));
     info->addSeparator();
-    addSwitch(info, kIInnervation, QStringLiteral("圖標閃動"), false);
-    addSwitch(info, QStringLiteral("MenuItem_ISuggestive"), QStringLiteral("聲音提示"), false);
+    addSwitch(info, Switch::Innervation, QStringLiteral("圖標閃動"));
+    addSwitch(info, Switch::Suggestive, QStringLiteral("聲音提示"));
     info->addSeparator();
-    connect(addItem(info, QStringLiteral("MenuItem_Empty"), QStringLiteral("清空信息"), 17), &QAction::triggered, this,
-            &MainMenu::MenuItem_EmptyClick);
+    addItem(info, QStringLiteral("MenuItem_Empty"), QStringLiteral("清空信息"), 17);
 
-    connect(addItem(this, QStringLiteral("MenuItem_SendMessage"), QStringLiteral("發送信息"), 3), &QAction::triggered,
-            this, [this] { run(m_hooks.sendMessage); });
+    addItem(this, QStringLiteral("MenuItem_SendMessage"), QStringLiteral("發送信息"), 3);
     addEngravedSeparator(QStringLiteral("MenuItem_Separate"));
-    connect(addItem(this, QStringLiteral("MenuItem_Bio"), QStringLiteral("個人設定"), 4), &QAction::triggered, this,
-            [this] { run(m_hooks.openProfile); });
+    addItem(this, QStringLiteral("MenuItem_Bio"), QStringLiteral("個人設定"), 4);
 
     QMenu *setup = addSubmenu(QStringLiteral("MenuItem_SysSetup"), QStringLiteral("系統參數"), 5);
     addItem(setup, QStringLiteral("MenuItem_Preferences"), QStringLiteral("參數設置"), 15); // no command
     setup->addSeparator();
-    addSwitch(setup, kHelper, QStringLiteral("Parlune 助手"), false, 20);
-    connect(addItem(setup, QStringLiteral("MenuItem_HelperSel"), QStringLiteral("選擇助手")), &QAction::triggered, this,
-            [this] { run(m_hooks.chooseAssistant); });
+    addSwitch(setup, Switch::Helper, QStringLiteral("Parlune 助手"), 20);
+    addItem(setup, QStringLiteral("MenuItem_HelperSel"), QStringLiteral("選擇助手"));
     setup->addSeparator();
-    addSwitch(setup, QStringLiteral("MenuItem_AutoRun"), QStringLiteral("自動啟動"), false);
+    addSwitch(setup, Switch::AutoRun, QStringLiteral("自動啟動"));
     addEngravedSeparator(QStringLiteral("N4"));
 
     QMenu *remote = addSubmenu(QStringLiteral("MenuItem_RemoteBatch"), QStringLiteral("遠程管理"), 13);
-    connect(addItem(remote, QStringLiteral("MenuItem_RTelecentre"), QStringLiteral("連接主機"), 14),
-            &QAction::triggered, this, [this] { run(m_hooks.openRemoteHost); });
+    addItem(remote, QStringLiteral("MenuItem_RTelecentre"), QStringLiteral("連接主機"), 14);
     remote->addSeparator();
-    addSwitch(remote, QStringLiteral("MenuItem_RTelnet"), QStringLiteral("遠程控制"), true);
+    addSwitch(remote, Switch::RemoteControl, QStringLiteral("遠程控制"));
 
     QMenu *game = addSubmenu(QStringLiteral("MenuItem_Game"), QStringLiteral("網絡遊戲"), 19);
-    connect(addItem(game, QStringLiteral("MenuItem_GFive"), QStringLiteral("妙手連珠"), 18), &QAction::triggered, this,
-            [this] { run(m_hooks.openGame); });
+    addItem(game, QStringLiteral("MenuItem_GFive"), QStringLiteral("妙手連珠"), 18);
     game->addSeparator();
-    addSwitch(game, QStringLiteral("MenuItem_GAgree"), QStringLiteral("接受請求"), true);
+    addSwitch(game, Switch::GameAgree, QStringLiteral("接受請求"));
     addEngravedSeparator(QStringLiteral("N12"));
 
-    connect(addItem(this, QStringLiteral("MenuItem_SendFile"), QStringLiteral("傳送文件"), 6), &QAction::triggered,
-            this, [this] { run(m_hooks.openSendFile); });
+    addItem(this, QStringLiteral("MenuItem_SendFile"), QStringLiteral("傳送文件"), 6);
     addEngravedSeparator(QStringLiteral("N15"));
-    connect(addItem(this, QStringLiteral("MenuItem_About"), QStringLiteral("關于..."), 7), &QAction::triggered, this,
-            [this] { run(m_hooks.showAbout); });
+    addItem(this, QStringLiteral("MenuItem_About"), QStringLiteral("關于..."), 7);
     addItem(this, QStringLiteral("MenuItem_Help"), QStringLiteral("幫助"), 8); // no command
     addEngravedSeparator(QStringLiteral("N3"));
-    connect(addItem(this, QStringLiteral("MenuItem_Refurbish"), QStringLiteral("刷新"), 9), &QAction::triggered, this,
-            [this] { run(m_hooks.announcePresence); });
+    addItem(this, QStringLiteral("MenuItem_Refurbish"), QStringLiteral("刷新"), 9);
 
     QMenu *state = addSubmenu(QStringLiteral("MenuItem_State"), QStringLiteral("狀態"), 10);
     m_statusGroup = new QActionGroup(this);
@@ -238,19 +212,13 @@ void MainMenu::build()
         QAction *item = addItem(state, QLatin1String(s.name), s.caption);
         item->setCheckable(true);
         item->setData(int(s.status));
-        item->setChecked(s.status == Presence::Online);
+        item->setChecked(s.status == m_state.status());
         m_statusGroup->addAction(item);
         const Presence::Status status = s.status;
-        connect(item, &QAction::triggered, this, [this, status] {
-            if (m_hooks.setStatus)
-                m_hooks.setStatus(status);
-        });
+        connect(item, &QAction::triggered, this, [this, status] { m_state.setStatus(status); });
     }
     addEngravedSeparator(QStringLiteral("N1"));
-    connect(addItem(this, QStringLiteral("MenuItem_Close"), QStringLiteral("退出"), 12), &QAction::triggered, this,
-            [this] { run(m_hooks.closeConsole); });
-
-    updateAutoHidePresence();
+    addItem(this, QStringLiteral("MenuItem_Close"), QStringLiteral("退出"), 12);
 }
 
 QAction *MainMenu::action(const QString &name) const
@@ -264,15 +232,13 @@ bool MainMenu::isChecked(const QString &name) const
     return item && item->isChecked();
 }
 
-void MainMenu::setChecked(const QString &name, bool checked)
+void MainMenu::showSwitch(settings::Switch which, bool on)
 {
-    if (QAction *item = action(name); item && item->isCheckable())
-        item->setChecked(checked); // toggled only: the commands hang on triggered
-    if (name == kBShow)
-        updateAutoHidePresence();
+    // toggled only: the commands hang on triggered
+    action(QLatin1String(settings::row(which).menuItem))->setChecked(on);
 }
 
-void MainMenu::setStatus(Presence::Status status)
+void MainMenu::showStatus(Presence::Status status)
 {
     for (QAction *item : m_statusGroup->actions())
         if (item->data().toInt() == int(status))
@@ -292,86 +258,8 @@ void MainMenu::popupAt(const QPoint &globalPosition)
 
 QString MainMenu::settingOf(const QString &item)
 {
-    static const QHash<QString, QString> settings{
-        {QStringLiteral("MenuItem_BShow"), QStringLiteral("ShowBroadcasting")},
-        {QStringLiteral("MenuItem_BAutoHide"), QStringLiteral("BAutoHide")},
-        {QStringLiteral("MenuItem_IAtuoShow"), QStringLiteral("AtuoShow")},
-        {QStringLiteral("MenuItem_IInnervation"), QStringLiteral("Innervation")},
-        {QStringLiteral("MenuItem_ISuggestive"), QStringLiteral("Suggestive")},
-        {QStringLiteral("MenuItem_Helper"), QStringLiteral("Helper")}, // in the PIM key
-        {QStringLiteral("MenuItem_RTelnet"), QStringLiteral("Telnet")},
-        {QStringLiteral("MenuItem_GAgree"), QStringLiteral("GameAgree")},
-        {QStringLiteral("MenuItem_AutoRun"), QStringLiteral("Parlune")}, // the autostart entry
-    };
-    return settings.value(item);
-}
-
-QByteArray MainMenu::noticeText(const QString &text)
-{
-    QByteArray rtf =
-        QByteArrayLiteral("{\\rtf1\\ansi\\ansicpg950\\deff0\\deflang1033\\deflangfe1028{\\fonttbl{\\f0\\fnil"
-                          "\\fcharset136 MS Sans Serif;}}\\viewkind4\\uc1\\pard\\lang1028\\f0\\fs16");
-    const QByteArray bytes = cp950::encode(text);
-    if (!bytes.isEmpty() && !cp950::isLeadByte(static_cast<unsigned char>(bytes[0])))
-        rtf += ' '; // ends the control word; a text that begins with an escape needs none
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(bytes[i]);
-        const bool pair = cp950::isLeadByte(byte) && i + 1 < bytes.size();
-        for (qsizetype k = i; k <= i + (pair ? 1 : 0); ++k) {
-            const auto b = static_cast<unsigned char>(bytes[k]);
-            if (pair || b >= 0x80)
-                rtf += "\\'" + QByteArray::number(b, 16).rightJustified(2, '0');
-            else if (b == '\\' || b == '{' || b == '}')
-                rtf += '\\' + QByteArray(1, char(b));
-            else
-                rtf += char(b);
-        }
-        if (pair)
-            ++i;
-    }
-    return rtf + QByteArrayLiteral("\\par}");
-}
-
-void MainMenu::switchCommand(const QString &name)
-{
-    // Qt has already inverted the check mark.
-    const bool checked = isChecked(name);
-    if (name == kBShow) {
-        if (m_hooks.showTicker)
-            m_hooks.showTicker(checked);
-        updateAutoHidePresence();
-    } else if (name == kBAutoHide) {
-        if (m_hooks.tickerAutoHide)
-            m_hooks.tickerAutoHide(checked);
-    } else if (name == kIInnervation) {
-        // Switching off leaves the timer running: its next tick brings the icon to rest.
-        if (checked)
-            run(m_hooks.flashingSwitchedOn);
-    } else if (name == kHelper) {
-        if (m_hooks.assistantSwitched)
-            m_hooks.assistantSwitched(checked);
-    }
-    const bool written = !m_hooks.writeSwitch || m_hooks.writeSwitch(name, checked);
-    if (!written && name == kBShow && m_hooks.showNotice)
-        m_hooks.showNotice(noticeText(QStringLiteral("無法寫入注冊表信息!")), QByteArrayLiteral("REGEDIT ERROR"));
-}
-
-void MainMenu::updateAutoHidePresence()
-{
-    // Hidden, not removed: the item keeps its check mark for when it comes back.
-    action(kBAutoHide)->setVisible(isChecked(kBShow));
-}
-
-void MainMenu::MenuItem_EmptyClick()
-{
-    run(m_hooks.emptyMessages);
-    if (m_hooks.showNotice)
-        m_hooks.showNotice(noticeText(QStringLiteral("清空聊天記錄已完成!")), QByteArrayLiteral("EMPTY MESSAGE"));
-}
-
-void MainMenu::MenuItem_MoravikClick()
-{
-    run(m_hooks.openCredits);
+    const settings::SwitchRow *row = settings::rowOfMenuItem(item);
+    return row ? QString(row->valueName) : QString();
 }
 
 QRect MainMenu::bannerRect() const

@@ -5,7 +5,7 @@
 #include <QWidget>
 
 // The credits window opened from the menu's banner: the names of the makers drift slowly upwards.
-// One at a time (SingleWindow); it deletes itself when closed.
+// One at a time (the console opens it through its window registry); it deletes itself when closed.
 class TForm_AboutMoravik final : public QWidget
 {
     Q_OBJECT

@@ -71,12 +71,6 @@ QByteArray TForm_Broadcasting::greetingRtf()
     return rtf;
 }
 
-QPointer<TForm_Broadcasting> &TForm_Broadcasting::Form_Broadcasting()
-{
-    static QPointer<TForm_Broadcasting> instance;
-    return instance;
-}
-
 TForm_Broadcasting::TForm_Broadcasting(std::function<bool()> autoHide, QWidget *parent)
     : QWidget(parent, Qt::FramelessWindowHint | Qt::Tool | Qt::WindowStaysOnTopHint), m_autoHide(std::move(autoHide)),
       m_pictures(PicturePixels, devicePixelRatioF())

@@ -44,9 +44,6 @@ public:
     explicit TForm_Broadcasting(std::function<bool()> autoHide, QWidget *parent = nullptr);
     ~TForm_Broadcasting() override;
 
-    // The one ticker of the process, absent while broadcasts are not shown.
-    static QPointer<TForm_Broadcasting> &Form_Broadcasting();
-
     // Fields 3, 4 and 5 of a broadcast: display name, "hh:mm", RTF body (all code page 950).
     void ShowBroadcast(const QByteArray &name, const QByteArray &time, const QByteArray &body);
 

@@ -6,9 +6,9 @@
 #include "widgets/Placement.h"
 #include "widgets/RichEdit.h"
 #include "widgets/SkinnedFrame.h"
+#include "widgets/WindowRegistry.h"
 
 #include <QCloseEvent>
-#include <QPointer>
 #include <QPushButton>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -18,8 +18,6 @@
 #include <QUrl>
 
 namespace {
-
-QPointer<TForm_RebutInfo> openWindow;
 
 const QSize DesignSize(226, 152);
 
@@ -69,24 +67,23 @@ TForm_RebutInfo::TForm_RebutInfo()
     connect(suiButton_OK, &QPushButton::clicked, this, &TForm_RebutInfo::suiButton_OKClick);
 }
 
-TForm_RebutInfo *TForm_RebutInfo::instance()
+TForm_RebutInfo *TForm_RebutInfo::open(WindowRegistry &windows, const QByteArray &caption, bool *created)
 {
-    return openWindow.data();
+    TForm_RebutInfo *window = windows.find<TForm_RebutInfo>();
+    *created = !window;
+    if (*created) {
+        window = new TForm_RebutInfo;
+        // Shown by the caller once the first notice is in, where it belongs.
+        windows.add(window);
+    }
+    window->suiForm1->setCaption(cp950::decode(caption));
+    return window;
 }
 
-TForm_RebutInfo *TForm_RebutInfo::open(const QByteArray &caption, bool *created)
-{
-    *created = !openWindow;
-    if (*created)
-        openWindow = new TForm_RebutInfo;
-    openWindow->suiForm1->setCaption(cp950::decode(caption));
-    return openWindow;
-}
-
-void TForm_RebutInfo::ShowNotice(const QByteArray &text, const QByteArray &caption)
+void TForm_RebutInfo::ShowNotice(WindowRegistry &windows, const QByteArray &text, const QByteArray &caption)
 {
     bool created = false;
-    TForm_RebutInfo *window = open(caption, &created);
+    TForm_RebutInfo *window = open(windows, caption, &created);
     const qint64 spent = window->m_pictures.spent();
     QTextCursor cursor = window->suiMemo_Info->textCursor();
     // One edit, so that the area lays out the paragraphs below the new notice once rather than per step.
@@ -109,10 +106,10 @@ void TForm_RebutInfo::ShowNotice(const QByteArray &text, const QByteArray &capti
         window->raiseWithoutFocus();
 }
 
-void TForm_RebutInfo::ShowReceivedNotice(const QByteArray &text, const QByteArray &caption)
+void TForm_RebutInfo::ShowReceivedNotice(WindowRegistry &windows, const QByteArray &text, const QByteArray &caption)
 {
     bool created = false;
-    TForm_RebutInfo *window = open(caption, &created);
+    TForm_RebutInfo *window = open(windows, caption, &created);
     QTextCursor cursor = window->suiMemo_Info->textCursor();
     // What the user selected gives way to the notice, as typing would replace it.
     const int from = cursor.selectionStart();
@@ -245,11 +242,9 @@ void TForm_RebutInfo::suiButton_OKClick()
 
 void TForm_RebutInfo::closeEvent(QCloseEvent *event)
 {
+    // The window is deleted later, after the event loop runs again; a notice arriving before then opens a
+    // new window rather than going into this closing one, since the registry forgets a hidden window.
     QWidget::closeEvent(event);
-    // The window is deleted later, after the event loop runs again; a notice arriving before then must
-    // open a new window rather than go into this closing one.
-    if (event->isAccepted() && openWindow == this)
-        openWindow = nullptr;
 }
 
 void TForm_RebutInfo::resizeEvent(QResizeEvent *event)

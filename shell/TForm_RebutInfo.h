@@ -13,9 +13,11 @@ class Anchors;
 class QPushButton;
 class QTextEdit;
 class SkinnedFrame;
+class WindowRegistry;
 
 // The notice window: everything the program has to tell the user piles up here, newest on top, until the
-// user closes it. At most one exists; ShowNotice creates it when there is none.
+// user closes it. At most one is open, kept in the console's window registry; ShowNotice creates it when there
+// is none.
 class TForm_RebutInfo final : public QWidget
 {
     Q_OBJECT
@@ -31,14 +33,11 @@ public:
     // Shows a notice: text is an RTF document or plain text, caption plain text, both code page 950.
     // The first notice opens the window above the taskbar; later ones go on top of the earlier ones,
     // below a separator, without moving the window or taking the keyboard focus.
-    static void ShowNotice(const QByteArray &text, const QByteArray &caption);
+    static void ShowNotice(WindowRegistry &windows, const QByteArray &text, const QByteArray &caption);
 
     // A notice another host sent: inserted where the caret stands, without a separator, the caret left
     // behind it; opens the window as ShowNotice does when there is none.
-    static void ShowReceivedNotice(const QByteArray &text, const QByteArray &caption);
-
-    // The open notice window, or nullptr.
-    static TForm_RebutInfo *instance();
+    static void ShowReceivedNotice(WindowRegistry &windows, const QByteArray &text, const QByteArray &caption);
 
     // Any host can make the program show notices, so the window keeps only the newest ones: beyond any of
     // these limits the oldest notices leave the area. A notice added on top moves every paragraph below it,
@@ -65,7 +64,7 @@ protected:
 private:
     TForm_RebutInfo();
 
-    static TForm_RebutInfo *open(const QByteArray &caption, bool *created);
+    static TForm_RebutInfo *open(WindowRegistry &windows, const QByteArray &caption, bool *created);
     void showPlaced();
     void raiseWithoutFocus();
     void insertText(QTextCursor &cursor, QByteArrayView text);

@@ -24,13 +24,13 @@ qsizetype characterPrefix(const QByteArray &text, qsizetype limit)
 
 } // namespace
 
-TrayIcon::TrayIcon(Hooks hooks, QTimer *innervation, QObject *parent)
-    : QObject(parent), m_hooks(std::move(hooks)), m_innervation(innervation)
+TrayIcon::TrayIcon(Questions questions, QTimer *innervation, QObject *parent)
+    : QObject(parent), m_questions(std::move(questions)), m_innervation(innervation)
 {
-    if (!m_hooks.keyboardModifiers)
-        m_hooks.keyboardModifiers = [] { return QGuiApplication::queryKeyboardModifiers(); };
-    if (!m_hooks.pointerPosition)
-        m_hooks.pointerPosition = [] { return QCursor::pos(); };
+    if (!m_questions.keyboardModifiers)
+        m_questions.keyboardModifiers = [] { return QGuiApplication::queryKeyboardModifiers(); };
+    if (!m_questions.pointerPosition)
+        m_questions.pointerPosition = [] { return QCursor::pos(); };
     if (!m_innervation) {
         m_innervation = new QTimer(this);
         m_innervation->setObjectName(QStringLiteral("Timer_Innervation"));
@@ -82,8 +82,8 @@ QByteArray TrayIcon::buildTrayTip(const QByteArray &nickname, const QByteArray &
 
 QByteArray TrayIcon::TrayTip() const
 {
-    return buildTrayTip(m_hooks.nickname ? m_hooks.nickname() : QByteArray(),
-                        m_hooks.localAddress ? m_hooks.localAddress() : QByteArray());
+    return buildTrayTip(m_questions.nickname ? m_questions.nickname() : QByteArray(),
+                        m_questions.localAddress ? m_questions.localAddress() : QByteArray());
 }
 
 QString TrayIcon::tipForDisplay(const QByteArray &tip)
@@ -164,12 +164,12 @@ void TrayIcon::comeToRest()
 
 void TrayIcon::Timer_InnervationTimer()
 {
-    if (m_hooks.flashingSwitch && m_hooks.flashingSwitch()) {
+    if (m_questions.flashingSwitch && m_questions.flashingSwitch()) {
         m_flashPhase = !m_flashPhase;
         showLook(m_flashPhase ? Look::NewMessage : Look::Empty);
         return;
     }
-    const bool unread = m_hooks.hasUnread && m_hooks.hasUnread();
+    const bool unread = m_questions.hasUnread && m_questions.hasUnread();
     showLook(unread ? Look::NewMessage : Look::Rest);
     m_innervation->stop();
 }
@@ -195,23 +195,19 @@ void TrayIcon::trayActivated(QSystemTrayIcon::ActivationReason reason)
 
 void TrayIcon::leftPress()
 {
-    const bool shift = m_hooks.keyboardModifiers().testFlag(Qt::ShiftModifier);
-    const auto &command = shift ? m_hooks.sendBroadcast : m_hooks.sendMessage;
-    if (command)
-        command();
+    const bool shift = m_questions.keyboardModifiers().testFlag(Qt::ShiftModifier);
+    if (shift)
+        Q_EMIT sendBroadcastRequested();
+    else
+        Q_EMIT sendMessageRequested();
 }
 
 void TrayIcon::rightPress()
 {
-    const QPoint at = m_hooks.pointerPosition();
+    const QPoint at = m_questions.pointerPosition();
     // Queued, so that events already waiting are handled before the menu's own loop starts.
     QMetaObject::invokeMethod(
-        this,
-        [this, at] {
-            if (m_hooks.popupMenu)
-                m_hooks.popupMenu(at);
-        },
-        Qt::QueuedConnection);
+        this, [this, at] { Q_EMIT menuRequested(at); }, Qt::QueuedConnection);
 }
 
 void TrayIcon::requestActivation()

@@ -12,7 +12,8 @@ class QTimer;
 
 // The tray icon of the console: its pictures, its tooltip, the flashing while messages are unread, and the
 // mouse doors (left press: send message, Shift + left press: send broadcast, right press: the main menu).
-// Everything it needs from the console comes through Hooks, so it can be driven alone.
+// What it needs to know comes through Questions and what it asks for goes out as signals, so it can be driven
+// alone.
 class TrayIcon final : public QObject
 {
     Q_OBJECT
@@ -27,22 +28,19 @@ public:
     static constexpr int FlashIntervalMs = 500;
     static constexpr int IconSize = 32;
 
-    struct Hooks
+    struct Questions
     {
         std::function<QByteArray()> nickname;     // code page 950
         std::function<QByteArray()> localAddress; // asked at every change, never cached
         std::function<bool()> flashingSwitch;     // check mark of MenuItem_IInnervation
         std::function<bool()> hasUnread;          // some message is not read
-        std::function<void()> sendMessage;
-        std::function<void()> sendBroadcast;
-        std::function<void(const QPoint &)> popupMenu;
         // Defaults: QGuiApplication::queryKeyboardModifiers() and QCursor::pos(); tests replace them.
         std::function<Qt::KeyboardModifiers()> keyboardModifiers;
         std::function<QPoint()> pointerPosition;
     };
 
     // innervation: the console's Timer_Innervation if it owns one; otherwise the tray makes its own.
-    explicit TrayIcon(Hooks hooks, QTimer *innervation = nullptr, QObject *parent = nullptr);
+    explicit TrayIcon(Questions questions, QTimer *innervation = nullptr, QObject *parent = nullptr);
     ~TrayIcon() override;
 
     bool AddTrayIcon();
@@ -80,10 +78,16 @@ public:
 
     QSystemTrayIcon *systemTrayIcon() const { return m_tray; }
 
+Q_SIGNALS:
+    void sendMessageRequested();
+    void sendBroadcastRequested();
+    // The main menu, at the pointer position of the press.
+    void menuRequested(const QPoint &at);
+
 private:
     QIcon emptyIcon() const;
 
-    Hooks m_hooks;
+    Questions m_questions;
     QSystemTrayIcon *m_tray = nullptr;
     QTimer *m_innervation = nullptr;
     QList<QIcon> m_images;

@@ -22,17 +22,13 @@
 #include <QUdpSocket>
 #include <QVBoxLayout>
 
+#include "tests/support/ConsoleRig.h"
+#include "tests/support/NoticeRecorder.h"
 #include "widgets/RichEdit.h"
 
 #include <sys/stat.h>
 
 namespace {
-
-class SilentSink final : public NoticeSink
-{
-public:
-    void ShowNotice(const QByteArray &, const QByteArray &) override {}
-};
 
 struct Client
 {
@@ -67,19 +63,15 @@ class TestAutomation : public QObject
     std::unique_ptr<AutomationChannel> openChannel(const QString &path)
     {
         auto opened = std::make_unique<AutomationChannel>(consoleParts(), path);
-        connect(console.get(), &TForm_Parlune::noticeShown, opened.get(), &AutomationChannel::recordNotice);
+        connect(console, &TForm_Parlune::noticeShown, opened.get(), &AutomationChannel::recordNotice);
         return opened;
     }
 
 private Q_SLOTS:
     void init()
     {
-        SocketEngine::Endpoints endpoints;
-        endpoints.broadcastPort = 0;
-        endpoints.listenPort = 0;
-        endpoints.broadcastAddress = QHostAddress(QHostAddress::LocalHost);
-        console = std::make_unique<TForm_Parlune>(endpoints, std::make_unique<MemorySettingsStore>());
-        console->setNoticeSink(&sink);
+        rig = std::make_unique<ConsoleRig>();
+        console = rig->console.get();
         channel = openChannel(dir.filePath(QStringLiteral("automation")));
         QVERIFY(channel->isListening());
         console->FormCreate();
@@ -87,7 +79,8 @@ private Q_SLOTS:
     void cleanup()
     {
         channel.reset();
-        console.reset();
+        rig.reset();
+        console = nullptr;
     }
 
     void answersEachRequest_data()
@@ -135,18 +128,15 @@ private Q_SLOTS:
         Client client(dir.filePath(QStringLiteral("automation")));
         QVERIFY(client.ask(R"({"cmd":"checked","name":"MenuItem_SOnLine"})")[QStringLiteral("checked")].toBool());
         QVERIFY(client.ask(R"({"cmd":"trigger","name":"MenuItem_SLeave"})")[QStringLiteral("ok")].toBool());
-        QTRY_VERIFY(console->MenuItem_SLeave->isChecked());
+        QTRY_VERIFY(console->findChild<QAction *>(QStringLiteral("MenuItem_SLeave"))->isChecked());
         QVERIFY(client.ask(R"({"cmd":"checked","name":"MenuItem_SLeave"})")[QStringLiteral("checked")].toBool());
         QVERIFY(!client.ask(R"({"cmd":"checked","name":"MenuItem_SOnLine"})")[QStringLiteral("checked")].toBool());
     }
 
     void sendsThroughTheEngine()
     {
-        SocketEngine::Endpoints endpoints;
-        endpoints.broadcastPort = 0;
-        endpoints.listenPort = 0;
-        endpoints.broadcastAddress = QHostAddress(QHostAddress::LocalHost);
-        SilentSink silent;
+        SocketEngine::Endpoints endpoints = ConsoleRig::loopbackEndpoints();
+        NoticeRecorder silent;
         SocketEngine peer(silent, endpoints, {});
         peer.StartSocketEngine();
         QByteArrayList received;
@@ -158,8 +148,8 @@ private Q_SLOTS:
                             [&received](const QByteArray &p) { received.append(p); });
 
         cleanup();
-        console = std::make_unique<TForm_Parlune>(endpoints, std::make_unique<MemorySettingsStore>());
-        console->setNoticeSink(&sink);
+        rig = std::make_unique<ConsoleRig>(std::make_unique<MemorySettingsStore>(), endpoints);
+        console = rig->console.get();
         channel = openChannel(dir.filePath(QStringLiteral("automation")));
         console->FormCreate();
 
@@ -359,8 +349,8 @@ private:
     };
 
     QTemporaryDir dir;
-    SilentSink sink;
-    std::unique_ptr<TForm_Parlune> console;
+    std::unique_ptr<ConsoleRig> rig;
+    TForm_Parlune *console = nullptr;
     std::unique_ptr<AutomationChannel> channel;
 };
 

@@ -1,15 +1,25 @@
+#include "admin/TForm_PIM.h"
+#include "admin/TForm_Telecentre.h"
 #include "app/TForm_Parlune.h"
+#include "engine/ConsoleState.h"
 #include "engine/InboundDispatch.h"
 #include "engine/MemorySettingsStore.h"
+#include "engine/MessageTable.h"
 #include "engine/NoticeText.h"
 #include "engine/Packet.h"
 #include "engine/SettingsNames.h"
+#include "messages/TForm_Messenger.h"
 #include "platform/HostAddress.h"
+#include "shell/MainMenu.h"
+#include "shell/TForm_AboutMoravik.h"
 #include "shell/TForm_Broadcasting.h"
 #include "shell/TrayIcon.h"
+#include "tests/support/ConsoleRig.h"
+#include "widgets/WindowRegistry.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
@@ -21,56 +31,6 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-namespace {
-
-struct Notice
-{
-    QByteArray text;
-    QByteArray caption;
-};
-
-class RecordingSink final : public NoticeSink
-{
-public:
-    void ShowNotice(const QByteArray &text, const QByteArray &caption) override { shown.push_back({text, caption}); }
-    std::vector<Notice> shown;
-};
-
-// A console on loopback whose broadcasts land in a socket of the test.
-struct ConsoleRig
-{
-    explicit ConsoleRig(std::unique_ptr<MemorySettingsStore> settings = std::make_unique<MemorySettingsStore>())
-    {
-        wire.bind(QHostAddress::LocalHost, 0);
-        store = settings.get();
-        SocketEngine::Endpoints endpoints;
-        endpoints.broadcastPort = 0;
-        endpoints.listenPort = 0;
-        endpoints.broadcastAddress = QHostAddress(QHostAddress::LocalHost);
-        endpoints.broadcastDestinationPort = wire.localPort();
-        console = std::make_unique<TForm_Parlune>(endpoints, std::move(settings));
-        console->setNoticeSink(&notices);
-    }
-
-    QByteArrayList heard()
-    {
-        QByteArrayList datagrams;
-        while (wire.hasPendingDatagrams()) {
-            QByteArray d(int(wire.pendingDatagramSize()), '\0');
-            wire.readDatagram(d.data(), d.size());
-            datagrams.append(d);
-        }
-        return datagrams;
-    }
-
-    QUdpSocket wire;
-    MemorySettingsStore *store = nullptr;
-    RecordingSink notices;
-    std::unique_ptr<TForm_Parlune> console;
-};
-
-} // namespace
 
 class TestConsole : public QObject
 {
@@ -103,14 +63,14 @@ private Q_SLOTS:
             QVERIFY2(item->isCheckable(), name);
             QVERIFY2(item->isChecked() == checked, name);
         }
-        c.MenuItem_SHideLine->setChecked(true);
-        QVERIFY(!c.MenuItem_SOnLine->isChecked());
+        c.findChild<QAction *>(QStringLiteral("MenuItem_SHideLine"))->setChecked(true);
+        QVERIFY(!c.findChild<QAction *>(QStringLiteral("MenuItem_SOnLine"))->isChecked());
 
         c.FormCreate();
         QVERIFY(!c.isVisible());
         QVERIFY(!c.testAttribute(Qt::WA_WState_Created) || !c.isVisible());
-        QCOMPARE(c.AutoReplyText, InboundDispatch::defaultAutoReply());
-        QVERIFY(c.AutoReplyText.endsWith(R"(\'c1\'70\'b5\'b8\lang1033 ...\lang1028\par})"));
+        QCOMPARE(c.values().AutoReplyText, InboundDispatch::defaultAutoReply());
+        QVERIFY(c.values().AutoReplyText.endsWith(R"(\'c1\'70\'b5\'b8\lang1033 ...\lang1028\par})"));
     }
 
     // Start-up takes the settings and announces the stored status once, right after reading it.
@@ -137,16 +97,17 @@ private Q_SLOTS:
         ConsoleRig rig(std::move(store));
         rig.console->FormCreate();
         QVERIFY(rig.console->findChild<QAction *>(checked)->isChecked());
-        QVERIFY(!rig.console->MenuItem_ISuggestive->isChecked());
-        QCOMPARE(rig.console->OwnNickname, QByteArray("nick"));
-        QCOMPARE(rig.console->OwnAddress, LocalAddress());
+        QVERIFY(!rig.console->state().suggestive());
+        QVERIFY(!rig.console->findChild<QAction *>(QStringLiteral("MenuItem_ISuggestive"))->isChecked());
+        QCOMPARE(rig.console->values().OwnNickname, QByteArray("nick"));
+        QCOMPARE(rig.console->values().OwnAddress, LocalAddress());
 
         QTRY_VERIFY(rig.wire.hasPendingDatagrams());
         QTest::qWait(50);
         const QByteArrayList heard = rig.heard();
         QCOMPARE(heard.size(), 1);
         QCOMPARE(Packet::command(heard[0]), std::optional<int>(command));
-        QCOMPARE(Packet::ExtractField(2, heard[0]), rig.console->OwnAddress);
+        QCOMPARE(Packet::ExtractField(2, heard[0]), rig.console->values().OwnAddress);
         if (command != Packet::CMD_OFFLINE)
             QCOMPARE(Packet::ExtractField(3, heard[0]), QByteArray("nick"));
         QVERIFY(rig.notices.shown.empty());
@@ -189,15 +150,15 @@ private Q_SLOTS:
         QTRY_VERIFY(rig.wire.hasPendingDatagrams());
         QTest::qWait(50);
         rig.heard();
-        c.ImeName = "chewing";
-        QVERIFY(c.trayIcon->systemTrayIcon()->isVisible());
+        c.values().ImeName = "chewing";
+        QVERIFY(c.trayIcon()->systemTrayIcon()->isVisible());
 
         const QHash<QString, int> signalNumbers{{QStringLiteral("SIGTERM"), SIGTERM},
                                                 {QStringLiteral("SIGINT"), SIGINT},
                                                 {QStringLiteral("SIGHUP"), SIGHUP},
                                                 {QStringLiteral("SIGQUIT"), SIGQUIT}};
         if (how == QLatin1String("menu")) {
-            c.MenuItem_Close->trigger();
+            QVERIFY(triggerAction(c, QStringLiteral("MenuItem_Close")));
         } else if (signalNumbers.contains(how)) {
             ::raise(signalNumbers.value(how));
         } else if (how == QLatin1String("quit")) {
@@ -216,7 +177,7 @@ private Q_SLOTS:
         QCOMPARE(heard, QByteArrayList{Packet::build(Packet::CMD_OFFLINE, {LocalAddress()})});
         QCOMPARE(rig.store->values(settings::ProfileKey)->value(settings::Ime).bytes, QByteArray("chewing"));
         QCOMPARE(c.socketEngine().listeningPort(), 0);
-        QVERIFY(!c.trayIcon->systemTrayIcon()->isVisible());
+        QVERIFY(!c.trayIcon()->systemTrayIcon()->isVisible());
         QVERIFY(rig.notices.shown.empty());
     }
 
@@ -252,21 +213,102 @@ private Q_SLOTS:
     // With "自動隱藏" checked, as it is by default, the ticker starts hidden above the screen's top edge.
     void tickerStartsHiddenWithAutoHide()
     {
-        delete TForm_Broadcasting::Form_Broadcasting().data();
         ConsoleRig rig;
         rig.console->FormCreate();
-        QVERIFY(rig.console->MenuItem_BAutoHide->isChecked());
-        QPointer<TForm_Broadcasting> ticker = TForm_Broadcasting::Form_Broadcasting();
+        QVERIFY(rig.console->state().broadcastAutoHide());
+        QVERIFY(rig.console->findChild<QAction *>(QStringLiteral("MenuItem_BAutoHide"))->isChecked());
+        QPointer<TForm_Broadcasting> ticker = rig.console->windows().find<TForm_Broadcasting>();
         QVERIFY(ticker);
         QCOMPARE(ticker->y(), ticker->HiddenTop());
-        // Left open like the other start-ups' ticker: a later start-up under a tight file limit must not have
-        // to create one (its sounds need descriptors).
+        // The windows close with the console.
+        rig.console.reset();
+        QVERIFY(!ticker);
+    }
+
+    // What the menu's commands do: each reaches its part of the console, the switches through the state.
+    void menuCommandsReachTheConsole()
+    {
+        ConsoleRig rig;
+        TForm_Parlune &c = *rig.console;
+        c.FormCreate();
+        QTRY_VERIFY(rig.wire.hasPendingDatagrams());
+        QTest::qWait(50);
+        rig.heard();
+
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_Refurbish")));
+        QTRY_VERIFY(rig.wire.hasPendingDatagrams());
+        QCOMPARE(Packet::command(rig.heard().value(0)), std::optional<int>(Packet::CMD_ONLINE));
+
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_SLeave")));
+        QTRY_VERIFY(rig.wire.hasPendingDatagrams());
+        QCOMPARE(Packet::command(rig.heard().value(0)), std::optional<int>(Packet::CMD_AWAY));
+        QCOMPARE(c.state().status(), Presence::Away);
+        QCOMPARE(rig.store->values(settings::SystemKey)->value(settings::State).number, 6);
+
+        // "顯示廣播" closes and reopens the ticker, and stores each choice.
+        QVERIFY(c.windows().find<TForm_Broadcasting>());
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_BShow")));
+        QVERIFY(!c.windows().find<TForm_Broadcasting>());
+        QCOMPARE(rig.store->values(settings::SystemKey)->value(settings::ShowBroadcasting).number, 0);
+        QVERIFY(!c.findChild<QAction *>(QStringLiteral("MenuItem_BAutoHide"))->isVisible());
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_BShow")));
+        QVERIFY(c.windows().find<TForm_Broadcasting>());
+
+        // The credits are one window, however often they are asked for.
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_Moravik")));
+        TForm_AboutMoravik *credits = c.windows().find<TForm_AboutMoravik>();
+        QVERIFY(credits);
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_Moravik")));
+        QCOMPARE(c.windows().find<TForm_AboutMoravik>(), credits);
+
+        // The message window asks the console to announce the presence anew ("Info" while composing).
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_SendMessage")));
+        TForm_Messenger *messenger = c.windows().find<TForm_Messenger>();
+        QVERIFY(messenger && messenger->isComposing());
+        QTest::qWait(50);
+        rig.heard();
+        messenger->suiForm_MessageTitleBarCustomBtnsClick(TForm_Messenger::Info);
+        QTRY_VERIFY(rig.wire.hasPendingDatagrams());
+        QCOMPARE(Packet::command(rig.heard().value(0)), std::optional<int>(Packet::CMD_AWAY));
+
+        c.RxMemoryData_Message->append("bob", "10.0.0.2", "{\\rtf1 hi}");
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_Empty")));
+        QCOMPARE(c.RxMemoryData_Message->size(), 0);
+        QCOMPARE(rig.notices.count(), 1);
+        QCOMPARE(rig.notices.shown[0].caption, QByteArray("EMPTY MESSAGE"));
+        // The bytes the notice window has always received.
+        QCOMPARE(rig.notices.shown[0].text,
+                 QByteArray(R"({\rtf1\ansi\ansicpg950\deff0\deflang1033\deflangfe1028{\fonttbl{\f0\fnil\fcharset136 )"
+                            R"(MS Sans Serif;}}\viewkind4\uc1\pard\lang1028\f0\fs16)"
+                            R"(\'b2\'4d\'aa\'c5\'b2\'e1\'a4\'d1\'b0\'4f\'bf\'fd\'a4\'77\'a7\'b9\'a6\'a8!\par})"));
+        QCOMPARE(c.trayIcon()->look(), TrayIcon::Look::Rest);
+
+        // A new nickname is stored and shows in the tooltip at once.
+        QVERIFY(c.state().setOwnNickname("Renamed"));
+        QCOMPARE(rig.store->values(settings::ProfileKey)->value(settings::Nickname).bytes, QByteArray("Renamed"));
+        QVERIFY(c.trayIcon()->systemTrayIcon()->toolTip().contains(QStringLiteral("Nickname: Renamed")));
+
+        // One profile window however often it is asked for; a nickname saved there shows in the tray tip.
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_Bio")));
+        TForm_PIM *profile = c.windows().find<TForm_PIM>();
+        QVERIFY(profile);
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_Bio")));
+        QCOMPARE(c.windows().find<TForm_PIM>(), profile);
+        profile->findChild<QLineEdit *>(QStringLiteral("suiEdit_Nickname"))->setText(QStringLiteral("新名字"));
+        profile->suiButton_OKClick();
+        QVERIFY(!c.windows().find<TForm_PIM>());
+        QVERIFY(c.trayIcon()->systemTrayIcon()->toolTip().contains(QStringLiteral("新名字")));
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_RTelecentre")));
+        QVERIFY(c.windows().find<TForm_Telecentre>());
     }
 
     // Sockets that cannot even be created: the notices, then the ordinary close once the loop runs.
     void socketFailureClosesThroughTheCloseQuery()
     {
-        ConsoleRig rig;
+        // No ticker: its sounds would need descriptors.
+        auto store = std::make_unique<MemorySettingsStore>();
+        store->plant(settings::SystemKey, settings::ShowBroadcasting, {MemorySettingsStore::Type::Integer, {}, 0});
+        ConsoleRig rig(std::move(store));
         TForm_Parlune &c = *rig.console;
         rlimit saved{};
         ::getrlimit(RLIMIT_NOFILE, &saved);

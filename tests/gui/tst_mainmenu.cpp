@@ -1,4 +1,11 @@
+#include "engine/ConsoleState.h"
+#include "engine/MemorySettingsStore.h"
+#include "engine/SettingWrites.h"
+#include "engine/SettingsNames.h"
+#include "engine/SettingsStore.h"
+#include "engine/StartupSettings.h"
 #include "shell/MainMenu.h"
+#include "tests/support/NoticeRecorder.h"
 
 #include <QAction>
 #include <QGuiApplication>
@@ -7,50 +14,39 @@
 #include <QTest>
 #include <memory>
 
-// Records what the menu asked of the console.
-struct Console
-{
-    QStringList calls;
-    QList<QPair<QString, bool>> writes;
-    QList<QPair<QByteArray, QByteArray>> notices;
-    bool writeSucceeds = true;
+namespace {
 
-    MainMenu::Hooks hooks()
-    {
-        MainMenu::Hooks h;
-        h.writeSwitch = [this](const QString &item, bool checked) {
-            writes.append({item, checked});
-            return writeSucceeds;
-        };
-        h.showNotice = [this](const QByteArray &text, const QByteArray &caption) { notices.append({text, caption}); };
-        auto record = [this](const char *what) { return [this, what] { calls.append(QLatin1String(what)); }; };
-        h.sendMessage = record("sendMessage");
-        h.sendBroadcast = record("sendBroadcast");
-        h.openProfile = record("openProfile");
-        h.openSendFile = record("openSendFile");
-        h.openRemoteHost = record("openRemoteHost");
-        h.openGame = record("openGame");
-        h.chooseAssistant = record("chooseAssistant");
-        h.emptyMessages = record("emptyMessages");
-        h.announcePresence = record("announcePresence");
-        h.closeConsole = record("closeConsole");
-        h.showAbout = record("showAbout");
-        h.openCredits = record("openCredits");
-        h.flashingSwitchedOn = record("flashingSwitchedOn");
-        h.showTicker = [this](bool on) { calls.append(QStringLiteral("showTicker %1").arg(on)); };
-        h.tickerAutoHide = [this](bool on) { calls.append(QStringLiteral("tickerAutoHide %1").arg(on)); };
-        h.assistantSwitched = [this](bool on) { calls.append(QStringLiteral("assistantSwitched %1").arg(on)); };
-        h.setStatus = [this](Presence::Status s) { calls.append(QStringLiteral("setStatus %1").arg(int(s))); };
-        return h;
+// The frame of the menu's notices, as the notice window has always received them.
+const QByteArray SansPrefix = R"({\rtf1\ansi\ansicpg950\deff0\deflang1033\deflangfe1028{\fonttbl{\f0\fnil\fcharset136 )"
+                              R"(MS Sans Serif;}}\viewkind4\uc1\pard\lang1028\f0\fs16)";
+
+// What the store holds for the switch an item shows: the number, or for the auto-start entry whether it exists.
+std::optional<qint32> stored(MemorySettingsStore &store, const QString &item)
+{
+    const settings::SwitchRow *row = settings::rowOfMenuItem(item);
+    if (!row)
+        return std::nullopt;
+    switch (row->place) {
+    case settings::Place::AutoStart:
+        return settings::readString(store, settings::AutoStartKey, row->valueName).has_value() ? 1 : 0;
+    case settings::Place::Profile:
+        return settings::readInteger(store, settings::ProfileKey, row->valueName);
+    case settings::Place::System:
+        break;
     }
-};
+    return settings::readInteger(store, settings::SystemKey, row->valueName);
+}
+
+} // namespace
 
 class TestMainMenu final : public QObject
 {
     Q_OBJECT
 
 private:
-    Console console;
+    std::unique_ptr<MemorySettingsStore> store;
+    NoticeRecorder notices;
+    std::unique_ptr<ConsoleState> state;
     std::unique_ptr<MainMenu> menu;
 
     QAction *item(const QString &name)
@@ -64,10 +60,16 @@ private:
 private Q_SLOTS:
     void init()
     {
-        console = Console();
-        menu = std::make_unique<MainMenu>(console.hooks());
+        store = std::make_unique<MemorySettingsStore>();
+        notices.clear();
+        state = std::make_unique<ConsoleState>(*store, notices);
+        menu = std::make_unique<MainMenu>(*state);
     }
-    void cleanup() { menu.reset(); }
+    void cleanup()
+    {
+        menu.reset();
+        state.reset();
+    }
 
     void everyItemHasItsNameAndCaption_data()
     {
@@ -160,36 +162,30 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("before");
-        QTest::addColumn<QString>("further");
-        QTest::newRow("show broadcasts") << "MenuItem_BShow" << true << "showTicker 0";
-        QTest::newRow("auto hide") << "MenuItem_BAutoHide" << false << "tickerAutoHide 1";
-        QTest::newRow("auto show") << "MenuItem_IAtuoShow" << true << "";
-        QTest::newRow("flashing on") << "MenuItem_IInnervation" << false << "flashingSwitchedOn";
-        QTest::newRow("sound") << "MenuItem_ISuggestive" << false << "";
-        QTest::newRow("assistant") << "MenuItem_Helper" << false << "assistantSwitched 1";
-        QTest::newRow("autostart") << "MenuItem_AutoRun" << false << "";
-        QTest::newRow("remote control") << "MenuItem_RTelnet" << true << "";
-        QTest::newRow("game requests") << "MenuItem_GAgree" << true << "";
+        QTest::newRow("show broadcasts") << "MenuItem_BShow" << true;
+        QTest::newRow("auto hide") << "MenuItem_BAutoHide" << false;
+        QTest::newRow("auto show") << "MenuItem_IAtuoShow" << true;
+        QTest::newRow("flashing on") << "MenuItem_IInnervation" << false;
+        QTest::newRow("sound") << "MenuItem_ISuggestive" << false;
+        QTest::newRow("assistant") << "MenuItem_Helper" << false;
+        QTest::newRow("autostart") << "MenuItem_AutoRun" << false;
+        QTest::newRow("remote control") << "MenuItem_RTelnet" << true;
+        QTest::newRow("game requests") << "MenuItem_GAgree" << true;
     }
     void switchWritesItsNewValue()
     {
         QFETCH(QString, name);
         QFETCH(bool, before);
-        QFETCH(QString, further);
+        const settings::SwitchRow *row = settings::rowOfMenuItem(name);
+        QVERIFY(row);
         QCOMPARE(menu->isChecked(name), before);
+        QCOMPARE(state->isOn(row->which), before);
         item(name)->trigger();
         QCOMPARE(menu->isChecked(name), !before);
-        QCOMPARE(console.writes, (QList<QPair<QString, bool>>{{name, !before}}));
-        QCOMPARE(console.calls, further.isEmpty() ? QStringList() : QStringList{further});
+        QCOMPARE(state->isOn(row->which), !before);
+        QCOMPARE(stored(*store, name), !before ? 1 : 0);
         QVERIFY(!MainMenu::settingOf(name).isEmpty());
-        QVERIFY(console.notices.isEmpty());
-    }
-
-    void flashingSwitchedOffLeavesTheTimerAlone()
-    {
-        menu->setChecked(QStringLiteral("MenuItem_IInnervation"), true);
-        item(QStringLiteral("MenuItem_IInnervation"))->trigger();
-        QVERIFY(console.calls.isEmpty());
+        QCOMPARE(notices.count(), 0);
     }
 
     void failedWriteIsToldOnlyForShowBroadcasts_data()
@@ -205,14 +201,15 @@ private Q_SLOTS:
     {
         QFETCH(QString, name);
         QFETCH(bool, told);
-        console.writeSucceeds = false;
+        store->setReadOnly(true);
         const bool before = menu->isChecked(name);
         item(name)->trigger();
         QCOMPARE(menu->isChecked(name), !before); // the run keeps the new value
-        QCOMPARE(console.notices.size(), told ? 1 : 0);
+        QCOMPARE(notices.count(), told ? 1 : 0);
         if (told) {
-            QCOMPARE(console.notices[0].second, QByteArray("REGEDIT ERROR"));
-            QCOMPARE(console.notices[0].first, MainMenu::noticeText(QStringLiteral("無法寫入注冊表信息!")));
+            QCOMPARE(notices.shown[0].caption, QByteArray("REGEDIT ERROR"));
+            QCOMPARE(notices.shown[0].text,
+                     SansPrefix + R"(\'b5\'4c\'aa\'6b\'bc\'67\'a4\'4a\'aa\'60\'a5\'55\'aa\'ed\'ab\'48\'ae\'a7!\par})");
         }
     }
 
@@ -228,19 +225,32 @@ private Q_SLOTS:
         show->trigger();
         QVERIFY(autoHide->isVisible());
         QVERIFY(autoHide->isChecked()); // comes back with its check mark
-        menu->setChecked(QStringLiteral("MenuItem_BShow"), false);
+        state->setShowBroadcasting(false);
         QVERIFY(!autoHide->isVisible());
     }
 
+    // Start-up sets the marks through the state: no action is triggered, nothing but the defaults is written.
     void startUpValuesRunNoCommand()
     {
+        for (auto name : {settings::AtuoShow, settings::Telnet, settings::GameAgree, settings::ShowBroadcasting})
+            store->plant(settings::SystemKey, name, {MemorySettingsStore::Type::Integer, {}, 0});
+        store->plant(settings::SystemKey, settings::State, {MemorySettingsStore::Type::Integer, {}, 2});
+        QList<std::shared_ptr<QSignalSpy>> triggered;
         for (QAction *a : menu->findChildren<QAction *>())
-            if (a->isCheckable())
-                menu->setChecked(a->objectName(), !a->isChecked());
-        menu->setStatus(Presence::Hidden);
-        QVERIFY(console.calls.isEmpty());
-        QVERIFY(console.writes.isEmpty());
+            triggered.append(std::make_shared<QSignalSpy>(a, &QAction::triggered));
+        StartupEnvironment environment;
+        environment.ProgramDirectory = QStringLiteral("/nowhere/");
+        state->load(environment);
+        for (const auto &spy : triggered)
+            QCOMPARE(spy->count(), 0);
+        for (const settings::SwitchRow &row : settings::Switches)
+            QCOMPARE(menu->isChecked(QLatin1String(row.menuItem)), state->isOn(row.which));
+        QVERIFY(!menu->isChecked(QStringLiteral("MenuItem_RTelnet")));
+        QVERIFY(menu->isChecked(QStringLiteral("MenuItem_IInnervation"))); // missing: on, written so
+        QVERIFY(!item(QStringLiteral("MenuItem_BAutoHide"))->isVisible());
         QCOMPARE(menu->checkedStatus(), Presence::Hidden);
+        QCOMPARE(stored(*store, QStringLiteral("MenuItem_RTelnet")), 0);
+        QCOMPARE(settings::readInteger(*store, settings::SystemKey, settings::State), 2);
     }
 
     void statusIsOneRadioGroup_data()
@@ -257,7 +267,8 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QFETCH(int, status);
         item(name)->trigger();
-        QCOMPARE(console.calls, QStringList{QStringLiteral("setStatus %1").arg(status)});
+        QCOMPARE(int(state->status()), status);
+        QCOMPARE(settings::readInteger(*store, settings::SystemKey, settings::State), status);
         QCOMPARE(int(menu->checkedStatus()), status);
         int checked = 0;
         for (const char *n : {"MenuItem_SOnLine", "MenuItem_SLeave", "MenuItem_SHideLine", "MenuItem_SOffLine"})
@@ -265,71 +276,16 @@ private Q_SLOTS:
         QCOMPARE(checked, 1);
     }
 
-    void commandsRunTheirHook_data()
+    // The commands are the console's: the menu itself writes nothing for them.
+    void commandsTouchNoSetting()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("call");
-        QTest::newRow("send message") << "MenuItem_SendMessage"
-                                      << "sendMessage";
-        QTest::newRow("send broadcast") << "MenuItem_BSend"
-                                        << "sendBroadcast";
-        QTest::newRow("profile") << "MenuItem_Bio"
-                                 << "openProfile";
-        QTest::newRow("send file") << "MenuItem_SendFile"
-                                   << "openSendFile";
-        QTest::newRow("remote host") << "MenuItem_RTelecentre"
-                                     << "openRemoteHost";
-        QTest::newRow("game") << "MenuItem_GFive"
-                              << "openGame";
-        QTest::newRow("choose assistant") << "MenuItem_HelperSel"
-                                          << "chooseAssistant";
-        QTest::newRow("refresh") << "MenuItem_Refurbish"
-                                 << "announcePresence";
-        QTest::newRow("about") << "MenuItem_About"
-                               << "showAbout";
-        QTest::newRow("credits") << "MenuItem_Moravik"
-                                 << "openCredits";
-        QTest::newRow("exit") << "MenuItem_Close"
-                              << "closeConsole";
-        QTest::newRow("preferences do nothing") << "MenuItem_Preferences"
-                                                << "";
-        QTest::newRow("help does nothing") << "MenuItem_Help"
-                                           << "";
-    }
-    void commandsRunTheirHook()
-    {
-        QFETCH(QString, name);
-        QFETCH(QString, call);
-        item(name)->trigger();
-        QCOMPARE(console.calls, call.isEmpty() ? QStringList() : QStringList{call});
-        QVERIFY(console.writes.isEmpty());
-    }
-
-    void emptyMessagesTellsTheUser()
-    {
-        item(QStringLiteral("MenuItem_Empty"))->trigger();
-        QCOMPARE(console.calls, QStringList{QStringLiteral("emptyMessages")});
-        QCOMPARE(console.notices.size(), 1);
-        QCOMPARE(console.notices[0].second, QByteArray("EMPTY MESSAGE"));
-        QCOMPARE(console.notices[0].first, MainMenu::noticeText(QStringLiteral("清空聊天記錄已完成!")));
-    }
-
-    void noticeTextUsesTheEightPointFrame_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QByteArray>("rtf");
-        const QByteArray prefix = "{\\rtf1\\ansi\\ansicpg950\\deff0\\deflang1033\\deflangfe1028{\\fonttbl{\\f0\\fnil"
-                                  "\\fcharset136 MS Sans Serif;}}\\viewkind4\\uc1\\pard\\lang1028\\f0\\fs16";
-        // 無 = b5 4c: a trail byte in the ASCII range is escaped as well.
-        QTest::newRow("chinese then ascii") << QStringLiteral("無A!") << prefix + "\\'b5\\'4cA!\\par}";
-        QTest::newRow("trail byte is a backslash") << QStringLiteral("功") << prefix + "\\'a5\\'5c\\par}";
-        QTest::newRow("latin start and braces") << QStringLiteral("a{b}\\") << prefix + " a\\{b\\}\\\\\\par}";
-    }
-    void noticeTextUsesTheEightPointFrame()
-    {
-        QFETCH(QString, text);
-        QFETCH(QByteArray, rtf);
-        QCOMPARE(MainMenu::noticeText(text), rtf);
+        for (const char *name : {"MenuItem_SendMessage", "MenuItem_BSend", "MenuItem_Bio", "MenuItem_SendFile",
+                                 "MenuItem_RTelecentre", "MenuItem_GFive", "MenuItem_HelperSel", "MenuItem_Refurbish",
+                                 "MenuItem_Preferences", "MenuItem_Help", "MenuItem_Empty"})
+            item(QLatin1String(name))->trigger();
+        QCOMPARE(store->values(settings::SystemKey), nullptr);
+        QCOMPARE(store->values(settings::ProfileKey), nullptr);
+        QCOMPARE(notices.count(), 0);
     }
 
     void measuresFollowTheRules()
@@ -367,8 +323,9 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(menu.get()));
         QCOMPARE(menu->geometry().topLeft(), at);
         const QPoint onBanner = menu->bannerRect().center();
+        QSignalSpy credits(item(QStringLiteral("MenuItem_Moravik")), &QAction::triggered);
         QTest::mouseClick(menu.get(), Qt::LeftButton, {}, onBanner);
-        QTRY_COMPARE(console.calls, QStringList{QStringLiteral("openCredits")});
+        QTRY_COMPARE(credits.count(), 1);
         QVERIFY(!menu->isVisible());
     }
 
@@ -377,8 +334,9 @@ private Q_SLOTS:
         menu->popupAt(QPoint(10, 10));
         QVERIFY(QTest::qWaitForWindowExposed(menu.get()));
         QAction *refresh = item(QStringLiteral("MenuItem_Refurbish"));
+        QSignalSpy triggered(refresh, &QAction::triggered);
         QTest::mouseClick(menu.get(), Qt::LeftButton, {}, menu->actionGeometry(refresh).center());
-        QTRY_COMPARE(console.calls, QStringList{QStringLiteral("announcePresence")});
+        QTRY_COMPARE(triggered.count(), 1);
     }
 };
 

@@ -6,7 +6,10 @@
 #include "engine/NoticeText.h"
 #include "engine/Packet.h"
 #include "messages/TForm_Messenger.h"
+#include "tests/support/CodePage.h"
+#include "tests/support/NoticeRecorder.h"
 #include "widgets/RichEdit.h"
+#include "widgets/WindowRegistry.h"
 
 #include <QBuffer>
 #include <QGuiApplication>
@@ -29,17 +32,6 @@
 
 namespace {
 
-struct RecordingNotices final : NoticeSink
-{
-    QList<std::pair<QByteArray, QByteArray>> shown;
-    void ShowNotice(const QByteArray &text, const QByteArray &caption) override { shown.append({text, caption}); }
-};
-
-QByteArray big5(const char *utf8)
-{
-    return cp950::encode(QString::fromUtf8(utf8));
-}
-
 QByteArray bmpFace(QColor colour)
 {
     QImage image(32, 32, QImage::Format_RGB888);
@@ -61,7 +53,7 @@ private:
     MessageTable messages;
     FriendTable friends;
     ConsoleValues values;
-    RecordingNotices notices;
+    NoticeRecorder notices;
     QFont defaultFont{QStringLiteral("細明體"), 10};
     int trayRests = 0;
     int announces = 0;
@@ -70,7 +62,9 @@ private:
     QList<QUrl> opened;
     MessengerDeps deps;
 
-    TForm_Messenger *window() const { return Form_Messenger.data(); }
+    WindowRegistry windows;
+
+    TForm_Messenger *window() const { return windows.find<TForm_Messenger>(); }
     template <typename T> T *control(const char *name) const
     {
         T *child = window() ? window()->findChild<T *>(QLatin1String(name)) : nullptr;
@@ -93,10 +87,21 @@ private:
     {
         if (TForm_Messenger *w = window())
             w->close();
-        QVERIFY(!Form_Messenger);
+        QVERIFY(!window());
     }
 
 private Q_SLOTS:
+    void initTestCase()
+    {
+        // What the window asks of the console, counted.
+        connect(&windows, &WindowRegistry::added, this, [this](QWidget *window) {
+            auto *messenger = qobject_cast<TForm_Messenger *>(window);
+            QVERIFY(messenger);
+            connect(messenger, &TForm_Messenger::presenceRefreshRequested, this, [this] { ++announces; });
+            connect(messenger, &TForm_Messenger::lastUnreadOpened, this, [this] { ++trayRests; });
+        });
+    }
+
     void init()
     {
         messages.clear();
@@ -116,9 +121,8 @@ private Q_SLOTS:
         deps.friends = &friends;
         deps.values = &values;
         deps.notices = &notices;
+        deps.windows = &windows;
         deps.defaultFont = &defaultFont;
-        deps.announcePresence = [this] { ++announces; };
-        deps.trayComeToRest = [this] { ++trayRests; };
         deps.currentImeName = [] { return QByteArray("ime-b"); };
         deps.activateIme = [this](const QByteArray &name) { activatedImes.append(name); };
         deps.chooseFont = [this](const QFont &, QWidget *) { return dialogAnswer; };
@@ -213,7 +217,7 @@ private Q_SLOTS:
         // The later button puts it aside again.
         control<QLineEdit>("FlatEdit_IP")->setText(QStringLiteral("10.0.0.7"));
         window()->suiForm_MessageTitleBarCustomBtnsClick(TForm_Messenger::Later);
-        QVERIFY(!Form_Messenger);
+        QVERIFY(!window());
         QCOMPARE(values.AsideRecipient, QByteArray("10.0.0.7"));
         QVERIFY(values.AsideContent.startsWith("{\\rtf"));
         TForm_Messenger::MenuItem_SendMessageClick(deps);
@@ -304,7 +308,7 @@ private Q_SLOTS:
         messages.setCurrentRead(true);
         window()->suiForm_MessageTitleBarCustomBtnsClick(TForm_Messenger::Later);
         QVERIFY(!messages.at(0).Read);
-        QVERIFY(!Form_Messenger);
+        QVERIFY(!window());
     }
 
     void laterMarksTheOpenedMessageUnread()
@@ -317,7 +321,7 @@ private Q_SLOTS:
         click("suiImageButton_Next");
         QCOMPARE(editorText(), QStringLiteral("two"));
         QTest::mouseClick(window()->titleButton(TForm_Messenger::Later), Qt::LeftButton);
-        QVERIFY(!Form_Messenger);
+        QVERIFY(!window());
         QVERIFY(!messages.at(0).Read);
         QVERIFY(messages.at(1).Read);
         QCOMPARE(messages.currentRow(), 0);
@@ -330,7 +334,7 @@ private Q_SLOTS:
         messages.clear();
         append("new", "arrived later", true);
         window()->suiForm_MessageTitleBarCustomBtnsClick(TForm_Messenger::Later);
-        QVERIFY(!Form_Messenger);
+        QVERIFY(!window());
         QVERIFY(messages.at(0).Read);
     }
 
@@ -354,10 +358,10 @@ private Q_SLOTS:
         // "b" is no friend: the send is refused with the nickname notice.
         QTest::keyClick(editor(), Qt::Key_Return, Qt::ControlModifier);
         QCOMPARE(notices.shown.size(), 1);
-        QCOMPARE(notices.shown.at(0).first, NoticeText::build(u"請確認所輸入的暱稱無誤，並且在線!"));
-        QCOMPARE(notices.shown.at(0).second, QByteArray("Send Error"));
+        QCOMPARE(notices.shown.at(0).text, NoticeText::build(u"請確認所輸入的暱稱無誤，並且在線!"));
+        QCOMPARE(notices.shown.at(0).caption, QByteArray("Send Error"));
         QCOMPARE(editorText(), QStringLiteral("x\ny"));
-        QVERIFY(Form_Messenger);
+        QVERIFY(window());
     }
 
     void sendChecks_data()
@@ -385,9 +389,9 @@ private Q_SLOTS:
         editor()->setPlainText(text);
         click("suiButton_Send");
         QCOMPARE(notices.shown.size(), 1);
-        QCOMPARE(notices.shown.at(0).first, notice);
-        QCOMPARE(notices.shown.at(0).second, QByteArray("Send Error"));
-        QVERIFY(Form_Messenger);
+        QCOMPARE(notices.shown.at(0).text, notice);
+        QCOMPARE(notices.shown.at(0).caption, QByteArray("Send Error"));
+        QVERIFY(window());
         QCOMPARE(editorText(), text);
     }
 
@@ -432,7 +436,7 @@ private Q_SLOTS:
         QPointer<QProgressBar> bar = control<QProgressBar>("Gauge_Progress");
         click("suiButton_Send");
         QVERIFY(notices.shown.isEmpty());
-        QVERIFY(!Form_Messenger);
+        QVERIFY(!window());
         QCOMPARE(!bar->isHidden(), gauge);
         if (gauge) {
             QVERIFY(sending->isStripOpen());
@@ -461,8 +465,8 @@ private Q_SLOTS:
         editor()->setPlainText(QString(40000, QLatin1Char('k')));
         click("suiButton_Send");
         QCOMPARE(notices.shown.size(), 1);
-        QCOMPARE(notices.shown.at(0).first, NoticeText::build(u"發送失敗，請確認網絡正常且對方在線!"));
-        QVERIFY(Form_Messenger);
+        QCOMPARE(notices.shown.at(0).text, NoticeText::build(u"發送失敗，請確認網絡正常且對方在線!"));
+        QVERIFY(window());
         QVERIFY(!window()->isStripOpen());
         QCOMPARE(editorText().size(), 40000);
         QVERIFY(sendShown());
@@ -706,7 +710,7 @@ private Q_SLOTS:
             QTest::mouseClick(w->titleButton(TForm_Messenger::Close), Qt::LeftButton);
         else
             w->suiForm_MessageTitleBarCustomBtnsClick(TForm_Messenger::Later);
-        QVERIFY(!Form_Messenger);
+        QVERIFY(!window());
         QCOMPARE(values.ImeName, QByteArray("ime-b"));
         QTRY_VERIFY(!w);
     }

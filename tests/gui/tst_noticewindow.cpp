@@ -4,8 +4,10 @@
 #include "richtext/RtfReader.h"
 #include "shell/TForm_RebutInfo.h"
 #include "tests/support/BigPictureRtf.h"
+#include "tests/support/CodePage.h"
 #include "widgets/FontSubstitutions.h"
 #include "widgets/SkinnedFrame.h"
+#include "widgets/WindowRegistry.h"
 
 #include <QPushButton>
 #include <QScreen>
@@ -41,11 +43,6 @@ QByteArray rtfNotice(const QString &text)
         }
     }
     return rtf + "\\par}";
-}
-
-QByteArray big5(const QString &text)
-{
-    return cp950::encode(text);
 }
 
 // The area's text, one entry a paragraph, without the empty paragraph a document may end with.
@@ -97,20 +94,22 @@ class TestNoticeWindow : public QObject
 {
     Q_OBJECT
 
+    WindowRegistry windows;
+
 private Q_SLOTS:
     void cleanup()
     {
-        if (TForm_RebutInfo *window = TForm_RebutInfo::instance())
+        if (TForm_RebutInfo *window = windows.find<TForm_RebutInfo>())
             window->close();
-        QTRY_VERIFY(!TForm_RebutInfo::instance());
+        QTRY_VERIFY(!windows.find<TForm_RebutInfo>());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
     void firstNoticeOpensTheWindowAboveThePanel()
     {
-        QVERIFY(!TForm_RebutInfo::instance());
-        TForm_RebutInfo::ShowNotice(big5(QStringLiteral("清空聊天記錄已完成!")), "EMPTY MESSAGE");
-        TForm_RebutInfo *window = TForm_RebutInfo::instance();
+        QVERIFY(!windows.find<TForm_RebutInfo>());
+        TForm_RebutInfo::ShowNotice(windows, big5(QStringLiteral("清空聊天記錄已完成!")), "EMPTY MESSAGE");
+        TForm_RebutInfo *window = windows.find<TForm_RebutInfo>();
         QVERIFY(window);
         QVERIFY(window->isVisible());
         QCOMPARE(window->size(), QSize(226, 152));
@@ -122,8 +121,8 @@ private Q_SLOTS:
 
     void windowAsDrawn()
     {
-        TForm_RebutInfo::ShowNotice("x", "c");
-        TForm_RebutInfo *window = TForm_RebutInfo::instance();
+        TForm_RebutInfo::ShowNotice(windows, "x", "c");
+        TForm_RebutInfo *window = windows.find<TForm_RebutInfo>();
         QCOMPARE(window->windowTitle(), QStringLiteral("信息"));
         QVERIFY(window->windowFlags().testFlags(Qt::Tool | Qt::WindowStaysOnTopHint | Qt::FramelessWindowHint));
         QCOMPARE(window->minimumSize(), QSize(130, 50));
@@ -165,9 +164,9 @@ private Q_SLOTS:
                                 QStringLiteral("發送方套按字綁定失敗!")};
         for (int i = 0; i < texts.size(); ++i) {
             const QByteArray text = rtf ? rtfNotice(texts[i]) : big5(texts[i]);
-            TForm_RebutInfo::ShowNotice(text, big5(QStringLiteral("通知%1").arg(i)));
+            TForm_RebutInfo::ShowNotice(windows, text, big5(QStringLiteral("通知%1").arg(i)));
         }
-        TForm_RebutInfo *window = TForm_RebutInfo::instance();
+        TForm_RebutInfo *window = windows.find<TForm_RebutInfo>();
         QCOMPARE(lines(window), (QStringList{texts[2], Separator, texts[1], Separator, texts[0]}));
         QCOMPARE(window->suiForm1->caption(), QStringLiteral("通知2"));
         QCOMPARE(window->suiMemo_Info->textCursor().position(), 0);
@@ -179,8 +178,8 @@ private Q_SLOTS:
         FontSubstitutions::install();
         // Three notices, so that the scroll bar takes its share of the width.
         for (const char *text : {"one", "two", "three"})
-            TForm_RebutInfo::ShowNotice(rtfNotice(QString::fromLatin1(text)), "a");
-        TForm_RebutInfo *window = TForm_RebutInfo::instance();
+            TForm_RebutInfo::ShowNotice(windows, rtfNotice(QString::fromLatin1(text)), "a");
+        TForm_RebutInfo *window = windows.find<TForm_RebutInfo>();
         QVERIFY(QTest::qWaitForWindowExposed(window));
         QTRY_VERIFY(window->suiMemo_Info->verticalScrollBar()->isVisible());
         for (int number : {1, 3}) {
@@ -193,9 +192,9 @@ private Q_SLOTS:
     void plainNoticeKeepsTheDefaultFont()
     {
         NEED_RTF_READER();
-        TForm_RebutInfo::ShowNotice(R"({\rtf1\ansi{\fonttbl{\f0 Courier;}}\f0\fs40\b big\par})", "a");
-        TForm_RebutInfo::ShowNotice("plain {\\b not bold}", "b");
-        TForm_RebutInfo *window = TForm_RebutInfo::instance();
+        TForm_RebutInfo::ShowNotice(windows, R"({\rtf1\ansi{\fonttbl{\f0 Courier;}}\f0\fs40\b big\par})", "a");
+        TForm_RebutInfo::ShowNotice(windows, "plain {\\b not bold}", "b");
+        TForm_RebutInfo *window = windows.find<TForm_RebutInfo>();
         QCOMPARE(lines(window),
                  (QStringList{QStringLiteral("plain {\\b not bold}"), Separator, QStringLiteral("big")}));
         QTextCursor cursor(window->suiMemo_Info->document());
@@ -207,12 +206,12 @@ private Q_SLOTS:
 
     void laterNoticeLeavesTheWindowWhereItIs()
     {
-        TForm_RebutInfo::ShowNotice("first", "a");
-        TForm_RebutInfo *window = TForm_RebutInfo::instance();
+        TForm_RebutInfo::ShowNotice(windows, "first", "a");
+        TForm_RebutInfo *window = windows.find<TForm_RebutInfo>();
         const QRect moved(expectedPlace(window) - QPoint(200, 150), QSize(300, 200));
         window->setGeometry(moved);
-        TForm_RebutInfo::ShowNotice("second", "b");
-        QCOMPARE(TForm_RebutInfo::instance(), window);
+        TForm_RebutInfo::ShowNotice(windows, "second", "b");
+        QCOMPARE(windows.find<TForm_RebutInfo>(), window);
         QCOMPARE(window->geometry(), moved);
         QVERIFY(window->isVisible());
     }
@@ -226,18 +225,18 @@ private Q_SLOTS:
     void closingDiscardsTheNotices()
     {
         QFETCH(bool, titleBarClose);
-        TForm_RebutInfo::ShowNotice("old one", "a");
-        QPointer<TForm_RebutInfo> old = TForm_RebutInfo::instance();
+        TForm_RebutInfo::ShowNotice(windows, "old one", "a");
+        QPointer<TForm_RebutInfo> old = windows.find<TForm_RebutInfo>();
         old->setGeometry(QRect(old->pos() - QPoint(300, 200), QSize(400, 300)));
         if (titleBarClose)
             QTest::mouseClick(old->suiForm1->titleButton(SkinnedFrame::CloseButton), Qt::LeftButton);
         else
             QTest::mouseClick(old->suiButton_OK, Qt::LeftButton);
-        QVERIFY(!TForm_RebutInfo::instance());
+        QVERIFY(!windows.find<TForm_RebutInfo>());
 
         // Before the closed window is gone: the notice must still open a window of its own.
-        TForm_RebutInfo::ShowNotice("new one", "b");
-        TForm_RebutInfo *fresh = TForm_RebutInfo::instance();
+        TForm_RebutInfo::ShowNotice(windows, "new one", "b");
+        TForm_RebutInfo *fresh = windows.find<TForm_RebutInfo>();
         QVERIFY(fresh);
         QVERIFY(fresh != old);
         QCOMPARE(lines(fresh), QStringList{QStringLiteral("new one")});
@@ -248,16 +247,16 @@ private Q_SLOTS:
 
     void minimiseAndMaximiseKeepTheNotices()
     {
-        TForm_RebutInfo::ShowNotice("first", "a");
-        TForm_RebutInfo *window = TForm_RebutInfo::instance();
+        TForm_RebutInfo::ShowNotice(windows, "first", "a");
+        TForm_RebutInfo *window = windows.find<TForm_RebutInfo>();
         const QString text = window->suiMemo_Info->toPlainText();
         QTest::mouseClick(window->suiForm1->titleButton(3), Qt::LeftButton);
         QVERIFY(window->suiForm1->isRolledUp());
-        QCOMPARE(TForm_RebutInfo::instance(), window);
+        QCOMPARE(windows.find<TForm_RebutInfo>(), window);
         QCOMPARE(window->suiMemo_Info->toPlainText(), text);
         QTest::mouseClick(window->suiForm1->titleButton(SkinnedFrame::MaximizeButton), Qt::LeftButton);
         QVERIFY(window->suiForm1->isZoomed());
-        QCOMPARE(TForm_RebutInfo::instance(), window);
+        QCOMPARE(windows.find<TForm_RebutInfo>(), window);
         QCOMPARE(window->suiMemo_Info->toPlainText(), text);
         QVERIFY(window->suiMemo_Info->isVisible());
     }
@@ -265,14 +264,15 @@ private Q_SLOTS:
     void receivedNoticeGoesWhereTheCaretStands()
     {
         NEED_RTF_READER();
-        TForm_RebutInfo::ShowReceivedNotice(rtfNotice(QStringLiteral("one")), big5(QStringLiteral("遠程主機信息")));
-        TForm_RebutInfo *window = TForm_RebutInfo::instance();
+        TForm_RebutInfo::ShowReceivedNotice(windows, rtfNotice(QStringLiteral("one")),
+                                            big5(QStringLiteral("遠程主機信息")));
+        TForm_RebutInfo *window = windows.find<TForm_RebutInfo>();
         QVERIFY(window);
         QCOMPARE(window->pos(), expectedPlace(window));
-        TForm_RebutInfo::ShowReceivedNotice(rtfNotice(QStringLiteral("two")), "x");
+        TForm_RebutInfo::ShowReceivedNotice(windows, rtfNotice(QStringLiteral("two")), "x");
         QCOMPARE(lines(window), (QStringList{QStringLiteral("one"), QStringLiteral("two")}));
-        TForm_RebutInfo::ShowNotice(rtfNotice(QStringLiteral("three")), "y");
-        TForm_RebutInfo::ShowReceivedNotice(rtfNotice(QStringLiteral("four")), "z");
+        TForm_RebutInfo::ShowNotice(windows, rtfNotice(QStringLiteral("three")), "y");
+        TForm_RebutInfo::ShowReceivedNotice(windows, rtfNotice(QStringLiteral("four")), "z");
         QCOMPARE(lines(window), (QStringList{QStringLiteral("four"), QStringLiteral("three"), Separator,
                                              QStringLiteral("one"), QStringLiteral("two")}));
         QCOMPARE(window->suiForm1->caption(), QStringLiteral("z"));
@@ -284,8 +284,8 @@ private Q_SLOTS:
         constexpr int Kept = TForm_RebutInfo::MaxNotices;
         const int shown = Kept + 40;
         for (int i = 1; i <= shown; ++i)
-            TForm_RebutInfo::ShowNotice(rtfNotice(QStringLiteral("第%1則").arg(i)), "x");
-        TForm_RebutInfo *window = TForm_RebutInfo::instance();
+            TForm_RebutInfo::ShowNotice(windows, rtfNotice(QStringLiteral("第%1則").arg(i)), "x");
+        TForm_RebutInfo *window = windows.find<TForm_RebutInfo>();
         QCOMPARE(window->noticeCount(), Kept);
         const QStringList text = lines(window);
         QCOMPARE(text.size(), 2 * Kept - 1);
@@ -300,17 +300,17 @@ private Q_SLOTS:
     {
         NEED_RTF_READER();
         constexpr int Kept = TForm_RebutInfo::MaxNotices;
-        TForm_RebutInfo::ShowNotice(rtfNotice(QStringLiteral("local")), "x");
+        TForm_RebutInfo::ShowNotice(windows, rtfNotice(QStringLiteral("local")), "x");
         for (int i = 1; i <= Kept; ++i)
-            TForm_RebutInfo::ShowReceivedNotice(rtfNotice(QStringLiteral("r%1").arg(i)), "y");
-        TForm_RebutInfo *window = TForm_RebutInfo::instance();
+            TForm_RebutInfo::ShowReceivedNotice(windows, rtfNotice(QStringLiteral("r%1").arg(i)), "y");
+        TForm_RebutInfo *window = windows.find<TForm_RebutInfo>();
         QCOMPARE(window->noticeCount(), Kept);
         const QStringList text = lines(window);
         // Received notices pile up where the caret stands, oldest first: the local one went first, then r1.
         QCOMPARE(text.size(), Kept);
         QCOMPARE(text.first(), QStringLiteral("r1"));
         QCOMPARE(text.last(), QStringLiteral("r%1").arg(Kept));
-        TForm_RebutInfo::ShowReceivedNotice(rtfNotice(QStringLiteral("newest")), "y");
+        TForm_RebutInfo::ShowReceivedNotice(windows, rtfNotice(QStringLiteral("newest")), "y");
         QCOMPARE(lines(window).first(), QStringLiteral("r2"));
         QCOMPARE(lines(window).last(), QStringLiteral("newest"));
     }
@@ -329,8 +329,8 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, notice);
         for (int i = 0; i < 15; ++i)
-            TForm_RebutInfo::ShowNotice(notice, "x");
-        TForm_RebutInfo *window = TForm_RebutInfo::instance();
+            TForm_RebutInfo::ShowNotice(windows, notice, "x");
+        TForm_RebutInfo *window = windows.find<TForm_RebutInfo>();
         const QTextDocument *document = window->suiMemo_Info->document();
         QVERIFY(document->characterCount() <= TForm_RebutInfo::MaxCharacters);
         QVERIFY(document->blockCount() <= TForm_RebutInfo::MaxParagraphs);
@@ -339,7 +339,7 @@ private Q_SLOTS:
 
         // The newest notice stays whatever its size.
         const QByteArray huge = QByteArray("h\r\n").repeated(TForm_RebutInfo::MaxParagraphs + 10);
-        TForm_RebutInfo::ShowNotice(huge, "x");
+        TForm_RebutInfo::ShowNotice(windows, huge, "x");
         QCOMPARE(window->noticeCount(), 1);
         QCOMPARE(lines(window), QStringList(TForm_RebutInfo::MaxParagraphs + 10, QStringLiteral("h")));
     }
@@ -349,8 +349,8 @@ private Q_SLOTS:
         // Four pictures of 2048 × 2048 fill the window's pixels; the fifth waits as a placeholder.
         const QByteArray picture = bigPictureRtf(2048);
         for (int i = 0; i < 5; ++i)
-            TForm_RebutInfo::ShowNotice(picture, "x");
-        TForm_RebutInfo *window = TForm_RebutInfo::instance();
+            TForm_RebutInfo::ShowNotice(windows, picture, "x");
+        TForm_RebutInfo *window = windows.find<TForm_RebutInfo>();
         const QTextDocument *document = window->suiMemo_Info->document();
         QList<QTextImageFormat> pictures = picturesOf(*document);
         QCOMPARE(pictures.size(), 5);
@@ -363,11 +363,11 @@ private Q_SLOTS:
         // Notices that leave the window take their pictures' pixels with them.
         const QTextImageFormat oldest = pictures[4];
         for (int i = 0; i < TForm_RebutInfo::MaxNotices; ++i)
-            TForm_RebutInfo::ShowNotice("text", "x");
+            TForm_RebutInfo::ShowNotice(windows, "text", "x");
         QVERIFY(picturesOf(*document).isEmpty());
         QCOMPARE(window->pictureBudget().spent(), 0);
         QVERIFY(DocumentPictures::imageOf(*document, oldest).isNull());
-        TForm_RebutInfo::ShowReceivedNotice(picture, "y");
+        TForm_RebutInfo::ShowReceivedNotice(windows, picture, "y");
         pictures = picturesOf(*document);
         QCOMPARE(pictures.size(), 1);
         QCOMPARE(DocumentPictures::imageOf(*document, pictures[0]).size(), QSize(2048, 2048));
@@ -386,9 +386,9 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, text);
         QFETCH(QByteArray, caption);
-        TForm_RebutInfo::ShowNotice(text, caption);
-        TForm_RebutInfo::ShowNotice(text, caption);
-        TForm_RebutInfo *window = TForm_RebutInfo::instance();
+        TForm_RebutInfo::ShowNotice(windows, text, caption);
+        TForm_RebutInfo::ShowNotice(windows, text, caption);
+        TForm_RebutInfo *window = windows.find<TForm_RebutInfo>();
         QVERIFY(window);
         QCOMPARE(window->suiForm1->caption(), cp950::decode(caption));
         QVERIFY(window->suiMemo_Info->toPlainText().contains(Separator));

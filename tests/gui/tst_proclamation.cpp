@@ -4,6 +4,7 @@
 #include "engine/PacketTransport.h"
 #include "messages/FaceMenu.h"
 #include "messages/TForm_Proclamation.h"
+#include "tests/support/CodePage.h"
 #include "widgets/RichEdit.h"
 
 #include <QApplication>
@@ -16,11 +17,6 @@
 #include <QTest>
 
 namespace {
-
-QByteArray big5(const char *utf8)
-{
-    return cp950::encode(QString::fromUtf8(utf8));
-}
 
 // Hands broadcasts over like the socket engine; a refusing network is reported the way the engine does,
 // by a notice, never to the caller.

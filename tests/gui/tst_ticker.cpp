@@ -4,6 +4,7 @@
 #include "shell/BroadcastBand.h"
 #include "shell/TForm_Broadcasting.h"
 #include "tests/support/BigPictureRtf.h"
+#include "tests/support/CodePage.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -12,10 +13,6 @@
 #include <QTextEdit>
 
 namespace {
-QByteArray big5(const char16_t *text)
-{
-    return cp950::encode(QStringView(text));
-}
 QByteArray rtf(const QByteArray &body)
 {
     return "{\\rtf1\\ansi\\ansicpg950\\deff0{\\fonttbl{\\f0\\fnil\\fcharset136 MS Sans Serif;}}\\pard\\f0\\fs20 " +

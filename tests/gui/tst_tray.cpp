@@ -1,8 +1,8 @@
 #include "shell/AboutBox.h"
 #include "shell/HotKey.h"
-#include "shell/SingleWindow.h"
 #include "shell/TForm_AboutMoravik.h"
 #include "shell/TrayIcon.h"
+#include "widgets/WindowRegistry.h"
 
 #include "base/Cp950.h"
 
@@ -26,19 +26,16 @@ private:
     QTimer innervation;
     std::unique_ptr<TrayIcon> tray;
 
-    TrayIcon::Hooks hooks()
+    TrayIcon::Questions questions()
     {
-        TrayIcon::Hooks h;
-        h.nickname = [this] { return nickname; };
-        h.localAddress = [this] { return address; };
-        h.flashingSwitch = [this] { return flashing; };
-        h.hasUnread = [this] { return unread; };
-        h.sendMessage = [this] { commands << QStringLiteral("message"); };
-        h.sendBroadcast = [this] { commands << QStringLiteral("broadcast"); };
-        h.popupMenu = [this](const QPoint &at) { commands << QStringLiteral("menu %1,%2").arg(at.x()).arg(at.y()); };
-        h.keyboardModifiers = [this] { return modifiers; };
-        h.pointerPosition = [] { return QPoint(640, 470); };
-        return h;
+        TrayIcon::Questions q;
+        q.nickname = [this] { return nickname; };
+        q.localAddress = [this] { return address; };
+        q.flashingSwitch = [this] { return flashing; };
+        q.hasUnread = [this] { return unread; };
+        q.keyboardModifiers = [this] { return modifiers; };
+        q.pointerPosition = [] { return QPoint(640, 470); };
+        return q;
     }
 
     // n ticks of the flash timer, as the console's clock would give them.
@@ -57,7 +54,12 @@ private Q_SLOTS:
         modifiers = {};
         commands.clear();
         innervation.setObjectName(QStringLiteral("Timer_Innervation"));
-        tray = std::make_unique<TrayIcon>(hooks(), &innervation);
+        tray = std::make_unique<TrayIcon>(questions(), &innervation);
+        connect(tray.get(), &TrayIcon::sendMessageRequested, this, [this] { commands << QStringLiteral("message"); });
+        connect(tray.get(), &TrayIcon::sendBroadcastRequested, this,
+                [this] { commands << QStringLiteral("broadcast"); });
+        connect(tray.get(), &TrayIcon::menuRequested, this,
+                [this](const QPoint &at) { commands << QStringLiteral("menu %1,%2").arg(at.x()).arg(at.y()); });
         tray->AddTrayIcon();
     }
     void cleanup()
@@ -265,7 +267,7 @@ private Q_SLOTS:
     void runningTimerTicksByItself()
     {
         flashing = true;
-        TrayIcon own(hooks());
+        TrayIcon own(questions());
         QCOMPARE(own.Timer_Innervation()->objectName(), QStringLiteral("Timer_Innervation"));
         own.AddTrayIcon();
         own.flashingSwitchedOn();
@@ -300,23 +302,48 @@ private Q_SLOTS:
         QVERIFY(!hotKey.isGrabbed());
     }
 
-    void singleWindowBringsTheExistingOneBack()
+    // One window per class: opening again brings the open one back; a closing one is forgotten at once, though
+    // it is deleted only later; whatever is open goes with the registry.
+    void windowRegistryKeepsOnePerClass()
     {
-        QVERIFY(!SingleWindow<TForm_AboutMoravik>::instance());
-        TForm_AboutMoravik *first = SingleWindow<TForm_AboutMoravik>::open();
+        WindowRegistry windows;
+        int made = 0;
+        auto make = [&made] {
+            ++made;
+            return new TForm_AboutMoravik;
+        };
+        QVERIFY(!windows.find<TForm_AboutMoravik>());
+        TForm_AboutMoravik *first = windows.open<TForm_AboutMoravik>(make);
+        QVERIFY(first->isVisible());
         QVERIFY(first->testAttribute(Qt::WA_DeleteOnClose));
-        QCOMPARE(SingleWindow<TForm_AboutMoravik>::open(), first);
-        QCOMPARE(SingleWindow<TForm_AboutMoravik>::instance(), first);
+        first->showMinimized();
+        QCOMPARE(windows.open<TForm_AboutMoravik>(make), first);
+        QVERIFY(!first->isMinimized());
+        QCOMPARE(made, 1);
         const int before = first->scrollOffset();
         first->Timer_ScrollTimer();
         QCOMPARE(first->scrollOffset(), before + 1);
+
+        QPointer<TForm_AboutMoravik> closing = first;
         first->close();
-        QTRY_VERIFY(!SingleWindow<TForm_AboutMoravik>::instance());
-        TForm_AboutMoravik *second = SingleWindow<TForm_AboutMoravik>::open();
-        QVERIFY(second);
-        QCOMPARE(SingleWindow<TForm_AboutMoravik>::instance(), second);
+        QVERIFY(!windows.find<TForm_AboutMoravik>());
+        TForm_AboutMoravik *second = windows.open<TForm_AboutMoravik>(make);
+        QVERIFY(second != first);
+        QCOMPARE(windows.find<TForm_AboutMoravik>(), second);
+        QTRY_VERIFY(!closing);
+        QCOMPARE(windows.find<TForm_AboutMoravik>(), second); // the old one's end does not take the new one
+        QCOMPARE(windows.openCount(), 1);
+
+        QPointer<TForm_AboutMoravik> open = second;
+        {
+            WindowRegistry gone;
+            gone.open<TForm_AboutMoravik>(make);
+        }
+        QCOMPARE(made, 3);
+        QVERIFY(open);
         second->close();
-        QTRY_VERIFY(!SingleWindow<TForm_AboutMoravik>::instance());
+        QTRY_VERIFY(!open);
+        QCOMPARE(windows.openCount(), 0);
     }
 
     void aboutBoxNamesTheProgram()

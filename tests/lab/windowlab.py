@@ -3,6 +3,7 @@
 
   windowlab.py chat SOCKET_A ADDRESS_A NICK_A SOCKET_B ADDRESS_B NICK_B PID_B
   windowlab.py broadcasts SOCKET_A ADDRESS_A NICK_A SOCKET_B WIRE_FILE
+  windowlab.py profile SOCKET_A ADDRESS_A SOCKET_B ADDRESS_B NICK_B LOG_B FACE_FILE
 
 Nicknames are UTF-8 on the command line. Exits 0 when every check held, 1 with the reason on stderr.
 """
@@ -338,12 +339,93 @@ def broadcasts(sock_a, address_a, nick_a, sock_b, wire):
               file=sys.stderr)
 
 
+# ---------------------------------------------------------------------------------------------- profile
+
+
+def pim_open(sock):
+    act(sock, {"cmd": "trigger", "name": "MenuItem_Bio"})
+    return wait_for("the profile window", lambda: window(sock, "TForm_PIM"))["name"]
+
+
+def pim_save(sock, name):
+    count = sum(1 for n in notices(sock) if n["caption"] == "Edit PIM")
+    act(sock, {"cmd": "click", "window": name, "control": "suiButton_OK"})
+    wait_for("the profile window to close", lambda: window(sock, "TForm_PIM") is None, 10)
+    shown = wait_for("the save notice", lambda: [n for n in notices(sock) if n["caption"] == "Edit PIM"][count:], 10)
+    check(plain(shown[0]["text"]) == "個人信息已修改完成!", f"save notice: {shown[0]}")
+
+
+def telecentre_send(sock, name, host, password):
+    for control_name, text in (("suiComboBox_IP", host), ("suiEdit_Password", password)):
+        act(sock, {"cmd": "key", "window": name, "control": control_name, "key": "Ctrl+A"})
+        act(sock, {"cmd": "key", "window": name, "control": control_name, "key": "Delete"})
+        act(sock, {"cmd": "type", "window": name, "control": control_name, "text": text})
+    wait_for("the typed host", lambda: control(window(sock, "TForm_Telecentre"), "suiComboBox_IP")["text"] == host, 10)
+    count = sum(1 for n in notices(sock) if n["caption"] == "遠程主機信息")
+    act(sock, {"cmd": "click", "window": name, "control": "suiButton_OK"})
+    return wait_for("the host's answer", lambda: [n for n in notices(sock) if n["caption"] == "遠程主機信息"][count:])[0]
+
+
+def profile(sock_a, address_a, sock_b, address_b, nick_b, log_b, face_file):
+    check(has_window_commands(sock_a) and has_window_commands(sock_b), "the automation channel lacks window commands")
+    wait_for("A and B to know each other", lambda: address_b in friends(sock_a) and address_a in friends(sock_b))
+
+    # A takes a new nickname and a face file in its profile window; B learns both from the fresh announcement.
+    name = pim_open(sock_a)
+    act(sock_a, {"cmd": "click", "window": name, "control": "suiButton1"})
+    dialog = wait_for("the picture dialog", lambda: window(sock_a, "QFileDialog"))["name"]
+    act(sock_a, {"cmd": "type", "window": dialog, "control": "fileNameEdit", "text": face_file})
+    act(sock_a, {"cmd": "key", "window": dialog, "control": "fileNameEdit", "key": "Return"})
+    registered = wait_for("the face notice", lambda: [n for n in notices(sock_a) if n["caption"] == "Face Reg)"])
+    check(plain(registered[0]["text"]) == "頭像已成功注冊!", f"face notice: {registered[0]}")
+    with open(face_file, "rb") as f:
+        face = f.read(30000)
+    new_nick = "改名的甲"
+    act(sock_a, {"cmd": "key", "window": name, "control": "suiEdit_Nickname", "key": "Ctrl+A"})
+    act(sock_a, {"cmd": "type", "window": name, "control": "suiEdit_Nickname", "text": new_nick})
+    wait_for("the typed nickname", lambda: control(window(sock_a, "TForm_PIM"), "suiEdit_Nickname")["text"] == new_nick)
+    pim_save(sock_a, name)
+
+    def a_at_b():
+        rows = [f for f in act(sock_b, {"cmd": "friends"})["friends"] if f["ip"] == address_a]
+        return rows and rows[0]["user"] == new_nick and base64.b64decode(rows[0]["face"]) == face
+    wait_for("B to list A with the new nickname and face", a_at_b)
+
+    # B sets a password in its own profile; remote control is on by default.
+    check(ask(sock_b, {"cmd": "checked", "name": "MenuItem_RTelnet"})["checked"], "B's remote control is off")
+    name = pim_open(sock_b)
+    # Right stops at the last tab, "網絡安全", wherever a click on the bar left the selection.
+    act(sock_b, {"cmd": "click", "window": name, "control": "suiTabControl1"})
+    for _ in range(3):
+        act(sock_b, {"cmd": "key", "window": name, "control": "suiTabControl1", "key": "Right"})
+    wait_for("B's security tab", lambda: control(window(sock_b, "TForm_PIM"), "suiCheckBox_Password")["visible"], 10)
+    act(sock_b, {"cmd": "click", "window": name, "control": "suiCheckBox_Password"})
+    wait_for("the password edits", lambda: control(window(sock_b, "TForm_PIM"), "suiEdit_OkPassword")["enabled"], 10)
+    for edit in ("suiEdit_NewPassword", "suiEdit_OkPassword"):
+        act(sock_b, {"cmd": "type", "window": name, "control": edit, "text": "實驗pw"})
+    pim_save(sock_b, name)
+
+    # A asks B to power off, first with a wrong password, then with the right one.
+    act(sock_a, {"cmd": "trigger", "name": "MenuItem_RTelecentre"})
+    name = wait_for("the remote host window", lambda: window(sock_a, "TForm_Telecentre"))["name"]
+    answer = telecentre_send(sock_a, name, nick_b, "wrong")
+    check(plain(answer["text"]) == "密碼錯誤!", f"answer to the wrong password: {answer}")
+    with open(log_b, encoding="utf-8", errors="replace") as log:
+        check("power-off requested" not in log.read(), "B powered off on a wrong password")
+    answer = telecentre_send(sock_a, name, nick_b, "實驗pw")
+    check(plain(answer["text"]) == "遠程主機已關閉!", f"answer to the right password: {answer}")
+    wait_for("B's dry power-off", lambda: "power-off requested" in open(log_b, encoding="utf-8", errors="replace").read())
+    check(window(sock_a, "TForm_Telecentre") is not None, "the remote host window closed after sending")
+
+
 def main(argv):
     try:
         if argv[1] == "chat":
             chat(argv[2], argv[3], argv[4], argv[5], argv[6], argv[7], int(argv[8]), argv[9])
         elif argv[1] == "broadcasts":
             broadcasts(argv[2], argv[3], argv[4], argv[5], argv[6])
+        elif argv[1] == "profile":
+            profile(argv[2], argv[3], argv[4], argv[5], argv[6], argv[7], argv[8])
         else:
             print(__doc__, file=sys.stderr)
             return 2

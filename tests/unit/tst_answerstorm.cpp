@@ -1,6 +1,7 @@
 #include "engine/NoticeSink.h"
 #include "engine/Packet.h"
 #include "engine/SocketEngine.h"
+#include "tests/support/NoticeRecorder.h"
 
 #include <QSet>
 #include <QTest>
@@ -14,13 +15,6 @@
 #include <vector>
 
 namespace {
-
-class CountingSink final : public NoticeSink
-{
-public:
-    void ShowNotice(const QByteArray &, const QByteArray &) override { ++shown; }
-    int shown = 0;
-};
 
 // Non-blocking connects to the listener, each from a loopback address of its own as each host of a segment
 // has; true once every one has completed. Nothing accepts meanwhile: the engine's thread is this one,
@@ -79,7 +73,7 @@ private Q_SLOTS:
     void everyAnswerArrives()
     {
         QFETCH(int, answers);
-        CountingSink notices;
+        NoticeRecorder notices;
         SocketEngine::Endpoints endpoints;
         endpoints.broadcastPort = 0;
         endpoints.listenPort = 0;
@@ -106,7 +100,7 @@ private Q_SLOTS:
         QCOMPARE(sent.size(), answers);
 
         QTRY_COMPARE_WITH_TIMEOUT(arrived, sent, 20000);
-        QCOMPARE(notices.shown, 0);
+        QCOMPARE(notices.count(), 0);
     }
 };
 

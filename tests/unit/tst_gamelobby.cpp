@@ -3,6 +3,7 @@
 #include "engine/Packet.h"
 #include "game/GameLobby.h"
 #include "game/GameSession.h"
+#include "tests/support/CodePage.h"
 #include "tests/support/RecordingTransport.h"
 
 #include <QSignalSpy>
@@ -17,11 +18,6 @@ Q_DECLARE_METATYPE(PlayPacket)
 Q_DECLARE_METATYPE(Route)
 
 namespace {
-
-QByteArray big5(const char16_t *text)
-{
-    return cp950::encode(QStringView(text));
-}
 
 // ⟨08⟩-joined fields, as they stand on the wire.
 QByteArray wire(const QByteArrayList &fields)

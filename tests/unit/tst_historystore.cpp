@@ -1,5 +1,6 @@
 #include "base/Cp950.h"
 #include "engine/HistoryStore.h"
+#include "tests/support/CodePage.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,11 +17,6 @@
 using Kind = HistoryStore::Kind;
 
 namespace {
-
-QByteArray big5(const char16_t *text)
-{
-    return cp950::encode(QStringView(text));
-}
 
 HistoryStore::Entry chat(const QByteArray &peer, const QString &text, qint64 msecs = 0)
 {

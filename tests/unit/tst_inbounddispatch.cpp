@@ -1,18 +1,31 @@
-#include "base/Cp950.h"
 #include "engine/InboundDispatch.h"
+#include "engine/MemorySettingsStore.h"
 #include "engine/MessageTable.h"
+#include "engine/NoticeText.h"
 #include "engine/Packet.h"
+#include "tests/support/CodePage.h"
+#include "tests/support/NoticeRecorder.h"
 #include "tests/support/RecordingTransport.h"
 
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace Packet;
 
 namespace {
-QByteArray big5(const char16_t *text)
-{
-    return cp950::encode(QStringView(text));
-}
+// The answers to power-off requests exactly as peers have always received them: 10-point Ming frame, no
+// delimiter after \fs20 since every answer begins with an escape.
+const QByteArray MingPrefix = R"({\rtf1\ansi\ansicpg950\deff0\deflang1033\deflangfe1028{\fonttbl{\f0\fnil\fcharset136 )"
+                              R"(\'b2\'d3\'a9\'fa\'c5\'e9;}}\viewkind4\uc1\pard\lang1028\f0\fs20)";
+const QList<QPair<QString, QByteArray>> PowerOffAnswers{
+    {QStringLiteral("遠程主機已關閉!"),
+     MingPrefix + R"(\'bb\'b7\'b5\'7b\'a5\'44\'be\'f7\'a4\'77\'c3\'f6\'b3\'ac!\par})"},
+    {QStringLiteral("遠程主機無法關閉!"),
+     MingPrefix + R"(\'bb\'b7\'b5\'7b\'a5\'44\'be\'f7\'b5\'4c\'aa\'6b\'c3\'f6\'b3\'ac!\par})"},
+    {QStringLiteral("密碼錯誤!"), MingPrefix + R"(\'b1\'4b\'bd\'58\'bf\'f9\'bb\'7e!\par})"},
+    {QStringLiteral("遠程主機未啟動遠程控制!"),
+     MingPrefix + R"(\'bb\'b7\'b5\'7b\'a5\'44\'be\'f7\'a5\'bc\'b1\'d2\'b0\'ca\'bb\'b7\'b5\'7b\'b1\'b1\'a8\'ee!\par})"},
+};
 } // namespace
 
 class TestInboundDispatch : public QObject
@@ -23,8 +36,11 @@ class TestInboundDispatch : public QObject
     {
         MessageTable messages;
         RecordingTransport transport;
-        ConsoleValues values;
-        bool autoShow = false, beepOn = false, remoteControl = true, away = false, windowOpen = false;
+        MemorySettingsStore store;
+        NoticeRecorder stateNotices;
+        ConsoleState state{store, stateNotices};
+        ConsoleValues &values = state.values();
+        bool windowOpen = false;
         bool powerOffAccepted = true;
         qint64 nowMs = 1'000'000;
         int beeps = 0, opened = 0, unreadSignals = 0, powerOffs = 0, closes = 0;
@@ -36,34 +52,37 @@ class TestInboundDispatch : public QObject
         {
             values.OwnNickname = "me";
             values.AutoReplyText = InboundDispatch::defaultAutoReply();
-            InboundDispatch::Hooks h;
-            h.autoShow = [this] { return autoShow; };
-            h.beepOn = [this] { return beepOn; };
-            h.remoteControl = [this] { return remoteControl; };
-            h.away = [this] { return away; };
-            h.localAddress = [] { return QByteArray("10.0.0.1"); };
-            h.beep = [this] { ++beeps; };
-            h.showNotice = [this](const QByteArray &t, const QByteArray &c) { notices.append({t, c}); };
-            h.insertNotice = [this](const QByteArray &t, const QByteArray &c) { inserted.append({t, c}); };
-            h.messageWindowOpen = [this] { return windowOpen; };
-            h.openCurrentForReading = [this] {
-                ++opened;
-                windowOpen = true;
-            };
-            h.signalUnread = [this] { ++unreadSignals; };
-            h.powerOffHost = [this] {
+            state.setAutoShow(false);
+            InboundDispatch::Questions q;
+            q.localAddress = [] { return QByteArray("10.0.0.1"); };
+            q.messageWindowOpen = [this] { return windowOpen; };
+            q.powerOffHost = [this] {
                 ++powerOffs;
                 events << QStringLiteral("poweroff");
                 return powerOffAccepted;
             };
-            h.closeConsole = [this] {
+            q.clockMs = [this] { return nowMs; };
+            dispatch = std::make_unique<InboundDispatch>(messages, transport, state, q);
+            InboundDispatch *d = dispatch.get();
+            QObject::connect(d, &InboundDispatch::beepRequested, d, [this] { ++beeps; });
+            QObject::connect(d, &InboundDispatch::noticeRaised, d, [this](const QByteArray &t, const QByteArray &c) {
+                notices.append({t, c});
+            });
+            QObject::connect(d, &InboundDispatch::noticeReceived, d, [this](const QByteArray &t, const QByteArray &c) {
+                inserted.append({t, c});
+            });
+            QObject::connect(d, &InboundDispatch::readingRequested, d, [this] {
+                ++opened;
+                windowOpen = true;
+            });
+            QObject::connect(d, &InboundDispatch::unreadSignalled, d, [this] { ++unreadSignals; });
+            QObject::connect(d, &InboundDispatch::closeRequested, d, [this] {
                 ++closes;
                 // The answer has to be on its way before the console goes.
                 events << QStringLiteral("close after %1 answers").arg(transport.direct.size());
-            };
-            h.clockMs = [this] { return nowMs; };
-            dispatch = std::make_unique<InboundDispatch>(messages, transport, values, h);
+            });
         }
+        void setAway(bool away) { state.setStatus(away ? Presence::Away : Presence::Online); }
         QByteArray message(const QByteArray &from)
         {
             return build(CMD_MESSAGE, {from, "bob", "09:15", "{\\rtf1 hi}", "0"});
@@ -76,10 +95,9 @@ class TestInboundDispatch : public QObject
             if (transport.direct.size() != before + 1)
                 return QStringLiteral("<%1 answers>").arg(transport.direct.size() - before);
             const QByteArray body = ExtractField(3, transport.direct.last().second);
-            for (const char16_t *answer :
-                 {u"遠程主機已關閉!", u"遠程主機無法關閉!", u"密碼錯誤!", u"遠程主機未啟動遠程控制!"})
-                if (body == InboundDispatch::mingNotice(big5(answer)))
-                    return QString::fromUtf16(answer);
+            for (const auto &[answer, rtf] : PowerOffAnswers)
+                if (body == rtf)
+                    return answer;
             return QString::fromLatin1(body);
         }
     };
@@ -105,8 +123,8 @@ private Q_SLOTS:
     void autoShowOpensAndMarksRead()
     {
         Rig rig;
-        rig.autoShow = true;
-        rig.beepOn = true;
+        rig.state.setAutoShow(true);
+        rig.state.setSuggestive(true);
         rig.dispatch->onMessage(rig.message("10.0.0.2"));
         QCOMPARE(rig.opened, 1);
         QVERIFY(rig.messages.at(0).Read);
@@ -128,7 +146,7 @@ private Q_SLOTS:
     {
         Rig rig;
         rig.dispatch->onMessage(rig.message("10.0.0.2"));
-        rig.autoShow = true;
+        rig.state.setAutoShow(true);
         rig.dispatch->onMessage(rig.message("10.0.0.3"));
         QVERIFY(rig.messages.at(1).Read);
         QCOMPARE(rig.messages.currentRow(), 0);
@@ -164,12 +182,14 @@ private Q_SLOTS:
 
         // Everything left is unread: the arrivals are refused, and told once; a refused one is not
         // beeped at or answered.
-        rig.away = rig.beepOn = true;
+        rig.setAway(true);
+        rig.state.setSuggestive(true);
         rig.dispatch->onMessage(rig.message("10.0.0.7"));
         rig.dispatch->onMessage(rig.message("10.0.0.8"));
         QCOMPARE(rig.beeps, 0);
         QVERIFY(rig.transport.direct.isEmpty());
-        rig.away = rig.beepOn = false;
+        rig.setAway(false);
+        rig.state.setSuggestive(false);
         QCOMPARE(rig.messages.size(), 3);
         QCOMPARE(rig.messages.at(2).IP, QByteArray("10.0.0.6"));
         QCOMPARE(told.size(), 2);
@@ -189,7 +209,7 @@ private Q_SLOTS:
     void awayAutoReply()
     {
         Rig rig;
-        rig.away = true;
+        rig.setAway(true);
         rig.dispatch->onMessage(rig.message("10.0.0.2"));
         rig.dispatch->onMessage(rig.message("10.0.0.1")); // from the own address: no reply
         QCOMPARE(rig.transport.direct.size(), 1);
@@ -231,7 +251,7 @@ private Q_SLOTS:
         QFETCH(QString, answer);
         QFETCH(QStringList, events);
         Rig rig;
-        rig.remoteControl = allowed;
+        rig.state.setRemoteControl(allowed);
         rig.powerOffAccepted = systemAccepts;
         rig.values.OwnPassword = ownPassword;
         QCOMPARE(rig.powerOff(given), answer);
@@ -317,11 +337,12 @@ private Q_SLOTS:
     void noticeFrames()
     {
         // The auto-reply frame and the answers share one prefix; trail bytes in the ASCII range are escaped too.
-        const QByteArray frame = InboundDispatch::mingNotice(big5(u"密碼錯誤!"));
-        QCOMPARE(frame, QByteArray("{\\rtf1\\ansi\\ansicpg950\\deff0\\deflang1033\\deflangfe1028{\\fonttbl{\\f0\\fnil"
-                                   "\\fcharset136 \\'b2\\'d3\\'a9\\'fa\\'c5\\'e9;}}\\viewkind4\\uc1\\pard\\lang1028\\f0"
-                                   "\\fs20\\'b1\\'4b\\'bd\\'58\\'bf\\'f9\\'bb\\'7e!\\par}"));
-        QVERIFY(InboundDispatch::defaultAutoReply().startsWith(frame.left(frame.indexOf("\\'b1"))));
+        for (const auto &[answer, rtf] : PowerOffAnswers)
+            QCOMPARE(NoticeText::build(answer, NoticeText::Frame::Ming10), rtf);
+        QCOMPARE(InboundDispatch::defaultAutoReply(),
+                 MingPrefix +
+                     R"(\'b1\'7a\'a6\'6e!\'a7\'da\'b2\'7b\'a6\'62\'a6\'b3\'a8\'c6\'a6\'a3\'a1\'41\'bd\'d0\'b5\'79)"
+                     R"(\'ab\'e1\'c1\'70\'b5\'b8\lang1033 ...\lang1028\par})");
     }
 
     void bulletinsNoticesBroadcastsGames()
@@ -336,9 +357,19 @@ private Q_SLOTS:
         rig.dispatch->onNotice(build(CMD_NOTICE, {"cap", "plain body"}));
         QCOMPARE(rig.inserted.value(0), qMakePair(QByteArray("plain body"), QByteArray("cap")));
 
-        // Hand-offs that have no receiver yet do nothing, and nothing fails.
+        // Broadcasts go to the ticker and the assistant, the own one too; games from other hosts to the routing.
+        QSignalSpy shown(rig.dispatch.get(), &InboundDispatch::broadcastArrived);
+        QSignalSpy spoken(rig.dispatch.get(), &InboundDispatch::broadcastToSpeak);
+        QSignalSpy games(rig.dispatch.get(), &InboundDispatch::gameArrived);
         rig.dispatch->onBroadcast(build(CMD_BROADCAST, {"10.0.0.1", "me", "10:00", "{\\rtf1 b}"}));
+        QCOMPARE(shown.count(), 1);
+        QCOMPARE(shown.at(0), QVariantList({QByteArray("me"), QByteArray("10:00"), QByteArray("{\\rtf1 b}")}));
+        QCOMPARE(spoken.count(), 1);
+        rig.dispatch->onGame(build(CMD_GAME, {"10.0.0.1", "me", "1"}), false);
+        QCOMPARE(games.count(), 0);
         rig.dispatch->onGame(build(CMD_GAME, {"10.0.0.2", "bob", "1"}), false);
+        rig.dispatch->onGame(build(CMD_GAME, {"10.0.0.1", "me", "1"}), true);
+        QCOMPARE(games.count(), 2);
     }
 };
 

@@ -1,18 +1,16 @@
+#include "engine/InetAddr.h"
 #include "engine/NoticeSink.h"
 #include "engine/NoticeText.h"
+#include "engine/Packet.h"
+#include "engine/SocketEngine.h"
 #include "messages/MessageSender.h"
+#include "tests/support/NoticeRecorder.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 
 namespace {
-
-struct RecordingNotices final : NoticeSink
-{
-    QList<std::pair<QByteArray, QByteArray>> shown;
-    void ShowNotice(const QByteArray &text, const QByteArray &caption) override { shown.append({text, caption}); }
-};
 
 struct RecordingProgress final : SendProgress
 {
@@ -94,7 +92,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, text);
         QFETCH(bool, valid);
         QFETCH(quint32, address);
-        const std::optional<quint32> result = MessageSender::inetAddr(text);
+        const std::optional<quint32> result = ::inetAddr(text);
         QCOMPARE(result.has_value(), valid);
         if (valid)
             QCOMPARE(*result, address);
@@ -117,7 +115,7 @@ private Q_SLOTS:
         QCOMPARE(MessageSender::pieceCount(bytes), pieces);
 
         RecordingServer server;
-        RecordingNotices notices;
+        NoticeRecorder notices;
         RecordingProgress progress;
         QByteArray packet(bytes, Qt::Uninitialized);
         for (int i = 0; i < bytes; ++i)
@@ -147,16 +145,54 @@ private Q_SLOTS:
     void failures()
     {
         QFETCH(QByteArray, address);
-        RecordingNotices notices;
+        NoticeRecorder notices;
         RecordingProgress progress;
         SendOptions options;
         options.port = closedPort();
         QCOMPARE(SendWithProgress(address, QByteArray(40000, 'x'), notices, &progress, options), -1);
         QCOMPARE(notices.shown.size(), 1);
-        QCOMPARE(notices.shown.at(0).first, NoticeText::build(u"發送失敗，請確認網絡正常且對方在線!"));
-        QCOMPARE(notices.shown.at(0).second, QByteArray("Send Error"));
+        QCOMPARE(notices.shown.at(0).text, NoticeText::build(u"發送失敗，請確認網絡正常且對方在線!"));
+        QCOMPARE(notices.shown.at(0).caption, QByteArray("Send Error"));
         QVERIFY(progress.failed);
         QVERIFY(progress.steps.isEmpty());
+    }
+
+    // The message window and the engine read an address alike: what one reaches, the other does.
+    void bothSendersReadAddressesAlike_data()
+    {
+        QTest::addColumn<QByteArray>("address");
+        QTest::addColumn<bool>("reaches");
+        QTest::newRow("dotted quad") << QByteArray("127.0.0.1") << true;
+        QTest::newRow("short, octal and hex") << QByteArray("0x7f.01") << true;
+        QTest::newRow("trailing space") << QByteArray("127.0.0.1 ") << false;
+        QTest::newRow("nul inside") << QByteArray("127.0.0.1\0", 10) << false;
+        QTest::newRow("host name") << QByteArray("localhost") << false;
+    }
+    void bothSendersReadAddressesAlike()
+    {
+        QFETCH(QByteArray, address);
+        QFETCH(bool, reaches);
+        const QByteArray packet = Packet::build(Packet::CMD_NOTICE, {"caption", "body"});
+        NoticeRecorder notices;
+        {
+            RecordingServer server;
+            SendOptions options;
+            options.port = server.port();
+            QCOMPARE(SendWithProgress(address, packet, notices, nullptr, options), reaches ? 0 : -1);
+            if (reaches)
+                QTRY_COMPARE(server.received, packet);
+        }
+        {
+            RecordingServer server;
+            SocketEngine::Endpoints endpoints;
+            endpoints.directPort = server.port();
+            SocketEngine engine(notices, endpoints, {});
+            QCOMPARE(engine.SendDirect(address, packet), reaches ? int(packet.size()) : -1);
+            if (reaches)
+                QTRY_COMPARE(server.received, packet);
+        }
+        // Only the message window tells of its failure.
+        QCOMPARE(notices.shown.size(), reaches ? 0 : 1);
     }
 
     // A peer that accepts and then never reads must not hold the sender for longer than one piece's time-out.
@@ -164,7 +200,7 @@ private Q_SLOTS:
     {
         QTcpServer server;
         QVERIFY(server.listen(QHostAddress::LocalHost));
-        RecordingNotices notices;
+        NoticeRecorder notices;
         RecordingProgress progress;
         SendOptions options;
         options.port = server.serverPort();

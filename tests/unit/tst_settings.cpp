@@ -1,20 +1,26 @@
 #include "base/Cp950.h"
 #include "engine/AutostartEntry.h"
+#include "engine/ConsoleState.h"
 #include "engine/MemorySettingsStore.h"
+#include "engine/NoticeText.h"
 #include "engine/SettingWrites.h"
 #include "engine/SettingsNames.h"
 #include "engine/SettingsStore.h"
 #include "engine/StartupSettings.h"
+#include "tests/support/NoticeRecorder.h"
 
 #include <QDir>
 #include <QFile>
+#include <QMetaProperty>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <sys/stat.h>
 
 using Type = MemorySettingsStore::Type;
 using Value = MemorySettingsStore::Value;
+using S = settings::Switch;
 
 namespace {
 
@@ -55,6 +61,19 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     QFile file(path);
     return QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly) &&
            file.write(bytes) == bytes.size();
+}
+
+QMetaProperty propertyOf(const QByteArray &name)
+{
+    return ConsoleState::staticMetaObject.property(ConsoleState::staticMetaObject.indexOfProperty(name.constData()));
+}
+
+// What the store holds for a switch: the number, or for the auto-start entry whether it exists.
+std::optional<qint32> storedSwitch(SettingsStore &store, const QString &key, const QString &name)
+{
+    if (key == settings::AutoStartKey)
+        return settings::readString(store, key, name).has_value() ? 1 : 0;
+    return settings::readInteger(store, key, name);
 }
 
 int modeOf(const QString &path)
@@ -228,9 +247,9 @@ private Q_SLOTS:
         const StartupSettings result = ReadStartupSettings(store, environmentFor(QStringLiteral("/p/")));
         QCOMPARE(result.OwnPassword, QByteArray("secret"));
         QCOMPARE(result.OwnNickname, QByteArray("Bob"));
-        QVERIFY(!result.Telnet);
+        QVERIFY(!result.on(S::RemoteControl));
         QCOMPARE(result.State, Presence::Away);
-        QVERIFY(result.Suggestive); // unreadable: the default for this run
+        QVERIFY(result.on(S::Suggestive)); // unreadable: the default for this run
         const QByteArray file = readFile(store.iniFilePath());
         for (const char *kept : {"Password=secret", "Nickname=Bob", "Telnet=0", "State=6", "Suggestive=off"})
             QVERIFY2(file.contains(kept), file.constData());
@@ -245,7 +264,7 @@ private Q_SLOTS:
         QCOMPARE(modeOf(store.iniFilePath()), 0600);
         QCOMPARE(modeOf(configDir() + QStringLiteral("/Parlune")), 0700);
         QCOMPARE(modeOf(configDir()), 0700);
-        QVERIFY(settings::writeSwitch(store, settings::Switch::Telnet, false));
+        QVERIFY(settings::writeSwitch(store, settings::Switch::RemoteControl, false));
         QCOMPARE(modeOf(store.iniFilePath()), 0600);
 
         QVERIFY(QFile::setPermissions(store.iniFilePath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
@@ -284,9 +303,10 @@ private Q_SLOTS:
         QVERIFY(result.OwnFace.isEmpty());
         QCOMPARE(result.State, Presence::Online);
         // The character file does not exist: the item is off, the stored switch stays on.
-        QVERIFY(!result.Helper);
-        QVERIFY(result.AtuoShow && result.Telnet && result.GameAgree && result.Suggestive && result.Innervation &&
-                result.BAutoHide && result.ShowBroadcasting && result.BAutoHideVisible);
+        QVERIFY(!result.on(S::Helper));
+        QVERIFY(result.on(S::AutoShow) && result.on(S::RemoteControl) && result.on(S::GameAgree) &&
+                result.on(S::Suggestive) && result.on(S::Innervation) && result.on(S::BroadcastAutoHide) &&
+                result.on(S::ShowBroadcasting) && result.BAutoHideVisible);
         QCOMPARE(log.calls, QStringList({QStringLiteral("announce"), QStringLiteral("ticker")}));
         QCOMPARE(log.atAnnouncement.OwnNickname, QByteArray("WORKSTATION-NUM"));
     }
@@ -309,7 +329,7 @@ private Q_SLOTS:
         ReadStartupSettings(store, environment);
         QVERIFY(settings::writeNickname(store, "\xa4\x70\xa9\xfa"));
         QVERIFY(settings::writePassword(store, "pw"));
-        QVERIFY(settings::writeSwitch(store, settings::Switch::Telnet, false));
+        QVERIFY(settings::writeSwitch(store, settings::Switch::RemoteControl, false));
 
         environment.OwnAddress = "10.0.0.9";
         int imeQueries = 0;
@@ -320,7 +340,7 @@ private Q_SLOTS:
         QCOMPARE(result.OwnPassword, QByteArray("pw"));
         QCOMPARE(result.ImeName, QByteArray("chewing"));
         QCOMPARE(imeQueries, 0);
-        QVERIFY(!result.Telnet);
+        QVERIFY(!result.on(S::RemoteControl));
     }
 
     void storedState_data()
@@ -358,7 +378,7 @@ private Q_SLOTS:
         store.plant(settings::ProfileKey, settings::Password, {Type::Integer, {}, 1234});
         const StartupSettings result = ReadStartupSettings(store, environmentFor(QStringLiteral("/p/")));
         QCOMPARE(result.State, Presence::Online);
-        QVERIFY(result.Telnet);
+        QVERIFY(result.on(S::RemoteControl));
         QCOMPARE(result.OwnNickname, QByteArray("WORKSTATION-NUM"));
         QVERIFY(result.OwnFace.isEmpty());
         QVERIFY(result.OwnPassword.isEmpty());
@@ -388,13 +408,13 @@ private Q_SLOTS:
         HookLog log;
         const StartupSettings r = ReadStartupSettings(store, environmentFor(QStringLiteral("/p/")), log.hooks());
         const bool on = others != 0;
-        QCOMPARE(r.AtuoShow, on);
-        QCOMPARE(r.Telnet, on);
-        QCOMPARE(r.GameAgree, on);
-        QCOMPARE(r.Suggestive, on);
-        QCOMPARE(r.Innervation, on);
-        QCOMPARE(r.BAutoHide, on);
-        QCOMPARE(r.ShowBroadcasting, showBroadcasting != 0);
+        QCOMPARE(r.on(S::AutoShow), on);
+        QCOMPARE(r.on(S::RemoteControl), on);
+        QCOMPARE(r.on(S::GameAgree), on);
+        QCOMPARE(r.on(S::Suggestive), on);
+        QCOMPARE(r.on(S::Innervation), on);
+        QCOMPARE(r.on(S::BroadcastAutoHide), on);
+        QCOMPARE(r.on(S::ShowBroadcasting), showBroadcasting != 0);
         QCOMPARE(r.BAutoHideVisible, showBroadcasting != 0);
         QCOMPARE(log.calls.contains(QStringLiteral("ticker")), showBroadcasting != 0);
     }
@@ -424,7 +444,7 @@ private Q_SLOTS:
         store.plant(settings::ProfileKey, settings::HelperSwitch, {Type::Integer, {}, profileSwitch});
         HookLog log;
         const StartupSettings r = ReadStartupSettings(store, environmentFor(folder), log.hooks());
-        QCOMPARE(r.Helper, loaded);
+        QCOMPARE(r.on(S::Helper), loaded);
         QCOMPARE(log.calls.contains(QStringLiteral("assistant")), loaded);
         QCOMPARE(r.HelperPath, cp950::encode(folder + QStringLiteral("Helper.acs")));
         QCOMPARE(settings::readInteger(store, settings::ProfileKey, settings::HelperSwitch), profileSwitch);
@@ -476,16 +496,16 @@ private Q_SLOTS:
         HookLog log;
         const StartupSettings r = ReadStartupSettings(store, environmentFor(QStringLiteral("/p/")), log.hooks());
         const StartupSettings initial;
-        QCOMPARE(r.AutoRun, !autoStartBlocked);
+        QCOMPARE(r.on(S::AutoRun), !autoStartBlocked);
         QCOMPARE(r.OwnNickname, profileBlocked ? QByteArray() : QByteArray("nick"));
         QVERIFY(r.ImeName.isEmpty() == profileBlocked);
         QCOMPARE(r.State, systemBlocked ? initial.State : Presence::Offline);
-        QCOMPARE(r.ShowBroadcasting, systemBlocked ? initial.ShowBroadcasting : false);
-        QCOMPARE(r.AtuoShow, systemBlocked ? initial.AtuoShow : false);
-        QCOMPARE(r.Suggestive, initial.Suggestive);
+        QCOMPARE(r.on(S::ShowBroadcasting), systemBlocked ? initial.on(S::ShowBroadcasting) : false);
+        QCOMPARE(r.on(S::AutoShow), systemBlocked ? initial.on(S::AutoShow) : false);
+        QCOMPARE(r.on(S::Suggestive), initial.on(S::Suggestive));
         QCOMPARE(log.calls.contains(QStringLiteral("announce")), !systemBlocked);
         QVERIFY(!log.calls.contains(QStringLiteral("ticker")));
-        QVERIFY(!r.Helper);
+        QVERIFY(!r.on(S::Helper));
         const MemorySettingsStore::Values *profile = store.values(settings::ProfileKey);
         QCOMPARE(profile->contains(settings::Number), !profileBlocked);
     }
@@ -505,7 +525,7 @@ private Q_SLOTS:
         HookLog log;
         const StartupSettings r = ReadStartupSettings(store, environmentFor(QStringLiteral("/p/")), log.hooks());
         QVERIFY(r.OwnNickname.isEmpty());
-        QVERIFY(r.ShowBroadcasting && !r.AutoRun);
+        QVERIFY(r.on(S::ShowBroadcasting) && !r.on(S::AutoRun));
         QVERIFY(log.calls.isEmpty());
     }
 
@@ -514,11 +534,11 @@ private Q_SLOTS:
         IniSettingsStore store;
         const QString entry = configDir() + QStringLiteral("/autostart/parlune.desktop");
         StartupEnvironment environment = environmentFor(QStringLiteral("/new place/bin/"));
-        QVERIFY(!ReadStartupSettings(store, environment).AutoRun);
+        QVERIFY(!ReadStartupSettings(store, environment).on(S::AutoRun));
         QVERIFY(!QFile::exists(entry));
 
         QVERIFY(settings::writeAutoStart(store, true, QStringLiteral("/old/parlune")));
-        QVERIFY(ReadStartupSettings(store, environment).AutoRun);
+        QVERIFY(ReadStartupSettings(store, environment).on(S::AutoRun));
         QCOMPARE(autostart::executableOf(readFile(entry)), QStringLiteral("/new place/bin/parlune"));
         QCOMPARE(settings::readString(store, settings::AutoStartKey, settings::AutoStartValue),
                  QByteArray("/new place/bin/parlune"));
@@ -550,7 +570,7 @@ private Q_SLOTS:
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write(entry);
         }
-        QVERIFY(!ReadStartupSettings(store, environmentFor(QStringLiteral("/new/"))).AutoRun);
+        QVERIFY(!ReadStartupSettings(store, environmentFor(QStringLiteral("/new/"))).on(S::AutoRun));
         QCOMPARE(readFile(entryPath), entry);
 
         QVERIFY(settings::writeAutoStart(store, true, QStringLiteral("/new/parlune")));
@@ -590,6 +610,126 @@ private Q_SLOTS:
                  QStringLiteral("/usr/bin/p"));
     }
 
+    // Each switch of the console state: its value before start-up, after start-up without a stored value and
+    // with one, and what a user's change writes and tells.
+    void consoleStateSwitches_data()
+    {
+        QTest::addColumn<QByteArray>("property");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("initial");
+        QTest::addColumn<bool>("whenMissing");
+        QTest::addColumn<bool>("noticeWhenRefused");
+        const QString system(settings::SystemKey);
+        QTest::newRow("auto-run") << QByteArray("autoRun") << QString(settings::AutoStartKey)
+                                  << QStringLiteral("Parlune") << false << false << false;
+        // The character file does not exist: the switch stays off however it is stored.
+        QTest::newRow("assistant") << QByteArray("helper") << QString(settings::ProfileKey) << QStringLiteral("Helper")
+                                   << false << false << false;
+        QTest::newRow("pop-up") << QByteArray("autoShow") << system << QStringLiteral("AtuoShow") << true << true
+                                << false;
+        QTest::newRow("remote") << QByteArray("remoteControl") << system << QStringLiteral("Telnet") << true << true
+                                << false;
+        QTest::newRow("game") << QByteArray("gameAgree") << system << QStringLiteral("GameAgree") << true << true
+                              << false;
+        QTest::newRow("beep") << QByteArray("suggestive") << system << QStringLiteral("Suggestive") << false << true
+                              << false;
+        QTest::newRow("flash") << QByteArray("innervation") << system << QStringLiteral("Innervation") << false << true
+                               << false;
+        QTest::newRow("auto-hide") << QByteArray("broadcastAutoHide") << system << QStringLiteral("BAutoHide") << false
+                                   << true << false;
+        QTest::newRow("ticker") << QByteArray("showBroadcasting") << system << QStringLiteral("ShowBroadcasting")
+                                << true << true << true;
+    }
+    void consoleStateSwitches()
+    {
+        QFETCH(QByteArray, property);
+        QFETCH(QString, key);
+        QFETCH(QString, name);
+        QFETCH(bool, initial);
+        QFETCH(bool, whenMissing);
+        QFETCH(bool, noticeWhenRefused);
+        const QMetaProperty meta = propertyOf(property);
+        QVERIFY2(meta.isValid() && meta.hasNotifySignal(), property.constData());
+        const settings::SwitchRow *row = nullptr;
+        for (const settings::SwitchRow &r : settings::Switches)
+            if (property == r.property)
+                row = &r;
+        QVERIFY(row);
+        QCOMPARE(QString(row->valueName), name);
+
+        MemorySettingsStore store;
+        NoticeRecorder notices;
+        ConsoleState state(store, notices);
+        QCOMPARE(meta.read(&state).toBool(), initial);
+        state.load(environmentFor(QStringLiteral("/p/")));
+        QCOMPARE(meta.read(&state).toBool(), whenMissing);
+        if (key != settings::AutoStartKey)
+            QCOMPARE(storedSwitch(store, key, name), 1);
+
+        // A stored value wins over the default.
+        MemorySettingsStore stored;
+        if (key == settings::AutoStartKey)
+            stored.plant(key, name, {Type::String, "/old/parlune", 0});
+        else
+            stored.plant(key, name, {Type::Integer, {}, 0});
+        ConsoleState loaded(stored, notices);
+        loaded.load(environmentFor(QStringLiteral("/p/")));
+        QCOMPARE(meta.read(&loaded).toBool(), key == settings::AutoStartKey);
+
+        QSignalSpy changed(&state, meta.notifySignal());
+        const bool flipped = !whenMissing;
+        QVERIFY(meta.write(&state, flipped));
+        QCOMPARE(meta.read(&state).toBool(), flipped);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(changed.at(0).at(0).toBool(), flipped);
+        QCOMPARE(storedSwitch(store, key, name), flipped ? 1 : 0);
+        QVERIFY(state.setOn(row->which, flipped)); // no change: written again, not signalled
+        QCOMPARE(changed.count(), 1);
+
+        // A refused write keeps the value for the run; only "顯示廣播" tells the user.
+        store.setReadOnly(true);
+        QVERIFY(!state.setOn(row->which, whenMissing));
+        QCOMPARE(meta.read(&state).toBool(), whenMissing);
+        QCOMPARE(changed.count(), 2);
+        QCOMPARE(notices.count(), noticeWhenRefused ? 1 : 0);
+        if (noticeWhenRefused) {
+            QCOMPARE(notices.shown[0].text, NoticeText::build(u"無法寫入注冊表信息!"));
+            QCOMPARE(notices.shown[0].caption, QByteArray("REGEDIT ERROR"));
+        }
+    }
+
+    // Start-up's steps come at their moments, each seeing what was read before it.
+    void consoleStateStartupSteps()
+    {
+        MemorySettingsStore store;
+        store.plant(settings::SystemKey, settings::State, {Type::Integer, {}, 6});
+        store.plant(settings::SystemKey, settings::BAutoHide, {Type::Integer, {}, 1});
+        NoticeRecorder notices;
+        ConsoleState state(store, notices);
+        QStringList steps;
+        QSignalSpy statusChanged(&state, &ConsoleState::statusChanged);
+        connect(&state, &ConsoleState::presenceDue, this, [&] {
+            steps << QStringLiteral("announce");
+            QCOMPARE(state.status(), Presence::Away);
+            QCOMPARE(state.values().OwnNickname, QByteArray("WORKSTATION-NUM"));
+        });
+        connect(&state, &ConsoleState::tickerDue, this, [&] {
+            steps << QStringLiteral("ticker");
+            QVERIFY(state.broadcastAutoHide());
+        });
+        state.load(environmentFor(QStringLiteral("/p/")));
+        QCOMPARE(steps, QStringList({QStringLiteral("announce"), QStringLiteral("ticker")}));
+        QCOMPARE(statusChanged.count(), 1);
+
+        // The user's choice is stored; the same status again signals nothing.
+        QVERIFY(state.setStatus(Presence::Hidden));
+        QVERIFY(state.setStatus(Presence::Hidden));
+        QCOMPARE(statusChanged.count(), 2);
+        QCOMPARE(settings::readInteger(store, settings::SystemKey, settings::State), 2);
+        QCOMPARE(notices.count(), 0);
+    }
+
     void singleWritesReport_data()
     {
         QTest::addColumn<settings::Switch>("which");
@@ -597,16 +737,17 @@ private Q_SLOTS:
         QTest::addColumn<QString>("name");
         QTest::newRow("assistant") << settings::Switch::Helper << QString(settings::ProfileKey)
                                    << QStringLiteral("Helper");
-        QTest::newRow("pop-up") << settings::Switch::AtuoShow << QString(settings::SystemKey)
+        QTest::newRow("pop-up") << settings::Switch::AutoShow << QString(settings::SystemKey)
                                 << QStringLiteral("AtuoShow");
-        QTest::newRow("remote") << settings::Switch::Telnet << QString(settings::SystemKey) << QStringLiteral("Telnet");
+        QTest::newRow("remote") << settings::Switch::RemoteControl << QString(settings::SystemKey)
+                                << QStringLiteral("Telnet");
         QTest::newRow("game") << settings::Switch::GameAgree << QString(settings::SystemKey)
                               << QStringLiteral("GameAgree");
         QTest::newRow("beep") << settings::Switch::Suggestive << QString(settings::SystemKey)
                               << QStringLiteral("Suggestive");
         QTest::newRow("flash") << settings::Switch::Innervation << QString(settings::SystemKey)
                                << QStringLiteral("Innervation");
-        QTest::newRow("auto-hide") << settings::Switch::BAutoHide << QString(settings::SystemKey)
+        QTest::newRow("auto-hide") << settings::Switch::BroadcastAutoHide << QString(settings::SystemKey)
                                    << QStringLiteral("BAutoHide");
         QTest::newRow("ticker") << settings::Switch::ShowBroadcasting << QString(settings::SystemKey)
                                 << QStringLiteral("ShowBroadcasting");

@@ -4,6 +4,7 @@
 #include "engine/Packet.h"
 #include "engine/ReplyQueue.h"
 #include "engine/SocketEngine.h"
+#include "tests/support/NoticeRecorder.h"
 
 #include <QElapsedTimer>
 #include <QNetworkInterface>
@@ -24,19 +25,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-struct Notice
-{
-    QByteArray text;
-    QByteArray caption;
-};
-
-class RecordingSink final : public NoticeSink
-{
-public:
-    void ShowNotice(const QByteArray &text, const QByteArray &caption) override { shown.push_back({text, caption}); }
-    std::vector<Notice> shown;
-};
 
 const QByteArray Unrecognised = NoticeText::build(u"接收到無法識別的數據包，請更新程序或聯絡供應商!");
 const QByteArray UnknownStream = NoticeText::build(u"接收到不明數據包!");
@@ -97,7 +85,7 @@ struct Rig
         return QTest::qWaitFor([this] { return client->state() == QAbstractSocket::UnconnectedState; }, 10000);
     }
 
-    RecordingSink notices;
+    NoticeRecorder notices;
     SocketEngine engine;
     QByteArrayList udp;
     QByteArrayList tcp;
@@ -198,6 +186,11 @@ private Q_SLOTS:
         QTest::newRow("ascii line start") << QStringLiteral(u"甲\nWin\n-5\n 2\n!") << sans
                                           << QByteArray(R"(\'a5\'d2\par Win\par -5\par  2\par!\par)");
         QTest::newRow("ascii text start") << QStringLiteral(u"OK") << sans << QByteArray(R"( OK\par)");
+        // 無 = b5 4c, 功 = a5 5c: trail bytes in the ASCII range are escaped as well.
+        QTest::newRow("trail byte in ascii range")
+            << QStringLiteral(u"無A!") << sans << QByteArray(R"(\'b5\'4cA!\par)");
+        QTest::newRow("trail byte is a backslash") << QStringLiteral(u"功") << ming << QByteArray(R"(\'a5\'5c\par)");
+        QTest::newRow("latin start and braces") << QStringLiteral(u"a{b}\\") << sans << QByteArray(R"( a\{b\}\\\par)");
         QTest::newRow("rtf specials") << QStringLiteral(u"甲{\\}") << sans << QByteArray(R"(\'a5\'d2\{\\\}\par)");
         QTest::newRow("outside code page")
             << QStringLiteral(u"甲€😀") << sans << QByteArray(R"(\'a5\'d2\'a3\'e1\u-10179?\u-8704?\par)");
@@ -222,7 +215,7 @@ private Q_SLOTS:
     void wrongTransportRefused()
     {
         using T = SocketEngine::Transport;
-        RecordingSink sink;
+        NoticeRecorder sink;
         SocketEngine engine(sink);
         QVERIFY(!engine.registerAction(T::Udp, Packet::CMD_REMOTE_SHUTDOWN, [](const QByteArray &) {}));
         QVERIFY(!engine.registerAction(T::Tcp, Packet::CMD_BROADCAST, [](const QByteArray &) {}));
@@ -268,7 +261,7 @@ private Q_SLOTS:
         rig.sendDatagram(datagram);
         rig.settleDatagrams();
         QCOMPARE(rig.udp, dispatched ? QByteArrayList{datagram} : QByteArrayList{});
-        QCOMPARE(rig.notices.shown.size(), size_t(unrecognised));
+        QCOMPARE(rig.notices.shown.size(), qsizetype(unrecognised));
         if (unrecognised) {
             QCOMPARE(rig.notices.shown[0].text, Unrecognised);
             QCOMPARE(rig.notices.shown[0].caption, QByteArray("ERROR MESSAGE"));
@@ -309,7 +302,7 @@ private Q_SLOTS:
         Rig rig;
         QVERIFY(rig.sendStream(pieces));
         QCOMPARE(rig.tcp, dispatched ? QByteArrayList{pieces.join()} : QByteArrayList{});
-        QCOMPARE(rig.notices.shown.size(), size_t(!notice.isEmpty()));
+        QCOMPARE(rig.notices.shown.size(), qsizetype(!notice.isEmpty()));
         if (!notice.isEmpty()) {
             QCOMPARE(rig.notices.shown[0].text, notice);
             QCOMPARE(rig.notices.shown[0].caption, QByteArray("ERROR MESSAGE"));
@@ -340,7 +333,7 @@ private Q_SLOTS:
         QVERIFY(rig.sendStream({bytes}, false));
         QTRY_COMPARE(rig.client->state(), QAbstractSocket::UnconnectedState);
         QCOMPARE(rig.tcp, dispatched ? QByteArrayList{bytes} : QByteArrayList{});
-        QCOMPARE(rig.notices.shown.size(), size_t(!dispatched));
+        QCOMPARE(rig.notices.shown.size(), qsizetype(!dispatched));
         if (!dispatched)
             QCOMPARE(rig.notices.shown[0].text, UnknownStream);
     }
@@ -420,7 +413,7 @@ private Q_SLOTS:
             client->disconnectFromHost();
         QTRY_COMPARE(rig.tcp.size(), 2);
         QTRY_COMPARE(rig.engine.openStreamCount(), 0);
-        QCOMPARE(rig.notices.shown.size(), size_t(1));
+        QCOMPARE(rig.notices.shown.size(), qsizetype(1));
         QCOMPARE(rig.notices.shown[0].text, UnknownStream);
     }
 
@@ -509,7 +502,7 @@ private Q_SLOTS:
             rig.settleDatagrams();
         // One summary per window that saw repeats, and one for the window still open; a coarse timer may
         // end a window a little early.
-        const size_t allowed = 2 + size_t(flooding.elapsed() / 270);
+        const qsizetype allowed = 2 + qsizetype(flooding.elapsed() / 270);
         const QString text = datagrams ? QStringLiteral(u"接收到無法識別的數據包，請更新程序或聯絡供應商!")
                                        : QStringLiteral(u"接收到不明數據包!");
         QVERIFY(!rig.notices.shown.empty());
@@ -519,7 +512,7 @@ private Q_SLOTS:
         QTest::qWait(700);
         QVERIFY(rig.notices.shown.size() <= allowed);
         int summed = 0;
-        for (size_t i = 1; i < rig.notices.shown.size(); ++i) {
+        for (qsizetype i = 1; i < rig.notices.shown.size(); ++i) {
             QCOMPARE(rig.notices.shown[i].caption, QByteArray("ERROR MESSAGE"));
             for (int n = 1; n < count; ++n) {
                 if (rig.notices.shown[i].text == NoticeText::build(NoticeCoalescer::repeatedText(text, n)))
@@ -529,7 +522,7 @@ private Q_SLOTS:
         QCOMPARE(summed, count - 1);
 
         // Once quiet for a window, the next one is shown at once again.
-        const size_t before = rig.notices.shown.size();
+        const qsizetype before = rig.notices.shown.size();
         QTest::qWait(400);
         if (datagrams) {
             rig.sendDatagram("\x08");
@@ -587,7 +580,7 @@ private Q_SLOTS:
         Rig receiver;
         SocketEngine::Endpoints endpoints = answering(receiver);
         endpoints.repliesToLoopback = loopbackAllowed;
-        RecordingSink sink;
+        NoticeRecorder sink;
         SocketEngine sender(sink, endpoints, {});
         const QByteArray packet = framed(Packet::CMD_NOTICE);
         sender.SendReply(address, packet, PacketTransport::ReplyKind::Answer);
@@ -613,7 +606,7 @@ private Q_SLOTS:
         }
         if (own.isEmpty())
             QSKIP("no network interface besides loopback");
-        RecordingSink sink;
+        NoticeRecorder sink;
         SocketEngine sender(sink, loopbackEndpoints(), {});
         for (const QByteArray &address : own)
             sender.SendReply(address, framed(Packet::CMD_NOTICE), PacketTransport::ReplyKind::Presence);
@@ -632,7 +625,7 @@ private Q_SLOTS:
         limits.connectTimeout = 300ms;
         limits.maxRepliesInFlight = 2;
         limits.maxQueuedReplies = 3;
-        RecordingSink sink;
+        NoticeRecorder sink;
         SocketEngine sender(sink, endpoints, limits);
         for (int i = 0; i < 10; ++i)
             sender.SendReply("127.0.0.1", framed(Packet::CMD_NOTICE), PacketTransport::ReplyKind::Answer);
@@ -651,7 +644,7 @@ private Q_SLOTS:
         Rig receiver;
         SocketEngine::Limits limits;
         limits.presenceReplyInterval = 400ms;
-        RecordingSink sink;
+        NoticeRecorder sink;
         SocketEngine sender(sink, answering(receiver), limits);
         using Kind = PacketTransport::ReplyKind;
         const QByteArray first = Packet::build(Packet::CMD_PRESENCE_REPLY, {"127.0.0.1", "one"});
@@ -675,7 +668,7 @@ private Q_SLOTS:
         Rig receiver;
         SocketEngine::Limits limits;
         limits.maxRepliesInFlight = 1;
-        RecordingSink sink;
+        NoticeRecorder sink;
         auto sender = std::make_unique<SocketEngine>(sink, answering(receiver), limits);
         sender->StartSocketEngine();
         QByteArrayList answers;
@@ -718,7 +711,7 @@ private Q_SLOTS:
             QVERIFY(rig.sendStream({packet}));
         }
         QCOMPARE(stored, QByteArrayList{packet});
-        QCOMPARE(rig.notices.shown.size(), size_t(1));
+        QCOMPARE(rig.notices.shown.size(), qsizetype(1));
         QCOMPARE(rig.notices.shown[0].text, Unrecognised);
         QCOMPARE(rig.notices.shown[0].caption, QByteArray("ERROR MESSAGE"));
     }
@@ -730,6 +723,9 @@ private Q_SLOTS:
         QTest::newRow("dotted quad") << QByteArray("127.0.0.1") << true;
         QTest::newRow("two parts") << QByteArray("127.1") << true;
         QTest::newRow("hex part") << QByteArray("0x7f.0.0.1") << true;
+        QTest::newRow("octal part") << QByteArray("0177.0.0.01") << true;
+        QTest::newRow("one part") << QByteArray("2130706433") << true;
+        QTest::newRow("trailing space") << QByteArray("127.0.0.1 ") << false;
         QTest::newRow("host name") << QByteArray("localhost") << false;
         QTest::newRow("empty") << QByteArray() << false;
         QTest::newRow("part too large") << QByteArray("127.0.0.256") << false;
@@ -743,7 +739,7 @@ private Q_SLOTS:
         Rig receiver;
         SocketEngine::Endpoints endpoints = loopbackEndpoints();
         endpoints.directPort = receiver.engine.listeningPort();
-        RecordingSink sink;
+        NoticeRecorder sink;
         SocketEngine sender(sink, endpoints, {});
         const QByteArray packet = framed(Packet::CMD_NOTICE);
         QCOMPARE(sender.SendDirect(address, packet), reaches ? int(packet.size()) : -1);
@@ -772,7 +768,7 @@ private Q_SLOTS:
         }
         SocketEngine::Limits limits;
         limits.connectTimeout = 300ms;
-        RecordingSink sink;
+        NoticeRecorder sink;
         SocketEngine engine(sink, endpoints, limits);
         QCOMPARE(engine.SendDirect("127.0.0.1", framed(8)), -1);
         QVERIFY(sink.shown.empty());
@@ -793,7 +789,7 @@ private Q_SLOTS:
         endpoints.directPort = ntohs(a.sin_port);
         SocketEngine::Limits limits;
         limits.writeTimeout = 300ms;
-        RecordingSink sink;
+        NoticeRecorder sink;
         SocketEngine engine(sink, endpoints, limits);
         const QByteArray huge(128 << 20, 'a');
         const int sent = engine.SendDirect("127.0.0.1", huge);
@@ -818,11 +814,11 @@ private Q_SLOTS:
         SocketEngine::Endpoints endpoints = loopbackEndpoints();
         endpoints.broadcastPort = first.engine.broadcastPort();
         endpoints.listenPort = first.engine.listeningPort();
-        RecordingSink sink;
+        NoticeRecorder sink;
         SocketEngine second(sink, endpoints, {});
         QSignalSpy closing(&second, &SocketEngine::closeRequested);
         second.StartSocketEngine();
-        QCOMPARE(sink.shown.size(), size_t(2));
+        QCOMPARE(sink.shown.size(), qsizetype(2));
         QCOMPARE(sink.shown[0].text, NoticeText::build(u"發送方套按字綁定失敗!"));
         QCOMPARE(sink.shown[0].caption, QByteArray("Socket Engine"));
         QCOMPARE(sink.shown[1].text, NoticeText::build(u"無法打開監聽端口!"));
@@ -850,7 +846,7 @@ private Q_SLOTS:
             ::close(original);
             QSKIP("needs CAP_SYS_ADMIN for a network namespace of its own");
         }
-        RecordingSink sink;
+        NoticeRecorder sink;
         {
             SocketEngine::Endpoints endpoints;
             endpoints.broadcastPort = 0;
@@ -861,7 +857,7 @@ private Q_SLOTS:
         }
         QVERIFY(::setns(original, CLONE_NEWNET) == 0);
         ::close(original);
-        QCOMPARE(sink.shown.size(), size_t(told));
+        QCOMPARE(sink.shown.size(), qsizetype(told));
         if (told) {
             QCOMPARE(sink.shown[0].text,
                      NoticeText::build(

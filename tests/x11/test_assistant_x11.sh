@@ -8,7 +8,7 @@ source=$2
 for tool in Xvfb trayer xdotool xwininfo xprop; do
     command -v "$tool" >/dev/null || { echo "skipped: $tool missing"; exit 77; }
 done
-demo=$build/tests/assistant_demo
+demo=$build/tools/assistant_demo
 [ -x "$demo" ] || { echo "skipped: assistant_demo not built"; exit 77; }
 
 source "$(dirname "$0")/xdisplay.sh"

@@ -15,6 +15,7 @@
 #include "richtext/RtfWriter.h"
 #include "widgets/FontSubstitutions.h"
 #include "widgets/Placement.h"
+#include "widgets/WindowRegistry.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -97,6 +98,8 @@ int main(int argc, char **argv)
     deps.friends = &friends;
     deps.values = &values;
     deps.notices = &notices;
+    WindowRegistry windows;
+    deps.windows = &windows;
     deps.defaultFont = &font;
 
     friends.addIfNew(cp950::encode(u"老王"), "10.0.0.5", bmp(FaceMenu::ImageList_Face().value(10).scaled(32, 32)));
@@ -114,7 +117,7 @@ int main(int argc, char **argv)
         deps.send.port = stalled.serverPort();
     }
     TForm_Messenger::MenuItem_SendMessageClick(deps);
-    TForm_Messenger *window = Form_Messenger;
+    TForm_Messenger *window = windows.find<TForm_Messenger>();
     // "--design" keeps the design size.
     if (!app.arguments().contains(QLatin1String("--design"))) {
         window->resize(300, 260);

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "app/TForm_Parlune.h"
+#include "engine/MemorySettingsStore.h"
+#include "tests/support/NoticeRecorder.h"
+
+#include <QByteArrayList>
+#include <QUdpSocket>
+
+#include <memory>
+#include <optional>
+
+// A console on loopback and free ports with its settings in memory; its notices are recorded, and its
+// broadcasts land in a socket of the test unless other endpoints are given.
+struct ConsoleRig
+{
+    explicit ConsoleRig(std::unique_ptr<MemorySettingsStore> settings = std::make_unique<MemorySettingsStore>(),
+                        std::optional<SocketEngine::Endpoints> endpoints = {});
+
+    // Loopback, ports chosen by the system.
+    static SocketEngine::Endpoints loopbackEndpoints();
+    // The datagrams that reached the wire socket since the last call.
+    QByteArrayList heard();
+
+    QUdpSocket wire;
+    MemorySettingsStore *store = nullptr;
+    NoticeRecorder notices;
+    std::unique_ptr<TForm_Parlune> console;
+};
+
+// Finds the action named so under root, checks that it exists and is enabled, and triggers it; false, with a
+// warning that says why, when it cannot.
+[[nodiscard]] bool triggerAction(const QObject &root, const QString &name);
