@@ -442,7 +442,8 @@ void TForm_PIM::announceAfresh()
 
 void TForm_PIM::notice(QStringView text, const char *caption)
 {
-    m_notices.ShowNotice(NoticeText::build(text), QByteArray(caption));
+    m_notices.ShowNotice(NoticeText::build(text, NoticeText::Frame::SansSerif8, NoticeText::Escapes::HighBytes),
+                         QByteArray(caption));
 }
 
 void TForm_PIM::suiButton_CloseClick()

@@ -11,6 +11,9 @@
 #include "engine/Presence.h"
 #include "engine/StartupSettings.h"
 #include "engine/WireTexts.h"
+#include "game/GameRouter.h"
+#include "game/TForm_Gobang.h"
+#include "game/UnknownGameBox.h"
 #include "messages/TForm_Messenger.h"
 #include "messages/TForm_Proclamation.h"
 #include "platform/ExitFarewell.h"
@@ -32,6 +35,8 @@
 #include <QCloseEvent>
 #include <QSessionManager>
 #include <QTimer>
+
+#include <stdexcept>
 
 // ---- creation, in order -------------------------------------------------------------------------------------
 
@@ -133,6 +138,7 @@ void TForm_Parlune::createRules()
     questions.messageWindowOpen = [this] { return m_windows->find<TForm_Messenger>() != nullptr; };
     questions.powerOffHost = [] { return PowerOffHost(); };
     m_inboundDispatch = new InboundDispatch(*RxMemoryData_Message, *m_engine, *m_state, std::move(questions), this);
+    m_gameRouter = new GameRouter(*m_state, *m_engine, GameRouter::DefaultUnknownDataQuiet, this);
 }
 
 // The menu sets the state itself; what a command does beyond that is the console's.
@@ -147,6 +153,7 @@ void TForm_Parlune::connectMenuCommands()
     on("MenuItem_Refurbish", &TForm_Parlune::AnnouncePresence);
     on("MenuItem_About", &TForm_Parlune::MenuItem_AboutClick);
     on("MenuItem_Moravik", &TForm_Parlune::MenuItem_MoravikClick);
+    on("MenuItem_GFive", &TForm_Parlune::MenuItem_GFiveClick);
     on("MenuItem_Bio", [this] {
         m_windows->open<TForm_PIM>([this] { return new TForm_PIM(*m_state, *m_store, *m_presence, *m_engine, *this); });
     });
@@ -192,6 +199,9 @@ void TForm_Parlune::connectRules()
             m_trayIcon->unreadMessageStored();
     });
     connect(d, &InboundDispatch::closeRequested, this, &TForm_Parlune::requestClose);
+    connect(d, &InboundDispatch::gameArrived, this, &TForm_Parlune::routeGame);
+    connect(m_presence, &Presence::hostWentOffline, m_gameRouter, &GameRouter::hostWentOffline);
+    showUnknownGameBoxes(*m_gameRouter, this);
 }
 
 void TForm_Parlune::createTray()
@@ -224,8 +234,15 @@ void TForm_Parlune::registerActions()
     e.registerAction(T::Tcp, CMD_PRESENCE_REPLY, [p](const QByteArray &packet) { p->onPresenceReply(packet); });
     e.registerAction(T::Udp, CMD_BROADCAST, [d](const QByteArray &packet) { d->onBroadcast(packet); });
     e.registerAction(T::Udp, CMD_BULLETIN, [d](const QByteArray &packet) { d->onBulletin(packet); });
-    e.registerAction(T::Udp, CMD_GAME, [d](const QByteArray &packet) { d->onGame(packet, false); });
-    e.registerAction(T::Tcp, CMD_GAME, [d](const QByteArray &packet) { d->onGame(packet, true); });
+    // The dispatch drops one's own game broadcasts and hands the rest to routeGame. A packet the routing cannot
+    // read is thrown back here, outside the signal, for the engine to tell as it tells any packet it cannot read.
+    const auto game = [this, d](const QByteArray &packet, bool viaStream) {
+        d->onGame(packet, viaStream);
+        if (std::exchange(m_gamePacketUnreadable, false))
+            throw std::invalid_argument("unreadable game packet");
+    };
+    e.registerAction(T::Udp, CMD_GAME, [game](const QByteArray &packet) { game(packet, false); });
+    e.registerAction(T::Tcp, CMD_GAME, [game](const QByteArray &packet) { game(packet, true); });
     e.registerAction(T::Tcp, CMD_MESSAGE, [d](const QByteArray &packet) { d->onMessage(packet); });
     e.registerAction(T::Tcp, CMD_REMOTE_SHUTDOWN, [d](const QByteArray &packet) { d->onRemoteShutdown(packet); });
     e.registerAction(T::Tcp, CMD_NOTICE, [d](const QByteArray &packet) { d->onNotice(packet); });
@@ -290,6 +307,9 @@ void TForm_Parlune::FormCloseQuery()
     m_closed = true;
     m_state->storeImeName();
     UnloadAssistant();
+    // The game window's leaving report must go out while the sockets are open.
+    if (auto *game = m_windows->find<TForm_Gobang>())
+        game->close();
     m_farewell->run();
     m_engine->CloseSockets();
     if (m_trayIcon)
@@ -392,4 +412,18 @@ void TForm_Parlune::showBroadcast(const QByteArray &name, const QByteArray &time
 {
     if (auto *ticker = m_windows->find<TForm_Broadcasting>())
         ticker->ShowBroadcast(name, time, body);
+}
+
+void TForm_Parlune::MenuItem_GFiveClick()
+{
+    TForm_Gobang *window = m_windows->open<TForm_Gobang>([this] { return new TForm_Gobang(values(), *m_engine); });
+    m_gameRouter->setSession(&window->session());
+}
+
+void TForm_Parlune::routeGame(const QByteArray &packet, bool viaStream)
+{
+    // Over a connection, play is trusted only from the host the connection comes from.
+    const QByteArray peer = viaStream ? m_engine->dispatchedPeerAddress() : QByteArray();
+    if (!m_gameRouter->RouteGamePacket(packet, viaStream, peer))
+        m_gamePacketUnreadable = true;
 }

@@ -15,6 +15,7 @@
 class ConsoleState;
 class ExitFarewell;
 class FriendTable;
+class GameRouter;
 class HotKey;
 class InboundDispatch;
 class MainMenu;
@@ -64,6 +65,7 @@ public:
     WindowRegistry &windows() { return *m_windows; }
     Presence &presence() { return *m_presence; }
     InboundDispatch &inboundDispatch() { return *m_inboundDispatch; }
+    GameRouter &gameRouter() { return *m_gameRouter; }
     TrayIcon *trayIcon() const { return m_trayIcon; }
     bool hasClosed() const { return m_closed; }
 
@@ -108,6 +110,8 @@ private:
     void MenuItem_EmptyClick();
     void MenuItem_AboutClick();
     void MenuItem_MoravikClick();
+    void MenuItem_GFiveClick();
+    void routeGame(const QByteArray &packet, bool viaStream);
     void showReceivedNotice(const QByteArray &text, const QByteArray &caption);
     void showBroadcast(const QByteArray &name, const QByteArray &time, const QByteArray &body);
 
@@ -118,6 +122,9 @@ private:
     std::unique_ptr<WindowRegistry> m_windows;
     Presence *m_presence = nullptr;
     InboundDispatch *m_inboundDispatch = nullptr;
+    GameRouter *m_gameRouter = nullptr;
+    // Set while a game packet is handled when the routing could not read it.
+    bool m_gamePacketUnreadable = false;
     TrayIcon *m_trayIcon = nullptr;
     NoticeSink *m_noticeSink = nullptr;
     TerminationSignals *m_terminationSignals = nullptr;

@@ -5,6 +5,7 @@
 
 #include "base/Cp950.h"
 #include "engine/SocketEngine.h"
+#include "game/GobangGrid.h"
 #include "richtext/RtfReader.h"
 #include "widgets/RichEdit.h"
 
@@ -27,6 +28,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QTreeWidget>
 
 #include <cerrno>
 #include <cstring>
@@ -99,6 +101,25 @@ QJsonObject describeControl(const QWidget *control)
         out.insert(QStringLiteral("rtf"), cp950::decode(rich->saveRtf()));
     } else if (const auto *memo = qobject_cast<const QTextEdit *>(control)) {
         out.insert(text, memo->toPlainText());
+    } else if (const auto *tree = qobject_cast<const QTreeWidget *>(control)) {
+        // Each top-level item with the point of the control that clicks it.
+        QJsonArray items;
+        for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+            const QTreeWidgetItem *item = tree->topLevelItem(i);
+            const QPoint centre = tree->viewport()->mapTo(tree, tree->visualItemRect(item).center());
+            items.append(QJsonObject{
+                {text, item->text(0)}, {QStringLiteral("x"), centre.x()}, {QStringLiteral("y"), centre.y()}});
+        }
+        out.insert(QStringLiteral("items"), items);
+    } else if (const auto *grid = qobject_cast<const GobangGrid *>(control)) {
+        // Column by column, one digit a cell, and the cell with the last-move mark.
+        QString cells;
+        for (int column = 0; column < GobangGrid::Cells; ++column) {
+            for (int row = 0; row < GobangGrid::Cells; ++row)
+                cells += QString::number(grid->cell(column, row));
+        }
+        out.insert(QStringLiteral("cells"), cells);
+        out.insert(QStringLiteral("last"), QJsonArray{grid->lastColumn(), grid->lastRow()});
     }
     return out;
 }
@@ -171,9 +192,8 @@ void typeText(QWidget *control, const QString &text)
     }
 }
 
-void clickCentre(QWidget *control)
+void clickAt(QWidget *control, QPoint centre)
 {
-    const QPoint centre = control->rect().center();
     QWidget *target = control->childAt(centre);
     if (!target)
         target = control;
@@ -468,7 +488,11 @@ QJsonObject AutomationChannel::input(const QString &command, const QJsonObject &
 
     std::function<void(QWidget *)> act;
     if (command == QLatin1String("click")) {
-        act = clickCentre;
+        // A point of the control, else its centre.
+        const QPoint point = request.contains(QStringLiteral("x")) ? QPoint(request.value(QStringLiteral("x")).toInt(),
+                                                                            request.value(QStringLiteral("y")).toInt())
+                                                                   : found->rect().center();
+        act = [point](QWidget *control) { clickAt(control, point); };
     } else if (command == QLatin1String("type")) {
         const QString text = request.value(QStringLiteral("text")).toString();
         act = [text](QWidget *control) { typeText(control, text); };

@@ -35,7 +35,7 @@ QByteArray prefix(Frame frame)
     return QByteArray(frame == Frame::Ming10 ? Ming10Prefix : SansSerif8Prefix);
 }
 
-QByteArray build(QStringView text, Frame frame)
+QByteArray build(QStringView text, Frame frame, Escapes escapes)
 {
     QByteArray out = prefix(frame);
     bool afterControlWord = true; // the prefix ends with \fs16 or \fs20
@@ -77,8 +77,14 @@ QByteArray build(QStringView text, Frame frame)
         }
         const QByteArray bytes = cp950::encodeChar(codePoint);
         if (!bytes.isEmpty()) {
-            for (char b : bytes)
-                appendHexByte(out, static_cast<unsigned char>(b));
+            for (char b : bytes) {
+                const auto byte = static_cast<unsigned char>(b);
+                const bool plain = escapes == Escapes::HighBytes && byte < 0x80 && b != '\\' && b != '{' && b != '}';
+                if (plain)
+                    out.append(b);
+                else
+                    appendHexByte(out, byte);
+            }
             continue;
         }
         // Outside code page 950: \uN with N as a signed 16-bit number, then one fallback character.

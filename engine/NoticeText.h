@@ -12,11 +12,16 @@ enum class Frame {
     Ming10,     // "細明體", 10 pt: the answers to remote power-off requests and the default auto-reply
 };
 
+// How the bytes of a double-byte character are written. Whole characters escape both bytes; high bytes
+// escape only bytes above 0x7F and write an ASCII trail byte as it is, as the profile's notices always were,
+// except a trail byte \ { or }, which as a character would break the document and is escaped too.
+enum class Escapes { WholeCharacters, HighBytes };
+
 // The frame's RTF up to the text, ending in a control word.
 QByteArray prefix(Frame frame);
 
 // The RTF document for text; lines are split at '\n' ('\r' is dropped). Characters of code page 950
 // become lower-case \'xx escapes of their bytes, others \uN?; ASCII stays, with \ { } escaped.
-QByteArray build(QStringView text, Frame frame = Frame::SansSerif8);
+QByteArray build(QStringView text, Frame frame = Frame::SansSerif8, Escapes escapes = Escapes::WholeCharacters);
 
 } // namespace NoticeText

@@ -61,7 +61,9 @@ void Presence::SetStatus(Status status)
 
 void Presence::onOffline(const QByteArray &packet)
 {
-    m_friends.removeIP(ExtractField(2, packet));
+    const QByteArray address = ExtractField(2, packet);
+    m_friends.removeIP(address);
+    Q_EMIT hostWentOffline(address);
 }
 
 void Presence::onOnline(const QByteArray &packet)

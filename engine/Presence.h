@@ -45,6 +45,8 @@ public:
 
 Q_SIGNALS:
     void statusChanged(Presence::Status status);
+    // A host announced that it goes offline (a game with it is over), whether or not it was a friend.
+    void hostWentOffline(const QByteArray &address);
 
 private:
     QByteArray announcement(Status status, const QByteArray &address) const;

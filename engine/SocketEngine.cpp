@@ -20,6 +20,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -361,7 +362,8 @@ void SocketEngine::finishStream(std::shared_ptr<Stream> stream, bool cutOff)
     }
 
     if (!cutOff && framedAtBothEnds(text))
-        dispatch(Transport::Tcp, text);
+        dispatch(Transport::Tcp, text,
+                 stream->source ? QHostAddress(stream->source).toString().toLatin1() : QByteArray());
     else
         notice(wire::UnknownStream, wire::ErrorMessageCaption);
 
@@ -371,7 +373,7 @@ void SocketEngine::finishStream(std::shared_ptr<Stream> stream, bool cutOff)
     }
 }
 
-void SocketEngine::dispatch(Transport transport, const QByteArray &packet)
+void SocketEngine::dispatch(Transport transport, const QByteArray &packet, const QByteArray &peer)
 {
     const std::optional<int> code = Packet::command(packet);
     if (!code) {
@@ -384,11 +386,14 @@ void SocketEngine::dispatch(Transport transport, const QByteArray &packet)
         return;
     // A copy: the action may replace its own registration while it runs.
     const Action action = it->second;
+    // An action may run the event loop (a blocking send does), and another packet's action inside it.
+    const QByteArray outerPeer = std::exchange(m_dispatchedPeer, peer);
     try {
         action(packet);
     } catch (...) {
         notice(wire::UnrecognisedPacket, wire::ErrorMessageCaption);
     }
+    m_dispatchedPeer = outerPeer;
 }
 
 int SocketEngine::SendDirect(const QByteArray &address, const QByteArray &packet)

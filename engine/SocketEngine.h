@@ -114,6 +114,10 @@ public:
     const ReplyQueue &replyQueue() const { return *m_replies; }
     // Datagrams read off the broadcast socket so far, whether acted on or dropped; for load figures.
     quint64 datagramsReceived() const { return m_datagramsReceived; }
+    // The dotted remote address of the connection whose packet an action is handling right now; empty while
+    // a datagram's action runs and outside actions. Any host can write any address into a packet; this one
+    // it cannot choose.
+    const QByteArray &dispatchedPeerAddress() const { return m_dispatchedPeer; }
 
 Q_SIGNALS:
     // The engine cannot work; connect with a queued connection to the console's close.
@@ -128,7 +132,7 @@ private:
     void acceptFailed();
     bool fitForReply(quint32 address);
     void readHostAddresses();
-    void dispatch(Transport transport, const QByteArray &packet);
+    void dispatch(Transport transport, const QByteArray &packet, const QByteArray &peer = {});
     void notice(QStringView text, const char *caption);
 
     NoticeSink &m_notices;
@@ -157,4 +161,5 @@ private:
     std::map<int, Action> m_udpActions;
     std::map<int, Action> m_tcpActions;
     std::vector<char> m_datagramBuffer;
+    QByteArray m_dispatchedPeer;
 };

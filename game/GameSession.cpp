@@ -83,6 +83,7 @@ void GameSession::close()
     if (!m_partnerAddress.isEmpty())
         endGame(m_phase == Phase::Playing ? std::optional(Outcome::Resigned) : std::nullopt);
     m_ownState = GAME_STATE_IDLE;
+    Q_EMIT closed();
 }
 
 void GameSession::cancel()

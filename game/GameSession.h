@@ -95,6 +95,8 @@ Q_SIGNALS:
     void drawDeclined();
     void chatReceived(const QByteArray &text);
     void gameEnded(GameSession::Outcome outcome);
+    // The window is closing: from now on the host answers as one without a window.
+    void closed();
 
 private:
     bool handleLobby(const QByteArray &packet);

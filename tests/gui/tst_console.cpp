@@ -8,6 +8,8 @@
 #include "engine/NoticeText.h"
 #include "engine/Packet.h"
 #include "engine/SettingsNames.h"
+#include "game/GameRouter.h"
+#include "game/TForm_Gobang.h"
 #include "messages/TForm_Messenger.h"
 #include "platform/HostAddress.h"
 #include "shell/MainMenu.h"
@@ -21,6 +23,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QSignalSpy>
+#include <QTcpSocket>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
@@ -300,6 +303,47 @@ private Q_SLOTS:
         QVERIFY(c.trayIcon()->systemTrayIcon()->toolTip().contains(QStringLiteral("新名字")));
         QVERIFY(triggerAction(c, QStringLiteral("MenuItem_RTelecentre")));
         QVERIFY(c.windows().find<TForm_Telecentre>());
+    }
+
+    // "妙手連珠" opens one game window, which the routing reaches; the console's close sends its leaving report
+    // before the goodbye, and a game packet the routing cannot read is told like any other.
+    void gameWindowThroughTheConsole()
+    {
+        ConsoleRig rig;
+        TForm_Parlune &c = *rig.console;
+        c.FormCreate();
+        QTRY_VERIFY(rig.wire.hasPendingDatagrams());
+        QTest::qWait(50);
+        rig.heard();
+
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_GFive")));
+        TForm_Gobang *game = c.windows().find<TForm_Gobang>();
+        QVERIFY(game);
+        QCOMPARE(c.gameRouter().session(), &game->session());
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_GFive")));
+        QCOMPARE(c.windows().find<TForm_Gobang>(), game);
+        QTRY_VERIFY(rig.wire.hasPendingDatagrams());
+        const QByteArray query = rig.heard().value(0);
+        QCOMPARE(Packet::ExtractField(5, query), QByteArray("0"));
+        QCOMPARE(Packet::ExtractField(6, query), QByteArray("3"));
+
+        QTcpSocket peer;
+        peer.connectToHost(QHostAddress::LocalHost, c.socketEngine().listeningPort());
+        QVERIFY(peer.waitForConnected(5000));
+        peer.write(Packet::build(Packet::CMD_GAME, {"10.0.0.9", "x", "1", "zero"}));
+        QVERIFY(peer.waitForBytesWritten(5000));
+        peer.disconnectFromHost();
+        QTRY_COMPARE(rig.notices.count(), 1);
+        QCOMPARE(rig.notices.shown[0].caption, QByteArray("ERROR MESSAGE"));
+
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_Close")));
+        QTRY_VERIFY(c.hasClosed());
+        QTest::qWait(100);
+        const QByteArrayList heard = rig.heard();
+        QCOMPARE(heard.size(), 2);
+        QCOMPARE(Packet::ExtractField(6, heard[0]), QByteArray("4"));
+        QCOMPARE(Packet::command(heard[1]), std::optional<int>(Packet::CMD_OFFLINE));
+        QCOMPARE(rig.notices.count(), 1);
     }
 
     // Sockets that cannot even be created: the notices, then the ordinary close once the loop runs.

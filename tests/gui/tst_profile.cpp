@@ -380,7 +380,8 @@ private Q_SLOTS:
         QCOMPARE(notices.shown.size(), 1);
         if (!refusal.isEmpty()) {
             const QByteArray caption = refusal == QStringLiteral("請填寫你的暱稱!") ? "Edit PIM" : "Password Error";
-            QCOMPARE(notices.shown.at(0).text, NoticeText::build(refusal));
+            QCOMPARE(notices.shown.at(0).text,
+                     NoticeText::build(refusal, NoticeText::Frame::SansSerif8, NoticeText::Escapes::HighBytes));
             QCOMPARE(notices.shown.at(0).caption, caption);
             // Nothing stored, announced or changed; the window stays for a correction.
             QVERIFY(!store->values(settings::ProfileKey));
@@ -394,11 +395,11 @@ private Q_SLOTS:
         QCOMPARE(store->values(settings::ProfileKey)->contains(settings::Password), changePassword);
         if (changePassword)
             QCOMPARE(stored(settings::Password), password);
-        // The frame of the notice, byte for byte.
+        // The frame of the notice, byte for byte: ASCII trail bytes as they are.
         QCOMPARE(notices.shown.at(0).text,
                  QByteArray("{\\rtf1\\ansi\\ansicpg950\\deff0\\deflang1033\\deflangfe1028{\\fonttbl{\\f0\\fnil"
                             "\\fcharset136 MS Sans Serif;}}\\viewkind4\\uc1\\pard\\lang1028\\f0\\fs16") +
-                     R"(\'ad\'d3\'a4\'48\'ab\'48\'ae\'a7\'a4\'77\'ad\'d7\'a7\'ef\'a7\'b9\'a6\'a8!\par})");
+                     R"(\'ad\'d3\'a4H\'abH\'ae\'a7\'a4w\'ad\'d7\'a7\'ef\'a7\'b9\'a6\'a8!\par})");
         QCOMPARE(notices.shown.at(0).caption, QByteArray("Edit PIM"));
         QTRY_VERIFY(!pim);
     }
@@ -478,7 +479,9 @@ private Q_SLOTS:
         QCOMPARE(commands(), QByteArrayList({"0", "1"}));
         QCOMPARE(Packet::ExtractField(4, transport.broadcasts.last()), face);
         QCOMPARE(notices.shown.size(), 1);
-        QCOMPARE(notices.shown.at(0).text, NoticeText::build(u"頭像已成功注冊!"));
+        // Bytes above 0x7F escaped, ASCII trail bytes as they are, except the backslash of 功.
+        QCOMPARE(notices.shown.at(0).text, NoticeText::prefix(NoticeText::Frame::SansSerif8) +
+                                               R"(\'c0Y\'b9\'b3\'a4w\'a6\'a8\'a5\'5c\'aa`\'a5U!\par})");
         QCOMPARE(notices.shown.at(0).caption, QByteArray("Face Reg)"));
         QVERIFY(pim->isVisible());
     }

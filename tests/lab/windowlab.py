@@ -3,6 +3,7 @@
 
   windowlab.py chat SOCKET_A ADDRESS_A NICK_A SOCKET_B ADDRESS_B NICK_B PID_B
   windowlab.py broadcasts SOCKET_A ADDRESS_A NICK_A SOCKET_B WIRE_FILE
+  windowlab.py gobang SOCKET_A ADDRESS_A NICK_A SOCKET_B ADDRESS_B NICK_B SOCKET_C ADDRESS_C NICK_C SOCKET_D
   windowlab.py profile SOCKET_A ADDRESS_A SOCKET_B ADDRESS_B NICK_B LOG_B FACE_FILE
 
 Nicknames are UTF-8 on the command line. Exits 0 when every check held, 1 with the reason on stderr.
@@ -339,6 +340,92 @@ def broadcasts(sock_a, address_a, nick_a, sock_b, wire):
               file=sys.stderr)
 
 
+# ---------------------------------------------------------------------------------------------- gobang
+
+
+def game_window(sock):
+    return window(sock, "TForm_Gobang")
+
+
+def board(sock):
+    grid = control(game_window(sock), "DrawGrid_Gobang")
+    return grid["cells"], tuple(grid["last"])
+
+
+def game_status(sock):
+    return control(game_window(sock), "Label_Status")["text"]
+
+
+def place_stone(sock, column, row):
+    act(sock, {"cmd": "click", "window": "Form_Gobang", "control": "DrawGrid_Gobang",
+               "x": column * 17 + 8, "y": row * 17 + 8})
+
+
+def move_number(cells):
+    return sum(1 for c in cells if c != "0")
+
+
+def gobang(sock_a, address_a, nick_a, sock_b, address_b, nick_b, sock_c, address_c, nick_c, sock_d):
+    check(has_window_commands(sock_a), "the automation channel lacks the window commands")
+    # D takes no part; B has its window open; C has none.
+    act(sock_d, {"cmd": "trigger", "name": "MenuItem_GAgree"})
+    wait_for("D's game switch off", lambda: not ask(sock_d, {"cmd": "checked", "name": "MenuItem_GAgree"})["checked"])
+    act(sock_b, {"cmd": "trigger", "name": "MenuItem_GFive"})
+    wait_for("B's game window", lambda: game_window(sock_b))
+    act(sock_a, {"cmd": "trigger", "name": "MenuItem_GFive"})
+    wait_for("A's game window", lambda: game_window(sock_a))
+
+    def players():
+        return [i["text"] for i in control(game_window(sock_a), "fcTreeView_Users")["items"]]
+    wait_for("B waiting and C idle in A's list",
+             lambda: sorted(players()) == sorted([nick_b + "(等待)", nick_c + "(空閒)"]))
+    refusal = wait_for("D's refusal at A", lambda: [n for n in notices(sock_a) if n["caption"] == "遠程主機信息"])
+    check(plain(refusal[0]["text"]) == "遠程主機未啟動遊戲邀請功能!", f"the refusal reads {refusal[0]}")
+
+    # A invites B from its list; B accepts.
+    item = [i for i in control(game_window(sock_a), "fcTreeView_Users")["items"] if i["text"].startswith(nick_b)][0]
+    act(sock_a, {"cmd": "click", "window": "Form_Gobang", "control": "fcTreeView_Users", "x": item["x"],
+                 "y": item["y"]})
+    time.sleep(0.3)
+    act(sock_a, {"cmd": "click", "window": "Form_Gobang", "control": "suiButton_Begin"})
+    box = wait_for("B's invitation", lambda: window(sock_b, "QMessageBox"))
+    check(box["name"] == "MessageBox_Invitation", f"B's question: {box}")
+    act(sock_b, {"cmd": "click", "window": "MessageBox_Invitation", "control": "Button_Yes"})
+    wait_for("A's turn", lambda: game_status(sock_a) == "輪到您落子。")
+    check(game_status(sock_b) == "等待對方落子…", f"B shows {game_status(sock_b)}")
+
+    black = [(3, 3), (4, 3), (5, 3), (6, 3), (7, 3)]
+    white = [(3, 4), (4, 4), (5, 4), (6, 4)]
+    for i, (column, row) in enumerate(black):
+        place_stone(sock_a, column, row)
+        number = 2 * i + 1
+        wait_for(f"move {number} on both boards", lambda: move_number(board(sock_a)[0]) == number and
+                 board(sock_a) == board(sock_b) and board(sock_b)[1] == (column, row))
+        if i == len(white):
+            break
+        if i == 2:
+            # A hostile C forges a move of A's and a resignation for B, by connection and by datagram.
+            for game in (0, 1, 12345, 4294967295):
+                forged = packet(b"9", address_a.encode(), nick_a.encode("cp950"), b"1", b"5", b"0",
+                                str(game).encode(), b"6", b"10", b"10")
+                act(sock_c, {"cmd": "sendDirect", "address": address_b,
+                             "packet": base64.b64encode(forged).decode()})
+                act(sock_c, {"cmd": "sendBroadcast", "packet": base64.b64encode(forged).decode()})
+            resign = packet(b"9", address_a.encode(), nick_a.encode("cp950"), b"2", "本次棋局對方已認輸!!".encode("cp950"))
+            act(sock_c, {"cmd": "sendDirect", "address": address_b, "packet": base64.b64encode(resign).decode()})
+            time.sleep(1.5)
+            check(board(sock_b) == board(sock_a), "the forged packets changed B's board")
+            check(game_status(sock_b) == "輪到您落子。", f"B after the forgeries: {game_status(sock_b)}")
+        column, row = white[i]
+        place_stone(sock_b, column, row)
+        wait_for(f"move {number + 1} on both boards", lambda: move_number(board(sock_b)[0]) == number + 1 and
+                 board(sock_a) == board(sock_b))
+
+    wait_for("A's win", lambda: game_status(sock_a) == "黑棋連成五子，恭喜，您贏了！")
+    wait_for("B's loss", lambda: game_status(sock_b) == "黑棋連成五子，很遺憾，您輸了。")
+    check(board(sock_a) == board(sock_b) and board(sock_a)[1] == (7, 3), "the final boards differ")
+
+
 # ---------------------------------------------------------------------------------------------- profile
 
 
@@ -424,6 +511,8 @@ def main(argv):
             chat(argv[2], argv[3], argv[4], argv[5], argv[6], argv[7], int(argv[8]), argv[9])
         elif argv[1] == "broadcasts":
             broadcasts(argv[2], argv[3], argv[4], argv[5], argv[6])
+        elif argv[1] == "gobang":
+            gobang(*argv[2:12])
         elif argv[1] == "profile":
             profile(argv[2], argv[3], argv[4], argv[5], argv[6], argv[7], argv[8])
         else:

@@ -1,9 +1,13 @@
 #include "base/Cp950.h"
+#include "engine/ConsoleState.h"
 #include "engine/ConsoleValues.h"
+#include "engine/MemorySettingsStore.h"
 #include "engine/Packet.h"
 #include "game/GameLobby.h"
+#include "game/GameRouter.h"
 #include "game/GameSession.h"
 #include "tests/support/CodePage.h"
+#include "tests/support/NoticeRecorder.h"
 #include "tests/support/RecordingTransport.h"
 
 #include <QSignalSpy>
@@ -39,6 +43,14 @@ struct Host
     ConsoleValues values;
     RecordingTransport transport;
     GameSession session;
+};
+
+// The console's state for the routing, with its settings in memory.
+struct Console
+{
+    MemorySettingsStore store;
+    NoticeRecorder notices;
+    ConsoleState state{store, notices};
 };
 
 // Hands every direct packet `from` sent to `to` over, as if over a connection from `from`'s address.
@@ -548,6 +560,115 @@ private Q_SLOTS:
         b.session.partnerWentOffline("10.0.0.3");
         QCOMPARE(endB.last()[0].value<Outcome>(), Outcome::PartnerLeft);
         QVERIFY(b.session.partnerAddress().isEmpty());
+    }
+
+    // With the switch off, every game packet draws one refusal to its field 2 and nothing else happens.
+    void routerRefusesEverythingWhileOff()
+    {
+        Host a("10.0.0.1", u"甲");
+        Console console;
+        RecordingTransport transport;
+        GameRouter router(console.state, transport);
+        router.setSession(&a.session);
+        console.state.setGameAgree(false);
+        QSignalSpy boxes(&router, &GameRouter::unknownGameData);
+        const QByteArrayList packets{
+            wire({"9", "10.0.0.7", "x", "1", "0", "3"}),
+            wire({"9", "10.0.0.7", "x", "1", "1", "4"}),
+            wire({"9", "10.0.0.8", "x", "2", "hi"}),
+            wire({"9", "10.0.0.8", "x", "3", "0"}),
+            wire({"9", "10.0.0.8", "x", "1", "5", "0", "1", "1", "0", "0"}),
+            wire({"9", "10.0.0.8", "x", "one"}),
+        };
+        for (const QByteArray &packet : packets)
+            QVERIFY(router.RouteGamePacket(packet, true, "10.0.0.7"));
+        QCOMPARE(transport.direct.size(), packets.size());
+        for (qsizetype i = 0; i < packets.size(); ++i) {
+            QCOMPARE(transport.direct[i].first, Packet::ExtractField(2, packets[i]));
+            QCOMPARE(transport.direct[i].second,
+                     wire({"8", big5(u"遠程主機信息"), big5(u"遠程主機未啟動遊戲邀請功能!")}));
+        }
+        QCOMPARE(boxes.size(), 0);
+        QVERIFY(a.transport.direct.isEmpty());
+        QVERIFY(a.session.players().entries().empty());
+
+        // The switch is read for every packet.
+        console.state.setGameAgree(true);
+        QVERIFY(router.RouteGamePacket(packets[0], false));
+        QCOMPARE(transport.direct.size(), packets.size());
+        QCOMPARE(a.transport.direct.size(), 1);
+    }
+
+    void routerWithAndWithoutWindow()
+    {
+        Console console;
+        console.state.values().OwnAddress = "10.0.0.5";
+        console.state.values().OwnNickname = big5(u"戊");
+        RecordingTransport transport;
+        GameRouter router(console.state, transport);
+        const QByteArray query = wire({"9", "10.0.0.7", "x", "1", "0", "3"});
+
+        // No window: a query draws the idle report, with the marker after the last field older hosts read.
+        QVERIFY(router.RouteGamePacket(query, false));
+        QVERIFY(router.RouteGamePacket(wire({"9", "10.0.0.7", "x", "1", "1", "3"}), false));
+        QVERIFY(router.RouteGamePacket(wire({"9", "10.0.0.7", "x", "2", "hi"}), true, "10.0.0.7"));
+        QVERIFY(!router.RouteGamePacket(wire({"9", "10.0.0.7", "x", "1", "zero"}), false));
+        QCOMPARE(transport.direct.size(), 1);
+        QCOMPARE(transport.direct[0].first, QByteArray("10.0.0.7"));
+        QCOMPARE(transport.direct[0].second, wire({"9", "10.0.0.5", big5(u"戊"), "1", "1", "4", marker}));
+
+        // An open window's game answers and lists; once the window is gone, the idle report again.
+        auto window = std::make_unique<Host>("10.0.0.5", u"戊");
+        router.setSession(&window->session);
+        QVERIFY(router.RouteGamePacket(query, false));
+        QCOMPARE(window->transport.direct.size(), 1);
+        QCOMPARE(Packet::ExtractField(6, window->transport.direct[0].second), QByteArray("3"));
+        QCOMPARE(window->session.players().entries().size(), size_t(1));
+        QVERIFY(!router.RouteGamePacket(wire({"9", "10.0.0.7", "x", "1", "1", "y"}), false));
+        window.reset();
+        QVERIFY(!router.session());
+        QVERIFY(router.RouteGamePacket(query, false));
+        QCOMPARE(transport.direct.size(), 2);
+
+        // A host going offline ends a game with it, and only with it.
+        Host a("10.0.0.1", u"甲");
+        Host b("10.0.0.2", u"乙");
+        startGame(a, b);
+        router.setSession(&b.session);
+        router.hostWentOffline("10.0.0.3");
+        QCOMPARE(b.session.phase(), GameSession::Phase::Playing);
+        QSignalSpy ended(&b.session, &GameSession::gameEnded);
+        router.hostWentOffline("10.0.0.1");
+        QCOMPARE(ended.size(), 1);
+        QCOMPARE(ended[0][0].value<Outcome>(), Outcome::PartnerLeft);
+    }
+
+    // A stream of unknown game data shows one box at a time, and none for a while after it is closed.
+    void routerUnknownDataBoxesAreBounded()
+    {
+        Console console;
+        RecordingTransport transport;
+        const QByteArray unknown = wire({"9", "10.0.0.7", "x", "3", "0"});
+        GameRouter patient(console.state, transport);
+        QSignalSpy boxes(&patient, &GameRouter::unknownGameData);
+        for (int i = 0; i < 50; ++i)
+            QVERIFY(patient.RouteGamePacket(unknown, false));
+        QCOMPARE(boxes.size(), 1);
+        patient.unknownGameBoxClosed();
+        QVERIFY(patient.RouteGamePacket(unknown, false));
+        QCOMPARE(boxes.size(), 1);
+        QVERIFY(transport.direct.isEmpty());
+
+        GameRouter eager(console.state, transport, std::chrono::milliseconds(0));
+        QSignalSpy eagerBoxes(&eager, &GameRouter::unknownGameData);
+        eager.RouteGamePacket(unknown, false);
+        eager.RouteGamePacket(unknown, false);
+        QCOMPARE(eagerBoxes.size(), 1);
+        eager.unknownGameBoxClosed();
+        eager.unknownGameBoxClosed(); // a second close changes nothing
+        eager.RouteGamePacket(unknown, false);
+        eager.RouteGamePacket(unknown, false);
+        QCOMPARE(eagerBoxes.size(), 2);
     }
 };
 

@@ -3,6 +3,7 @@
 #include "engine/Presence.h"
 #include "tests/support/RecordingTransport.h"
 
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace Packet;
@@ -85,8 +86,13 @@ private Q_SLOTS:
         QCOMPARE(rig.friends.size(), 1);
         QCOMPARE(rig.transport.direct.size(), 4);
 
+        QSignalSpy offline(&rig.presence, &Presence::hostWentOffline);
         rig.presence.onOffline(build(CMD_OFFLINE, {"10.0.0.3"}));
         QCOMPARE(rig.friends.size(), 0);
+        rig.presence.onOffline(build(CMD_OFFLINE, {"10.0.0.9"}));
+        QCOMPARE(offline.size(), 2);
+        QCOMPARE(offline[0][0].toByteArray(), QByteArray("10.0.0.3"));
+        QCOMPARE(offline[1][0].toByteArray(), QByteArray("10.0.0.9"));
 
         // Replies have no own-address test; a second reply from the same peer adds nothing.
         rig.presence.onPresenceReply(build(CMD_PRESENCE_REPLY, {"10.0.0.4", "carol"}));

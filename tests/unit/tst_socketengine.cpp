@@ -716,6 +716,29 @@ private Q_SLOTS:
         QCOMPARE(rig.notices.shown[0].caption, QByteArray("ERROR MESSAGE"));
     }
 
+    // The game's play trusts a direct packet only from the host its connection comes from.
+    void actionsSeeTheConnectionsAddress()
+    {
+        Rig rig;
+        QByteArrayList peers;
+        const auto record = [&](const QByteArray &) { peers.append(rig.engine.dispatchedPeerAddress()); };
+        rig.engine.registerAction(SocketEngine::Transport::Tcp, Packet::CMD_GAME, record);
+        rig.engine.registerAction(SocketEngine::Transport::Udp, Packet::CMD_GAME, record);
+        for (const char *source : {"127.0.0.7", "127.0.0.8"}) {
+            auto client = connectFrom(source, rig.engine.listeningPort());
+            QVERIFY(client->state() == QAbstractSocket::ConnectedState);
+            client->write(framed(9));
+            QVERIFY(client->waitForBytesWritten(5000));
+            ::shutdown(int(client->socketDescriptor()), SHUT_WR);
+            const qsizetype before = peers.size();
+            QTRY_COMPARE(peers.size(), before + 1);
+        }
+        rig.sendDatagram(framed(9));
+        QTRY_COMPARE(peers.size(), 3);
+        QCOMPARE(peers, (QByteArrayList{"127.0.0.7", "127.0.0.8", ""}));
+        QVERIFY(rig.engine.dispatchedPeerAddress().isEmpty());
+    }
+
     void sendDirectAddresses_data()
     {
         QTest::addColumn<QByteArray>("address");
