@@ -1,6 +1,8 @@
 BUILD ?= build
 TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
+# Extra CMake options, e.g. CMAKE_ARGS=-DPARLUNE_WERROR=ON; given, they are applied to an existing build too.
+CMAKE_ARGS ?=
 
 .PHONY: deps configure build run test format fuzz bench clean
 
@@ -8,7 +10,8 @@ deps:
 	@scripts/install-deps.sh
 
 configure: deps
-	@test -f $(BUILD)/build.ninja || cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(TYPE)
+	@test -f $(BUILD)/build.ninja -a -z "$(CMAKE_ARGS)" || \
+		cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(TYPE) $(CMAKE_ARGS)
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)

@@ -225,12 +225,12 @@ QWidget *findWindow(const QString &name)
 } // namespace
 
 AutomationChannel::AutomationChannel(const Console &console, const QString &path, QObject *parent)
-    : QObject(parent), console_(console), server_(new QLocalServer(this))
+    : QObject(parent), m_console(console), m_server(new QLocalServer(this))
 {
     if (listenPrivately(path))
-        connect(server_, &QLocalServer::newConnection, this, &AutomationChannel::acceptClients);
+        connect(m_server, &QLocalServer::newConnection, this, &AutomationChannel::acceptClients);
     else
-        qWarning("automation channel not opened: %s", qPrintable(refusal_));
+        qWarning("automation channel not opened: %s", qPrintable(m_refusal));
 }
 
 QString AutomationChannel::unsafePathReason(const QString &path)
@@ -270,15 +270,15 @@ QString AutomationChannel::unsafePathReason(const QString &path)
 
 bool AutomationChannel::listenPrivately(const QString &path)
 {
-    refusal_ = unsafePathReason(path);
-    if (!refusal_.isEmpty())
+    m_refusal = unsafePathReason(path);
+    if (!m_refusal.isEmpty())
         return false;
     // Qt binds inside a fresh 0700 directory, sets the mode and then renames the socket into place, so it
     // is never reachable with a wider mode.
-    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
     QLocalServer::removeServer(path);
-    if (!server_->listen(path)) {
-        refusal_ = server_->errorString();
+    if (!m_server->listen(path)) {
+        m_refusal = m_server->errorString();
         return false;
     }
     struct stat made
@@ -287,8 +287,8 @@ bool AutomationChannel::listenPrivately(const QString &path)
     const QByteArray file = QFile::encodeName(path);
     if (::lstat(file.constData(), &made) != 0 || !S_ISSOCK(made.st_mode) || made.st_uid != ::geteuid() ||
         (made.st_mode & (S_IRWXG | S_IRWXO))) {
-        server_->close();
-        refusal_ = QStringLiteral("the socket did not come out private");
+        m_server->close();
+        m_refusal = QStringLiteral("the socket did not come out private");
         return false;
     }
     return true;
@@ -296,28 +296,28 @@ bool AutomationChannel::listenPrivately(const QString &path)
 
 void AutomationChannel::recordNotice(const QByteArray &text, const QByteArray &caption)
 {
-    notices_.push_back({text, caption});
-    if (notices_.size() > MaxNotices)
-        notices_.pop_front();
+    m_notices.push_back({text, caption});
+    if (m_notices.size() > MaxNotices)
+        m_notices.pop_front();
 }
 
 void AutomationChannel::recordSpeech(const QString &text)
 {
-    spoken_.push_back(text);
-    if (spoken_.size() > MaxSpoken)
-        spoken_.pop_front();
+    m_spoken.push_back(text);
+    if (m_spoken.size() > MaxSpoken)
+        m_spoken.pop_front();
 }
 
 AutomationChannel::~AutomationChannel() = default;
 
 bool AutomationChannel::isListening() const
 {
-    return server_->isListening();
+    return m_server->isListening();
 }
 
 void AutomationChannel::acceptClients()
 {
-    while (QLocalSocket *client = server_->nextPendingConnection()) {
+    while (QLocalSocket *client = m_server->nextPendingConnection()) {
         if (!peerIsThisUser(client)) {
             client->abort();
             client->deleteLater();
@@ -361,7 +361,7 @@ QJsonObject AutomationChannel::answer(const QJsonObject &request)
     if (command == QLatin1String("notices"))
         return notices();
     if (command == QLatin1String("trigger")) {
-        QPointer<QAction> action = console_.actions.findChild<QAction *>(name);
+        QPointer<QAction> action = m_console.actions.findChild<QAction *>(name);
         QPointer<QAbstractButton> button;
         for (QWidget *window : QApplication::topLevelWidgets()) {
             if (!action && !button)
@@ -382,7 +382,7 @@ QJsonObject AutomationChannel::answer(const QJsonObject &request)
         return success();
     }
     if (command == QLatin1String("checked")) {
-        const QAction *action = console_.actions.findChild<QAction *>(name);
+        const QAction *action = m_console.actions.findChild<QAction *>(name);
         if (!action)
             return failure(QStringLiteral("no action named ") + name);
         QJsonObject reply = success();
@@ -396,11 +396,11 @@ QJsonObject AutomationChannel::answer(const QJsonObject &request)
     if (command == QLatin1String("sendDirect")) {
         const QByteArray address = request.value(QStringLiteral("address")).toString().toLatin1();
         QJsonObject reply = success();
-        reply.insert(QStringLiteral("result"), console_.engine.SendDirect(address, packet));
+        reply.insert(QStringLiteral("result"), m_console.engine.SendDirect(address, packet));
         return reply;
     }
     if (command == QLatin1String("sendBroadcast")) {
-        console_.engine.SendBroadcast(packet);
+        m_console.engine.SendBroadcast(packet);
         return success();
     }
     if (command == QLatin1String("windows"))
@@ -411,7 +411,7 @@ QJsonObject AutomationChannel::answer(const QJsonObject &request)
         return stats();
     if (command == QLatin1String("spoken")) {
         QJsonArray texts;
-        for (const QString &text : spoken_)
+        for (const QString &text : m_spoken)
             texts.append(text);
         return QJsonObject{{QStringLiteral("ok"), true}, {QStringLiteral("spoken"), texts}};
     }
@@ -421,7 +421,7 @@ QJsonObject AutomationChannel::answer(const QJsonObject &request)
 QJsonObject AutomationChannel::friends() const
 {
     QJsonArray rows;
-    for (const Friend &f : console_.friends.rows()) {
+    for (const Friend &f : m_console.friends.rows()) {
         rows.append(QJsonObject{{QStringLiteral("user"), cp950::decode(f.User)},
                                 {QStringLiteral("ip"), QString::fromLatin1(f.IP)},
                                 {QStringLiteral("face"), QString::fromLatin1(f.Face.toBase64())}});
@@ -433,7 +433,7 @@ QJsonObject AutomationChannel::friends() const
 
 QJsonObject AutomationChannel::messages() const
 {
-    const MessageTable &table = console_.messages;
+    const MessageTable &table = m_console.messages;
     QJsonArray rows;
     for (int i = 0; i < table.size(); ++i) {
         const Message &m = table.at(i);
@@ -452,7 +452,7 @@ QJsonObject AutomationChannel::messages() const
 QJsonObject AutomationChannel::notices() const
 {
     QJsonArray list;
-    for (const Notice &n : notices_) {
+    for (const Notice &n : m_notices) {
         list.append(QJsonObject{{QStringLiteral("caption"), cp950::decode(n.caption)},
                                 {QStringLiteral("text"), plainText(n.text)},
                                 {QStringLiteral("rtf"), cp950::decode(n.text)}});
@@ -537,7 +537,7 @@ QJsonObject AutomationChannel::input(const QString &command, const QJsonObject &
 QJsonObject AutomationChannel::stats() const
 {
     QJsonObject reply = success();
-    reply.insert(QStringLiteral("datagrams"), qint64(console_.engine.datagramsReceived()));
-    reply.insert(QStringLiteral("openStreams"), console_.engine.openStreamCount());
+    reply.insert(QStringLiteral("datagrams"), qint64(m_console.engine.datagramsReceived()));
+    reply.insert(QStringLiteral("openStreams"), m_console.engine.openStreamCount());
     return reply;
 }

@@ -77,7 +77,7 @@ public:
 
     bool isListening() const;
     // Why the channel is not listening; empty while it listens.
-    QString refusal() const { return refusal_; }
+    QString refusal() const { return m_refusal; }
 
     // Empty when a private socket may be created at path, else why not.
     static QString unsafePathReason(const QString &path);
@@ -107,9 +107,9 @@ private:
     QJsonObject input(const QString &command, const QJsonObject &request);
     bool listenPrivately(const QString &path);
 
-    Console console_;
-    QLocalServer *server_;
-    std::deque<Notice> notices_;
-    std::deque<QString> spoken_;
-    QString refusal_;
+    Console m_console;
+    QLocalServer *m_server;
+    std::deque<Notice> m_notices;
+    std::deque<QString> m_spoken;
+    QString m_refusal;
 };

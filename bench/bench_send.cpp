@@ -100,7 +100,7 @@ Sink &sink()
     static Sink instance;
     return instance;
 }
-int connectionsMade = 0;
+int s_connectionsMade = 0;
 
 const QByteArray &packet()
 {
@@ -132,7 +132,7 @@ void BM_RawTcp(benchmark::State &state)
             left -= n;
         }
         ::close(fd);
-        if (sink().waitFor(++connectionsMade) != PacketBytes)
+        if (sink().waitFor(++s_connectionsMade) != PacketBytes)
             state.SkipWithError("short transfer");
     }
     state.SetBytesProcessed(state.iterations() * PacketBytes);
@@ -149,7 +149,7 @@ void BM_SendWithProgress(benchmark::State &state)
             state.SkipWithError("send failed");
             return;
         }
-        if (sink().waitFor(++connectionsMade) != PacketBytes)
+        if (sink().waitFor(++s_connectionsMade) != PacketBytes)
             state.SkipWithError("short transfer");
     }
     state.SetBytesProcessed(state.iterations() * PacketBytes);

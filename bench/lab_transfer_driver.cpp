@@ -82,13 +82,14 @@ int receive(const QByteArray &address, const QString &folder)
     Host host(address);
     QElapsedTimer clock;
     qint64 bytes = 0;
-    QObject::connect(&host.transfer, &FileTransfer::offerReceived, [&](const Transfer::IncomingOffer &offer) {
-        for (const Transfer::OfferedFile &file : offer.files)
-            bytes += file.size;
-        clock.start();
-        host.transfer.accept(offer.id, folder);
-    });
-    QObject::connect(&host.transfer, &FileTransfer::transferEnded,
+    QObject::connect(&host.transfer, &FileTransfer::offerReceived, &host.transfer,
+                     [&](const Transfer::IncomingOffer &offer) {
+                         for (const Transfer::OfferedFile &file : offer.files)
+                             bytes += file.size;
+                         clock.start();
+                         host.transfer.accept(offer.id, folder);
+                     });
+    QObject::connect(&host.transfer, &FileTransfer::transferEnded, &host.transfer,
                      [&](const QByteArray &, Transfer::Direction, Transfer::Outcome outcome) {
                          std::printf("%lld %.6f %s %ld\n", bytes, clock.nsecsElapsed() / 1e9, outcomeName(outcome),
                                      peakKilobytes());
@@ -103,7 +104,7 @@ int receive(const QByteArray &address, const QString &folder)
 int send(const QByteArray &address, const QByteArray &peer, const QString &file)
 {
     Host host(address);
-    QObject::connect(&host.transfer, &FileTransfer::transferEnded,
+    QObject::connect(&host.transfer, &FileTransfer::transferEnded, &host.transfer,
                      [&](const QByteArray &, Transfer::Direction, Transfer::Outcome outcome) {
                          std::printf("%s %ld\n", outcomeName(outcome), peakKilobytes());
                          std::fflush(stdout);

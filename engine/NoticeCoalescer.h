@@ -38,7 +38,7 @@ private:
 
     void windowEnded(const Key &key);
 
-    NoticeSink &sink_;
-    std::chrono::milliseconds window_;
-    std::map<Key, Kind> kinds_;
+    NoticeSink &m_sink;
+    std::chrono::milliseconds m_window;
+    std::map<Key, Kind> m_kinds;
 };

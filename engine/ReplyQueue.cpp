@@ -45,10 +45,10 @@ public:
 };
 
 ReplyQueue::ReplyQueue(quint16 port, const Limits &limits, QObject *parent)
-    : QObject(parent), port_(port), limits_(limits), wakeUp_(new QTimer(this))
+    : QObject(parent), m_port(port), m_limits(limits), m_wakeUp(new QTimer(this))
 {
-    wakeUp_->setSingleShot(true);
-    connect(wakeUp_, &QTimer::timeout, this, &ReplyQueue::pump);
+    m_wakeUp->setSingleShot(true);
+    connect(m_wakeUp, &QTimer::timeout, this, &ReplyQueue::pump);
 }
 
 ReplyQueue::~ReplyQueue() = default;
@@ -83,45 +83,45 @@ bool ReplyQueue::enqueue(quint32 address, const QByteArray &packet, bool presenc
     const auto now = Clock::now();
     Clock::time_point notBefore = now;
     if (presence) {
-        for (Reply &waiting : queue_) {
+        for (Reply &waiting : m_queue) {
             if (waiting.presence && waiting.address == address) {
                 waiting.packet = packet;
                 return true;
             }
         }
-        const auto last = lastPresence_.find(address);
-        if (last != lastPresence_.end() && last->second + limits_.presenceInterval > now)
-            notBefore = last->second + limits_.presenceInterval;
-        else if (last == lastPresence_.end() && int(lastPresence_.size()) >= limits_.maxPacedDestinations) {
-            std::erase_if(lastPresence_,
-                          [&](const auto &entry) { return entry.second + limits_.presenceInterval <= now; });
+        const auto last = m_lastPresence.find(address);
+        if (last != m_lastPresence.end() && last->second + m_limits.presenceInterval > now)
+            notBefore = last->second + m_limits.presenceInterval;
+        else if (last == m_lastPresence.end() && int(m_lastPresence.size()) >= m_limits.maxPacedDestinations) {
+            std::erase_if(m_lastPresence,
+                          [&](const auto &entry) { return entry.second + m_limits.presenceInterval <= now; });
             // Every remembered destination was answered moments ago: this is a flood, not a segment.
-            if (int(lastPresence_.size()) >= limits_.maxPacedDestinations)
+            if (int(m_lastPresence.size()) >= m_limits.maxPacedDestinations)
                 return false;
         }
     }
-    if (int(queue_.size()) >= limits_.maxQueued)
+    if (int(m_queue.size()) >= m_limits.maxQueued)
         return false;
-    queue_.push_back(Reply{address, packet, presence, notBefore});
+    m_queue.push_back(Reply{address, packet, presence, notBefore});
     pump();
     return true;
 }
 
 void ReplyQueue::rememberPresence(quint32 address, Clock::time_point when)
 {
-    lastPresence_[address] = when;
+    m_lastPresence[address] = when;
 }
 
 void ReplyQueue::pump()
 {
     const auto now = Clock::now();
-    for (auto it = queue_.begin(); it != queue_.end() && int(sending_.size()) < limits_.maxInFlight;) {
+    for (auto it = m_queue.begin(); it != m_queue.end() && int(m_sending.size()) < m_limits.maxInFlight;) {
         if (it->notBefore > now) {
             ++it;
             continue;
         }
         Reply reply = std::move(*it);
-        it = queue_.erase(it);
+        it = m_queue.erase(it);
         if (reply.presence)
             rememberPresence(reply.address, now);
         start(std::move(reply));
@@ -131,15 +131,15 @@ void ReplyQueue::pump()
 
 void ReplyQueue::armWakeUp()
 {
-    if (int(sending_.size()) >= limits_.maxInFlight || queue_.empty()) {
-        wakeUp_->stop();
+    if (int(m_sending.size()) >= m_limits.maxInFlight || m_queue.empty()) {
+        m_wakeUp->stop();
         return;
     }
-    const auto earliest = std::min_element(queue_.begin(), queue_.end(), [](const Reply &a, const Reply &b) {
+    const auto earliest = std::min_element(m_queue.begin(), m_queue.end(), [](const Reply &a, const Reply &b) {
                               return a.notBefore < b.notBefore;
                           })->notBefore;
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(earliest - Clock::now());
-    wakeUp_->start(std::max(wait, std::chrono::milliseconds(0)));
+    m_wakeUp->start(std::max(wait, std::chrono::milliseconds(0)));
 }
 
 void ReplyQueue::start(Reply reply)
@@ -149,7 +149,7 @@ void ReplyQueue::start(Reply reply)
         return;
     sockaddr_in destination{};
     destination.sin_family = AF_INET;
-    destination.sin_port = htons(port_);
+    destination.sin_port = htons(m_port);
     destination.sin_addr.s_addr = htonl(reply.address);
     auto sending = std::make_unique<Sending>();
     sending->fd = fd;
@@ -158,7 +158,7 @@ void ReplyQueue::start(Reply reply)
         return;
     sending->packet = std::move(reply.packet);
     sending->presence = reply.presence;
-    sending->deadline = Clock::now() + limits_.connectTimeout;
+    sending->deadline = Clock::now() + m_limits.connectTimeout;
 
     // Even a connect that completed at once is written from the notifier, so no send ever ends inside
     // the handling of the packet that asked for it.
@@ -171,8 +171,8 @@ void ReplyQueue::start(Reply reply)
     raw->timer = new QTimer(this);
     raw->timer->setSingleShot(true);
     connect(raw->timer, &QTimer::timeout, this, [this, raw] { finish(raw, false); });
-    raw->timer->start(limits_.connectTimeout);
-    sending_.push_back(std::move(sending));
+    raw->timer->start(m_limits.connectTimeout);
+    m_sending.push_back(std::move(sending));
 }
 
 bool ReplyQueue::advance(Sending &sending)
@@ -183,8 +183,8 @@ bool ReplyQueue::advance(Sending &sending)
         if (::getsockopt(sending.fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0)
             return true;
         sending.connected = true;
-        sending.deadline = Clock::now() + limits_.writeTimeout;
-        sending.timer->start(limits_.writeTimeout);
+        sending.deadline = Clock::now() + m_limits.writeTimeout;
+        sending.timer->start(m_limits.writeTimeout);
     }
     while (sending.written < sending.packet.size()) {
         const ssize_t n = ::send(sending.fd, sending.packet.constData() + sending.written,
@@ -199,7 +199,7 @@ bool ReplyQueue::advance(Sending &sending)
             return false;
         return true;
     }
-    ++delivered_;
+    ++m_delivered;
     return true;
 }
 
@@ -207,33 +207,33 @@ bool ReplyQueue::advance(Sending &sending)
 void ReplyQueue::finish(Sending *sending, bool immediate)
 {
     const auto it =
-        std::find_if(sending_.begin(), sending_.end(), [sending](const auto &s) { return s.get() == sending; });
-    if (it == sending_.end())
+        std::find_if(m_sending.begin(), m_sending.end(), [sending](const auto &s) { return s.get() == sending; });
+    if (it == m_sending.end())
         return;
-    sending_.erase(it);
+    m_sending.erase(it);
     if (!immediate)
         pump();
 }
 
 void ReplyQueue::flush(std::chrono::milliseconds grace)
 {
-    wakeUp_->stop();
-    std::erase_if(queue_, [](const Reply &r) { return r.presence; });
-    std::erase_if(sending_, [](const auto &s) { return s->presence; });
+    m_wakeUp->stop();
+    std::erase_if(m_queue, [](const Reply &r) { return r.presence; });
+    std::erase_if(m_sending, [](const auto &s) { return s->presence; });
     const auto deadline = Clock::now() + grace;
     for (;;) {
-        while (!queue_.empty() && int(sending_.size()) < limits_.maxInFlight) {
-            Reply reply = std::move(queue_.front());
-            queue_.pop_front();
+        while (!m_queue.empty() && int(m_sending.size()) < m_limits.maxInFlight) {
+            Reply reply = std::move(m_queue.front());
+            m_queue.pop_front();
             start(std::move(reply));
         }
         const auto now = Clock::now();
-        if (sending_.empty() || now >= deadline)
+        if (m_sending.empty() || now >= deadline)
             break;
         std::vector<pollfd> fds;
         std::vector<Sending *> order;
         auto wakeAt = deadline;
-        for (const auto &s : sending_) {
+        for (const auto &s : m_sending) {
             fds.push_back({s->fd, POLLOUT, 0});
             order.push_back(s.get());
             wakeAt = std::min(wakeAt, s->deadline);
@@ -249,6 +249,6 @@ void ReplyQueue::flush(std::chrono::milliseconds grace)
                 finish(s, true);
         }
     }
-    queue_.clear();
-    sending_.clear();
+    m_queue.clear();
+    m_sending.clear();
 }

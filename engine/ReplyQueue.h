@@ -50,10 +50,10 @@ public:
     // again), gives the other answers until the grace has passed, then drops what is left. Blocks.
     void flush(std::chrono::milliseconds grace);
 
-    int queued() const { return int(queue_.size()); }
-    int inFlight() const { return int(sending_.size()); }
+    int queued() const { return int(m_queue.size()); }
+    int inFlight() const { return int(m_sending.size()); }
     // Answers that reached their peer in full, since the start; for tests and figures.
-    quint64 delivered() const { return delivered_; }
+    quint64 delivered() const { return m_delivered; }
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -74,11 +74,11 @@ private:
     void rememberPresence(quint32 address, Clock::time_point when);
     void armWakeUp();
 
-    quint16 port_;
-    Limits limits_;
-    std::deque<Reply> queue_;
-    std::list<std::unique_ptr<Sending>> sending_;
-    std::map<quint32, Clock::time_point> lastPresence_;
-    QTimer *wakeUp_ = nullptr;
-    quint64 delivered_ = 0;
+    quint16 m_port;
+    Limits m_limits;
+    std::deque<Reply> m_queue;
+    std::list<std::unique_ptr<Sending>> m_sending;
+    std::map<quint32, Clock::time_point> m_lastPresence;
+    QTimer *m_wakeUp = nullptr;
+    quint64 m_delivered = 0;
 };

@@ -54,7 +54,7 @@ bool framedAtBothEnds(const QByteArray &text)
 class SocketEngine::Stream
 {
 public:
-    QTcpSocket *key = nullptr; // its entry in streams_, valid after the socket is gone
+    QTcpSocket *key = nullptr; // its entry in m_streams, valid after the socket is gone
     QPointer<QTcpSocket> socket;
     quint32 source = 0;
     QByteArray data;
@@ -64,8 +64,8 @@ public:
 SocketEngine::SocketEngine(NoticeSink &notices, QObject *parent) : SocketEngine(notices, {}, {}, parent) {}
 
 SocketEngine::SocketEngine(NoticeSink &notices, const Endpoints &endpoints, const Limits &limits, QObject *parent)
-    : QObject(parent), notices_(notices), endpoints_(endpoints), limits_(limits), acceptRetry_(new QTimer(this)),
-      coalescer_(new NoticeCoalescer(notices, limits.noticeWindow, this)), datagramBuffer_(MaxDatagramBytes + 1)
+    : QObject(parent), m_notices(notices), m_endpoints(endpoints), m_limits(limits), m_acceptRetry(new QTimer(this)),
+      m_coalescer(new NoticeCoalescer(notices, limits.noticeWindow, this)), m_datagramBuffer(MaxDatagramBytes + 1)
 {
     ReplyQueue::Limits replyLimits;
     replyLimits.connectTimeout = limits.connectTimeout;
@@ -73,11 +73,11 @@ SocketEngine::SocketEngine(NoticeSink &notices, const Endpoints &endpoints, cons
     replyLimits.presenceInterval = limits.presenceReplyInterval;
     replyLimits.maxQueued = limits.maxQueuedReplies;
     replyLimits.maxInFlight = limits.maxRepliesInFlight;
-    replies_ = new ReplyQueue(endpoints.directPort, replyLimits, this);
-    acceptRetry_->setSingleShot(true);
-    connect(acceptRetry_, &QTimer::timeout, this, [this] {
-        if (listener_)
-            listener_->resumeAccepting();
+    m_replies = new ReplyQueue(endpoints.directPort, replyLimits, this);
+    m_acceptRetry->setSingleShot(true);
+    connect(m_acceptRetry, &QTimer::timeout, this, [this] {
+        if (m_listener)
+            m_listener->resumeAccepting();
     });
 }
 
@@ -88,36 +88,36 @@ SocketEngine::~SocketEngine()
 
 void SocketEngine::notice(QStringView text, const char *caption)
 {
-    coalescer_->show(text.toString(), QByteArray(caption));
+    m_coalescer->show(text.toString(), QByteArray(caption));
 }
 
 void SocketEngine::StartSocketEngine()
 {
-    udpFd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    m_udpFd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     int tcpFd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (udpFd_ < 0 || tcpFd < 0) {
+    if (m_udpFd < 0 || tcpFd < 0) {
         notice(wire::SocketCreateFailed, wire::SocketEngineCaption);
-        if (udpFd_ >= 0)
-            ::close(udpFd_);
+        if (m_udpFd >= 0)
+            ::close(m_udpFd);
         if (tcpFd >= 0)
             ::close(tcpFd);
-        udpFd_ = tcpFd = -1;
+        m_udpFd = tcpFd = -1;
         Q_EMIT closeRequested();
     }
 
     // No SO_REUSEADDR: a second instance on the same port must fail to bind, as it does on Windows.
-    const sockaddr_in udpAddress = ipv4(INADDR_ANY, endpoints_.broadcastPort);
-    if (::bind(udpFd_, reinterpret_cast<const sockaddr *>(&udpAddress), sizeof udpAddress) != 0)
+    const sockaddr_in udpAddress = ipv4(INADDR_ANY, m_endpoints.broadcastPort);
+    if (::bind(m_udpFd, reinterpret_cast<const sockaddr *>(&udpAddress), sizeof udpAddress) != 0)
         notice(wire::SendSocketBindFailed, wire::SocketEngineCaption);
 
     const int on = 1;
-    if (::setsockopt(udpFd_, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0)
+    if (::setsockopt(m_udpFd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0)
         notice(wire::BroadcastUnavailable, wire::SocketEngineCaption);
 
     // Linux keeps a closed connection's port in TIME_WAIT and would refuse the bind after a restart;
     // Windows does not. Two listeners on one port stay impossible.
     ::setsockopt(tcpFd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    const sockaddr_in tcpAddress = ipv4(INADDR_ANY, endpoints_.listenPort);
+    const sockaddr_in tcpAddress = ipv4(INADDR_ANY, m_endpoints.listenPort);
     const bool bound = ::bind(tcpFd, reinterpret_cast<const sockaddr *>(&tcpAddress), sizeof tcpAddress) == 0;
 
     // Linux would listen on an unbound socket at a random port, where no peer looks; Windows refuses.
@@ -125,20 +125,20 @@ void SocketEngine::StartSocketEngine()
     if (!listening)
         notice(wire::ListenFailed, wire::SocketEngineCaption);
 
-    if (udpFd_ >= 0) {
-        udpNotifier_ = new QSocketNotifier(udpFd_, QSocketNotifier::Read, this);
-        connect(udpNotifier_, &QSocketNotifier::activated, this, [this] { HandleSocketEvent(SocketEvent::Read); });
+    if (m_udpFd >= 0) {
+        m_udpNotifier = new QSocketNotifier(m_udpFd, QSocketNotifier::Read, this);
+        connect(m_udpNotifier, &QSocketNotifier::activated, this, [this] { HandleSocketEvent(SocketEvent::Read); });
     }
     if (listening) {
-        listener_ = new QTcpServer(this);
-        listener_->setMaxPendingConnections(1);
-        if (listener_->setSocketDescriptor(tcpFd)) {
-            connect(listener_, &QTcpServer::newConnection, this, [this] { HandleSocketEvent(SocketEvent::Accept); });
-            connect(listener_, &QTcpServer::acceptError, this, &SocketEngine::acceptFailed);
+        m_listener = new QTcpServer(this);
+        m_listener->setMaxPendingConnections(1);
+        if (m_listener->setSocketDescriptor(tcpFd)) {
+            connect(m_listener, &QTcpServer::newConnection, this, [this] { HandleSocketEvent(SocketEvent::Accept); });
+            connect(m_listener, &QTcpServer::acceptError, this, &SocketEngine::acceptFailed);
             tcpFd = -1;
         } else {
-            delete listener_;
-            listener_ = nullptr;
+            delete m_listener;
+            m_listener = nullptr;
         }
     }
     if (tcpFd >= 0)
@@ -148,7 +148,7 @@ void SocketEngine::StartSocketEngine()
 void SocketEngine::CloseSockets()
 {
     // Streams first: their sockets must not report to an engine whose listener is already gone.
-    for (const auto &[socket, stream] : streams_) {
+    for (const auto &[socket, stream] : m_streams) {
         stream->finished = true;
         if (stream->socket) {
             stream->socket->disconnect(this);
@@ -156,38 +156,38 @@ void SocketEngine::CloseSockets()
             stream->socket->deleteLater();
         }
     }
-    streams_.clear();
-    sources_.clear();
-    openStreams_ = 0;
-    bufferedBytes_ = 0;
-    acceptRetry_->stop();
-    if (QTcpServer *listener = std::exchange(listener_, nullptr)) {
+    m_streams.clear();
+    m_sources.clear();
+    m_openStreams = 0;
+    m_bufferedBytes = 0;
+    m_acceptRetry->stop();
+    if (QTcpServer *listener = std::exchange(m_listener, nullptr)) {
         listener->disconnect(this);
         delete listener;
     }
 
     // A power-off answer has to reach the requester before the program ends.
-    replies_->flush(limits_.closeGrace);
+    m_replies->flush(m_limits.closeGrace);
 
-    delete udpNotifier_;
-    udpNotifier_ = nullptr;
-    if (udpFd_ >= 0)
-        ::close(udpFd_);
-    udpFd_ = -1;
+    delete m_udpNotifier;
+    m_udpNotifier = nullptr;
+    if (m_udpFd >= 0)
+        ::close(m_udpFd);
+    m_udpFd = -1;
 }
 
 quint16 SocketEngine::broadcastPort() const
 {
     sockaddr_in address{};
     socklen_t length = sizeof address;
-    if (udpFd_ < 0 || ::getsockname(udpFd_, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+    if (m_udpFd < 0 || ::getsockname(m_udpFd, reinterpret_cast<sockaddr *>(&address), &length) != 0)
         return 0;
     return ntohs(address.sin_port);
 }
 
 quint16 SocketEngine::listeningPort() const
 {
-    return listener_ ? listener_->serverPort() : 0;
+    return m_listener ? m_listener->serverPort() : 0;
 }
 
 bool SocketEngine::actsOn(Transport transport, int code)
@@ -218,7 +218,7 @@ bool SocketEngine::registerAction(Transport transport, int code, Action action)
 {
     if (!actsOn(transport, code))
         return false;
-    (transport == Transport::Udp ? udpActions_ : tcpActions_)[code] = std::move(action);
+    (transport == Transport::Udp ? m_udpActions : m_tcpActions)[code] = std::move(action);
     return true;
 }
 
@@ -236,16 +236,16 @@ void SocketEngine::HandleSocketEvent(SocketEvent event)
 
 void SocketEngine::readDatagrams()
 {
-    for (int i = 0; i < DatagramsPerEvent && udpFd_ >= 0; ++i) {
+    for (int i = 0; i < DatagramsPerEvent && m_udpFd >= 0; ++i) {
         // MSG_TRUNC makes the result the datagram's real length, so a longer one is recognised and lost.
-        const ssize_t n = ::recv(udpFd_, datagramBuffer_.data(), datagramBuffer_.size(), MSG_DONTWAIT | MSG_TRUNC);
+        const ssize_t n = ::recv(m_udpFd, m_datagramBuffer.data(), m_datagramBuffer.size(), MSG_DONTWAIT | MSG_TRUNC);
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
             return;
         if (n >= 0)
-            ++datagramsReceived_;
+            ++m_datagramsReceived;
         if (n <= 0 || n > MaxDatagramBytes)
             continue;
-        const QByteArray packet(datagramBuffer_.data(), n);
+        const QByteArray packet(m_datagramBuffer.data(), n);
         if (packet.front() != Packet::Separator && packet.back() != Packet::Separator)
             continue;
         dispatch(Transport::Udp, packet);
@@ -254,19 +254,19 @@ void SocketEngine::readDatagrams()
 
 void SocketEngine::acceptConnections()
 {
-    while (listener_ && listener_->hasPendingConnections()) {
-        QTcpSocket *socket = listener_->nextPendingConnection();
+    while (m_listener && m_listener->hasPendingConnections()) {
+        QTcpSocket *socket = m_listener->nextPendingConnection();
         if (!socket)
             break;
         // Owned by the engine, so that the listener can go first when the sockets close.
         socket->setParent(this);
         const quint32 source = socket->peerAddress().toIPv4Address();
-        const auto use = sources_.find(source);
+        const auto known = m_sources.find(source);
         // Accepted and closed at once rather than left waiting: a paused listener would shut out
         // every other host along with the one that holds the streams.
-        if (openStreams_ >= limits_.maxOpenStreams ||
-            (use != sources_.end() && use->second.streams >= limits_.maxStreamsPerSource)) {
-            ++refusedStreams_;
+        if (m_openStreams >= m_limits.maxOpenStreams ||
+            (known != m_sources.end() && known->second.streams >= m_limits.maxStreamsPerSource)) {
+            ++m_refusedStreams;
             socket->abort();
             delete socket;
             continue;
@@ -275,16 +275,16 @@ void SocketEngine::acceptConnections()
         stream->key = socket;
         stream->socket = socket;
         stream->source = source;
-        streams_.emplace(socket, stream);
-        ++openStreams_;
-        ++sources_[source].streams;
+        m_streams.emplace(socket, stream);
+        ++m_openStreams;
+        ++m_sources[source].streams;
 
         auto *idle = new QTimer(socket);
         idle->setSingleShot(true);
-        idle->setInterval(limits_.streamIdleTimeout);
+        idle->setInterval(m_limits.streamIdleTimeout);
         auto *lifetime = new QTimer(socket);
         lifetime->setSingleShot(true);
-        lifetime->setInterval(limits_.streamLifetime);
+        lifetime->setInterval(m_limits.streamLifetime);
 
         auto collect = [this, stream, idle] {
             if (stream->finished || !stream->socket)
@@ -292,15 +292,15 @@ void SocketEngine::acceptConnections()
             const QByteArray chunk = stream->socket->readAll();
             if (chunk.isEmpty())
                 return;
-            SourceUse &use = sources_[stream->source];
-            if (stream->data.size() + chunk.size() > limits_.maxStreamBytes ||
-                bufferedBytes_ + chunk.size() > limits_.maxBufferedBytes ||
-                use.bytes + chunk.size() > limits_.maxSourceBytes) {
+            SourceUse &use = m_sources[stream->source];
+            if (stream->data.size() + chunk.size() > m_limits.maxStreamBytes ||
+                m_bufferedBytes + chunk.size() > m_limits.maxBufferedBytes ||
+                use.bytes + chunk.size() > m_limits.maxSourceBytes) {
                 finishStream(stream, true);
                 return;
             }
             stream->data.append(chunk);
-            bufferedBytes_ += chunk.size();
+            m_bufferedBytes += chunk.size();
             use.bytes += chunk.size();
             idle->start();
         };
@@ -332,8 +332,8 @@ void SocketEngine::acceptConnections()
 // every direct packet. Out of descriptors, the connection stays in the backlog until a retry takes it.
 void SocketEngine::acceptFailed()
 {
-    if (listener_ && !acceptRetry_->isActive())
-        acceptRetry_->start(limits_.acceptRetryDelay);
+    if (m_listener && !m_acceptRetry->isActive())
+        m_acceptRetry->start(m_limits.acceptRetryDelay);
 }
 
 // The drain has ended: the peer closed, the connection failed or stalled (cutOff false: the bytes so far
@@ -345,20 +345,20 @@ void SocketEngine::finishStream(std::shared_ptr<Stream> stream, bool cutOff)
     stream->finished = true;
     QPointer<QTcpSocket> socket = stream->socket;
     QByteArray text = std::move(stream->data);
-    bufferedBytes_ -= text.size();
-    --openStreams_;
-    if (const auto use = sources_.find(stream->source); use != sources_.end()) {
+    m_bufferedBytes -= text.size();
+    --m_openStreams;
+    if (const auto use = m_sources.find(stream->source); use != m_sources.end()) {
         use->second.bytes -= text.size();
         if (--use->second.streams <= 0)
-            sources_.erase(use);
+            m_sources.erase(use);
     }
     if (socket)
         socket->disconnect(this);
-    streams_.erase(stream->key);
+    m_streams.erase(stream->key);
     // A descriptor has come free: an accept that failed for want of one may succeed now.
-    if (listener_ && acceptRetry_->isActive()) {
-        acceptRetry_->stop();
-        listener_->resumeAccepting();
+    if (m_listener && m_acceptRetry->isActive()) {
+        m_acceptRetry->stop();
+        m_listener->resumeAccepting();
     }
 
     if (!cutOff && framedAtBothEnds(text))
@@ -380,7 +380,7 @@ void SocketEngine::dispatch(Transport transport, const QByteArray &packet, const
         notice(wire::UnrecognisedPacket, wire::ErrorMessageCaption);
         return;
     }
-    const auto &table = transport == Transport::Udp ? udpActions_ : tcpActions_;
+    const auto &table = transport == Transport::Udp ? m_udpActions : m_tcpActions;
     const auto it = table.find(*code);
     if (it == table.end())
         return;
@@ -405,20 +405,20 @@ int SocketEngine::SendDirect(const QByteArray &address, const QByteArray &packet
     }
     // Text that is no address could only fail to connect.
     const std::optional<quint32> peer = inetAddr(address);
-    if (!peer || !connection.connectTo(*peer, endpoints_.directPort, Clock::now() + limits_.connectTimeout))
+    if (!peer || !connection.connectTo(*peer, m_endpoints.directPort, Clock::now() + m_limits.connectTimeout))
         return -1;
-    const qsizetype written = connection.write(packet, Clock::now() + limits_.writeTimeout);
+    const qsizetype written = connection.write(packet, Clock::now() + m_limits.writeTimeout);
     // Like a blocking send cut short: the bytes that went, or -1 when none could.
     return written > 0 || packet.isEmpty() ? int(written) : -1;
 }
 
 void SocketEngine::SendBroadcast(const QByteArray &packet)
 {
-    const quint16 port = endpoints_.broadcastDestinationPort ? endpoints_.broadcastDestinationPort
-                         : endpoints_.broadcastPort          ? endpoints_.broadcastPort
-                                                             : broadcastPort();
-    const sockaddr_in destination = ipv4(endpoints_.broadcastAddress.toIPv4Address(), port);
-    const ssize_t n = ::sendto(udpFd_, packet.data(), size_t(packet.size()), MSG_DONTWAIT | MSG_NOSIGNAL,
+    const quint16 port = m_endpoints.broadcastDestinationPort ? m_endpoints.broadcastDestinationPort
+                         : m_endpoints.broadcastPort          ? m_endpoints.broadcastPort
+                                                              : broadcastPort();
+    const sockaddr_in destination = ipv4(m_endpoints.broadcastAddress.toIPv4Address(), port);
+    const ssize_t n = ::sendto(m_udpFd, packet.data(), size_t(packet.size()), MSG_DONTWAIT | MSG_NOSIGNAL,
                                reinterpret_cast<const sockaddr *>(&destination), sizeof destination);
     if (n >= 0 || errno == EAGAIN || errno == EWOULDBLOCK)
         return;
@@ -430,31 +430,31 @@ void SocketEngine::SendBroadcast(const QByteArray &packet)
 
 void SocketEngine::readHostAddresses()
 {
-    hostAddresses_.clear();
+    m_hostAddresses.clear();
     for (const QNetworkInterface &interface : QNetworkInterface::allInterfaces()) {
         for (const QNetworkAddressEntry &entry : interface.addressEntries()) {
             if (entry.ip().protocol() != QAbstractSocket::IPv4Protocol)
                 continue;
-            hostAddresses_.push_back(entry.ip().toIPv4Address());
+            m_hostAddresses.push_back(entry.ip().toIPv4Address());
             if (!entry.broadcast().isNull())
-                hostAddresses_.push_back(entry.broadcast().toIPv4Address());
+                m_hostAddresses.push_back(entry.broadcast().toIPv4Address());
         }
     }
-    hostAddressesRead_ = Clock::now();
+    m_hostAddressesRead = Clock::now();
 }
 
 bool SocketEngine::fitForReply(quint32 address)
 {
     const quint32 top = address >> 24;
     if (top == 127)
-        return endpoints_.repliesToLoopback;
+        return m_endpoints.repliesToLoopback;
     // "This network", multicast, and the reserved block that holds the limited broadcast address.
     if (top == 0 || top >= 224)
         return false;
     // Addresses can change while the program runs (a new lease, a cable moved to another segment).
-    if (hostAddressesRead_ == Clock::time_point() || Clock::now() - hostAddressesRead_ > std::chrono::seconds(5))
+    if (m_hostAddressesRead == Clock::time_point() || Clock::now() - m_hostAddressesRead > std::chrono::seconds(5))
         readHostAddresses();
-    return std::find(hostAddresses_.begin(), hostAddresses_.end(), address) == hostAddresses_.end();
+    return std::find(m_hostAddresses.begin(), m_hostAddresses.end(), address) == m_hostAddresses.end();
 }
 
 void SocketEngine::SendReply(const QByteArray &address, const QByteArray &packet, ReplyKind kind)
@@ -462,5 +462,5 @@ void SocketEngine::SendReply(const QByteArray &address, const QByteArray &packet
     const std::optional<quint32> destination = ReplyQueue::parseDottedQuad(address);
     if (!destination || !fitForReply(*destination))
         return;
-    replies_->enqueue(*destination, packet, kind == ReplyKind::Presence);
+    m_replies->enqueue(*destination, packet, kind == ReplyKind::Presence);
 }

@@ -108,12 +108,12 @@ public:
 
     quint16 broadcastPort() const;
     quint16 listeningPort() const;
-    int openStreamCount() const { return openStreams_; }
+    int openStreamCount() const { return m_openStreams; }
     // Connections closed at once because their source or the engine had no stream left for them.
-    quint64 refusedStreamCount() const { return refusedStreams_; }
-    const ReplyQueue &replyQueue() const { return *replies_; }
+    quint64 refusedStreamCount() const { return m_refusedStreams; }
+    const ReplyQueue &replyQueue() const { return *m_replies; }
     // Datagrams read off the broadcast socket so far, whether acted on or dropped; for load figures.
-    quint64 datagramsReceived() const { return datagramsReceived_; }
+    quint64 datagramsReceived() const { return m_datagramsReceived; }
     // The dotted remote address of the connection whose packet an action is handling right now; empty while
     // a datagram's action runs and outside actions. Any host can write any address into a packet; this one
     // it cannot choose.
@@ -135,31 +135,31 @@ private:
     void dispatch(Transport transport, const QByteArray &packet, const QByteArray &peer = {});
     void notice(QStringView text, const char *caption);
 
-    NoticeSink &notices_;
-    Endpoints endpoints_;
-    Limits limits_;
-    int udpFd_ = -1;
-    QSocketNotifier *udpNotifier_ = nullptr;
-    QTcpServer *listener_ = nullptr;
-    int openStreams_ = 0;
-    quint64 datagramsReceived_ = 0;
-    qsizetype bufferedBytes_ = 0;
-    quint64 refusedStreams_ = 0;
+    NoticeSink &m_notices;
+    Endpoints m_endpoints;
+    Limits m_limits;
+    int m_udpFd = -1;
+    QSocketNotifier *m_udpNotifier = nullptr;
+    QTcpServer *m_listener = nullptr;
+    int m_openStreams = 0;
+    quint64 m_datagramsReceived = 0;
+    qsizetype m_bufferedBytes = 0;
+    quint64 m_refusedStreams = 0;
     struct SourceUse
     {
         int streams = 0;
         qsizetype bytes = 0;
     };
-    std::map<quint32, SourceUse> sources_;
-    std::map<QTcpSocket *, std::shared_ptr<Stream>> streams_;
-    QTimer *acceptRetry_ = nullptr;
-    NoticeCoalescer *coalescer_ = nullptr;
-    ReplyQueue *replies_ = nullptr;
+    std::map<quint32, SourceUse> m_sources;
+    std::map<QTcpSocket *, std::shared_ptr<Stream>> m_streams;
+    QTimer *m_acceptRetry = nullptr;
+    NoticeCoalescer *m_coalescer = nullptr;
+    ReplyQueue *m_replies = nullptr;
     // This host's addresses and its segments' broadcast addresses, re-read now and then.
-    std::vector<quint32> hostAddresses_;
-    std::chrono::steady_clock::time_point hostAddressesRead_;
-    std::map<int, Action> udpActions_;
-    std::map<int, Action> tcpActions_;
-    std::vector<char> datagramBuffer_;
+    std::vector<quint32> m_hostAddresses;
+    std::chrono::steady_clock::time_point m_hostAddressesRead;
+    std::map<int, Action> m_udpActions;
+    std::map<int, Action> m_tcpActions;
+    std::vector<char> m_datagramBuffer;
     QByteArray m_dispatchedPeer;
 };

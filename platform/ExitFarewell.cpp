@@ -5,37 +5,37 @@
 
 namespace {
 
-std::atomic<ExitFarewell *> current{nullptr};
-std::once_flag handlersInstalled;
+std::atomic<ExitFarewell *> s_current{nullptr};
+std::once_flag s_handlersInstalled;
 
 } // namespace
 
-ExitFarewell::ExitFarewell(std::function<void()> action) : action_(std::move(action))
+ExitFarewell::ExitFarewell(std::function<void()> action) : m_action(std::move(action))
 {
-    std::call_once(handlersInstalled, [] {
+    std::call_once(s_handlersInstalled, [] {
         std::atexit(&ExitFarewell::atProcessExit);
         std::at_quick_exit(&ExitFarewell::atProcessExit);
     });
-    current.store(this);
+    s_current.store(this);
 }
 
 ExitFarewell::~ExitFarewell()
 {
     ExitFarewell *self = this;
-    current.compare_exchange_strong(self, nullptr);
+    s_current.compare_exchange_strong(self, nullptr);
 }
 
 bool ExitFarewell::run()
 {
-    if (done_.exchange(true))
+    if (m_done.exchange(true))
         return false;
-    if (action_)
-        action_();
+    if (m_action)
+        m_action();
     return true;
 }
 
 void ExitFarewell::atProcessExit()
 {
-    if (ExitFarewell *farewell = current.exchange(nullptr))
+    if (ExitFarewell *farewell = s_current.exchange(nullptr))
         farewell->run();
 }

@@ -19,11 +19,11 @@ public:
 
     // Runs the action unless it has run; true when this call ran it.
     bool run();
-    bool hasRun() const { return done_.load(); }
+    bool hasRun() const { return m_done.load(); }
 
 private:
     static void atProcessExit();
 
-    std::function<void()> action_;
-    std::atomic<bool> done_{false};
+    std::function<void()> m_action;
+    std::atomic<bool> m_done{false};
 };

@@ -49,18 +49,18 @@ QString privateDirectory(const QString &path)
 } // namespace
 
 SingleInstance::SingleInstance(QString directory, QObject *parent)
-    : QObject(parent), directory_(std::move(directory)), baseName_(QStringLiteral("Parlune"))
+    : QObject(parent), m_directory(std::move(directory)), m_baseName(QStringLiteral("Parlune"))
 {
     // The temporary folder is shared by every user of the machine.
-    if (directory_ == QDir::tempPath())
-        baseName_ += QLatin1Char('-') + QString::number(::getuid());
+    if (m_directory == QDir::tempPath())
+        m_baseName += QLatin1Char('-') + QString::number(::getuid());
 }
 
 SingleInstance::~SingleInstance()
 {
-    delete server_;
-    if (lockFd_ >= 0)
-        ::close(lockFd_);
+    delete m_server;
+    if (m_lockFd >= 0)
+        ::close(m_lockFd);
 }
 
 QString SingleInstance::defaultDirectory()
@@ -82,7 +82,7 @@ QString SingleInstance::defaultDirectory()
 
 QString SingleInstance::socketPath() const
 {
-    return directory_ + QLatin1Char('/') + baseName_;
+    return m_directory + QLatin1Char('/') + m_baseName;
 }
 
 QString SingleInstance::lockPath() const
@@ -92,7 +92,7 @@ QString SingleInstance::lockPath() const
 
 bool SingleInstance::acquire()
 {
-    if (lockFd_ >= 0)
+    if (m_lockFd >= 0)
         return true;
     const QByteArray path = QFile::encodeName(lockPath());
     const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0600);
@@ -110,7 +110,7 @@ bool SingleInstance::acquire()
         ::close(fd);
         return false;
     }
-    lockFd_ = fd;
+    m_lockFd = fd;
     return true;
 }
 
@@ -141,24 +141,24 @@ bool SingleInstance::passRequest(const QByteArray &request)
 
 bool SingleInstance::listen()
 {
-    if (server_)
+    if (m_server)
         return true;
-    server_ = new QLocalServer(this);
-    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    m_server = new QLocalServer(this);
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
     // Whatever socket file is there was left by an instance that no longer holds the lock.
     QLocalServer::removeServer(socketPath());
-    if (!server_->listen(socketPath())) {
-        delete server_;
-        server_ = nullptr;
+    if (!m_server->listen(socketPath())) {
+        delete m_server;
+        m_server = nullptr;
         return false;
     }
-    connect(server_, &QLocalServer::newConnection, this, &SingleInstance::acceptRequests);
+    connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::acceptRequests);
     return true;
 }
 
 void SingleInstance::acceptRequests()
 {
-    while (QLocalSocket *socket = server_->nextPendingConnection()) {
+    while (QLocalSocket *socket = m_server->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         QTimer::singleShot(RequestTimeoutMs, socket, [socket] { socket->abort(); });
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {

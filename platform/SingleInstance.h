@@ -39,8 +39,8 @@ Q_SIGNALS:
 private:
     void acceptRequests();
 
-    QString directory_;
-    QString baseName_;
-    int lockFd_ = -1;
-    QLocalServer *server_ = nullptr;
+    QString m_directory;
+    QString m_baseName;
+    int m_lockFd = -1;
+    QLocalServer *m_server = nullptr;
 };

@@ -30,8 +30,8 @@ TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent)
 {
     if (pipeFds[0] >= 0 || ::pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
-    notifier_ = new QSocketNotifier(pipeFds[0], QSocketNotifier::Read, this);
-    connect(notifier_, &QSocketNotifier::activated, this, &TerminationSignals::drain);
+    m_notifier = new QSocketNotifier(pipeFds[0], QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &TerminationSignals::drain);
 
     struct sigaction action = {};
     action.sa_handler = onSignal;
@@ -48,14 +48,14 @@ TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent)
 
 TerminationSignals::~TerminationSignals()
 {
-    if (!notifier_)
+    if (!m_notifier)
         return;
     for (int s : HandledSignals) {
         if (installed[s])
             ::signal(s, SIG_DFL);
         installed[s] = false;
     }
-    delete notifier_;
+    delete m_notifier;
     ::close(pipeFds[0]);
     ::close(pipeFds[1]);
     pipeFds[0] = pipeFds[1] = -1;

@@ -16,7 +16,7 @@ public:
     explicit TerminationSignals(QObject *parent = nullptr);
     ~TerminationSignals() override;
 
-    bool isActive() const { return notifier_ != nullptr; }
+    bool isActive() const { return m_notifier != nullptr; }
 
 Q_SIGNALS:
     void terminationRequested(int signalNumber);
@@ -24,5 +24,5 @@ Q_SIGNALS:
 private:
     void drain();
 
-    QSocketNotifier *notifier_ = nullptr;
+    QSocketNotifier *m_notifier = nullptr;
 };

@@ -375,11 +375,11 @@ QMimeData *RichEdit::createMimeDataFromSelection() const
     if (!selection.hasSelection())
         return QTextEdit::createMimeDataFromSelection();
     // Qt's own copy lists a fixed set of formats and would hide the RTF added to it.
-    auto *data = new QMimeData;
+    auto *mime = new QMimeData;
     {
         const std::unique_ptr<QMimeData> own(QTextEdit::createMimeDataFromSelection());
         for (const QString &format : own->formats())
-            data->setData(format, own->data(format));
+            mime->setData(format, own->data(format));
     }
 
     // A copy as RTF carries the pictures, which the HTML copy only names.
@@ -400,10 +400,10 @@ QMimeData *RichEdit::createMimeDataFromSelection() const
             pictures += it.fragment().length();
         }
     }
-    data->setData(RtfMimeTypes[0], RtfWriter::write(part));
+    mime->setData(RtfMimeTypes[0], RtfWriter::write(part));
     if (pictures == 1 && part.characterCount() == 2 && !onlyPicture.isNull())
-        data->setImageData(onlyPicture);
-    return data;
+        mime->setImageData(onlyPicture);
+    return mime;
 }
 
 void RichEdit::mousePressEvent(QMouseEvent *event)

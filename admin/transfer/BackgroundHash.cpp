@@ -1,25 +1,25 @@
 #include "admin/transfer/BackgroundHash.h"
 
-BackgroundHash::BackgroundHash() : thread_([this] { run(); }) {}
+BackgroundHash::BackgroundHash() : m_thread([this] { run(); }) {}
 
 BackgroundHash::~BackgroundHash()
 {
     {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
     }
-    changed_.notify_all();
-    thread_.join();
+    m_changed.notify_all();
+    m_thread.join();
 }
 
 QByteArray BackgroundHash::spare(qsizetype capacity)
 {
     QByteArray piece;
     {
-        std::lock_guard lock(mutex_);
-        if (!spares_.empty()) {
-            piece = std::move(spares_.back());
-            spares_.pop_back();
+        std::lock_guard lock(m_mutex);
+        if (!m_spares.empty()) {
+            piece = std::move(m_spares.back());
+            m_spares.pop_back();
         }
     }
     piece.reserve(capacity);
@@ -28,38 +28,38 @@ QByteArray BackgroundHash::spare(qsizetype capacity)
 
 void BackgroundHash::addData(QByteArray piece)
 {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return waiting_.size() < MaxWaitingPieces; });
-    waiting_.push_back(std::move(piece));
-    changed_.notify_all();
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_waiting.size() < MaxWaitingPieces; });
+    m_waiting.push_back(std::move(piece));
+    m_changed.notify_all();
 }
 
 QByteArray BackgroundHash::hexResult()
 {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return waiting_.empty() && !hashing_; });
-    return sha_.hexResult();
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_waiting.empty() && !m_hashing; });
+    return m_sha.hexResult();
 }
 
 void BackgroundHash::run()
 {
-    std::unique_lock lock(mutex_);
+    std::unique_lock lock(m_mutex);
     for (;;) {
-        changed_.wait(lock, [this] { return stopping_ || !waiting_.empty(); });
-        if (stopping_)
+        m_changed.wait(lock, [this] { return m_stopping || !m_waiting.empty(); });
+        if (m_stopping)
             return;
-        QByteArray piece = std::move(waiting_.front());
-        waiting_.pop_front();
-        hashing_ = true;
-        changed_.notify_all();
+        QByteArray piece = std::move(m_waiting.front());
+        m_waiting.pop_front();
+        m_hashing = true;
+        m_changed.notify_all();
         lock.unlock();
-        sha_.addData(piece);
+        m_sha.addData(piece);
         lock.lock();
-        if (spares_.size() <= MaxWaitingPieces) {
+        if (m_spares.size() <= MaxWaitingPieces) {
             piece.resize(0);
-            spares_.push_back(std::move(piece));
+            m_spares.push_back(std::move(piece));
         }
-        hashing_ = false;
-        changed_.notify_all();
+        m_hashing = false;
+        m_changed.notify_all();
     }
 }

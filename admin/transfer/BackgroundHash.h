@@ -32,12 +32,12 @@ public:
 private:
     void run();
 
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<QByteArray> waiting_;
-    std::vector<QByteArray> spares_;
-    bool hashing_ = false;
-    bool stopping_ = false;
-    Sha256 sha_;
-    std::thread thread_;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<QByteArray> m_waiting;
+    std::vector<QByteArray> m_spares;
+    bool m_hashing = false;
+    bool m_stopping = false;
+    Sha256 m_sha;
+    std::thread m_thread;
 };

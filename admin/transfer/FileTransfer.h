@@ -56,7 +56,7 @@ Q_SIGNALS:
 private:
     void deliver(const QByteArray &address, const QByteArray &packet, const QByteArray &id, bool isOffer);
 
-    PacketTransport &transport_;
-    QThread thread_;
-    TransferWorker *worker_;
+    PacketTransport &m_transport;
+    QThread m_thread;
+    TransferWorker *m_worker;
 };

@@ -8,7 +8,7 @@ struct Sha256::Context
     ~Context() { EVP_MD_CTX_free(md); }
 };
 
-Sha256::Sha256() : context_(std::make_unique<Context>())
+Sha256::Sha256() : m_context(std::make_unique<Context>())
 {
     reset();
 }
@@ -17,19 +17,19 @@ Sha256::~Sha256() = default;
 
 void Sha256::reset()
 {
-    EVP_DigestInit_ex(context_->md, EVP_sha256(), nullptr);
+    EVP_DigestInit_ex(m_context->md, EVP_sha256(), nullptr);
 }
 
 void Sha256::addData(QByteArrayView bytes)
 {
-    EVP_DigestUpdate(context_->md, bytes.data(), size_t(bytes.size()));
+    EVP_DigestUpdate(m_context->md, bytes.data(), size_t(bytes.size()));
 }
 
 QByteArray Sha256::hexResult()
 {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
-    EVP_DigestFinal_ex(context_->md, digest, &length);
+    EVP_DigestFinal_ex(m_context->md, digest, &length);
     reset();
     return QByteArray(reinterpret_cast<const char *>(digest), length).toHex();
 }

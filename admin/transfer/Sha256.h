@@ -22,5 +22,5 @@ public:
 
 private:
     struct Context;
-    std::unique_ptr<Context> context_;
+    std::unique_ptr<Context> m_context;
 };

@@ -131,39 +131,39 @@ struct TransferWorker::Incoming
 };
 
 TransferWorker::TransferWorker(const Endpoints &endpoints, const Limits &limits)
-    : endpoints_(endpoints), limits_(limits), buffer_(std::max<qint64>(limits.chunkBytes, 4096))
+    : m_endpoints(endpoints), m_limits(limits), m_buffer(std::max<qint64>(limits.chunkBytes, 4096))
 {
 }
 
 TransferWorker::~TransferWorker()
 {
-    for (auto &[id, in] : incoming_)
+    for (auto &[id, in] : m_incoming)
         if (in->part.isOpen())
             in->part.close();
 }
 
 bool TransferWorker::listen()
 {
-    server_ = new QTcpServer(this);
-    server_->setMaxPendingConnections(limits_.maxServingConnections);
-    connect(server_, &QTcpServer::newConnection, this, &TransferWorker::acceptConnections);
-    return server_->listen(QHostAddress::AnyIPv4, endpoints_.servePort);
+    m_server = new QTcpServer(this);
+    m_server->setMaxPendingConnections(m_limits.maxServingConnections);
+    connect(m_server, &QTcpServer::newConnection, this, &TransferWorker::acceptConnections);
+    return m_server->listen(QHostAddress::AnyIPv4, m_endpoints.servePort);
 }
 
 quint16 TransferWorker::servingPort() const
 {
-    return server_ ? server_->serverPort() : 0;
+    return m_server ? m_server->serverPort() : 0;
 }
 
 void TransferWorker::setIdentity(const QByteArray &address, const QByteArray &nickname)
 {
-    ownAddress_ = address;
-    ownNickname_ = nickname;
+    m_ownAddress = address;
+    m_ownNickname = nickname;
 }
 
 void TransferWorker::send(const QByteArray &address, Kind kind, const QByteArray &id)
 {
-    Q_EMIT packetReady(address, TransferPacket::build({kind, ownAddress_, ownNickname_, id, {}}), id, false);
+    Q_EMIT packetReady(address, TransferPacket::build({kind, m_ownAddress, m_ownNickname, id, {}}), id, false);
 }
 
 bool TransferWorker::progressDue(QElapsedTimer &clock, qint64 done, qint64 total)
@@ -177,18 +177,18 @@ bool TransferWorker::progressDue(QElapsedTimer &clock, qint64 done, qint64 total
 void TransferWorker::purgeExpired()
 {
     std::vector<QByteArray> quiet;
-    for (const auto &[id, out] : outgoing_)
+    for (const auto &[id, out] : m_outgoing)
         if (out->quietUntil.hasExpired() &&
-            std::none_of(serving_.begin(), serving_.end(), [&](const auto &s) { return s.second->offerId == id; }))
+            std::none_of(m_serving.begin(), m_serving.end(), [&](const auto &s) { return s.second->offerId == id; }))
             quiet.push_back(id);
     for (const QByteArray &id : quiet)
         endOutgoing(id, Outcome::Failed);
     quiet.clear();
-    for (const auto &[id, in] : incoming_)
+    for (const auto &[id, in] : m_incoming)
         if (in->quietUntil.hasExpired())
             quiet.push_back(id);
     for (const QByteArray &id : quiet) {
-        closeFetch(*incoming_.at(id));
+        closeFetch(*m_incoming.at(id));
         endIncoming(id, Outcome::Failed);
     }
 }
@@ -199,8 +199,8 @@ void TransferWorker::offer(const QByteArray &id, const QByteArray &recipient, co
 {
     purgeExpired();
     const std::optional<QHostAddress> address = ipv4(recipient);
-    if (!address || paths.isEmpty() || paths.size() > limits_.maxFilesPerOffer ||
-        int(outgoing_.size()) >= limits_.maxOutgoingOffers || outgoing_.count(id)) {
+    if (!address || paths.isEmpty() || paths.size() > m_limits.maxFilesPerOffer ||
+        int(m_outgoing.size()) >= m_limits.maxOutgoingOffers || m_outgoing.count(id)) {
         Q_EMIT transferEnded(id, Direction::Sending, Outcome::Failed);
         return;
     }
@@ -212,7 +212,7 @@ void TransferWorker::offer(const QByteArray &id, const QByteArray &recipient, co
         QFile file(path);
         Sha256 hash;
         if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly) ||
-            !hashFile(file, file.size(), hash, buffer_)) {
+            !hashFile(file, file.size(), hash, m_buffer)) {
             Q_EMIT transferEnded(id, Direction::Sending, Outcome::Failed);
             return;
         }
@@ -221,35 +221,35 @@ void TransferWorker::offer(const QByteArray &id, const QByteArray &recipient, co
         out->paths.append(path);
         out->served.append(false);
     }
-    out->quietUntil.setRemainingTime(limits_.offerLifetime);
-    const QByteArray packet = TransferPacket::build({Kind::Offer, ownAddress_, ownNickname_, id, out->files});
-    outgoing_[id] = std::move(out);
+    out->quietUntil.setRemainingTime(m_limits.offerLifetime);
+    const QByteArray packet = TransferPacket::build({Kind::Offer, m_ownAddress, m_ownNickname, id, out->files});
+    m_outgoing[id] = std::move(out);
     Q_EMIT packetReady(recipient, packet, id, true);
 }
 
 void TransferWorker::offerUndelivered(const QByteArray &id)
 {
-    if (outgoing_.count(id))
+    if (m_outgoing.count(id))
         endOutgoing(id, Outcome::Failed);
 }
 
 void TransferWorker::endOutgoing(const QByteArray &id, Outcome outcome)
 {
     std::vector<QTcpSocket *> sockets;
-    for (const auto &[socket, serving] : serving_)
+    for (const auto &[socket, serving] : m_serving)
         if (serving->offerId == id)
             sockets.push_back(socket);
     for (QTcpSocket *socket : sockets)
         dropServing(socket);
-    if (outgoing_.erase(id))
+    if (m_outgoing.erase(id))
         Q_EMIT transferEnded(id, Direction::Sending, outcome);
 }
 
 void TransferWorker::acceptConnections()
 {
-    while (server_->hasPendingConnections()) {
-        QTcpSocket *socket = server_->nextPendingConnection();
-        if (int(serving_.size()) >= limits_.maxServingConnections) {
+    while (m_server->hasPendingConnections()) {
+        QTcpSocket *socket = m_server->nextPendingConnection();
+        if (int(m_serving.size()) >= m_limits.maxServingConnections) {
             socket->abort();
             socket->deleteLater();
             continue;
@@ -258,9 +258,9 @@ void TransferWorker::acceptConnections()
         serving->socket = socket;
         serving->stall.timer = new QTimer(socket);
         serving->stall.timer->setSingleShot(true);
-        serving->stall.arm(limits_.connectTimeout);
+        serving->stall.arm(m_limits.connectTimeout);
         Serving *s = serving.get();
-        serving_[socket] = std::move(serving);
+        m_serving[socket] = std::move(serving);
         connect(s->stall.timer, &QTimer::timeout, this, [this, s, socket] {
             if (s->stall.expired())
                 dropServing(socket);
@@ -299,8 +299,8 @@ void TransferWorker::readRequest(Serving &serving)
 // Only a file of an open offer, only to the host it was offered to, only from where it stood when offered.
 bool TransferWorker::startServing(Serving &serving, const TransferPacket::FetchRequest &request)
 {
-    const auto it = outgoing_.find(request.offerId);
-    if (it == outgoing_.end())
+    const auto it = m_outgoing.find(request.offerId);
+    if (it == m_outgoing.end())
         return false;
     Outgoing &out = *it->second;
     if (!sameHost(serving.socket->peerAddress(), out.recipient) || request.index >= out.files.size() ||
@@ -315,8 +315,8 @@ bool TransferWorker::startServing(Serving &serving, const TransferPacket::FetchR
     serving.position = request.offset;
     serving.end = out.files[request.index].size;
     serving.socket->write("OK " + QByteArray::number(serving.end - serving.position) + '\n');
-    serving.stall.arm(limits_.stallTimeout);
-    out.quietUntil.setRemainingTime(limits_.offerLifetime);
+    serving.stall.arm(m_limits.stallTimeout);
+    out.quietUntil.setRemainingTime(m_limits.offerLifetime);
     markAccepted(out);
     return true;
 }
@@ -336,14 +336,14 @@ void TransferWorker::pump(Serving &serving)
         return;
     serving.stall.feed();
     while (serving.position < serving.end && serving.socket->bytesToWrite() < SocketBufferBytes) {
-        const qint64 n =
-            serving.file.read(buffer_.data(), std::min<qint64>(serving.end - serving.position, qint64(buffer_.size())));
+        const qint64 n = serving.file.read(m_buffer.data(),
+                                           std::min<qint64>(serving.end - serving.position, qint64(m_buffer.size())));
         if (n <= 0) {
             // The file shrank since it was offered: the recipient sees the stream end short.
             dropServing(serving.socket);
             return;
         }
-        serving.socket->write(buffer_.data(), n);
+        serving.socket->write(m_buffer.data(), n);
         serving.position += n;
     }
     if (progressDue(serving.progressClock, serving.position, serving.end))
@@ -354,8 +354,8 @@ void TransferWorker::pump(Serving &serving)
 // The recipient closes once it holds every byte; only then does a file count as delivered.
 void TransferWorker::servingClosed(QTcpSocket *socket)
 {
-    const auto it = serving_.find(socket);
-    if (it == serving_.end())
+    const auto it = m_serving.find(socket);
+    if (it == m_serving.end())
         return;
     // The receipt may come with the close itself, before its readyRead was handled.
     readRequest(*it->second);
@@ -363,8 +363,8 @@ void TransferWorker::servingClosed(QTcpSocket *socket)
     const int index = it->second->index;
     const bool delivered = it->second->sentAll && it->second->receipted;
     dropServing(socket);
-    const auto out = outgoing_.find(id);
-    if (!delivered || out == outgoing_.end())
+    const auto out = m_outgoing.find(id);
+    if (!delivered || out == m_outgoing.end())
         return;
     out->second->served[index] = true;
     Q_EMIT fileFinished(id, Direction::Sending, index, out->second->paths[index]);
@@ -374,21 +374,21 @@ void TransferWorker::servingClosed(QTcpSocket *socket)
 
 void TransferWorker::dropServing(QTcpSocket *socket)
 {
-    const auto it = serving_.find(socket);
-    if (it == serving_.end())
+    const auto it = m_serving.find(socket);
+    if (it == m_serving.end())
         return;
     socket->disconnect(this);
     it->second->stall.timer->stop();
     socket->abort();
     socket->deleteLater();
-    serving_.erase(it);
+    m_serving.erase(it);
 }
 
 // ---- Receiving side ----
 
 void TransferWorker::handlePacket(const QByteArray &packet)
 {
-    const std::optional<TransferPacket::Message> message = TransferPacket::parse(packet, limits_.maxFilesPerOffer);
+    const std::optional<TransferPacket::Message> message = TransferPacket::parse(packet, m_limits.maxFilesPerOffer);
     if (!message)
         return;
     purgeExpired();
@@ -398,20 +398,20 @@ void TransferWorker::handlePacket(const QByteArray &packet)
         receiveOffer(*message);
         break;
     case Kind::Accept:
-        if (const auto out = outgoing_.find(id); out != outgoing_.end())
+        if (const auto out = m_outgoing.find(id); out != m_outgoing.end())
             markAccepted(*out->second);
         break;
     case Kind::Decline:
-        if (outgoing_.count(id)) {
+        if (m_outgoing.count(id)) {
             Q_EMIT offerAnswered(id, false);
             endOutgoing(id, Outcome::Declined);
         }
         break;
     case Kind::Cancel:
-        if (outgoing_.count(id))
+        if (m_outgoing.count(id))
             endOutgoing(id, Outcome::Cancelled);
-        if (incoming_.count(id)) {
-            closeFetch(*incoming_.at(id));
+        if (m_incoming.count(id)) {
+            closeFetch(*m_incoming.at(id));
             endIncoming(id, Outcome::Cancelled);
         }
         break;
@@ -421,12 +421,12 @@ void TransferWorker::handlePacket(const QByteArray &packet)
 void TransferWorker::receiveOffer(const TransferPacket::Message &message)
 {
     const std::optional<QHostAddress> sender = ipv4(message.address);
-    if (!sender || incoming_.count(message.offerId) || int(incoming_.size()) >= limits_.maxIncomingOffers)
+    if (!sender || m_incoming.count(message.offerId) || int(m_incoming.size()) >= m_limits.maxIncomingOffers)
         return;
     auto in = std::make_unique<Incoming>();
     in->offer = message;
     in->sender = *sender;
-    in->quietUntil.setRemainingTime(limits_.offerLifetime);
+    in->quietUntil.setRemainingTime(m_limits.offerLifetime);
     IncomingOffer shown{message.offerId, message.address, message.nickname, {}};
     for (const TransferPacket::File &file : message.files) {
         in->names.append(SafeFileName::reduce(cp950::decode(file.name)));
@@ -442,14 +442,14 @@ void TransferWorker::receiveOffer(const TransferPacket::Message &message)
             fetchBroken(*raw);
     });
     connect(in->retry, &QTimer::timeout, this, [this, raw] { beginFile(*raw); });
-    incoming_[message.offerId] = std::move(in);
+    m_incoming[message.offerId] = std::move(in);
     Q_EMIT offerReceived(shown);
 }
 
 void TransferWorker::accept(const QByteArray &id, const QString &folder)
 {
-    const auto it = incoming_.find(id);
-    if (it == incoming_.end() || it->second->accepted) {
+    const auto it = m_incoming.find(id);
+    if (it == m_incoming.end() || it->second->accepted) {
         Q_EMIT acceptRefused(id, Refusal::UnknownOffer);
         return;
     }
@@ -474,8 +474,8 @@ void TransferWorker::accept(const QByteArray &id, const QString &folder)
 
 void TransferWorker::decline(const QByteArray &id)
 {
-    const auto it = incoming_.find(id);
-    if (it == incoming_.end() || it->second->accepted)
+    const auto it = m_incoming.find(id);
+    if (it == m_incoming.end() || it->second->accepted)
         return;
     send(it->second->offer.address, Kind::Decline, id);
     endIncoming(id, Outcome::Declined);
@@ -483,11 +483,11 @@ void TransferWorker::decline(const QByteArray &id)
 
 void TransferWorker::cancel(const QByteArray &id)
 {
-    if (const auto out = outgoing_.find(id); out != outgoing_.end()) {
+    if (const auto out = m_outgoing.find(id); out != m_outgoing.end()) {
         send(out->second->recipientText, Kind::Cancel, id);
         endOutgoing(id, Outcome::Cancelled);
     }
-    if (const auto in = incoming_.find(id); in != incoming_.end()) {
+    if (const auto in = m_incoming.find(id); in != m_incoming.end()) {
         send(in->second->offer.address, Kind::Cancel, id);
         closeFetch(*in->second);
         endIncoming(id, Outcome::Cancelled);
@@ -511,13 +511,13 @@ void TransferWorker::beginFile(Incoming &in)
     Incoming *raw = &in;
     connect(in.socket, &QTcpSocket::connected, this, [this, raw] {
         raw->socket->write(TransferPacket::buildRequest({raw->offer.offerId, raw->current, raw->received}));
-        raw->stall.arm(limits_.stallTimeout);
+        raw->stall.arm(m_limits.stallTimeout);
     });
     connect(in.socket, &QTcpSocket::readyRead, this, [this, raw] { fetchRead(*raw); });
     connect(in.socket, &QTcpSocket::disconnected, this, [this, raw] { fetchBroken(*raw); });
     connect(in.socket, &QTcpSocket::errorOccurred, this, [this, raw] { fetchBroken(*raw); });
-    in.stall.arm(limits_.connectTimeout);
-    in.socket->connectToHost(in.sender, endpoints_.fetchPort);
+    in.stall.arm(m_limits.connectTimeout);
+    in.socket->connectToHost(in.sender, m_endpoints.fetchPort);
 }
 
 // The partial file is created beside where the file will end, never over anything; a later connection
@@ -543,7 +543,7 @@ bool TransferWorker::openPart(Incoming &in)
     else
         in.hash = std::make_unique<BackgroundHash>();
     for (qint64 left = in.received; left > 0;) {
-        QByteArray piece = in.part.read(std::min(left, limits_.chunkBytes));
+        QByteArray piece = in.part.read(std::min(left, m_limits.chunkBytes));
         if (piece.isEmpty())
             return false;
         left -= piece.size();
@@ -587,8 +587,8 @@ bool TransferWorker::writeBody(Incoming &in)
 {
     const qint64 size = in.offer.files[in.current].size;
     while (in.socket->bytesAvailable() > 0) {
-        QByteArray piece = in.hash->spare(limits_.chunkBytes);
-        piece.resize(std::min(in.socket->bytesAvailable(), limits_.chunkBytes));
+        QByteArray piece = in.hash->spare(m_limits.chunkBytes);
+        piece.resize(std::min(in.socket->bytesAvailable(), m_limits.chunkBytes));
         const qint64 n = in.socket->read(piece.data(), piece.size());
         if (n <= 0)
             break;
@@ -601,7 +601,7 @@ bool TransferWorker::writeBody(Incoming &in)
         in.hash->addData(std::move(piece));
         in.retries = 0;
     }
-    in.quietUntil.setRemainingTime(limits_.offerLifetime);
+    in.quietUntil.setRemainingTime(m_limits.offerLifetime);
     if (progressDue(in.progressClock, in.received, size))
         Q_EMIT progress(in.offer.offerId, Direction::Receiving, in.current, in.received, size);
     return true;
@@ -644,12 +644,12 @@ void TransferWorker::fetchBroken(Incoming &in)
     if (!in.socket)
         return;
     closeFetch(in);
-    if (in.retries >= limits_.maxRetries) {
+    if (in.retries >= m_limits.maxRetries) {
         failFile(in);
         return;
     }
     ++in.retries;
-    in.retry->start(limits_.retryDelay);
+    in.retry->start(m_limits.retryDelay);
 }
 
 void TransferWorker::failFile(Incoming &in)
@@ -669,7 +669,7 @@ void TransferWorker::failFile(Incoming &in)
     QMetaObject::invokeMethod(
         this,
         [this, raw, id = in.offer.offerId] {
-            if (incoming_.count(id) && incoming_.at(id).get() == raw)
+            if (m_incoming.count(id) && m_incoming.at(id).get() == raw)
                 beginFile(*raw);
         },
         Qt::QueuedConnection);
@@ -701,8 +701,8 @@ void TransferWorker::closeFetch(Incoming &in)
 
 void TransferWorker::endIncoming(const QByteArray &id, Outcome outcome)
 {
-    const auto it = incoming_.find(id);
-    if (it == incoming_.end())
+    const auto it = m_incoming.find(id);
+    if (it == m_incoming.end())
         return;
     Incoming &in = *it->second;
     closeFetch(in);
@@ -713,6 +713,6 @@ void TransferWorker::endIncoming(const QByteArray &id, Outcome outcome)
     in.retry->disconnect(this);
     in.stall.timer->deleteLater();
     in.retry->deleteLater();
-    incoming_.erase(it);
+    m_incoming.erase(it);
     Q_EMIT transferEnded(id, Direction::Receiving, outcome);
 }

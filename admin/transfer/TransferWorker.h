@@ -84,13 +84,13 @@ private:
     void purgeExpired();
     bool progressDue(QElapsedTimer &clock, qint64 done, qint64 total);
 
-    Transfer::Endpoints endpoints_;
-    Transfer::Limits limits_;
-    QByteArray ownAddress_;
-    QByteArray ownNickname_;
-    QTcpServer *server_ = nullptr;
-    std::vector<char> buffer_;
-    std::map<QByteArray, std::unique_ptr<Outgoing>> outgoing_;
-    std::map<QTcpSocket *, std::unique_ptr<Serving>> serving_;
-    std::map<QByteArray, std::unique_ptr<Incoming>> incoming_;
+    Transfer::Endpoints m_endpoints;
+    Transfer::Limits m_limits;
+    QByteArray m_ownAddress;
+    QByteArray m_ownNickname;
+    QTcpServer *m_server = nullptr;
+    std::vector<char> m_buffer;
+    std::map<QByteArray, std::unique_ptr<Outgoing>> m_outgoing;
+    std::map<QTcpSocket *, std::unique_ptr<Serving>> m_serving;
+    std::map<QByteArray, std::unique_ptr<Incoming>> m_incoming;
 };
