@@ -21,6 +21,7 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QMouseEvent>
@@ -110,6 +111,15 @@ QJsonObject describeControl(const QWidget *control)
             const QPoint centre = tree->viewport()->mapTo(tree, tree->visualItemRect(item).center());
             items.append(QJsonObject{
                 {text, item->text(0)}, {QStringLiteral("x"), centre.x()}, {QStringLiteral("y"), centre.y()}});
+        }
+        out.insert(QStringLiteral("items"), items);
+    } else if (const auto *list = qobject_cast<const QListWidget *>(control)) {
+        // Each item with whether it shows a picture of its own (a list's first picture is its default).
+        QJsonArray items;
+        for (int i = 0; i < list->count(); ++i) {
+            const QListWidgetItem *item = list->item(i);
+            items.append(
+                QJsonObject{{text, item->text()}, {QStringLiteral("picture"), item->data(Qt::UserRole + 1).toInt()}});
         }
         out.insert(QStringLiteral("items"), items);
     } else if (const auto *grid = qobject_cast<const GobangGrid *>(control)) {

@@ -489,6 +489,16 @@ def profile(sock_a, address_a, sock_b, address_b, nick_b, log_b, face_file):
         rows = [f for f in act(sock_b, {"cmd": "friends"})["friends"] if f["ip"] == address_a]
         return rows and rows[0]["user"] == new_nick and base64.b64decode(rows[0]["face"]) == face
     wait_for("B to list A with the new nickname and face", a_at_b)
+    # B's friend panel shows A by the new nickname with a face of its own.
+    act(sock_b, {"cmd": "trigger", "name": "MenuItem_SendMessage"})
+    messenger = wait_for("B's message window", lambda: window(sock_b, "TForm_Messenger"))["name"]
+    act(sock_b, {"cmd": "click", "window": messenger, "control": "titleButton5"})
+
+    def a_in_panel():
+        panel = control(window(sock_b, "TForm_Messenger"), "suiListView_Friend")
+        return [i for i in panel.get("items", []) if i["text"] == new_nick and i["picture"] > 0]
+    wait_for("B's friend panel to show A with the new nickname and face", a_in_panel)
+    act(sock_b, {"cmd": "click", "window": messenger, "control": "suiButton_Cancel"})
 
     # B sets a password in its own profile; remote control is on by default.
     check(ask(sock_b, {"cmd": "checked", "name": "MenuItem_RTelnet"})["checked"], "B's remote control is off")
