@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The profile and remote host windows between two real instances: A takes a new nickname and face and B's
-# friend table and friend panel show them; B sets a password, and A's power-off requests with a wrong and then the right one
-# get both answers in A's notice window while B powers off (dry run) only on the right one, and ends.
+# friend table and friend panel show them; B sets a password, and A's power-off requests with a wrong and then
+# the right one get both answers in A's notice window while B powers off (dry run) only on the right one, and ends.
 source "$2/tests/lab/labtest.sh" "$@"
 
 netlab_init
