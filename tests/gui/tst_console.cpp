@@ -209,10 +209,7 @@ private Q_SLOTS:
             ::signal(number, SIG_DFL);
         ConsoleRig rig(std::move(store));
         TForm_Parlune &c = *rig.console;
-        c.FormCreate();
-        QTRY_VERIFY(rig.wire.hasPendingDatagrams());
-        QTest::qWait(50);
-        rig.heard();
+        QVERIFY(rig.startQuietly());
         c.values().ImeName = "chewing";
         QVERIFY(c.trayIcon()->systemTrayIcon()->isVisible());
 
@@ -249,10 +246,7 @@ private Q_SLOTS:
     {
         ConsoleRig rig;
         TForm_Parlune &c = *rig.console;
-        c.FormCreate();
-        QTRY_VERIFY(rig.wire.hasPendingDatagrams());
-        QTest::qWait(50);
-        rig.heard();
+        QVERIFY(rig.startQuietly());
 
         const pid_t child = ::fork();
         if (child == 0)
@@ -293,10 +287,7 @@ private Q_SLOTS:
     {
         ConsoleRig rig;
         TForm_Parlune &c = *rig.console;
-        c.FormCreate();
-        QTRY_VERIFY(rig.wire.hasPendingDatagrams());
-        QTest::qWait(50);
-        rig.heard();
+        QVERIFY(rig.startQuietly());
 
         QVERIFY(triggerAction(c, QStringLiteral("MenuItem_Refurbish")));
         QTRY_VERIFY(rig.wire.hasPendingDatagrams());
@@ -371,10 +362,7 @@ private Q_SLOTS:
     {
         ConsoleRig rig;
         TForm_Parlune &c = *rig.console;
-        c.FormCreate();
-        QTRY_VERIFY(rig.wire.hasPendingDatagrams());
-        QTest::qWait(50);
-        rig.heard();
+        QVERIFY(rig.startQuietly());
 
         QVERIFY(triggerAction(c, QStringLiteral("MenuItem_GFive")));
         TForm_Gobang *game = c.windows().find<TForm_Gobang>();

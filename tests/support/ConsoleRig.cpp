@@ -1,6 +1,7 @@
 #include "tests/support/ConsoleRig.h"
 
 #include <QAction>
+#include <QTest>
 
 ConsoleRig::ConsoleRig(std::unique_ptr<MemorySettingsStore> settings, std::optional<SocketEngine::Endpoints> endpoints)
 {
@@ -23,6 +24,17 @@ SocketEngine::Endpoints ConsoleRig::loopbackEndpoints()
     endpoints.listenPort = 0;
     endpoints.broadcastAddress = QHostAddress(QHostAddress::LocalHost);
     return endpoints;
+}
+
+bool ConsoleRig::startQuietly()
+{
+    console->FormCreate();
+    if (!QTest::qWaitFor([this] { return wire.hasPendingDatagrams(); }))
+        return false;
+    // The rest of what start-up sends arrives moments after the first datagram.
+    QTest::qWait(50);
+    heard();
+    return true;
 }
 
 QByteArrayList ConsoleRig::heard()

@@ -21,6 +21,9 @@ struct ConsoleRig
 
     // Loopback, ports chosen by the system.
     static SocketEngine::Endpoints loopbackEndpoints();
+    // Runs the console's start-up and drops the announcement it broadcasts, so a test hears only what follows;
+    // false when no announcement came.
+    [[nodiscard]] bool startQuietly();
     // The datagrams that reached the wire socket since the last call.
     QByteArrayList heard();
 
