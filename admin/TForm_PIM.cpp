@@ -128,12 +128,7 @@ TForm_PIM::TForm_PIM(ConsoleState &state, SettingsStore &store, Presence &presen
 
 void TForm_PIM::buildControls()
 {
-    suiForm1 = new SkinnedFrame(this);
-    suiForm1->setObjectName(QStringLiteral("suiForm1"));
-    suiForm1->setGeometry(0, 0, DesignWidth, DesignHeight);
-    suiForm1->setCaption(windowTitle());
-    suiForm1->setIconVisible(false);
-    suiForm1->setTitleButtonVisible(SkinnedFrame::MaximizeButton, false);
+    suiForm1 = SkinnedFrame::forFixedWindow(this, QStringLiteral("suiForm1"), windowTitle());
 
     Image_Decoration = place(new QLabel(suiForm1), "Image_Decoration", 9, TabTop + 6, 70, 60);
     Image_Decoration->setPixmap(decoration());

@@ -44,13 +44,7 @@ TForm_Telecentre::TForm_Telecentre(const ConsoleValues &values, FriendTable &fri
 
 void TForm_Telecentre::buildControls()
 {
-    suiForm1 = new SkinnedFrame(this);
-    suiForm1->setObjectName(QStringLiteral("suiForm1"));
-    suiForm1->setGeometry(0, 0, DesignWidth, DesignHeight);
-    suiForm1->setCaption(windowTitle());
-    suiForm1->setIconVisible(false);
-    // A window of fixed size has nothing to maximise.
-    suiForm1->setTitleButtonVisible(SkinnedFrame::MaximizeButton, false);
+    suiForm1 = SkinnedFrame::forFixedWindow(this, QStringLiteral("suiForm1"), windowTitle());
 
     const int labelLeft = 8;
     const int fieldLeft = 72;

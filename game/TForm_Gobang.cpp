@@ -198,13 +198,8 @@ TForm_Gobang::~TForm_Gobang()
 
 void TForm_Gobang::buildControls()
 {
-    suiForm_Gobang = new SkinnedFrame(this);
-    suiForm_Gobang->setObjectName(QStringLiteral("suiForm_Gobang"));
-    suiForm_Gobang->setCaption(text("妙手連珠"));
-    suiForm_Gobang->setIconVisible(false);
-    suiForm_Gobang->setTitleButtonVisible(SkinnedFrame::MaximizeButton, false);
+    suiForm_Gobang = SkinnedFrame::forFixedWindow(this, QStringLiteral("suiForm_Gobang"), text("妙手連珠"));
     suiForm_Gobang->addTitleButton(TitleButtonKind::Minimize, text("最小化"));
-    suiForm_Gobang->setGeometry(rect());
 
     buildTitleStrip();
 

@@ -90,6 +90,17 @@ void SkinnedFrame::setCaptionFont(const QFont &font)
     update(titleBarRect());
 }
 
+SkinnedFrame *SkinnedFrame::forFixedWindow(QWidget *window, const QString &objectName, const QString &caption)
+{
+    auto *frame = new SkinnedFrame(window);
+    frame->setObjectName(objectName);
+    frame->setGeometry(window->rect());
+    frame->setCaption(caption);
+    frame->setIconVisible(false);
+    frame->setTitleButtonVisible(MaximizeButton, false);
+    return frame;
+}
+
 int SkinnedFrame::addTitleButton(TitleButtonKind kind, const QString &toolTip, const QString &glyph)
 {
     const int index = int(m_titleButtons.size());

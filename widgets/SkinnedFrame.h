@@ -34,6 +34,9 @@ public:
     explicit SkinnedFrame(QWidget *parent = nullptr);
     ~SkinnedFrame() override;
 
+    // The frame of a window of fixed size: it fills the window, shows no icon, and has nothing to maximise.
+    static SkinnedFrame *forFixedWindow(QWidget *window, const QString &objectName, const QString &caption);
+
     QString caption() const { return m_caption; }
     void setCaption(const QString &caption);
 
