@@ -6,6 +6,7 @@
 #include "engine/NoticeText.h"
 #include "engine/Packet.h"
 #include "messages/TForm_Messenger.h"
+#include "tests/support/BitmapFile.h"
 #include "tests/support/CodePage.h"
 #include "tests/support/NoticeRecorder.h"
 #include "widgets/RichEdit.h"
@@ -31,17 +32,6 @@
 #include <QToolButton>
 
 namespace {
-
-QByteArray bmpFace(QColor colour)
-{
-    QImage image(32, 32, QImage::Format_RGB888);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "BMP");
-    return bytes;
-}
 
 } // namespace
 
@@ -499,10 +489,10 @@ private Q_SLOTS:
 
     void friendPanel()
     {
-        friends.addIfNew(big5("甲"), "10.0.0.2", bmpFace(Qt::red));
+        friends.addIfNew(big5("甲"), "10.0.0.2", bitmapFile(Qt::red));
         friends.addIfNew(big5("乙"), "10.0.0.3", {});
         friends.addIfNew(big5("丙"), "10.0.0.4", "BMnot a bitmap at all, just bytes....");
-        friends.addIfNew(big5("丁"), "10.0.0.5", bmpFace(Qt::blue));
+        friends.addIfNew(big5("丁"), "10.0.0.5", bitmapFile(Qt::blue));
         TForm_Messenger::MenuItem_SendMessageClick(deps);
         auto *panel = control<QWidget>("Panel5");
         QVERIFY(panel->isHidden());

@@ -12,6 +12,7 @@
 #include "engine/Presence.h"
 #include "engine/SettingsNames.h"
 #include "shell/TrayIcon.h"
+#include "tests/support/BitmapFile.h"
 #include "tests/support/CodePage.h"
 #include "tests/support/NoticeRecorder.h"
 #include "tests/support/RecordingTransport.h"
@@ -56,18 +57,6 @@ QString takeMessageBox(QWidget *window, const char *name)
     box->close();
     delete box;
     return text;
-}
-
-// A 24-bit bitmap file of one colour.
-QByteArray squareBitmap(QColor colour, int side = 32)
-{
-    QImage image(side, side, QImage::Format_RGB888);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "BMP");
-    return bytes;
 }
 
 } // namespace
@@ -273,7 +262,7 @@ private Q_SLOTS:
 
     void pimShowsTheConsoleValues()
     {
-        state->values().OwnFace = squareBitmap(Qt::red);
+        state->values().OwnFace = bitmapFile(Qt::red);
         openPim();
         QCOMPARE(pim->size(), QSize(395, 265));
         QCOMPARE(control<QLineEdit>(pim, "suiEdit_Nickname")->text(), QStringLiteral("小明"));
@@ -464,7 +453,7 @@ private Q_SLOTS:
     void pimFaceFile()
     {
         // A bitmap file followed by more bytes than a face may have: only the first 30000 count.
-        QByteArray bytes = squareBitmap(QColor(0, 0, 200), 90);
+        QByteArray bytes = bitmapFile(QColor(0, 0, 200), 90);
         QVERIFY(bytes.size() < 30000);
         bytes.append(QByteArray(40000 - bytes.size(), 'x'));
         openPim();
@@ -489,7 +478,7 @@ private Q_SLOTS:
     void pimFaceCutOnTheWire()
     {
         // Pixels of value 8 put the separator into the face; it is stored whole, yet travels cut there.
-        const QByteArray bytes = squareBitmap(QColor(8, 8, 8));
+        const QByteArray bytes = bitmapFile(QColor(8, 8, 8));
         const qsizetype separator = bytes.indexOf('\x08');
         QVERIFY(separator > 0);
         openPim();
@@ -547,7 +536,7 @@ private Q_SLOTS:
 
         // Without the profile key a good picture shows, and that is all.
         store->setUnopenable(settings::ProfileKey);
-        chooseFile(writeFile(QStringLiteral("face.TF"), squareBitmap(Qt::green)), QStringLiteral("頭象文件(*.TF)"));
+        chooseFile(writeFile(QStringLiteral("face.TF"), bitmapFile(Qt::green)), QStringLiteral("頭象文件(*.TF)"));
         QCOMPARE(pim->selectedPicture(), 1);
         QVERIFY(state->values().OwnFace.isEmpty());
         QVERIFY(transport.broadcasts.isEmpty());
@@ -556,7 +545,7 @@ private Q_SLOTS:
 
     void pimShownPictureBecomesTheFaceOnSave()
     {
-        const QByteArray own = squareBitmap(Qt::red);
+        const QByteArray own = bitmapFile(Qt::red);
         state->values().OwnFace = own;
         store->plant(settings::ProfileKey, settings::Face, {MemorySettingsStore::Type::Binary, own, 0});
 
@@ -589,7 +578,7 @@ private Q_SLOTS:
             QSKIP("PARLUNE_SCREENSHOTS names no folder");
         QVERIFY(QDir().mkpath(folder));
         FontSubstitutions::install();
-        state->values().OwnFace = squareBitmap(QColor(90, 160, 220));
+        state->values().OwnFace = bitmapFile(QColor(90, 160, 220));
         openPim();
         control<QLineEdit>(pim, "suiEdit_Age")->setText(QStringLiteral("28"));
         auto *tabs = control<QTabBar>(pim, "suiTabControl1");
