@@ -8,20 +8,7 @@ build=${1:?usage: lab_send.sh BUILD_DIR [ROUNDS]}
 rounds=${2:-5}
 here=$(cd "$(dirname "$0")" && pwd)
 driver="$build/bench/lab_send_driver"
-[ -x "$driver" ] || { echo "build the lab_send_driver target first" >&2; exit 1; }
-source "$here/../tests/lab/netlab.sh"
-netlab_require || exit 1
-
-work=$(mktemp -d)
-cleanup() {
-    netlab_teardown
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-netlab_init
-netlab_add_host a 10.77.0.1
-netlab_add_host b 10.77.0.2
+source "$here/lab_pair.sh"
 
 # A real chat-message packet around a 20 MB body.
 python3 - "$work/packet" <<'PY'

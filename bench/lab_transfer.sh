@@ -10,20 +10,7 @@ megabytes=${2:-1024}
 rounds=${3:-3}
 here=$(cd "$(dirname "$0")" && pwd)
 driver="$build/bench/lab_transfer_driver"
-[ -x "$driver" ] || { echo "build the lab_transfer_driver target first" >&2; exit 1; }
-source "$here/../tests/lab/netlab.sh"
-netlab_require || exit 1
-
-work=$(mktemp -d)
-cleanup() {
-    netlab_teardown
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-netlab_init
-netlab_add_host a 10.77.0.1
-netlab_add_host b 10.77.0.2
+source "$here/lab_pair.sh"
 
 head -c $((megabytes * 1024 * 1024)) /dev/urandom >"$work/file.bin"
 expected=$(sha256sum "$work/file.bin" | cut -d' ' -f1)
