@@ -1,5 +1,6 @@
 #include "app/TForm_Parlune.h"
 
+#include "admin/TForm_Diagnosis.h"
 #include "admin/TForm_PIM.h"
 #include "admin/TForm_Telecentre.h"
 #include "engine/ConsoleState.h"
@@ -176,6 +177,10 @@ void TForm_Parlune::connectMenuCommands()
     on("MenuItem_IInnervation", [this] {
         if (m_state->innervation() && m_trayIcon)
             m_trayIcon->flashingSwitchedOn();
+    });
+    on("MenuItem_Diagnosis", [this] {
+        m_windows->open<TForm_Diagnosis>(
+            [this] { return new TForm_Diagnosis(*m_engine, *m_presence, *RxMemoryData_Friend); });
     });
     const struct
     {

@@ -93,7 +93,10 @@ void Presence::answer(const QByteArray &address)
 {
     if (m_status == Hidden)
         return;
-    m_transport.SendReply(address,
-                          build(CMD_PRESENCE_REPLY, {m_localAddress(), m_values.OwnNickname, m_values.OwnFace}),
-                          PacketTransport::ReplyKind::Presence);
+    m_transport.SendReply(address, presenceReply(), PacketTransport::ReplyKind::Presence);
+}
+
+QByteArray Presence::presenceReply() const
+{
+    return build(CMD_PRESENCE_REPLY, {m_localAddress(), m_values.OwnNickname, m_values.OwnFace});
 }

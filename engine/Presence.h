@@ -43,13 +43,18 @@ public:
     void onHidden(const QByteArray &packet);
     void onPresenceReply(const QByteArray &packet);
 
+    // The announcement of a status from an address (from this moment's address when none is given), and the
+    // answer this instance gives to announcements.
+    QByteArray announcement(Status status, const QByteArray &address) const;
+    QByteArray announcement(Status status) const { return announcement(status, m_localAddress()); }
+    QByteArray presenceReply() const;
+
 Q_SIGNALS:
     void statusChanged(Presence::Status status);
     // A host announced that it goes offline (a game with it is over), whether or not it was a friend.
     void hostWentOffline(const QByteArray &address);
 
 private:
-    QByteArray announcement(Status status, const QByteArray &address) const;
     void answer(const QByteArray &address);
 
     FriendTable &m_friends;

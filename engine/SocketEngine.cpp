@@ -238,11 +238,17 @@ void SocketEngine::readDatagrams()
 {
     for (int i = 0; i < DatagramsPerEvent && m_udpFd >= 0; ++i) {
         // MSG_TRUNC makes the result the datagram's real length, so a longer one is recognised and lost.
-        const ssize_t n = ::recv(m_udpFd, m_datagramBuffer.data(), m_datagramBuffer.size(), MSG_DONTWAIT | MSG_TRUNC);
+        // The sender's address is only recorded as heard; nothing acts on it.
+        sockaddr_in source{};
+        socklen_t sourceLength = sizeof source;
+        const ssize_t n = ::recvfrom(m_udpFd, m_datagramBuffer.data(), m_datagramBuffer.size(),
+                                     MSG_DONTWAIT | MSG_TRUNC, reinterpret_cast<sockaddr *>(&source), &sourceLength);
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
             return;
-        if (n >= 0)
+        if (n >= 0) {
             ++m_datagramsReceived;
+            heardFrom(ntohl(source.sin_addr.s_addr), Transport::Udp);
+        }
         if (n <= 0 || n > MaxDatagramBytes)
             continue;
         const QByteArray packet(m_datagramBuffer.data(), n);
@@ -261,6 +267,7 @@ void SocketEngine::acceptConnections()
         // Owned by the engine, so that the listener can go first when the sockets close.
         socket->setParent(this);
         const quint32 source = socket->peerAddress().toIPv4Address();
+        heardFrom(source, Transport::Tcp);
         const auto known = m_sources.find(source);
         // Accepted and closed at once rather than left waiting: a paused listener would shut out
         // every other host along with the one that holds the streams.
@@ -412,12 +419,16 @@ int SocketEngine::SendDirect(const QByteArray &address, const QByteArray &packet
     return written > 0 || packet.isEmpty() ? int(written) : -1;
 }
 
+quint16 SocketEngine::datagramPort() const
+{
+    return m_endpoints.broadcastDestinationPort ? m_endpoints.broadcastDestinationPort
+           : m_endpoints.broadcastPort          ? m_endpoints.broadcastPort
+                                                : broadcastPort();
+}
+
 void SocketEngine::SendBroadcast(const QByteArray &packet)
 {
-    const quint16 port = m_endpoints.broadcastDestinationPort ? m_endpoints.broadcastDestinationPort
-                         : m_endpoints.broadcastPort          ? m_endpoints.broadcastPort
-                                                              : broadcastPort();
-    const sockaddr_in destination = ipv4(m_endpoints.broadcastAddress.toIPv4Address(), port);
+    const sockaddr_in destination = ipv4(m_endpoints.broadcastAddress.toIPv4Address(), datagramPort());
     const ssize_t n = ::sendto(m_udpFd, packet.data(), size_t(packet.size()), MSG_DONTWAIT | MSG_NOSIGNAL,
                                reinterpret_cast<const sockaddr *>(&destination), sizeof destination);
     if (n >= 0 || errno == EAGAIN || errno == EWOULDBLOCK)
@@ -426,6 +437,25 @@ void SocketEngine::SendBroadcast(const QByteArray &packet)
     if (Packet::command(packet) == Packet::CMD_OFFLINE)
         return;
     notice(wire::BroadcastFailed, wire::SocketEngineCaption);
+}
+
+bool SocketEngine::SendDatagram(quint32 address, const QByteArray &packet)
+{
+    if (m_udpFd < 0)
+        return false;
+    const sockaddr_in destination = ipv4(address, datagramPort());
+    return ::sendto(m_udpFd, packet.data(), size_t(packet.size()), MSG_DONTWAIT | MSG_NOSIGNAL,
+                    reinterpret_cast<const sockaddr *>(&destination), sizeof destination) >= 0;
+}
+
+void SocketEngine::heardFrom(quint32 address, Transport transport)
+{
+    const auto now = std::chrono::system_clock::now();
+    if (transport == Transport::Udp)
+        m_heard.datagramFrom(address, now);
+    else
+        m_heard.streamFrom(address, now);
+    Q_EMIT hostHeard(address, transport);
 }
 
 void SocketEngine::readHostAddresses()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/HeardHosts.h"
 #include "engine/Packet.h"
 #include "engine/PacketTransport.h"
 
@@ -119,9 +120,17 @@ public:
     // it cannot choose.
     const QByteArray &dispatchedPeerAddress() const { return m_dispatchedPeer; }
 
+    const Endpoints &endpoints() const { return m_endpoints; }
+    // Every datagram and connection by the address it came from, whatever it carried.
+    const HeardHosts &heardHosts() const { return m_heard; }
+    // One datagram to one host, on the port broadcasts go to. False when it could not be sent.
+    bool SendDatagram(quint32 address, const QByteArray &packet);
+
 Q_SIGNALS:
     // The engine cannot work; connect with a queued connection to the console's close.
     void closeRequested();
+    // Something arrived from this address (host byte order), by this transport.
+    void hostHeard(quint32 address, SocketEngine::Transport transport);
 
 private:
     class Stream;
@@ -134,6 +143,8 @@ private:
     void readHostAddresses();
     void dispatch(Transport transport, const QByteArray &packet, const QByteArray &peer = {});
     void notice(QStringView text, const char *caption);
+    quint16 datagramPort() const;
+    void heardFrom(quint32 address, Transport transport);
 
     NoticeSink &m_notices;
     Endpoints m_endpoints;
@@ -162,4 +173,5 @@ private:
     std::map<int, Action> m_tcpActions;
     std::vector<char> m_datagramBuffer;
     QByteArray m_dispatchedPeer;
+    HeardHosts m_heard;
 };

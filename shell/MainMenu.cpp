@@ -176,6 +176,8 @@ void MainMenu::build()
     addItem(setup, QStringLiteral("MenuItem_HelperSel"), QStringLiteral("選擇助手"));
     setup->addSeparator();
     addSwitch(setup, Switch::AutoRun, QStringLiteral("自動啟動"));
+    setup->addSeparator();
+    addItem(setup, QStringLiteral("MenuItem_Diagnosis"), QStringLiteral("網絡診斷"));
     addEngravedSeparator(QStringLiteral("N4"));
 
     QMenu *remote = addSubmenu(QStringLiteral("MenuItem_RemoteBatch"), QStringLiteral("遠程管理"), 13);

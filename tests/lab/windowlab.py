@@ -5,6 +5,7 @@
   windowlab.py broadcasts SOCKET_A ADDRESS_A NICK_A SOCKET_B WIRE_FILE
   windowlab.py gobang SOCKET_A ADDRESS_A NICK_A SOCKET_B ADDRESS_B NICK_B SOCKET_C ADDRESS_C NICK_C SOCKET_D
   windowlab.py profile SOCKET_A ADDRESS_A SOCKET_B ADDRESS_B NICK_B LOG_B FACE_FILE
+  windowlab.py diagnosis SOCKET_A SOCKET_C NO_HOST NO_PARLUNE FIREWALLED_C NICK_D
 
 Nicknames are UTF-8 on the command line. Exits 0 when every check held, 1 with the reason on stderr.
 """
@@ -527,6 +528,65 @@ def profile(sock_a, address_a, sock_b, address_b, nick_b, log_b, face_file):
     check(window(sock_a, "TForm_Telecentre") is not None, "the remote host window closed after sending")
 
 
+# ---------------------------------------------------------------------------------------------- diagnosis
+
+VERDICTS = {
+    "no route": "沒有路由：連不到這台主機。",
+    "no parlune": "主機在線，但沒有運行 Parlune。",
+    "blocked": "對方運行著 Parlune，但本機的廣播到不了它。",
+    "fine": "一切正常：對方收到了本機的廣播並已回覆。",
+}
+
+
+def diagnosis_window(sock):
+    act(sock, {"cmd": "trigger", "name": "MenuItem_Diagnosis"})
+    name = wait_for("the diagnosis window", lambda: window(sock, "TForm_Diagnosis"))["name"]
+    facts = wait_for("the facts", lambda: (lambda t: t if "好友最後收到的時間" in t else None)(
+        control(window(sock, "TForm_Diagnosis"), "Memo_Facts")["text"]))
+    return name, facts
+
+
+def probe(sock, name, target):
+    act(sock, {"cmd": "key", "window": name, "control": "suiEdit_Probe", "key": "Ctrl+A"})
+    act(sock, {"cmd": "key", "window": name, "control": "suiEdit_Probe", "key": "Delete"})
+    act(sock, {"cmd": "type", "window": name, "control": "suiEdit_Probe", "text": target})
+    wait_for("the typed host", lambda: control(window(sock, "TForm_Diagnosis"), "suiEdit_Probe")["text"] == target, 10)
+    before = control(window(sock, "TForm_Diagnosis"), "Label_Verdict")["text"]
+    act(sock, {"cmd": "click", "window": name, "control": "suiButton_Probe"})
+
+    def verdict():
+        w = window(sock, "TForm_Diagnosis")
+        text = control(w, "Label_Verdict")["text"]
+        return text != before and text in VERDICTS.values() and control(w, "suiButton_Probe")["enabled"]
+    try:
+        wait_for("the probe's verdict", verdict, 20)
+    except Failure as missing:
+        raise Failure(f"{missing}; the window: {window(sock, 'TForm_Diagnosis')}") from None
+    w = window(sock, "TForm_Diagnosis")
+    return control(w, "Label_Verdict")["text"], control(w, "Label_Advice")["text"]
+
+
+def diagnosis(sock_a, sock_c, no_host, no_parlune, firewalled, nick_d):
+    check(has_window_commands(sock_a), "the automation channel lacks the window commands")
+    name, facts = diagnosis_window(sock_a)
+    for section in ("本機網絡", "端口", "防火牆", "好友最後收到的時間"):
+        check(section in facts, f"no section {section}: {facts}")
+    check(facts.count("已由本程序綁定") == 2, f"A's ports: {facts}")
+    check("eth0：已連線" in facts and "10.77.0.1，子網掩碼 255.255.255.0，廣播 10.77.0.255" in facts, f"A's network: {facts}")
+    check("沒有丟棄 Parlune 端口的規則（讀自 nft）" in facts, f"A's firewall: {facts}")
+    check(nick_d + "（" in facts and "廣播 從未" not in facts, f"A's friends: {facts}")
+
+    for target, expected in ((no_host, "no route"), (no_parlune, "no parlune"), (firewalled, "blocked"),
+                             (nick_d, "fine")):
+        verdict, advice = probe(sock_a, name, target)
+        check(verdict == VERDICTS[expected], f"probe of {target}: {verdict!r} ({advice!r}), wanted {expected}")
+        check(advice, f"probe of {target} gave no advice")
+
+    # The firewalled host sees the rule that drops its broadcasts.
+    _, facts = diagnosis_window(sock_c)
+    check("inet lab input 有規則丟棄發往 UDP 端口 6543 的包。" in facts, f"C's firewall: {facts}")
+
+
 def main(argv):
     try:
         if argv[1] == "chat":
@@ -535,6 +595,8 @@ def main(argv):
             broadcasts(argv[2], argv[3], argv[4], argv[5], argv[6])
         elif argv[1] == "gobang":
             gobang(*argv[2:12])
+        elif argv[1] == "diagnosis":
+            diagnosis(*argv[2:8])
         elif argv[1] == "profile":
             profile(argv[2], argv[3], argv[4], argv[5], argv[6], argv[7], argv[8])
         else:
