@@ -209,6 +209,11 @@ void TForm_Diagnosis::suiButton_ProbeClick()
              QStringLiteral("請輸入對方的 IP 地址（如 192.168.1.20），或好友列表中的昵稱。"));
         return;
     }
+    if (!NetworkProbe::isOtherHost(*address)) {
+        tell(QStringLiteral("%1 是本機自己或不是一台主機的地址。").arg(QHostAddress(*address).toString()),
+             QStringLiteral("請輸入另一台電腦的地址或昵稱。"));
+        return;
+    }
     suiButton_Probe->setEnabled(false);
     tell(QStringLiteral("正在檢測 %1…").arg(QHostAddress(*address).toString()), QString());
     m_probe->start(*address);

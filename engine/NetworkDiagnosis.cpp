@@ -54,6 +54,9 @@ DiagnosisFacts::Port NetworkDiagnosis::port(quint16 number, bool udp, quint16 bo
     port.number = number;
     port.udp = udp;
     port.boundHere = boundHere != 0 && boundHere == number;
+    // Bound here, the table's row is this program's own socket: no search among the processes.
+    if (port.boundHere)
+        return port;
     const QString table = QLatin1String(udp ? host::ProcNetUdpPath : host::ProcNetTcpPath);
     for (const host::BoundSocket &socket : host::ReadBoundSockets(table, number, !udp)) {
         const std::optional<host::SocketHolder> holder = host::HolderOfSocket(socket.inode);

@@ -5,6 +5,7 @@
 #include "engine/Presence.h"
 
 #include <QHostAddress>
+#include <QNetworkInterface>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -41,6 +42,21 @@ std::optional<quint32> NetworkProbe::resolve(const QByteArray &typed, const Frie
             return inetAddr(peer.IP);
     }
     return std::nullopt;
+}
+
+bool NetworkProbe::isOtherHost(quint32 address)
+{
+    const quint32 top = address >> 24;
+    if (top == 0 || top == 127 || top >= 224)
+        return false;
+    for (const QNetworkInterface &interface : QNetworkInterface::allInterfaces()) {
+        for (const QNetworkAddressEntry &entry : interface.addressEntries()) {
+            if (entry.ip().toIPv4Address() == address ||
+                (!entry.broadcast().isNull() && entry.broadcast().toIPv4Address() == address))
+                return false;
+        }
+    }
+    return true;
 }
 
 void NetworkProbe::start(quint32 address)

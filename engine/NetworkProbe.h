@@ -47,6 +47,10 @@ public:
     // A dotted address as typed, else the address of the first friend of exactly this nickname.
     static std::optional<quint32> resolve(const QByteArray &typed, const FriendTable &friends);
 
+    // Whether the address is another single host: not this host's own (a probe would list it as its own
+    // friend) nor one of its segments' broadcast addresses, not loopback, multicast or "this network".
+    static bool isOtherHost(quint32 address);
+
     // Starts probing; a probe still running is given up.
     void start(quint32 address);
     bool isRunning() const { return m_target != 0; }
