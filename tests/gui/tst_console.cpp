@@ -1,8 +1,10 @@
+#include "admin/TForm_Diagnosis.h"
 #include "admin/TForm_PIM.h"
 #include "admin/TForm_Telecentre.h"
 #include "app/TForm_Parlune.h"
 #include "base/Cp950.h"
 #include "engine/ConsoleState.h"
+#include "engine/FriendTable.h"
 #include "engine/InboundDispatch.h"
 #include "engine/MemorySettingsStore.h"
 #include "engine/MessageTable.h"
@@ -27,13 +29,16 @@
 #include <QAction>
 #include <QApplication>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
 #include <QThread>
 #include <QTimer>
 #include <QUdpSocket>
@@ -354,6 +359,50 @@ private Q_SLOTS:
         QVERIFY(c.trayIcon()->systemTrayIcon()->toolTip().contains(QStringLiteral("新名字")));
         QVERIFY(triggerAction(c, QStringLiteral("MenuItem_RTelecentre")));
         QVERIFY(c.windows().find<TForm_Telecentre>());
+    }
+
+    // "網絡診斷" opens one diagnosis window: its facts show this program on both its ports and when a friend was
+    // last heard; the probe refuses what is no other host before it sends anything.
+    void diagnosisWindowThroughTheConsole()
+    {
+        ConsoleRig rig;
+        TForm_Parlune &c = *rig.console;
+        QVERIFY(rig.startQuietly());
+        c.RxMemoryData_Friend->addIfNew("bob", "127.0.0.1", {});
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_Diagnosis")));
+        TForm_Diagnosis *window = c.windows().find<TForm_Diagnosis>();
+        QVERIFY(window);
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_Diagnosis")));
+        QCOMPARE(c.windows().find<TForm_Diagnosis>(), window);
+
+        auto *facts = window->findChild<QTextBrowser *>(QStringLiteral("Memo_Facts"));
+        const auto shown = [facts](const QString &text) { return facts->toPlainText().contains(text); };
+        QTRY_VERIFY_WITH_TIMEOUT(shown(QStringLiteral("好友最後收到的時間")), 10000);
+        const SocketEngine &engine = c.socketEngine();
+        QVERIFY(shown(QStringLiteral("UDP %1（收發廣播）：已由本程序綁定。").arg(engine.broadcastPort())));
+        QVERIFY(shown(QStringLiteral("TCP %1（接收信息）：已由本程序綁定。").arg(engine.listeningPort())));
+        QVERIFY(shown(QStringLiteral("bob（127.0.0.1）：廣播 從未，連接 從未")));
+
+        QUdpSocket bob;
+        bob.writeDatagram("hello", QHostAddress::LocalHost, engine.broadcastPort());
+        QTRY_VERIFY(engine.heardHosts().find(0x7F000001));
+        window->suiButton_RecheckClick();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            shown(QStringLiteral("bob（127.0.0.1）：廣播 ")) && !shown(QStringLiteral("廣播 從未")), 10000);
+
+        auto *target = window->findChild<QLineEdit *>(QStringLiteral("suiEdit_Probe"));
+        auto *verdict = window->findChild<QLabel *>(QStringLiteral("Label_Verdict"));
+        for (const char *own : {"bob", "127.0.0.5", "0.0.0.0", "224.0.0.1"}) {
+            target->setText(QLatin1String(own));
+            window->suiButton_ProbeClick();
+            QVERIFY2(verdict->text().contains(QStringLiteral("是本機自己或不是一台主機的地址")), own);
+        }
+        target->setText(QStringLiteral("nobody"));
+        window->suiButton_ProbeClick();
+        QCOMPARE(verdict->text(), QStringLiteral("找不到「nobody」。"));
+        QVERIFY(window->findChild<QPushButton *>(QStringLiteral("suiButton_Probe"))->isEnabled());
+        QTest::qWait(50);
+        QVERIFY(rig.heard().isEmpty());
     }
 
     // "妙手連珠" opens one game window, which the routing reaches; the console's close sends its leaving report

@@ -5,7 +5,7 @@
   windowlab.py broadcasts SOCKET_A ADDRESS_A NICK_A SOCKET_B WIRE_FILE
   windowlab.py gobang SOCKET_A ADDRESS_A NICK_A SOCKET_B ADDRESS_B NICK_B SOCKET_C ADDRESS_C NICK_C SOCKET_D
   windowlab.py profile SOCKET_A ADDRESS_A SOCKET_B ADDRESS_B NICK_B LOG_B FACE_FILE
-  windowlab.py diagnosis SOCKET_A SOCKET_C NO_HOST NO_PARLUNE FIREWALLED_C NICK_D
+  windowlab.py diagnosis SOCKET_A SOCKET_C NO_HOST NO_PARLUNE FIREWALLED_C NICK_D [SHOT_FOLDER]
 
 Nicknames are UTF-8 on the command line. Exits 0 when every check held, 1 with the reason on stderr.
 """
@@ -566,7 +566,7 @@ def probe(sock, name, target):
     return control(w, "Label_Verdict")["text"], control(w, "Label_Advice")["text"]
 
 
-def diagnosis(sock_a, sock_c, no_host, no_parlune, firewalled, nick_d):
+def diagnosis(sock_a, sock_c, no_host, no_parlune, firewalled, nick_d, shots=""):
     check(has_window_commands(sock_a), "the automation channel lacks the window commands")
     name, facts = diagnosis_window(sock_a)
     for section in ("本機網絡", "端口", "防火牆", "好友最後收到的時間"):
@@ -581,6 +581,10 @@ def diagnosis(sock_a, sock_c, no_host, no_parlune, firewalled, nick_d):
         verdict, advice = probe(sock_a, name, target)
         check(verdict == VERDICTS[expected], f"probe of {target}: {verdict!r} ({advice!r}), wanted {expected}")
         check(advice, f"probe of {target} gave no advice")
+        if shots and expected != "fine":
+            time.sleep(0.3)
+            subprocess.run(["import", "-window", "root", os.path.join(shots, f"diagnosis-{expected.replace(' ', '-')}.png")],
+                           check=True)
 
     # The firewalled host sees the rule that drops its broadcasts.
     _, facts = diagnosis_window(sock_c)
@@ -596,7 +600,7 @@ def main(argv):
         elif argv[1] == "gobang":
             gobang(*argv[2:12])
         elif argv[1] == "diagnosis":
-            diagnosis(*argv[2:8])
+            diagnosis(*argv[2:9])
         elif argv[1] == "profile":
             profile(argv[2], argv[3], argv[4], argv[5], argv[6], argv[7], argv[8])
         else:

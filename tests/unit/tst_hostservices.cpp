@@ -1,17 +1,21 @@
+#include "platform/FirewallRules.h"
 #include "platform/HostAddress.h"
 #include "platform/InputMethod.h"
 #include "platform/PowerOff.h"
+#include "platform/SocketTable.h"
 
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QHostAddress>
 #include <QProcess>
 #include <QScopeGuard>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
 #include <QThread>
+#include <QUdpSocket>
 #include <atomic>
 #include <unistd.h>
 
@@ -305,6 +309,121 @@ private Q_SLOTS:
         QFETCH(QByteArray, output);
         QFETCH(QByteArrayList, expected);
         QCOMPARE(ParseIbusEngineList(output), expected);
+    }
+
+    // Who holds a port: rows of the kernel's tables by local port, TCP only listening; then the process behind
+    // a socket of this very test.
+    void boundSockets()
+    {
+        const QByteArray udp =
+            "  sl  local_address rem_address   st tx_queue rx_queue tr tm->when retrnsmt   uid  timeout inode\n"
+            "  12: 00000000:198F 00000000:0000 07 00000000:00000000 00:00000000 00000000     0        0 4101 2\n"
+            "  13: 0100007F:198F 00000000:0000 07 00000000:00000000 00:00000000 00000000  1000        0 4102 2\n"
+            "  14: 0100007F:1990 00000000:0000 07 00000000:00000000 00:00000000 00000000     0        0 4103 2\n"
+            "  15: 0100007F:19 garbage\n";
+        const QList<host::BoundSocket> onPort = host::BoundSockets(udp, 6543, false);
+        QCOMPARE(onPort.size(), 2);
+        QCOMPARE(onPort[0].address, 0u);
+        QCOMPARE(onPort[0].inode, 4101u);
+        QCOMPARE(onPort[1].address, ip("127.0.0.1"));
+        const QByteArray tcp =
+            "  sl  local_address rem_address   st\n"
+            "   0: 00000000:0CD9 00000000:0000 0A 00000000:00000000 00:00000000 00000000     0        0 5001 1\n"
+            "   1: 0500000A:0CD9 0900000A:A1B2 01 00000000:00000000 00:00000000 00000000     0        0 5002 1\n";
+        QCOMPARE(host::BoundSockets(tcp, 3289, true).size(), 1);
+        QCOMPARE(host::BoundSockets(tcp, 3289, false).size(), 2);
+
+        QUdpSocket mine;
+        QVERIFY(mine.bind(QHostAddress::LocalHost, 0));
+        const QList<host::BoundSocket> found =
+            host::ReadBoundSockets(QLatin1String(host::ProcNetUdpPath), mine.localPort(), false);
+        QCOMPARE(found.size(), 1);
+        QCOMPARE(found[0].address, ip("127.0.0.1"));
+        const std::optional<host::SocketHolder> holder = host::HolderOfSocket(found[0].inode);
+        QVERIFY(holder);
+        QCOMPARE(holder->pid, qint64(::getpid()));
+        QVERIFY(!host::HolderOfSocket(0));
+    }
+
+    // Rules that drop or reject the two ports, in nft's JSON and in iptables-save's text; accepting rules,
+    // other ports and negated matches are no such rules.
+    void firewallRules_data()
+    {
+        QTest::addColumn<QByteArray>("output");
+        QTest::addColumn<bool>("nft");
+        QTest::addColumn<QByteArrayList>("expected"); // protocols:port:verdict:where
+
+        const QByteArray table = R"({"table": {"family": "inet", "name": "lab", "handle": 1}}, )";
+        const auto rule = [](const char *match, const char *verdict) {
+            return QByteArray(R"({"rule": {"family": "inet", "table": "lab", "chain": "input", "handle": 2, "expr": [)"
+                              R"({"match": {"op": "==", "left": {"payload": {"protocol": )") +
+                   match + "}}, " + verdict + "]}}";
+        };
+        const auto nft = [&](const QByteArrayList &items) {
+            return R"({"nftables": [{"metainfo": {"version": "1.0.6"}}, )" + table + items.join(", ") + "]}";
+        };
+        QTest::newRow("nft udp drop") << nft({rule(R"("udp", "field": "dport"}}, "right": 6543)", R"({"drop": null})")})
+                                      << true << QByteArrayList{"1:6543:drop:inet lab input"};
+        QTest::newRow("nft tcp set reject") << nft({rule(R"("tcp", "field": "dport"}}, "right": {"set": [80, 3289]})",
+                                                         R"({"reject": {"type": "icmpx"}})")})
+                                            << true << QByteArrayList{"2:3289:reject:inet lab input"};
+        QTest::newRow("nft th range counts both")
+            << nft({rule(R"("th", "field": "dport"}}, "right": {"range": [3000, 7000]})",
+                         R"({"counter": {"packets": 0}}, {"drop": null})")})
+            << true << QByteArrayList{"3:6543:drop:inet lab input", "3:3289:drop:inet lab input"};
+        QTest::newRow("nft accept, other port, source port")
+            << nft({rule(R"("udp", "field": "dport"}}, "right": 6543)", R"({"accept": null})"),
+                    rule(R"("udp", "field": "dport"}}, "right": 6544)", R"({"drop": null})"),
+                    rule(R"("udp", "field": "sport"}}, "right": 6543)", R"({"drop": null})")})
+            << true << QByteArrayList{};
+        QTest::newRow("nft input policy drop")
+            << nft({R"({"chain": {"family": "ip", "table": "filter", "name": "INPUT", "hook": "input", "policy": "drop"}})",
+                    R"({"chain": {"family": "ip", "table": "filter", "name": "OUTPUT", "hook": "output", "policy": "drop"}})"})
+            << true << QByteArrayList{"3:0:drop:ip filter INPUT"};
+        QTest::newRow("iptables")
+            << QByteArray("*filter\n:INPUT ACCEPT [0:0]\n"
+                          "-A INPUT -p udp -m udp --dport 6543 -j DROP\n"
+                          "-A INPUT -p tcp -m multiport --dports 80,3289 -j REJECT --reject-with tcp-reset\n"
+                          "-A INPUT -p udp -m udp --dport 6543 -j ACCEPT\n"
+                          "-A FORWARD -p tcp --dport 3000:4000 -j DROP\nCOMMIT\n")
+            << false
+            << QByteArrayList{"1:6543:drop:filter INPUT", "2:3289:reject:filter INPUT", "2:3289:drop:filter FORWARD"};
+        QTest::newRow("iptables policy drop")
+            << QByteArray("*filter\n:INPUT DROP [0:0]\nCOMMIT\n") << false << QByteArrayList{"3:0:drop:filter INPUT"};
+    }
+    void firewallRules()
+    {
+        QFETCH(QByteArray, output);
+        QFETCH(bool, nft);
+        QFETCH(QByteArrayList, expected);
+        bool valid = false;
+        const QList<host::FirewallRule> rules = nft ? host::DroppingNftRules(output, {6543, 3289}, &valid)
+                                                    : host::DroppingIptablesRules(output, {6543, 3289});
+        QVERIFY(valid || !nft);
+        QByteArrayList found;
+        for (const host::FirewallRule &r : rules)
+            found << QStringLiteral("%1:%2:%3:%4").arg(r.protocols).arg(r.port).arg(r.verdict, r.where).toUtf8();
+        QCOMPARE(found, expected);
+    }
+
+    // Neither tool there: the report says it could not read, and nothing fails.
+    void firewallUnreadableSaysSo()
+    {
+        bool valid = true;
+        QVERIFY(host::DroppingNftRules("Error: Operation not permitted", {6543}, &valid).isEmpty());
+        QVERIFY(!valid);
+        const QByteArray path = qgetenv("PATH");
+        const auto restore = qScopeGuard([&] { qputenv("PATH", path); });
+        QTemporaryDir empty;
+        qputenv("PATH", QFile::encodeName(empty.path()));
+        host::FirewallReader reader;
+        QSignalSpy finished(&reader, &host::FirewallReader::finished);
+        reader.read({6543, 3289});
+        QVERIFY(finished.wait(5000));
+        const auto report = finished.at(0).at(0).value<host::FirewallReport>();
+        QVERIFY(!report.readable);
+        QVERIFY(report.problem.contains(QLatin1String("nft")));
+        QVERIFY(report.problem.contains(QLatin1String("iptables-save")));
     }
 
     void powerOffDryRunOnlyPrints()

@@ -739,6 +739,38 @@ private Q_SLOTS:
         QVERIFY(rig.engine.dispatchedPeerAddress().isEmpty());
     }
 
+    // Whatever arrives is recorded by the address it came from, acted on or not; one datagram goes to one host.
+    void arrivalsRecordedBySource()
+    {
+        Rig rig;
+        QSignalSpy heard(&rig.engine, &SocketEngine::hostHeard);
+        QUdpSocket stranger;
+        QVERIFY(stranger.bind(QHostAddress(QStringLiteral("127.0.0.9")), 0));
+        stranger.writeDatagram("not a packet", QHostAddress::LocalHost, rig.engine.broadcastPort());
+        auto client = connectFrom("127.0.0.7", rig.engine.listeningPort());
+        QVERIFY(client->state() == QAbstractSocket::ConnectedState);
+        QTRY_COMPARE(heard.size(), 2);
+        const HeardHosts &hosts = rig.engine.heardHosts();
+        const std::optional<HeardHosts::Heard> datagram = hosts.find(0x7F000009);
+        QVERIFY(datagram && datagram->datagram && !datagram->stream);
+        const std::optional<HeardHosts::Heard> stream = hosts.find(0x7F000007);
+        QVERIFY(stream && stream->stream && !stream->datagram);
+        QVERIFY(!hosts.find(0x7F000008));
+
+        const QByteArray packet = framed(Packet::CMD_ONLINE);
+        QVERIFY(rig.engine.SendDatagram(0x7F000001, packet));
+        QTRY_COMPARE(rig.udp, QByteArrayList{packet});
+
+        // A host sending from ever new addresses keeps no more than the table's rows; the oldest make room.
+        HeardHosts bounded;
+        const auto start = std::chrono::system_clock::now();
+        for (int i = 0; i <= HeardHosts::MaxHosts; ++i)
+            bounded.datagramFrom(quint32(0x0A000000 + i), start + std::chrono::seconds(i));
+        QCOMPARE(bounded.size(), HeardHosts::MaxHosts);
+        QVERIFY(!bounded.find(0x0A000000));
+        QVERIFY(bounded.find(0x0A000000 + HeardHosts::MaxHosts));
+    }
+
     void sendDirectAddresses_data()
     {
         QTest::addColumn<QByteArray>("address");
