@@ -16,6 +16,19 @@ install(CODE "
 ")
 install(FILES ${CMAKE_SOURCE_DIR}/dist/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/parlune)
 
+# The change log and the manual page, compressed without a time stamp as Debian wants them.
+find_program(GZIP_PROGRAM gzip REQUIRED)
+set(parlune_docs)
+foreach(doc changelog parlune.1)
+    add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/dist/${doc}.gz
+                       COMMAND ${GZIP_PROGRAM} -n -9 -c ${CMAKE_SOURCE_DIR}/dist/${doc} > ${CMAKE_BINARY_DIR}/dist/${doc}.gz
+                       DEPENDS ${CMAKE_SOURCE_DIR}/dist/${doc})
+    list(APPEND parlune_docs ${CMAKE_BINARY_DIR}/dist/${doc}.gz)
+endforeach()
+add_custom_target(parlune_docs ALL DEPENDS ${parlune_docs})
+install(FILES ${CMAKE_BINARY_DIR}/dist/changelog.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/parlune)
+install(FILES ${CMAKE_BINARY_DIR}/dist/parlune.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME parlune)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
