@@ -35,7 +35,6 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Parlune")
 set(CPACK_PACKAGE_CONTACT "Parlune maintainers <maintainers@users.noreply.c-seed-a655313c.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "serverless instant messenger for the local network")
-set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/dist/copyright)
 # Installs under the real prefix into a staging root, so the autostart template names /usr/bin/parlune.
 set(CPACK_SET_DESTDIR ON)
 set(CPACK_INSTALL_PREFIX /usr)
