@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""A small StatusNotifierWatcher and host, as KDE Plasma or GNOME's AppIndicator extension run one, for tests.
+"""A small StatusNotifierWatcher and host, standing in for KDE Plasma's or GNOME's AppIndicator extension in tests.
 
   sni_watcher.py watch                      owns org.kde.StatusNotifierWatcher on the session bus and prints, one
                                             a line: "ready", "registered SERVICE", "signal NAME SENDER" for every
@@ -26,8 +26,6 @@ PATH = "/StatusNotifierItem"
 INTROSPECTION = """<node>
  <interface name="org.kde.StatusNotifierWatcher">
   <method name="RegisterStatusNotifierItem"><arg name="service" type="s" direction="in"/></method>
-  <method name="RegisterStatusNotifierHost"><arg name="service" type="s" direction="in"/></method>
-  <signal name="StatusNotifierItemRegistered"><arg type="s"/></signal>
   <property name="RegisteredStatusNotifierItems" type="as" access="read"/>
   <property name="IsStatusNotifierHostRegistered" type="b" access="read"/>
   <property name="ProtocolVersion" type="i" access="read"/>
@@ -48,19 +46,10 @@ class Watcher(dbus.service.Object):
         self.bus_name = dbus.service.BusName(WATCHER, bus)
         super().__init__(self.bus_name, "/StatusNotifierWatcher")
 
-    @dbus.service.method(WATCHER, in_signature="s", sender_keyword="sender")
-    def RegisterStatusNotifierItem(self, service, sender=None):
+    @dbus.service.method(WATCHER, in_signature="s")
+    def RegisterStatusNotifierItem(self, service):
         self.items.append(str(service))
         say("registered %s" % service)
-        self.StatusNotifierItemRegistered(service)
-
-    @dbus.service.method(WATCHER, in_signature="s")
-    def RegisterStatusNotifierHost(self, service):
-        pass
-
-    @dbus.service.signal(WATCHER, signature="s")
-    def StatusNotifierItemRegistered(self, service):
-        pass
 
     @dbus.service.method(dbus.INTROSPECTABLE_IFACE, in_signature="", out_signature="s")
     def Introspect(self):
