@@ -92,9 +92,10 @@ QWidget *TForm_Preferences::buildNetworkTab()
     connect(suiButton_Remove, &QPushButton::clicked, this, &TForm_Preferences::suiButton_RemoveClick);
 
     auto *hint = new QLabel(
-        QStringLiteral("上線通知、狀態、廣播、公告和離線通知\n也發往這些地址；路由器後面的用戶因此可見。"), page);
+        QStringLiteral("上線通知、狀態、廣播、公告和離線通知也發往這些地址，路由器另一邊的用戶因此能看到本機。"), page);
     hint->setObjectName(QStringLiteral("Label_Hint"));
-    hint->setGeometry(Margin, 162, 268, 32);
+    hint->setWordWrap(true);
+    hint->setGeometry(Margin, 164, 268, 36);
     return page;
 }
 

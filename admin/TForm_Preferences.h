@@ -21,7 +21,7 @@ class TForm_Preferences final : public QWidget
 
 public:
     static constexpr int DesignWidth = 300;
-    static constexpr int DesignHeight = 268;
+    static constexpr int DesignHeight = 290;
 
     explicit TForm_Preferences(OtherSegments &segments, QWidget *parent = nullptr);
 
