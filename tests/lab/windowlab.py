@@ -563,7 +563,7 @@ def segments(sock_a, address_a, segment_a, sock_b, address_b, nick_b, segment_b)
     act(sock_b, {"cmd": "trigger", "name": "MenuItem_Refurbish"})
     wait_for("A and B to know each other", lambda: address_b in friends(sock_a) and address_a in friends(sock_b))
 
-    # A chat message crosses by nickname, and a broadcast from B reaches A's ticker.
+    # A chat message crosses by nickname, and broadcasts reach the other segment's ticker both ways, once.
     greeting = "路由器那邊的你好 across"
     name = compose_in_window(sock_a, nick_b, greeting)
     act(sock_a, {"cmd": "click", "window": name, "control": "suiButton_Send"})
@@ -574,6 +574,9 @@ def segments(sock_a, address_a, segment_a, sock_b, address_b, nick_b, segment_b)
     wait_for("B's broadcast in A's ticker", lambda: ticker_texts(sock_a)[0] == news)
     time.sleep(0.5)
     check(len(ticker_texts(sock_a)[1]) == 2, f"A's bands, its own and B's once: {ticker_texts(sock_a)[1]}")
+    reply = "收到廣播 heard"
+    composer_send(sock_a, reply)
+    wait_for("A's broadcast in B's ticker", lambda: ticker_texts(sock_b)[0] == reply)
 
 
 def main(argv):
