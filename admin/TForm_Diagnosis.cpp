@@ -37,6 +37,11 @@ QStringList networkLines(const DiagnosisFacts &facts)
                   ? QStringLiteral("本機沒有可用的網絡地址：請檢查網線或無線網絡。")
                   : QStringLiteral("Parlune 使用的地址：%1").arg(QString::fromLatin1(facts.ownAddress)));
     lines << QStringLiteral("廣播發往：%1，端口 %2").arg(facts.broadcastAddress.toString()).arg(facts.broadcastPort);
+    QStringList extra;
+    for (const QHostAddress &destination : facts.extraDestinations)
+        extra << destination.toString();
+    if (!extra.isEmpty())
+        lines << QStringLiteral("也發往其他網段：%1").arg(extra.join(QStringLiteral("、")));
     for (const DiagnosisFacts::Interface &interface : facts.interfaces) {
         if (interface.loopback)
             continue;

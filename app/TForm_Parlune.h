@@ -23,6 +23,7 @@ class HotKey;
 class InboundDispatch;
 class MainMenu;
 class MessageTable;
+class OtherSegments;
 class Presence;
 class QTimer;
 class TerminationSignals;
@@ -73,6 +74,7 @@ public:
     DesktopAssistant &desktopAssistant() { return *m_assistant; }
     TrayIcon *trayIcon() const { return m_trayIcon; }
     bool hasClosed() const { return m_closed; }
+    OtherSegments &otherSegments() { return *m_otherSegments; }
 
     FriendTable *RxMemoryData_Friend;
     MessageTable *RxMemoryData_Message;
@@ -144,4 +146,5 @@ private:
     ProclamationDeps m_proclamationDeps;
     bool m_created = false;
     bool m_closed = false;
+    OtherSegments *m_otherSegments = nullptr;
 };

@@ -73,6 +73,8 @@ void NetworkDiagnosis::refresh()
     m_facts.interfaces = interfaces();
     m_facts.ownAddress = LocalAddress();
     m_facts.broadcastAddress = endpoints.broadcastAddress;
+    for (const quint32 destination : m_engine.extraDestinations())
+        m_facts.extraDestinations.append(QHostAddress(destination));
     const quint16 udpPort = endpoints.broadcastPort ? endpoints.broadcastPort : m_engine.broadcastPort();
     const quint16 tcpPort = endpoints.listenPort ? endpoints.listenPort : m_engine.listeningPort();
     m_facts.broadcastPort = endpoints.broadcastDestinationPort ? endpoints.broadcastDestinationPort : udpPort;

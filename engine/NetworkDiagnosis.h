@@ -48,6 +48,7 @@ struct DiagnosisFacts
     QByteArray ownAddress;
     QHostAddress broadcastAddress;
     quint16 broadcastPort = 0;
+    QList<QHostAddress> extraDestinations; // other segments' broadcast addresses and single hosts
     Port udp;
     Port tcp;
     host::FirewallReport firewall;

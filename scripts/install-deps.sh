@@ -12,6 +12,7 @@ packages=(
   libreoffice-writer-nogui
   python3
   nftables
+  dpkg-dev python3-dbus python3-gi
 )
 missing=()
 for p in "${packages[@]}"; do
