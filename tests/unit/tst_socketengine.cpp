@@ -1,8 +1,12 @@
+#include "engine/ConsoleValues.h"
+#include "engine/FriendTable.h"
 #include "engine/InetAddr.h"
+#include "engine/NetworkProbe.h"
 #include "engine/NoticeCoalescer.h"
 #include "engine/NoticeSink.h"
 #include "engine/NoticeText.h"
 #include "engine/Packet.h"
+#include "engine/Presence.h"
 #include "engine/ReplyQueue.h"
 #include "engine/SocketEngine.h"
 #include "platform/HostAddress.h"
@@ -11,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QNetworkInterface>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 #include <QUdpSocket>
@@ -804,6 +809,74 @@ private Q_SLOTS:
         QCOMPARE(bounded.size(), HeardHosts::MaxHosts);
         QVERIFY(!bounded.find(0x0A000000));
         QVERIFY(bounded.find(0x0A000000 + HeardHosts::MaxHosts));
+    }
+
+    // The probe's four verdicts against real sockets, and what it leaves at a host that follows the protocol:
+    // ordinary packets only, none that host would tell as unreadable.
+    void probeVerdicts()
+    {
+        using V = NetworkProbe::Verdict;
+        Rig target;
+        SilentListener silent;
+        quint16 closed = 0;
+        {
+            QTcpServer gone;
+            QVERIFY(gone.listen(QHostAddress::LocalHost));
+            closed = gone.serverPort();
+        }
+        const struct
+        {
+            quint16 port;
+            Presence::Status status;
+            bool answered;
+            V verdict;
+            int streamCode; // what the target acts on by connection, -1 nothing
+            int datagramCode;
+        } cases[] = {
+            {silent.port, Presence::Online, false, V::NoRoute, -1, -1},
+            {closed, Presence::Online, false, V::NoParlune, -1, -1},
+            {target.engine.listeningPort(), Presence::Away, false, V::DatagramsBlocked, Packet::CMD_PRESENCE_REPLY,
+             Packet::CMD_AWAY},
+            {target.engine.listeningPort(), Presence::Online, true, V::AllFine, Packet::CMD_PRESENCE_REPLY,
+             Packet::CMD_ONLINE},
+            // Hidden, it shows itself to nobody's table; offline, it asks in a way that is answered.
+            {target.engine.listeningPort(), Presence::Hidden, false, V::DatagramsBlocked, -1, Packet::CMD_HIDDEN},
+            {target.engine.listeningPort(), Presence::Offline, true, V::AllFine, Packet::CMD_PRESENCE_REPLY,
+             Packet::CMD_HIDDEN},
+        };
+        for (const auto &c : cases) {
+            SocketEngine::Endpoints endpoints = loopbackEndpoints();
+            endpoints.directPort = c.port;
+            endpoints.broadcastDestinationPort = target.engine.broadcastPort();
+            NoticeRecorder notices;
+            SocketEngine prober(notices, endpoints, {});
+            prober.StartSocketEngine();
+            FriendTable friends;
+            ConsoleValues values;
+            values.OwnNickname = "prober";
+            Presence presence(friends, prober, values, [] { return QByteArray("10.0.0.1"); });
+            presence.restoreStatus(c.status);
+            NetworkProbe probe(prober, presence, NetworkProbe::Timing{300ms, 1500ms});
+            QSignalSpy finished(&probe, &NetworkProbe::finished);
+            target.udp.clear();
+            target.tcp.clear();
+
+            probe.start(0x7F000001);
+            QVERIFY(probe.isRunning());
+            std::unique_ptr<QTcpSocket> answer;
+            if (c.answered) {
+                QTRY_VERIFY(!target.udp.isEmpty());
+                answer = connectFrom("127.0.0.1", prober.listeningPort());
+            }
+            QTRY_COMPARE(finished.size(), 1);
+            QCOMPARE(finished.at(0).at(0).value<V>(), c.verdict);
+            QVERIFY(!probe.isRunning());
+            QTest::qWait(100);
+            QCOMPARE(Packet::command(target.udp.value(0)).value_or(-1), c.datagramCode);
+            QCOMPARE(Packet::command(target.tcp.value(0)).value_or(-1), c.streamCode);
+            QVERIFY(target.udp.size() <= 1 && target.tcp.size() <= 1);
+            QVERIFY(target.notices.shown.empty());
+        }
     }
 
     void sendDirectAddresses_data()
