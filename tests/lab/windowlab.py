@@ -569,6 +569,10 @@ def probe(sock, name, target):
 
 def diagnosis(sock_a, sock_c, no_host, no_parlune, firewalled, nick_d, shots=""):
     check(has_window_commands(sock_a), "the automation channel lacks the window commands")
+    if shots and ask(sock_a, {"cmd": "checked", "name": "MenuItem_Helper"})["checked"]:
+        # The character stands where the window opens, above the taskbar; the pictures are of the window.
+        act(sock_a, {"cmd": "trigger", "name": "MenuItem_Helper"})
+        wait_for("A's character gone", lambda: not ask(sock_a, {"cmd": "checked", "name": "MenuItem_Helper"})["checked"])
     name, facts = diagnosis_window(sock_a)
     for section in ("本機網絡", "端口", "防火牆", "好友最後收到的時間"):
         check(section in facts, f"no section {section}: {facts}")
