@@ -38,7 +38,7 @@ unshare -m sh -c "mount -t tmpfs tmpfs '$work' && mkdir '$work/u' '$work/w' '$wo
     { echo "skipped: no overlay mounts"; exit 77; }
 
 # The package of the program as built; cpack takes seconds, so a stale or missing one is made here.
-deb=$(ls -t "$build"/parlune_*.deb 2>/dev/null | head -n 1)
+deb=$(ls -t "$build"/parlune_*.deb 2>/dev/null | head -n 1 || true)
 if [ -z "$deb" ] || [ "$build/parlune" -nt "$deb" ]; then
     (cd "$build" && cpack -G DEB) >"$work/cpack.log" 2>&1 || fail "cpack failed"
     deb=$(ls -t "$build"/parlune_*.deb | head -n 1)
