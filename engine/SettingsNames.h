@@ -27,6 +27,8 @@ inline constexpr QLatin1StringView Suggestive{"Suggestive"};
 inline constexpr QLatin1StringView Innervation{"Innervation"};
 inline constexpr QLatin1StringView BAutoHide{"BAutoHide"};
 inline constexpr QLatin1StringView ShowBroadcasting{"ShowBroadcasting"};
+// Binary: the folder received files were last saved into, as the file system names it.
+inline constexpr QLatin1StringView ReceiveFolder{"ReceiveFolder"};
 
 // Auto-start key.
 inline constexpr QLatin1StringView AutoStartValue{"Parlune"};
