@@ -1,5 +1,6 @@
 #include "admin/TForm_FileReceive.h"
 
+#include "admin/DragTable.h"
 #include "admin/ReceivedOffers.h"
 #include "base/Cp950.h"
 #include "engine/SettingsNames.h"
@@ -16,7 +17,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShowEvent>
@@ -161,12 +161,6 @@ void TForm_FileReceive::showEvent(QShowEvent *event)
         PlaceAboveTaskbar(this);
 }
 
-QString TForm_FileReceive::sizeText(qint64 bytes)
-{
-    const qint64 kb = std::max<qint64>(bytes, 0) / 1024;
-    return (kb > 0 ? QLocale().toString(kb) : QString()) + QStringLiteral(" KB");
-}
-
 QString TForm_FileReceive::folder() const
 {
     const std::optional<QByteArray> stored =
@@ -262,7 +256,8 @@ QString TForm_FileReceive::statusText() const
     case Phase::Offered:
         return offer.refusal ? refusalText(*offer.refusal) : QStringLiteral("請選擇保存的文件夾，然後按「接收」。");
     case Phase::Fetching:
-        return QStringLiteral("正在接收… %1 / %2").arg(sizeText(offer.doneBytes()), sizeText(offer.totalBytes()));
+        return QStringLiteral("正在接收… %1 / %2")
+            .arg(DragTable::sizeText(offer.doneBytes()), DragTable::sizeText(offer.totalBytes()));
     case Phase::Completed:
         return QStringLiteral("接收完成，已保存 %1 個文件。").arg(offer.savedCount());
     case Phase::Declined:
@@ -293,7 +288,7 @@ void TForm_FileReceive::showOffer()
     for (const ReceivedOffers::File &file : offer->files) {
         // A saved file shows the name it was given, which differs when the offered one was taken.
         const QString name = file.savedPath.isEmpty() ? file.name : QFileInfo(file.savedPath).fileName();
-        auto *item = new QTreeWidgetItem(DBGrid_Files, {name, sizeText(file.size), fileStateText(file)});
+        auto *item = new QTreeWidgetItem(DBGrid_Files, {name, DragTable::sizeText(file.size), fileStateText(file)});
         item->setTextAlignment(1, Qt::AlignCenter);
         item->setTextAlignment(2, Qt::AlignCenter);
         item->setToolTip(0, file.savedPath.isEmpty() ? file.name : QDir::toNativeSeparators(file.savedPath));

@@ -36,9 +36,6 @@ public:
     QString folder() const;
     void setFolder(const QString &folder);
 
-    // The size column's text, as the send list shows sizes: whole KB with digit groups, " KB" below 1 KB.
-    static QString sizeText(qint64 bytes);
-
 public Q_SLOTS:
     void suiButton_AcceptClick();
     void suiButton_RefuseClick();

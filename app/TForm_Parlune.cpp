@@ -3,6 +3,7 @@
 #include "admin/ReceivedOffers.h"
 #include "admin/TForm_FileReceive.h"
 #include "admin/TForm_PIM.h"
+#include "admin/TForm_SendFile.h"
 #include "admin/TForm_Telecentre.h"
 #include "admin/transfer/FileTransfer.h"
 #include "engine/ConsoleState.h"
@@ -473,6 +474,9 @@ void TForm_Parlune::createFileTransfer(const SocketEngine::Endpoints &endpoints)
     if (endpoints.listenPort == 0)
         ports.servePort = 0;
     m_fileTransfer = std::make_unique<FileTransfer>(*m_engine, ports);
+    // A round trip to the transfer thread: it sets up its event loop now, while the console is made, and not at
+    // some later moment when the process may be short of descriptors.
+    m_fileTransfer->servingPort();
     m_receivedOffers = new ReceivedOffers(*m_fileTransfer, this);
     // One window lists every offer; a new offer opens it when it is closed and otherwise joins its list.
     connect(m_receivedOffers, &ReceivedOffers::offerAdded, this, [this] {
@@ -514,4 +518,5 @@ void TForm_Parlune::MenuItem_SendFileClick()
         m_fileTransferListening = m_fileTransfer->start();
     if (!m_fileTransferListening)
         tellFileTransferUnavailable();
+    m_windows->open<TForm_SendFile>([this] { return new TForm_SendFile(*RxMemoryData_Friend, *m_fileTransfer); });
 }
