@@ -5,6 +5,7 @@
 #include "engine/MemorySettingsStore.h"
 #include "engine/PacketTransport.h"
 #include "engine/SettingsNames.h"
+#include "widgets/FontSubstitutions.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -14,6 +15,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
@@ -276,6 +278,46 @@ private Q_SLOTS:
         QCOMPARE(int(hosts.offers.offers().size()), ReceivedOffers::MaxOffers);
         QVERIFY(!hosts.offers.find(first));
         QCOMPARE(child<QListWidget>(window.get(), "ListView_Offers")->count(), ReceivedOffers::MaxOffers);
+    }
+
+    // With PARLUNE_SCREENSHOTS naming a folder, pictures of an offer and of its transfer under way.
+    void screenshots()
+    {
+        const QString folder = qEnvironmentVariable("PARLUNE_SCREENSHOTS");
+        if (folder.isEmpty())
+            QSKIP("PARLUNE_SCREENSHOTS names no folder");
+        QVERIFY(QDir().mkpath(folder));
+        FontSubstitutions::install();
+        // A sender that gives a part of the first file and then holds the stream.
+        QTcpServer halting;
+        QVERIFY(halting.listen(QHostAddress::LocalHost));
+        connect(&halting, &QTcpServer::newConnection, &halting, [&halting] {
+            QTcpSocket *socket = halting.nextPendingConnection();
+            connect(socket, &QTcpSocket::readyRead, socket,
+                    [socket] { socket->write("OK 1536000\n" + QByteArray(700000, 'p')); });
+        });
+        QTemporaryDir target;
+        Hosts hosts(halting.serverPort());
+        settings::writeBinary(hosts.store, settings::SystemKey, settings::ReceiveFolder,
+                              QFile::encodeName(target.path()));
+        QScopedPointer<TForm_FileReceive> window(hosts.window());
+        TransferPacket::Message offer{
+            TransferPacket::Kind::Offer,
+            "127.0.0.1",
+            QByteArray("\xb1\x69\xa4\x54", 4),
+            TransferPacket::newOfferId(),
+            {{QByteArray("\xae\xc8\xa6\xe6\xb7\xd3\xa4\xf9.zip"), 1536000, QByteArray(64, 'a')},
+             {QByteArray("\xb3\xf8\xa7\x69.docx"), 20480, QByteArray(64, 'b')},
+             {"notes.txt", 900, QByteArray(64, 'c')}}};
+        hosts.receiver.handlePacket(TransferPacket::build(offer));
+        QTRY_COMPARE_WITH_TIMEOUT(window->shownOffer(), offer.offerId, Patience);
+        QVERIFY(window->grab().save(folder + QStringLiteral("/filereceive-offer.png")));
+        QTest::mouseClick(child<QPushButton>(window.get(), "suiButton_Accept"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(cell(window.get(), 0, 2).endsWith(QLatin1Char('%')), Patience);
+        QTest::qWait(300);
+        QVERIFY(window->grab().save(folder + QStringLiteral("/filereceive-progress.png")));
+        QTest::mouseClick(child<QPushButton>(window.get(), "suiButton_Cancel"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(phase(hosts, offer.offerId), ReceivedOffers::Phase::Cancelled, Patience);
     }
 };
 
