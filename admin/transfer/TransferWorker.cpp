@@ -423,6 +423,10 @@ void TransferWorker::receiveOffer(const TransferPacket::Message &message)
     const std::optional<QHostAddress> sender = ipv4(message.address);
     if (!sender || m_incoming.count(message.offerId) || int(m_incoming.size()) >= m_limits.maxIncomingOffers)
         return;
+    const auto fromSender = std::count_if(m_incoming.begin(), m_incoming.end(),
+                                          [&](const auto &in) { return sameHost(in.second->sender, *sender); });
+    if (fromSender >= m_limits.maxIncomingOffersPerHost)
+        return;
     auto in = std::make_unique<Incoming>();
     in->offer = message;
     in->sender = *sender;
