@@ -150,6 +150,7 @@ void ReceivedOffers::ended(const QByteArray &id, Direction direction, Transfer::
     Offer *offer = direction == Direction::Receiving ? findOpen(id) : nullptr;
     if (!offer)
         return;
+    const bool wasFetching = offer->phase == Phase::Fetching;
     switch (outcome) {
     case Transfer::Outcome::Completed:
         offer->phase = Phase::Completed;
@@ -172,4 +173,6 @@ void ReceivedOffers::ended(const QByteArray &id, Direction direction, Transfer::
         }
     }
     Q_EMIT offerChanged(id);
+    if (wasFetching)
+        Q_EMIT fetchEnded(id);
 }

@@ -66,6 +66,8 @@ Q_SIGNALS:
     void offerAdded(const QByteArray &id);
     void offerChanged(const QByteArray &id);
     void offerRemoved(const QByteArray &id);
+    // An offer whose files were being fetched has ended, whichever way.
+    void fetchEnded(const QByteArray &id);
 
 private:
     Offer *findOpen(const QByteArray &id);

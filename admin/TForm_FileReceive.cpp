@@ -8,6 +8,7 @@
 #include "widgets/Placement.h"
 #include "widgets/SkinnedFrame.h"
 
+#include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -26,6 +27,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <vector>
 
 using Phase = ReceivedOffers::Phase;
 using FileState = ReceivedOffers::FileState;
@@ -152,6 +154,26 @@ void TForm_FileReceive::buildControls()
     connect(suiButton_OpenFolder, &QPushButton::clicked, this, &TForm_FileReceive::suiButton_OpenFolderClick);
 
     suiEdit_Folder->setText(QDir::toNativeSeparators(folder()));
+}
+
+void TForm_FileReceive::closeEvent(QCloseEvent *event)
+{
+    std::vector<QByteArray> waiting;
+    for (const ReceivedOffers::Offer &offer : m_offers.offers())
+        if (offer.phase == Phase::Offered)
+            waiting.push_back(offer.id);
+    for (const QByteArray &id : waiting)
+        m_offers.decline(id);
+    QWidget::closeEvent(event);
+}
+
+void TForm_FileReceive::showOfferOf(const QByteArray &id)
+{
+    if (!m_offers.find(id))
+        return;
+    m_shown = id;
+    ListView_Offers->setCurrentRow(rowOf(id));
+    showOffer();
 }
 
 void TForm_FileReceive::showEvent(QShowEvent *event)

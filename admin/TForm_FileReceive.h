@@ -18,7 +18,8 @@ class SkinnedFrame;
 
 // The recipient's window: who offers which files, the folder they go into, accepting or refusing, the
 // progress of each file and of the whole, and what became of it. One window lists every offer, so a host
-// that sends offer after offer fills a bounded list instead of the screen.
+// that sends offer after offer fills a bounded list instead of the screen. Closing it refuses the offers still
+// waiting for an answer, so that no sender waits for a window nobody sees; files being fetched go on.
 class TForm_FileReceive final : public QWidget
 {
     Q_OBJECT
@@ -32,6 +33,7 @@ public:
 
     // The offer shown below the list; empty with none.
     QByteArray shownOffer() const { return m_shown; }
+    void showOfferOf(const QByteArray &id);
     // The folder accepted files go into: the last one chosen, else the user's download folder.
     QString folder() const;
     void setFolder(const QString &folder);
@@ -45,6 +47,7 @@ public Q_SLOTS:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void buildControls();

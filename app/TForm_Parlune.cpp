@@ -479,13 +479,22 @@ void TForm_Parlune::createFileTransfer(const SocketEngine::Endpoints &endpoints)
     m_fileTransfer->servingPort();
     m_receivedOffers = new ReceivedOffers(*m_fileTransfer, this);
     // One window lists every offer; a new offer opens it when it is closed and otherwise joins its list.
-    connect(m_receivedOffers, &ReceivedOffers::offerAdded, this, [this] {
-        if (!m_windows->find<TForm_FileReceive>())
-            m_windows->open<TForm_FileReceive>([this] { return new TForm_FileReceive(*m_receivedOffers, *m_store); });
+    const auto openReceiveWindow = [this] {
+        return m_windows->find<TForm_FileReceive>() ? nullptr : m_windows->open<TForm_FileReceive>([this] {
+            return new TForm_FileReceive(*m_receivedOffers, *m_store);
+        });
+    };
+    connect(m_receivedOffers, &ReceivedOffers::offerAdded, this, openReceiveWindow);
+    // Files accepted and then left to fetch with the window closed: what became of them shows when they end.
+    connect(m_receivedOffers, &ReceivedOffers::fetchEnded, this, [openReceiveWindow](const QByteArray &id) {
+        if (TForm_FileReceive *window = openReceiveWindow())
+            window->showOfferOf(id);
     });
     const auto tellIdentity = [this] { m_fileTransfer->setIdentity(values().OwnAddress, values().OwnNickname); };
     connect(m_state, &ConsoleState::ownAddressChanged, this, tellIdentity);
     connect(m_state, &ConsoleState::ownNicknameChanged, this, tellIdentity);
+    // Offers name the address the recipient fetches from; an announcement may have found a new one.
+    connect(m_presence, &Presence::ownAddressRefreshed, this, tellIdentity);
     connect(PopupMenu_Main->action(QStringLiteral("MenuItem_SendFile")), &QAction::triggered, this,
             &TForm_Parlune::MenuItem_SendFileClick);
 }

@@ -656,6 +656,13 @@ private Q_SLOTS:
         QCOMPARE(c.windows().find<TForm_FileReceive>(), window);
         QCOMPARE(c.windows().openCount(), open + 1);
         QCOMPARE(rig.notices.count(), 0);
+
+        // Closing the window refuses what still waits for an answer; the next offer opens it again.
+        window->close();
+        QTRY_VERIFY(std::all_of(c.receivedOffers().offers().begin(), c.receivedOffers().offers().end(),
+                                [](const auto &offer) { return offer.phase == ReceivedOffers::Phase::Declined; }));
+        QVERIFY(sendStream(port, fileOffer("127.0.0.1")));
+        QTRY_VERIFY(c.windows().find<TForm_FileReceive>());
     }
 
     // Without the port files are served on, the program runs on and the send list says why it cannot send.
