@@ -233,7 +233,8 @@ void TransferWorker::offerUndelivered(const QByteArray &id)
         endOutgoing(id, Outcome::Failed);
 }
 
-void TransferWorker::endOutgoing(const QByteArray &id, Outcome outcome)
+// By value: callers pass the id of the very record this erases.
+void TransferWorker::endOutgoing(QByteArray id, Outcome outcome)
 {
     std::vector<QTcpSocket *> sockets;
     for (const auto &[socket, serving] : m_serving)
@@ -699,7 +700,8 @@ void TransferWorker::closeFetch(Incoming &in)
     in.hash.reset();
 }
 
-void TransferWorker::endIncoming(const QByteArray &id, Outcome outcome)
+// By value: callers pass the id of the very record this erases.
+void TransferWorker::endIncoming(QByteArray id, Outcome outcome)
 {
     const auto it = m_incoming.find(id);
     if (it == m_incoming.end())
