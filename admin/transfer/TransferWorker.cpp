@@ -17,6 +17,7 @@
 #include <ctime>
 #include <pthread.h>
 #include <sys/sendfile.h>
+#include <sys/socket.h>
 
 using namespace Transfer;
 using TransferPacket::Kind;
@@ -24,7 +25,9 @@ using TransferPacket::Kind;
 namespace {
 
 // The kernel keeps the stream moving while Qt's buffers stay small: memory is flat whatever the file size.
-constexpr qint64 SocketBufferBytes = 1024 * 1024;
+// A fetch reads the file's bytes from the kernel itself; the socket object only holds the answer line and
+// what comes in before the next read, so its buffer is small.
+constexpr qint64 FetchBufferBytes = 16 * 1024;
 constexpr int ProgressIntervalMs = 100;
 // The most a served file moves from the page cache to the socket in one turn of the event loop, so that a
 // fast link does not keep the other transfers waiting.
@@ -571,7 +574,7 @@ void TransferWorker::beginFile(Incoming &in)
     in.header.clear();
     in.announced = -1;
     in.socket = new QTcpSocket(this);
-    in.socket->setReadBufferSize(SocketBufferBytes);
+    in.socket->setReadBufferSize(FetchBufferBytes);
     Incoming *raw = &in;
     connect(in.socket, &QTcpSocket::connected, this, [this, raw] {
         raw->socket->write(TransferPacket::buildRequest({raw->offer.offerId, raw->current, raw->received}));
@@ -650,18 +653,37 @@ void TransferWorker::fetchRead(Incoming &in)
 bool TransferWorker::writeBody(Incoming &in)
 {
     const qint64 size = in.offer.files[in.current].size;
-    while (in.socket->bytesAvailable() > 0) {
+    const int fd = int(in.socket->socketDescriptor());
+    qint64 turn = 0;
+    for (;;) {
+        // What the socket object holds comes first, then the kernel's bytes straight into the piece, without
+        // a copy through the socket object. One byte more than the file has left is asked for, so that a
+        // host sending more than it offered is caught; asking the socket object for more than it holds also
+        // lets it watch for more again, had its small buffer filled up.
+        const qint64 buffered = in.socket->bytesAvailable();
+        const qint64 want = std::min(m_limits.chunkBytes, size - in.received + 1);
         QByteArray piece = in.hash->spare(m_limits.chunkBytes);
-        piece.resize(std::min(in.socket->bytesAvailable(), m_limits.chunkBytes));
-        const qint64 n = in.socket->read(piece.data(), piece.size());
+        piece.resize(want);
+        qint64 n = 0;
+        if (buffered > 0) {
+            n = in.socket->read(piece.data(), want);
+        } else {
+            if (turn >= MaxBytesPerTurn)
+                break;
+            n = ::recv(fd, piece.data(), size_t(want), 0);
+            if (n < 0 && errno == EINTR)
+                continue;
+        }
+        // Nothing more now; a closed or broken link is for the socket object to report.
         if (n <= 0)
             break;
         piece.resize(n);
-        if (in.received + piece.size() > size || in.part.write(piece) != piece.size()) {
+        if (in.received + n > size || in.part.write(piece) != n) {
             failFile(in);
             return false;
         }
-        in.received += piece.size();
+        in.received += n;
+        turn += n;
         in.hash->addData(std::move(piece));
         in.retries = 0;
     }
