@@ -207,13 +207,8 @@ private Q_SLOTS:
     void layout()
     {
         open();
-        QCOMPARE(window->size(), QSize(TForm_SendFile::DesignWidth, TForm_SendFile::DesignHeight));
-        QCOMPARE(window->minimumWidth(), TForm_SendFile::NarrowestWidth);
-        QVERIFY(window->windowFlags() & Qt::WindowStaysOnTopHint);
-        QVERIFY(window->windowFlags() & Qt::Tool);
-        QCOMPARE(grid()->columnWidth(0), 124);
-        QCOMPARE(grid()->columnWidth(1), 62);
-        QCOMPARE(grid()->selectionBehavior(), QAbstractItemView::SelectRows);
+        window->resize(150, TForm_SendFile::DesignHeight);
+        QCOMPARE(window->width(), TForm_SendFile::NarrowestWidth);
         // The recipient list is the friend table's nicknames, refilled on every drop-down; typing stays.
         friends.addIfNew(big5("阿華"), "10.0.0.7", {});
         auto *combo = control<QComboBox>(window, "FlatComboBox_IP");
@@ -260,8 +255,6 @@ private Q_SLOTS:
 
         QCOMPARE(DragTable::sizeText(qint64(1234567) * 1024, QLocale(QLocale::German, QLocale::Germany)),
                  QStringLiteral("1.234.567 KB"));
-        QCOMPARE(DragTable::sizeText(999 * 1024), QStringLiteral("999 KB"));
-        QCOMPARE(DragTable::sizeText(1000 * 1024), QStringLiteral("1,000 KB"));
     }
 
     // A file that cannot be opened ends the drop there, with the error's own text; so does a folder whose
@@ -410,16 +403,8 @@ private Q_SLOTS:
         QCOMPARE(listed(), (QStringList{u"a.txt=對方拒絕"_qs, u"b.txt=對方拒絕"_qs}));
         QVERIFY(!window->isSending());
 
-        // The recipient cancels an offer it has not answered.
+        // The sender cancels with the same button, and the recipient is told.
         declining = false;
-        incoming.clear();
-        click("suiButton3");
-        QTRY_VERIFY_WITH_TIMEOUT(!incoming.isEmpty() && window->isSending(), Patience);
-        receiver->cancel(incoming);
-        QVERIFY(ended.wait(Patience));
-        QCOMPARE(listed(), (QStringList{u"a.txt=已取消"_qs, u"b.txt=已取消"_qs}));
-
-        // The sender cancels with the same button.
         QSignalSpy receiverEnded(receiver.get(), &FileTransfer::transferEnded);
         click("suiButton3");
         click("suiButton3");
@@ -427,7 +412,14 @@ private Q_SLOTS:
         QCOMPARE(ended.last().at(2).value<Transfer::Outcome>(), Transfer::Outcome::Cancelled);
         QCOMPARE(listed(), (QStringList{u"a.txt=已取消"_qs, u"b.txt=已取消"_qs}));
         QCOMPARE(control<QPushButton>(window, "suiButton3")->text(), QStringLiteral("發送"));
-        QVERIFY(receiverEnded.count() > 0 || receiverEnded.wait(Patience));
+        QTRY_COMPARE_WITH_TIMEOUT(receiverEnded.count(), 1, Patience);
+
+        // A window closed in the middle of a send takes the send with it.
+        incoming.clear();
+        click("suiButton3");
+        QTRY_VERIFY_WITH_TIMEOUT(!incoming.isEmpty(), Patience);
+        window->close();
+        QTRY_COMPARE_WITH_TIMEOUT(receiverEnded.count(), 2, Patience);
         QCOMPARE(receiverEnded.last().at(2).value<Transfer::Outcome>(), Transfer::Outcome::Cancelled);
     }
 };
