@@ -268,8 +268,7 @@ private Q_SLOTS:
         QVERIFY(drop(QStringList{first, dir->filePath(QStringLiteral("missing.txt")), after}));
         QCOMPARE(listed(), QStringList{u"first.txt= KB"_qs});
         const QString error = takeMessageBox(window, "SendFileErrorBox");
-        QVERIFY2(error.contains(QStringLiteral("missing.txt")) && error.contains(QStringLiteral("No such file")),
-                 qPrintable(error));
+        QVERIFY2(error.contains(QStringLiteral("missing.txt")), qPrintable(error));
 
         QVERIFY(drop(QStringList{dir->filePath(QStringLiteral("pkg.d")), after}));
         QVERIFY(!takeMessageBox(window, "SendFileErrorBox").isEmpty());
