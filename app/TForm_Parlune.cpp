@@ -1,9 +1,13 @@
 #include "app/TForm_Parlune.h"
 
+#include "admin/ReceivedOffers.h"
 #include "admin/TForm_Diagnosis.h"
+#include "admin/TForm_FileReceive.h"
 #include "admin/TForm_PIM.h"
 #include "admin/TForm_Preferences.h"
+#include "admin/TForm_SendFile.h"
 #include "admin/TForm_Telecentre.h"
+#include "admin/transfer/FileTransfer.h"
 #include "engine/ConsoleState.h"
 #include "engine/FriendTable.h"
 #include "engine/InboundDispatch.h"
@@ -69,6 +73,7 @@ TForm_Parlune::TForm_Parlune(const SocketEngine::Endpoints &endpoints, std::uniq
     // Every broadcast also goes to the other segments of the list, as start-up reads it and the user changes it.
     m_otherSegments = new OtherSegments(*m_store, this);
     connect(m_otherSegments, &OtherSegments::destinationsChanged, m_engine, &SocketEngine::setExtraDestinations);
+    createFileTransfer(endpoints);
 
     // A failed engine asks to close while start-up still runs; the close waits for the event loop.
     connect(m_engine, &SocketEngine::closeRequested, this, &TForm_Parlune::requestClose, Qt::QueuedConnection);
@@ -113,6 +118,7 @@ void TForm_Parlune::FormCreate()
     environment.CurrentImeName = [] { return CurrentImeName(); };
     m_state->load(environment);
     m_assistantController->startupDone();
+    startFileTransfer();
 
     m_trayIcon->AddTrayIcon();
 }
@@ -265,6 +271,7 @@ void TForm_Parlune::registerActions()
     e.registerAction(T::Tcp, CMD_MESSAGE, [d](const QByteArray &packet) { d->onMessage(packet); });
     e.registerAction(T::Tcp, CMD_REMOTE_SHUTDOWN, [d](const QByteArray &packet) { d->onRemoteShutdown(packet); });
     e.registerAction(T::Tcp, CMD_NOTICE, [d](const QByteArray &packet) { d->onNotice(packet); });
+    e.registerAction(T::Tcp, CMD_FILE_TRANSFER, [this](const QByteArray &packet) { routeFileTransfer(packet); });
 }
 
 // What the message window and the composer take of the console, which owns all of it for the run.
@@ -371,6 +378,9 @@ TForm_Parlune::~TForm_Parlune()
     m_farewell.reset();
     // The windows refer to the tables and the state, which go with the console.
     m_windows.reset();
+    // The offers the windows showed, then the transfer engine behind them, before the socket engine goes.
+    delete std::exchange(m_receivedOffers, nullptr);
+    m_fileTransfer.reset();
 }
 
 // ---- commands -----------------------------------------------------------------------------------------------
@@ -472,4 +482,69 @@ void TForm_Parlune::routeGame(const QByteArray &packet, bool viaStream)
     const QByteArray peer = viaStream ? m_engine->dispatchedPeerAddress() : QByteArray();
     if (!m_gameRouter->RouteGamePacket(packet, viaStream, peer))
         m_gamePacketUnreadable = true;
+}
+
+// ---- files between hosts ------------------------------------------------------------------------------------
+
+void TForm_Parlune::createFileTransfer(const SocketEngine::Endpoints &endpoints)
+{
+    // A console on free ports (tests) serves its files on a free port too.
+    Transfer::Endpoints ports;
+    if (endpoints.listenPort == 0)
+        ports.servePort = 0;
+    m_fileTransfer = std::make_unique<FileTransfer>(*m_engine, ports);
+    // A round trip to the transfer thread: it sets up its event loop now, while the console is made, and not at
+    // some later moment when the process may be short of descriptors.
+    m_fileTransfer->servingPort();
+    m_receivedOffers = new ReceivedOffers(*m_fileTransfer, this);
+    // One window lists every offer; a new offer opens it when it is closed and otherwise joins its list.
+    const auto openReceiveWindow = [this] {
+        return m_windows->find<TForm_FileReceive>() ? nullptr : m_windows->open<TForm_FileReceive>([this] {
+            return new TForm_FileReceive(*m_receivedOffers, *m_store);
+        });
+    };
+    connect(m_receivedOffers, &ReceivedOffers::offerAdded, this, openReceiveWindow);
+    // Files accepted and then left to fetch with the window closed: what became of them shows when they end.
+    connect(m_receivedOffers, &ReceivedOffers::fetchEnded, this, [openReceiveWindow](const QByteArray &id) {
+        if (TForm_FileReceive *window = openReceiveWindow())
+            window->showOfferOf(id);
+    });
+    const auto tellIdentity = [this] { m_fileTransfer->setIdentity(values().OwnAddress, values().OwnNickname); };
+    connect(m_state, &ConsoleState::ownAddressChanged, this, tellIdentity);
+    connect(m_state, &ConsoleState::ownNicknameChanged, this, tellIdentity);
+    // Offers name the address the recipient fetches from; an announcement may have found a new one.
+    connect(m_presence, &Presence::ownAddressRefreshed, this, tellIdentity);
+    connect(PopupMenu_Main->action(QStringLiteral("MenuItem_SendFile")), &QAction::triggered, this,
+            &TForm_Parlune::MenuItem_SendFileClick);
+}
+
+// Without its port this host cannot serve what it offers; everything else goes on, and sending says why.
+void TForm_Parlune::startFileTransfer()
+{
+    m_fileTransfer->setIdentity(values().OwnAddress, values().OwnNickname);
+    m_fileTransferListening = m_fileTransfer->start();
+}
+
+void TForm_Parlune::routeFileTransfer(const QByteArray &packet)
+{
+    // Every transfer packet names its sender's address, which is where files are fetched from and answers go:
+    // only the host the connection comes from may name it.
+    if (Packet::ExtractField(2, packet) != m_engine->dispatchedPeerAddress())
+        return;
+    m_fileTransfer->handlePacket(packet);
+}
+
+void TForm_Parlune::tellFileTransferUnavailable()
+{
+    ShowNotice(NoticeText::build(wire::FileTransferUnavailable), QByteArray(wire::FileTransferCaption));
+}
+
+void TForm_Parlune::MenuItem_SendFileClick()
+{
+    // The port may have come free since start-up.
+    if (!m_fileTransferListening && m_created)
+        m_fileTransferListening = m_fileTransfer->start();
+    if (!m_fileTransferListening)
+        tellFileTransferUnavailable();
+    m_windows->open<TForm_SendFile>([this] { return new TForm_SendFile(*RxMemoryData_Friend, *m_fileTransfer); });
 }

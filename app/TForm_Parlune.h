@@ -17,6 +17,7 @@ class AssistantController;
 class ConsoleState;
 class DesktopAssistant;
 class ExitFarewell;
+class FileTransfer;
 class FriendTable;
 class GameRouter;
 class HotKey;
@@ -26,6 +27,7 @@ class MessageTable;
 class OtherSegments;
 class Presence;
 class QTimer;
+class ReceivedOffers;
 class TerminationSignals;
 class TrayIcon;
 class WindowRegistry;
@@ -75,6 +77,8 @@ public:
     TrayIcon *trayIcon() const { return m_trayIcon; }
     bool hasClosed() const { return m_closed; }
     OtherSegments &otherSegments() { return *m_otherSegments; }
+    FileTransfer &fileTransfer() { return *m_fileTransfer; }
+    ReceivedOffers &receivedOffers() { return *m_receivedOffers; }
 
     FriendTable *RxMemoryData_Friend;
     MessageTable *RxMemoryData_Message;
@@ -121,6 +125,11 @@ private:
     void routeGame(const QByteArray &packet, bool viaStream);
     void showReceivedNotice(const QByteArray &text, const QByteArray &caption);
     void showBroadcast(const QByteArray &name, const QByteArray &time, const QByteArray &body);
+    void createFileTransfer(const SocketEngine::Endpoints &endpoints);
+    void startFileTransfer();
+    void routeFileTransfer(const QByteArray &packet);
+    void MenuItem_SendFileClick();
+    void tellFileTransferUnavailable();
 
     std::unique_ptr<SettingsStore> m_store;
     ConsoleState *m_state;
@@ -147,4 +156,8 @@ private:
     bool m_created = false;
     bool m_closed = false;
     OtherSegments *m_otherSegments = nullptr;
+    // Files offered to and by this host; the offers received outlive their window.
+    std::unique_ptr<FileTransfer> m_fileTransfer;
+    ReceivedOffers *m_receivedOffers = nullptr;
+    bool m_fileTransferListening = false;
 };

@@ -24,12 +24,16 @@
 #include <QListWidget>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QProgressBar>
+#include <QTableView>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTreeWidget>
+#include <QUrl>
 
 #include <cerrno>
 #include <cstring>
@@ -109,8 +113,13 @@ QJsonObject describeControl(const QWidget *control)
         for (int i = 0; i < tree->topLevelItemCount(); ++i) {
             const QTreeWidgetItem *item = tree->topLevelItem(i);
             const QPoint centre = tree->viewport()->mapTo(tree, tree->visualItemRect(item).center());
-            items.append(QJsonObject{
-                {text, item->text(0)}, {QStringLiteral("x"), centre.x()}, {QStringLiteral("y"), centre.y()}});
+            QJsonArray columns;
+            for (int column = 0; column < tree->columnCount(); ++column)
+                columns.append(item->text(column));
+            items.append(QJsonObject{{text, item->text(0)},
+                                     {QStringLiteral("columns"), columns},
+                                     {QStringLiteral("x"), centre.x()},
+                                     {QStringLiteral("y"), centre.y()}});
         }
         out.insert(QStringLiteral("items"), items);
     } else if (const auto *list = qobject_cast<const QListWidget *>(control)) {
@@ -122,6 +131,20 @@ QJsonObject describeControl(const QWidget *control)
                 QJsonObject{{text, item->text()}, {QStringLiteral("picture"), item->data(Qt::UserRole + 1).toInt()}});
         }
         out.insert(QStringLiteral("items"), items);
+    } else if (const auto *table = qobject_cast<const QTableView *>(control)) {
+        // Each row as the texts its cells show.
+        QJsonArray rows;
+        const QAbstractItemModel *model = table->model();
+        for (int row = 0; model && row < model->rowCount(); ++row) {
+            QJsonArray cells;
+            for (int column = 0; column < model->columnCount(); ++column)
+                cells.append(model->index(row, column).data().toString());
+            rows.append(cells);
+        }
+        out.insert(QStringLiteral("rows"), rows);
+    } else if (const auto *bar = qobject_cast<const QProgressBar *>(control)) {
+        out.insert(QStringLiteral("value"), bar->value());
+        out.insert(QStringLiteral("maximum"), bar->maximum());
     } else if (const auto *grid = qobject_cast<const GobangGrid *>(control)) {
         // Column by column, one digit a cell, and the cell with the last-move mark.
         QString cells;
@@ -230,6 +253,29 @@ QWidget *findWindow(const QString &name)
         hidden = window;
     }
     return hidden;
+}
+
+// Files dragged from a file manager and let go over the control's centre: the enter, a move and the drop,
+// each going on only when the last was accepted, as a drag does.
+void dropFiles(QWidget *control, const QStringList &paths)
+{
+    auto *area = qobject_cast<QAbstractScrollArea *>(control);
+    QWidget *target = area ? area->viewport() : control;
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString &path : paths)
+        urls.append(QUrl::fromLocalFile(path));
+    data.setUrls(urls);
+    const QPoint centre = target->rect().center();
+    QDragEnterEvent enter(centre, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    if (!QApplication::sendEvent(target, &enter) || !enter.isAccepted())
+        return;
+    QDragMoveEvent move(centre, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &move);
+    if (!move.isAccepted())
+        return;
+    QDropEvent drop(centre, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
 }
 
 } // namespace
@@ -415,7 +461,8 @@ QJsonObject AutomationChannel::answer(const QJsonObject &request)
     }
     if (command == QLatin1String("windows"))
         return windows();
-    if (command == QLatin1String("click") || command == QLatin1String("type") || command == QLatin1String("key"))
+    if (command == QLatin1String("click") || command == QLatin1String("type") || command == QLatin1String("key") ||
+        command == QLatin1String("drop"))
         return input(command, request);
     if (command == QLatin1String("stats"))
         return stats();
@@ -520,6 +567,11 @@ QJsonObject AutomationChannel::input(const QString &command, const QJsonObject &
     } else if (command == QLatin1String("type")) {
         const QString text = request.value(QStringLiteral("text")).toString();
         act = [text](QWidget *control) { typeText(control, text); };
+    } else if (command == QLatin1String("drop")) {
+        QStringList files;
+        for (const QJsonValue &file : request.value(QStringLiteral("files")).toArray())
+            files.append(file.toString());
+        act = [files](QWidget *control) { dropFiles(control, files); };
     } else {
         const QString name = request.value(QStringLiteral("key")).toString();
         const QKeySequence sequence = QKeySequence::fromString(name, QKeySequence::PortableText);

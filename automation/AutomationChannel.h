@@ -40,7 +40,9 @@ class SocketEngine;
 //        "geometry":{x,y,width,height},"controls":[{"name","class","visible","enabled", and as the kind has
 //        them "text", "checked", "rtf"}]}]}  every visible top-level window with its named controls;
 //        "text" of a line edit, combo box (current text), button or label, the plain text of a text edit
-//        (paragraphs joined by CR LF in a RichEdit, which adds its RTF)
+//        (paragraphs joined by CR LF in a RichEdit, which adds its RTF); "items" of a list or tree (a tree's
+//        with the "columns" of each), "rows" of a table view (each row its cells' texts), "value" and
+//        "maximum" of a progress bar
 //   {"cmd":"click","window":name,"control":name}      -> {"ok":true}  a left press and release at the
 //        control's centre (the window itself when "control" is absent); runs after the answer
 //   {"cmd":"type","window":…,"control":…,"text":…}    -> {"ok":true}  focuses the control and types the text
@@ -48,6 +50,8 @@ class SocketEngine;
 //   {"cmd":"key","window":…,"control":…,"key":"Ctrl+Return"} -> {"ok":true}  one key with its modifiers,
 //        named as QKeySequence names them ("Return", "Escape", "Ctrl+Return", "Shift+Tab"); runs after the
 //        answer. Shortcuts see typed keys first, as they would see the user's.
+//   {"cmd":"drop","window":…,"control":…,"files":[path,…]} -> {"ok":true}  the files dragged from a file
+//        manager and dropped on the control's centre (its viewport in a scroll area); runs after the answer
 //   {"cmd":"spoken"}                                  -> {"ok":true,"spoken":[text,…]}  every text the desktop
 //        character has started to say (aloud or in its balloon alone), oldest first
 //   {"cmd":"stats"}                                   -> {"ok":true,"datagrams":n,"openStreams":n}

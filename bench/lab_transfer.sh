@@ -28,6 +28,8 @@ wait_ready() {
 for ((i = 0; i < rounds; i++)); do
     mkdir -p "$work/in"
     rm -f "$work/raw.out" "$work/recv.out"
+    # Each copy starts with the disk idle, not writing back what the copy before it left in the page cache.
+    sync
     netlab_spawn b "$work/raw.out" "$driver" raw-sink 3390 "$work/in/raw.bin"
     pid=$NETLAB_LAST_PID
     wait_ready "$work/raw.out"
@@ -38,6 +40,7 @@ for ((i = 0; i < rounds; i++)); do
     rm -rf "$work/in"
 
     mkdir -p "$work/in"
+    sync
     netlab_spawn b "$work/recv.out" "$driver" receive 10.77.0.2 "$work/in"
     pid=$NETLAB_LAST_PID
     wait_ready "$work/recv.out"

@@ -49,6 +49,7 @@ void Presence::AnnouncePresence()
     m_friends.clear();
     m_values.OwnAddress = m_localAddress();
     m_transport.SendBroadcast(announcement(m_status, m_values.OwnAddress));
+    Q_EMIT ownAddressRefreshed();
 }
 
 void Presence::SetStatus(Status status)

@@ -53,6 +53,8 @@ Q_SIGNALS:
     void statusChanged(Presence::Status status);
     // A host announced that it goes offline (a game with it is over), whether or not it was a friend.
     void hostWentOffline(const QByteArray &address);
+    // An announcement read the own address afresh (it may be the same).
+    void ownAddressRefreshed();
 
 private:
     void answer(const QByteArray &address);

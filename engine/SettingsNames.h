@@ -29,6 +29,8 @@ inline constexpr QLatin1StringView BAutoHide{"BAutoHide"};
 inline constexpr QLatin1StringView ShowBroadcasting{"ShowBroadcasting"};
 // Text: the extra destinations of every broadcast, dotted addresses joined by commas. Absent: none.
 inline constexpr QLatin1StringView ExtraDestinations{"ExtraDestinations"};
+// Binary: the folder received files were last saved into, as the file system names it.
+inline constexpr QLatin1StringView ReceiveFolder{"ReceiveFolder"};
 
 // Auto-start key.
 inline constexpr QLatin1StringView AutoStartValue{"Parlune"};

@@ -82,4 +82,8 @@ inline constexpr char16_t PartnerLeft[] = u"對方已退出棋局!!";
 inline constexpr char16_t PartnerCancelled[] = u"對方取消了本次約定!!";
 inline constexpr char16_t PartnerResigned[] = u"本次棋局對方已認輸!!";
 
+// Sending files.
+inline constexpr char FileTransferCaption[] = "Send File";
+inline constexpr char16_t FileTransferUnavailable[] = u"無法打開文件傳送端口，不能傳送文件!";
+
 } // namespace wire

@@ -33,6 +33,8 @@ struct Limits
 {
     int maxFilesPerOffer = 256;
     int maxIncomingOffers = 32;
+    // One host cannot take every place of the others: a send list has one offer on its way at a time.
+    int maxIncomingOffersPerHost = 4;
     int maxOutgoingOffers = 32;
     int maxServingConnections = 16;
     std::chrono::milliseconds connectTimeout{5000};

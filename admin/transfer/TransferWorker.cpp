@@ -6,10 +6,18 @@
 #include "base/Cp950.h"
 
 #include <QFileInfo>
+#include <QSocketNotifier>
 #include <QStorageInfo>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+
+#include <cerrno>
+#include <csignal>
+#include <ctime>
+#include <pthread.h>
+#include <sys/sendfile.h>
+#include <sys/socket.h>
 
 using namespace Transfer;
 using TransferPacket::Kind;
@@ -17,8 +25,13 @@ using TransferPacket::Kind;
 namespace {
 
 // The kernel keeps the stream moving while Qt's buffers stay small: memory is flat whatever the file size.
-constexpr qint64 SocketBufferBytes = 1024 * 1024;
+// A fetch reads the file's bytes from the kernel itself; the socket object only holds the answer line and
+// what comes in before the next read, so its buffer is small.
+constexpr qint64 FetchBufferBytes = 16 * 1024;
 constexpr int ProgressIntervalMs = 100;
+// The most a served file moves from the page cache to the socket in one turn of the event loop, so that a
+// fast link does not keep the other transfers waiting.
+constexpr qint64 MaxBytesPerTurn = 8 * 1024 * 1024;
 constexpr qint64 MaxAnswerLine = 32;
 
 std::optional<QHostAddress> ipv4(const QByteArray &text)
@@ -76,6 +89,26 @@ struct Watchdog
     }
 };
 
+// A write to a socket the peer has closed raises SIGPIPE, which would end the program. This thread keeps
+// it blocked, and a write that fails so takes the pending signal back before it can be delivered.
+void blockPipeSignal()
+{
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+}
+
+void takePendingPipeSignal()
+{
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    const timespec now{0, 0};
+    while (sigtimedwait(&pipe, nullptr, &now) == SIGPIPE) {
+    }
+}
+
 } // namespace
 
 struct TransferWorker::Outgoing
@@ -100,6 +133,8 @@ struct TransferWorker::Serving
     QFile file;
     qint64 position = 0;
     qint64 end = 0;
+    // Says when the socket takes more of the file; the file's bytes bypass the socket object's buffer.
+    QSocketNotifier *writable = nullptr;
     bool sentAll = false;
     // The recipient's receipt: every byte arrived and matched. A link that breaks after the last write is no
     // delivery, so only the receipt lets the offer end; without it the recipient may come back to resume.
@@ -144,6 +179,7 @@ TransferWorker::~TransferWorker()
 
 bool TransferWorker::listen()
 {
+    blockPipeSignal();
     m_server = new QTcpServer(this);
     m_server->setMaxPendingConnections(m_limits.maxServingConnections);
     connect(m_server, &QTcpServer::newConnection, this, &TransferWorker::acceptConnections);
@@ -233,7 +269,8 @@ void TransferWorker::offerUndelivered(const QByteArray &id)
         endOutgoing(id, Outcome::Failed);
 }
 
-void TransferWorker::endOutgoing(const QByteArray &id, Outcome outcome)
+// By value: callers pass the id of the very record this erases.
+void TransferWorker::endOutgoing(QByteArray id, Outcome outcome)
 {
     std::vector<QTcpSocket *> sockets;
     for (const auto &[socket, serving] : m_serving)
@@ -315,6 +352,13 @@ bool TransferWorker::startServing(Serving &serving, const TransferPacket::FetchR
     serving.position = request.offset;
     serving.end = out.files[request.index].size;
     serving.socket->write("OK " + QByteArray::number(serving.end - serving.position) + '\n');
+    serving.writable = new QSocketNotifier(serving.socket->socketDescriptor(), QSocketNotifier::Write, serving.socket);
+    serving.writable->setEnabled(false);
+    Serving *s = &serving;
+    connect(serving.writable, &QSocketNotifier::activated, this, [this, s] {
+        s->writable->setEnabled(false);
+        pump(*s);
+    });
     serving.stall.arm(m_limits.stallTimeout);
     out.quietUntil.setRemainingTime(m_limits.offerLifetime);
     markAccepted(out);
@@ -335,20 +379,38 @@ void TransferWorker::pump(Serving &serving)
     if (serving.index < 0)
         return;
     serving.stall.feed();
-    while (serving.position < serving.end && serving.socket->bytesToWrite() < SocketBufferBytes) {
-        const qint64 n = serving.file.read(m_buffer.data(),
-                                           std::min<qint64>(serving.end - serving.position, qint64(m_buffer.size())));
-        if (n <= 0) {
-            // The file shrank since it was offered: the recipient sees the stream end short.
-            dropServing(serving.socket);
-            return;
+    // The answer line leaves through the socket object first; the file follows it straight from the page
+    // cache, without a copy through this process.
+    if (serving.socket->bytesToWrite() > 0)
+        return;
+    qint64 turn = 0;
+    while (serving.position < serving.end) {
+        if (turn >= MaxBytesPerTurn) {
+            serving.writable->setEnabled(true);
+            break;
         }
-        serving.socket->write(m_buffer.data(), n);
-        serving.position += n;
+        off_t offset = serving.position;
+        const ssize_t n = ::sendfile(int(serving.socket->socketDescriptor()), serving.file.handle(), &offset,
+                                     size_t(std::min(serving.end - serving.position, MaxBytesPerTurn - turn)));
+        if (n > 0) {
+            serving.position += n;
+            turn += n;
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            serving.writable->setEnabled(true);
+            break;
+        }
+        // The file shrank since it was offered (the recipient sees the stream end short), or the link is gone.
+        takePendingPipeSignal();
+        dropServing(serving.socket);
+        return;
     }
     if (progressDue(serving.progressClock, serving.position, serving.end))
         Q_EMIT progress(serving.offerId, Direction::Sending, serving.index, serving.position, serving.end);
-    serving.sentAll = serving.position == serving.end && serving.socket->bytesToWrite() == 0;
+    serving.sentAll = serving.position == serving.end;
 }
 
 // The recipient closes once it holds every byte; only then does a file count as delivered.
@@ -378,6 +440,11 @@ void TransferWorker::dropServing(QTcpSocket *socket)
     if (it == m_serving.end())
         return;
     socket->disconnect(this);
+    // Dropping may happen inside the notifier's own signal: it goes with its socket, quiet from now.
+    if (QSocketNotifier *writable = it->second->writable) {
+        writable->setEnabled(false);
+        writable->disconnect(this);
+    }
     it->second->stall.timer->stop();
     socket->abort();
     socket->deleteLater();
@@ -422,6 +489,10 @@ void TransferWorker::receiveOffer(const TransferPacket::Message &message)
 {
     const std::optional<QHostAddress> sender = ipv4(message.address);
     if (!sender || m_incoming.count(message.offerId) || int(m_incoming.size()) >= m_limits.maxIncomingOffers)
+        return;
+    const auto fromSender = std::count_if(m_incoming.begin(), m_incoming.end(),
+                                          [&](const auto &in) { return sameHost(in.second->sender, *sender); });
+    if (fromSender >= m_limits.maxIncomingOffersPerHost)
         return;
     auto in = std::make_unique<Incoming>();
     in->offer = message;
@@ -507,7 +578,7 @@ void TransferWorker::beginFile(Incoming &in)
     in.header.clear();
     in.announced = -1;
     in.socket = new QTcpSocket(this);
-    in.socket->setReadBufferSize(SocketBufferBytes);
+    in.socket->setReadBufferSize(FetchBufferBytes);
     Incoming *raw = &in;
     connect(in.socket, &QTcpSocket::connected, this, [this, raw] {
         raw->socket->write(TransferPacket::buildRequest({raw->offer.offerId, raw->current, raw->received}));
@@ -586,18 +657,37 @@ void TransferWorker::fetchRead(Incoming &in)
 bool TransferWorker::writeBody(Incoming &in)
 {
     const qint64 size = in.offer.files[in.current].size;
-    while (in.socket->bytesAvailable() > 0) {
+    const int fd = int(in.socket->socketDescriptor());
+    qint64 turn = 0;
+    for (;;) {
+        // What the socket object holds comes first, then the kernel's bytes straight into the piece, without
+        // a copy through the socket object. One byte more than the file has left is asked for, so that a
+        // host sending more than it offered is caught; asking the socket object for more than it holds also
+        // lets it watch for more again, had its small buffer filled up.
+        const qint64 buffered = in.socket->bytesAvailable();
+        const qint64 want = std::min(m_limits.chunkBytes, size - in.received + 1);
         QByteArray piece = in.hash->spare(m_limits.chunkBytes);
-        piece.resize(std::min(in.socket->bytesAvailable(), m_limits.chunkBytes));
-        const qint64 n = in.socket->read(piece.data(), piece.size());
+        piece.resize(want);
+        qint64 n = 0;
+        if (buffered > 0) {
+            n = in.socket->read(piece.data(), want);
+        } else {
+            if (turn >= MaxBytesPerTurn)
+                break;
+            n = ::recv(fd, piece.data(), size_t(want), 0);
+            if (n < 0 && errno == EINTR)
+                continue;
+        }
+        // Nothing more now; a closed or broken link is for the socket object to report.
         if (n <= 0)
             break;
         piece.resize(n);
-        if (in.received + piece.size() > size || in.part.write(piece) != piece.size()) {
+        if (in.received + n > size || in.part.write(piece) != n) {
             failFile(in);
             return false;
         }
-        in.received += piece.size();
+        in.received += n;
+        turn += n;
         in.hash->addData(std::move(piece));
         in.retries = 0;
     }
@@ -699,7 +789,8 @@ void TransferWorker::closeFetch(Incoming &in)
     in.hash.reset();
 }
 
-void TransferWorker::endIncoming(const QByteArray &id, Outcome outcome)
+// By value: callers pass the id of the very record this erases.
+void TransferWorker::endIncoming(QByteArray id, Outcome outcome)
 {
     const auto it = m_incoming.find(id);
     if (it == m_incoming.end())

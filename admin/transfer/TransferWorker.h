@@ -65,7 +65,7 @@ private:
     void pump(Serving &serving);
     void servingClosed(QTcpSocket *socket);
     void dropServing(QTcpSocket *socket);
-    void endOutgoing(const QByteArray &id, Transfer::Outcome outcome);
+    void endOutgoing(QByteArray id, Transfer::Outcome outcome);
 
     // Receiving side.
     void receiveOffer(const TransferPacket::Message &message);
@@ -78,7 +78,7 @@ private:
     void failFile(Incoming &in);
     void nextFile(Incoming &in);
     void closeFetch(Incoming &in);
-    void endIncoming(const QByteArray &id, Transfer::Outcome outcome);
+    void endIncoming(QByteArray id, Transfer::Outcome outcome);
 
     void send(const QByteArray &address, TransferPacket::Kind kind, const QByteArray &id);
     void purgeExpired();

@@ -1,7 +1,11 @@
+#include "admin/ReceivedOffers.h"
 #include "admin/TForm_Diagnosis.h"
+#include "admin/TForm_FileReceive.h"
 #include "admin/TForm_PIM.h"
 #include "admin/TForm_Preferences.h"
+#include "admin/TForm_SendFile.h"
 #include "admin/TForm_Telecentre.h"
+#include "admin/transfer/TransferPacket.h"
 #include "app/TForm_Parlune.h"
 #include "base/Cp950.h"
 #include "engine/ConsoleState.h"
@@ -41,6 +45,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
@@ -95,6 +100,7 @@ bool chooseCharacter(TForm_Parlune &console, const QString &path)
     static_cast<QDialog *>(dialog)->accept();
     return true;
 }
+
 QStringList listed(const QListWidget *list)
 {
     QStringList texts;
@@ -112,6 +118,29 @@ QString takeMessage(QWidget *window)
     const QString text = box->text();
     delete box;
     return text;
+}
+
+// One packet over a connection to the console's listening port, as a peer sends it.
+bool sendStream(quint16 port, const QByteArray &packet)
+{
+    QTcpSocket peer;
+    peer.connectToHost(QHostAddress::LocalHost, port);
+    if (!peer.waitForConnected(5000))
+        return false;
+    peer.write(packet);
+    if (!peer.waitForBytesWritten(5000))
+        return false;
+    peer.disconnectFromHost();
+    return true;
+}
+
+QByteArray fileOffer(const QByteArray &address)
+{
+    return TransferPacket::build({TransferPacket::Kind::Offer,
+                                  address,
+                                  "peer",
+                                  TransferPacket::newOfferId(),
+                                  {{"a.txt", 10, QByteArray(64, 'a')}}});
 }
 } // namespace
 
@@ -765,6 +794,61 @@ private Q_SLOTS:
         QVERIFY(window->isVisible());
         click("suiButton_Cancel");
         QTRY_VERIFY(!window);
+    }
+
+    // "傳送文件" opens the one send list; offers open the one recipient's window and join its list, but only
+    // those whose sender's address is the host the connection comes from.
+    void fileWindowsThroughTheConsole()
+    {
+        ConsoleRig rig;
+        TForm_Parlune &c = *rig.console;
+        QVERIFY(rig.startQuietly());
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_SendFile")));
+        TForm_SendFile *list = c.windows().find<TForm_SendFile>();
+        QVERIFY(list && list->isVisible());
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_SendFile")));
+        QCOMPARE(c.windows().find<TForm_SendFile>(), list);
+
+        const int open = c.windows().openCount();
+        const quint16 port = c.socketEngine().listeningPort();
+        QVERIFY(sendStream(port, fileOffer("127.0.0.1")));
+        QTRY_VERIFY(c.windows().find<TForm_FileReceive>());
+        TForm_FileReceive *window = c.windows().find<TForm_FileReceive>();
+        QVERIFY(sendStream(port, fileOffer("10.9.9.9")));
+        QVERIFY(sendStream(port, fileOffer("127.0.0.1")));
+        QTRY_COMPARE(c.receivedOffers().offers().size(), size_t(2));
+        QTest::qWait(100);
+        QCOMPARE(c.receivedOffers().offers().size(), size_t(2));
+        QCOMPARE(c.windows().find<TForm_FileReceive>(), window);
+        QCOMPARE(c.windows().openCount(), open + 1);
+        QCOMPARE(rig.notices.count(), 0);
+
+        // Closing the window refuses what still waits for an answer; the next offer opens it again.
+        window->close();
+        QTRY_VERIFY(std::all_of(c.receivedOffers().offers().begin(), c.receivedOffers().offers().end(),
+                                [](const auto &offer) { return offer.phase == ReceivedOffers::Phase::Declined; }));
+        QVERIFY(sendStream(port, fileOffer("127.0.0.1")));
+        QTRY_VERIFY(c.windows().find<TForm_FileReceive>());
+    }
+
+    // Without the port files are served on, the program runs on and the send list says why it cannot send.
+    void fileTransferWithoutItsPort()
+    {
+        QTcpServer holder;
+        holder.listen(QHostAddress::AnyIPv4, Transfer::Endpoints().servePort);
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        SocketEngine::Endpoints endpoints = ConsoleRig::loopbackEndpoints();
+        endpoints.listenPort = probe.serverPort();
+        probe.close();
+        ConsoleRig rig(std::make_unique<MemorySettingsStore>(), endpoints);
+        TForm_Parlune &c = *rig.console;
+        c.FormCreate();
+        QVERIFY(!c.hasClosed());
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_SendFile")));
+        QVERIFY(c.windows().find<TForm_SendFile>());
+        QCOMPARE(rig.notices.captions(), QByteArrayList{"Send File"});
+        QCOMPARE(rig.notices.shown[0].text, NoticeText::build(u"無法打開文件傳送端口，不能傳送文件!"));
     }
 };
 

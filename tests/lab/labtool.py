@@ -31,6 +31,10 @@
                                       prints how many notices were shown under CAPTION
   labtool.py wait-messages SOCKET SECS COUNT
                                       waits until the message table holds COUNT rows; prints them as JSON
+  labtool.py serve-fetch PORT MODE    a hostile offering host on PORT: every fetch request is answered by MODE,
+                                      "long:N" (promises N bytes, sends 2N, closes) or "stop:N:M" (promises N,
+                                      sends M, then holds the connection open until killed)
+  labtool.py try-fetch HOST PORT LINE one fetch request line to HOST:PORT; prints the answer line, or "closed"
   labtool.py wait-converged SECS START PEERS SOCKET...
                                       waits until every instance lists PEERS friends; prints the seconds
                                       from START (Unix time) until the last one did
@@ -330,6 +334,44 @@ def wait_converged(seconds, start, peers, paths):
     return 0
 
 
+def serve_fetch(port, mode):
+    server = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    server.bind(("0.0.0.0", int(port)))
+    server.listen(16)
+    print("ready", file=sys.stderr, flush=True)
+    held = []
+    parts = mode.split(":")
+    while True:
+        client, _ = server.accept()
+        request = b""
+        while b"\n" not in request:
+            chunk = client.recv(256)
+            if not chunk:
+                break
+            request += chunk
+        promised = int(parts[1])
+        if parts[0] == "long":
+            client.sendall(b"OK %d\n" % promised + b"x" * (2 * promised))
+            client.close()
+        else:
+            client.sendall(b"OK %d\n" % promised + b"y" * int(parts[2]))
+            held.append(client)
+
+
+def try_fetch(host, port, line):
+    s = socket.create_connection((host, int(port)), timeout=10)
+    s.sendall(line.encode() + b"\n")
+    answer = b""
+    while b"\n" not in answer:
+        chunk = s.recv(256)
+        if not chunk:
+            break
+        answer += chunk
+    s.close()
+    print(answer.split(b"\n")[0].decode() if answer else "closed")
+
+
 def main(argv):
     command = argv[1]
     if command == "listen-udp":
@@ -374,6 +416,10 @@ def main(argv):
         return wait_messages(argv[2], argv[3], argv[4])
     elif command == "wait-converged":
         return wait_converged(argv[2], argv[3], argv[4], argv[5:])
+    elif command == "serve-fetch":
+        serve_fetch(argv[2], argv[3])
+    elif command == "try-fetch":
+        try_fetch(argv[2], argv[3], argv[4])
     elif command == "b64":
         print(base64.b64encode(bytes.fromhex(argv[2])).decode())
     else:

@@ -7,6 +7,7 @@
   windowlab.py profile SOCKET_A ADDRESS_A SOCKET_B ADDRESS_B NICK_B LOG_B FACE_FILE
   windowlab.py segments SOCKET_A ADDRESS_A SEGMENT_A SOCKET_B ADDRESS_B NICK_B SEGMENT_B
   windowlab.py diagnosis SOCKET_A SOCKET_C NO_HOST NO_PARLUNE FIREWALLED_C NICK_D [SHOT_FOLDER]
+  windowlab.py sendfile SOCKET_A ADDRESS_A NICK_A NETNS_A SOCKET_B ADDRESS_B NICK_B NETNS_C ADDRESS_C FILES DOWNLOADS
 
 Nicknames are UTF-8 on the command line. Exits 0 when every check held, 1 with the reason on stderr.
 """
@@ -645,6 +646,269 @@ def segments(sock_a, address_a, segment_a, sock_b, address_b, nick_b, segment_b)
     reply = "收到廣播 heard"
     composer_send(sock_a, reply)
     wait_for("A's broadcast in B's ticker", lambda: ticker_texts(sock_b)[0] == reply)
+# ---------------------------------------------------------------------------------------------- sendfile
+
+LABTOOL = os.path.join(os.path.dirname(os.path.abspath(__file__)), "labtool.py")
+
+
+def in_namespace(namespace, *command):
+    return ["ip", "netns", "exec", namespace, *command]
+
+
+def labtool_in(namespace, *args):
+    return subprocess.run(in_namespace(namespace, sys.executable, LABTOOL, *args), check=True,
+                          capture_output=True, text=True, timeout=60).stdout.strip()
+
+
+def send_list(sock):
+    """A fresh send list: the open one (nothing on its way) is closed first."""
+    open_list = window(sock, "TForm_SendFile")
+    if open_list:
+        act(sock, {"cmd": "click", "window": open_list["name"], "control": "titleButton1"})
+        wait_for("the send list to close", lambda: window(sock, "TForm_SendFile") is None, 10)
+    act(sock, {"cmd": "trigger", "name": "MenuItem_SendFile"})
+    return wait_for("the send list", lambda: window(sock, "TForm_SendFile"))["name"]
+
+
+def send_rows(sock):
+    return control(window(sock, "TForm_SendFile"), "DBGrid_Drag")["rows"]
+
+
+def offer_files(sock, recipient, paths):
+    """Drops the files on A's list, names the recipient, presses 發送; returns the window's name."""
+    name = send_list(sock)
+    act(sock, {"cmd": "drop", "window": name, "control": "DBGrid_Drag", "files": paths})
+    wait_for("the dropped files", lambda: len(send_rows(sock)) == len(paths), 10)
+    act(sock, {"cmd": "type", "window": name, "control": "FlatComboBox_IP", "text": recipient})
+    wait_for("the recipient", lambda: control(window(sock, "TForm_SendFile"), "FlatComboBox_IP")["text"] == recipient)
+    act(sock, {"cmd": "click", "window": name, "control": "suiButton3"})
+    wait_for("the list to be sending", lambda: control(window(sock, "TForm_SendFile"), "suiButton3")["text"] == "取消")
+    return name
+
+
+def receive_window(sock):
+    return window(sock, "TForm_FileReceive")
+
+
+def receive_text(sock, name):
+    w = receive_window(sock)
+    return control(w, name).get("text", "") if w else ""
+
+
+def offer_shown(sock, sender_text, count_before):
+    """Waits until B's window shows a new offer from the sender, the list having grown past count_before."""
+    def shown():
+        w = receive_window(sock)
+        if (w and len(control(w, "ListView_Offers")["items"]) > count_before and
+                control(w, "Label_From")["text"].startswith(sender_text) and control(w, "suiButton_Accept")["visible"]):
+            return w
+        return None
+    return wait_for("the offer at the recipient", shown)["name"]
+
+
+def offers_listed(sock):
+    w = receive_window(sock)
+    return len(control(w, "ListView_Offers")["items"]) if w else 0
+
+
+def received_files(sock):
+    return [item["columns"] for item in control(receive_window(sock), "DBGrid_Files")["items"]]
+
+
+def click_receive(sock, button):
+    act(sock, {"cmd": "click", "window": receive_window(sock)["name"], "control": button})
+
+
+def sha256_of(path):
+    import hashlib
+    digest = hashlib.sha256()
+    with open(path, "rb") as f:
+        for block in iter(lambda: f.read(1 << 20), b""):
+            digest.update(block)
+    return digest.hexdigest()
+
+
+def folder_holds(folder, names):
+    return sorted(os.listdir(folder)) == sorted(names)
+
+
+def fetched_percent(sock):
+    cells = received_files(sock)
+    return int(cells[0][2].rstrip("%")) if cells and cells[0][2].endswith("%") else 0
+
+
+def transfer_offer(offer_id, files, address, nickname=b"mallory"):
+    fields = [b"20", address.encode(), nickname, b"1", offer_id.encode(), str(len(files)).encode()]
+    for name, content in files:
+        import hashlib
+        fields += [name, str(len(content)).encode(), hashlib.sha256(content).hexdigest().encode()]
+    return packet(*fields)
+
+
+def sendfile(sock_a, address_a, nick_a, ns_a, sock_b, address_b, nick_b, ns_c, address_c, files, downloads):
+    wait_for("A and B to know each other", lambda: address_b in friends(sock_a) and address_a in friends(sock_b))
+    sender = f"{nick_a} ({address_a})"
+    small = [os.path.join(files, n) for n in ("empty.txt", "one.bin")]
+    big = os.path.join(files, "big.bin")
+
+    # Files of 0 and 1 byte arrive whole in B's download folder, through both windows.
+    offer_files(sock_a, nick_b, small)
+    offer_shown(sock_b, sender, 0)
+    check(received_files(sock_b) == [["empty.txt", " KB", ""], ["one.bin", " KB", ""]], f"B lists {received_files(sock_b)}")
+    check(receive_text(sock_b, "suiEdit_Folder") == downloads, f"B's folder: {receive_text(sock_b, 'suiEdit_Folder')}")
+    click_receive(sock_b, "suiButton_Accept")
+    wait_for("B to finish", lambda: receive_text(sock_b, "Label_Status") == "接收完成，已保存 2 個文件。")
+    wait_for("A to finish", lambda: [r[1] for r in send_rows(sock_a)] == ["已傳送", "已傳送"])
+    for path in small:
+        check(sha256_of(os.path.join(downloads, os.path.basename(path))) == sha256_of(path), f"{path} differs")
+    check(control(receive_window(sock_b), "suiButton_OpenFolder")["visible"], "no 打開文件夾 after the transfer")
+
+    # Declined: A hears it.
+    offer_files(sock_a, nick_b, [small[1]])
+    offer_shown(sock_b, sender, 1)
+    click_receive(sock_b, "suiButton_Refuse")
+    wait_for("A to hear the refusal", lambda: send_rows(sock_a)[0][1] == "對方拒絕")
+    check(receive_text(sock_b, "Label_Status") == "已拒絕接收。", "B's status after refusing")
+
+    # 300 MB at a link's pace; A's link is pulled a third of the way for longer than a quiet stream is waited
+    # for, and put back: B fetches again from where it stopped and the file arrives whole.
+    subprocess.run(in_namespace(ns_a, "tc", "qdisc", "add", "dev", "eth0", "root", "tbf", "rate", "400mbit",
+                                "burst", "256kb", "latency", "50ms"), check=True)
+    offer_files(sock_a, nick_b, [big])
+    offer_shown(sock_b, sender, 2)
+    click_receive(sock_b, "suiButton_Accept")
+    wait_for("a third of the big file", lambda: fetched_percent(sock_b) >= 30, 60)
+    subprocess.run(in_namespace(ns_a, "ip", "link", "set", "eth0", "down"), check=True)
+    time.sleep(33)
+    subprocess.run(in_namespace(ns_a, "ip", "link", "set", "eth0", "up"), check=True)
+    # Taking the link down took the default route with it, and broadcasts need it.
+    subprocess.run(in_namespace(ns_a, "ip", "route", "replace", "default", "dev", "eth0"), check=True)
+    wait_for("the big file after the break", lambda: receive_text(sock_b, "Label_Status") == "接收完成，已保存 1 個文件。", 120)
+    check(sha256_of(os.path.join(downloads, "big.bin")) == sha256_of(big), "big.bin differs after the break")
+    wait_for("A to finish the big file", lambda: send_rows(sock_a)[0][1] == "已傳送")
+
+    # Cancelled by the sender, then by the recipient: both hear it and nothing of the file stays.
+    for side in ("sender", "recipient"):
+        listed = offers_listed(sock_b)
+        name = offer_files(sock_a, nick_b, [big])
+        offer_shown(sock_b, sender, listed)
+        click_receive(sock_b, "suiButton_Accept")
+        wait_for("some of the file", lambda: fetched_percent(sock_b) >= 5, 60)
+        if side == "sender":
+            act(sock_a, {"cmd": "click", "window": name, "control": "suiButton3"})
+        else:
+            click_receive(sock_b, "suiButton_Cancel")
+        wait_for(f"B to show the {side}'s cancel",
+                 lambda: receive_text(sock_b, "Label_Status") == "傳送已取消，已保存 0 / 1 個文件。")
+        wait_for(f"A to show the {side}'s cancel", lambda: send_rows(sock_a)[0][1] == "已取消")
+        wait_for("no part file", lambda: folder_holds(downloads, ["empty.txt", "one.bin", "big.bin"]), 10)
+    subprocess.run(in_namespace(ns_a, "tc", "qdisc", "del", "dev", "eth0", "root"), check=False)
+
+    # Hostile offers from C: names that try to leave the folder, a size that lies, a stream that stops, an
+    # offer naming another host's address, and fetches nobody was offered.
+    server = subprocess.Popen(in_namespace(ns_c, sys.executable, LABTOOL, "serve-fetch", "3290", "long:10"),
+                              stderr=subprocess.PIPE)
+    try:
+        check(server.stderr.readline().strip() == b"ready", "C's fetch server did not start")
+        hostile = [(b"../../escape.txt", b"escaped"), (b"/etc/parlune-lab-evil", b"evil"),
+                   (b"..\\..\\win.txt", b"windows")]
+        for number, (name, content) in enumerate(hostile):
+            # C serves these honestly: only the names are hostile.
+            server.kill()
+            server.wait()
+            server = subprocess.Popen(in_namespace(ns_c, sys.executable, "-c", HONEST_SERVER, content.hex()),
+                                      stderr=subprocess.PIPE)
+            check(server.stderr.readline().strip() == b"ready", "C's honest server did not start")
+            offer_id = "%032x" % (0xC0FFEE00 + number)
+            listed = offers_listed(sock_b)
+            labtool_in(ns_c, "send-tcp", address_b, "hex:" + transfer_offer(offer_id, [(name, content)], address_c).hex())
+            offer_shown(sock_b, "mallory", listed)
+            click_receive(sock_b, "suiButton_Accept")
+            wait_for("the hostile name's file", lambda: receive_text(sock_b, "Label_Status").startswith("接收完成"))
+        check(folder_holds(downloads, ["empty.txt", "one.bin", "big.bin", "escape.txt", "parlune-lab-evil", "win.txt"]),
+              f"B's folder: {sorted(os.listdir(downloads))}")
+        check(not os.path.exists("/etc/parlune-lab-evil"), "a file was written by its absolute name")
+        check(not os.path.exists(os.path.join(os.path.dirname(downloads), "escape.txt")), "a file escaped the folder")
+        check(not os.path.exists(os.path.join(os.path.dirname(os.path.dirname(downloads)), "escape.txt")),
+              "a file escaped the folder")
+
+        # A size that lies: C promises 10 bytes and sends 20. Then a stream that stops half-way, cancelled.
+        for mode, offer_id in (("long:10", "%032x" % 0xBAD1), ("stop:4000:1000", "%032x" % 0xBAD2)):
+            server.kill()
+            server.wait()
+            server = subprocess.Popen(in_namespace(ns_c, sys.executable, LABTOOL, "serve-fetch", "3290", mode),
+                                      stderr=subprocess.PIPE)
+            check(server.stderr.readline().strip() == b"ready", "C's fetch server did not start")
+            size = int(mode.split(":")[1])
+            listed = offers_listed(sock_b)
+            labtool_in(ns_c, "send-tcp", address_b,
+                       "hex:" + transfer_offer(offer_id, [(b"liar.bin", b"z" * size)], address_c).hex())
+            offer_shown(sock_b, "mallory", listed)
+            click_receive(sock_b, "suiButton_Accept")
+            if mode.startswith("long"):
+                wait_for("the lying file to fail", lambda: receive_text(sock_b, "Label_Status").startswith("接收失敗"))
+            else:
+                time.sleep(2)
+                check(control(receive_window(sock_b), "suiButton_Cancel")["visible"], "the stopped stream is not fetched")
+                click_receive(sock_b, "suiButton_Cancel")
+                wait_for("the stopped stream to be cancelled",
+                         lambda: receive_text(sock_b, "Label_Status").startswith("傳送已取消"))
+            wait_for("nothing of the liar", lambda: folder_holds(
+                downloads, ["empty.txt", "one.bin", "big.bin", "escape.txt", "parlune-lab-evil", "win.txt"]), 10)
+    finally:
+        server.kill()
+        server.wait()
+
+    # An offer that names A's address, sent from C, is not shown; an offer nobody accepts writes nothing; fetches
+    # of offers that were never made, or made to another host, are refused.
+    before = offers_listed(sock_b)
+    labtool_in(ns_c, "send-tcp", address_b, "hex:" + transfer_offer("%032x" % 0xF0F0, [(b"forged.txt", b"f")],
+                                                                       address_a).hex())
+    labtool_in(ns_c, "send-tcp", address_b, "hex:" + transfer_offer("%032x" % 0xF0F1, [(b"unasked.txt", b"u")],
+                                                                       address_c).hex())
+    wait_for("C's own offer", lambda: offers_listed(sock_b) == before + 1)
+    check(control(receive_window(sock_b), "Label_From")["text"].startswith("mallory (" + address_c), "B shows a forgery")
+    for host in (address_a, address_b):
+        for line in ("PLFETCH %032x 0 0" % 0xF0F1, "PLFETCH " + "0" * 32 + " 0 0", "GET / HTTP/1.0"):
+            answer = labtool_in(ns_c, "try-fetch", host, "3290", line)
+            check(answer in ("NO", "closed"), f"{host} answered {line!r} with {answer!r}")
+    time.sleep(1)
+    check(folder_holds(downloads, ["empty.txt", "one.bin", "big.bin", "escape.txt", "parlune-lab-evil", "win.txt"]),
+          f"B's folder after unanswered offers: {sorted(os.listdir(downloads))}")
+    check(offers_listed(sock_b) == before + 1, "the forged offer was listed")
+    click_receive(sock_b, "suiButton_Refuse")
+    wait_for("C's offer refused", lambda: receive_text(sock_b, "Label_Status") == "已拒絕接收。")
+
+    # Both sides work on: A offers once more, and the file arrives beside the one of the same name.
+    offer_files(sock_a, nick_b, [small[1]])
+    offer_shown(sock_b, sender, before + 1)
+    click_receive(sock_b, "suiButton_Accept")
+    wait_for("the last file", lambda: receive_text(sock_b, "Label_Status") == "接收完成，已保存 1 個文件。")
+    check(sha256_of(os.path.join(downloads, "one (1).bin")) == sha256_of(small[1]), "one (1).bin differs")
+
+
+# Serves every fetch honestly with the bytes given in hex, from the offset asked for.
+HONEST_SERVER = """
+import socket, sys
+content = bytes.fromhex(sys.argv[1])
+server = socket.socket()
+server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+server.bind(("0.0.0.0", 3290))
+server.listen(4)
+print("ready", file=sys.stderr, flush=True)
+while True:
+    client, _ = server.accept()
+    request = b""
+    while b"\\n" not in request:
+        chunk = client.recv(256)
+        if not chunk:
+            break
+        request += chunk
+    offset = int(request.split()[3]) if len(request.split()) == 4 else 0
+    client.sendall(b"OK %d\\n" % (len(content) - offset) + content[offset:])
+    client.recv(16)
+    client.close()
+"""
 
 
 def main(argv):
@@ -661,6 +925,8 @@ def main(argv):
             profile(argv[2], argv[3], argv[4], argv[5], argv[6], argv[7], argv[8])
         elif argv[1] == "segments":
             segments(*argv[2:9])
+        elif argv[1] == "sendfile":
+            sendfile(*argv[2:13])
         else:
             print(__doc__, file=sys.stderr)
             return 2

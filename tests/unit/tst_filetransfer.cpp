@@ -243,6 +243,7 @@ private Q_SLOTS:
     void hostileOffers();
     void servesOnlyWhatWasOffered();
     void refusesWithoutSpace();
+    void offersBoundedPerHost();
 };
 
 void TestFileTransfer::packets_data()
@@ -568,6 +569,28 @@ void TestFileTransfer::refusesWithoutSpace()
     QCOMPARE(refusals.at(1).at(1).value<Transfer::Refusal>(), Transfer::Refusal::FolderUnusable);
     QVERIFY(filesBelow(target.path()).isEmpty());
     QVERIFY(silent.sent.isEmpty());
+}
+
+// A host that offers again and again holds a few places only; the others keep theirs.
+void TestFileTransfer::offersBoundedPerHost()
+{
+    PeerTransport silent;
+    FileTransfer receiver(silent, {0, 0}, quickLimits());
+    QSignalSpy offers(&receiver, &FileTransfer::offerReceived);
+    const auto offerFrom = [&](const QByteArray &address) {
+        receiver.handlePacket(TransferPacket::build({TransferPacket::Kind::Offer,
+                                                     address,
+                                                     "nick",
+                                                     TransferPacket::newOfferId(),
+                                                     {{"a.txt", 1, QByteArray(64, 'a')}}}));
+    };
+    for (int i = 0; i < 10; ++i)
+        offerFrom("10.0.0.1");
+    offerFrom("10.0.0.2");
+    QTRY_COMPARE_WITH_TIMEOUT(offers.count(), Transfer::Limits().maxIncomingOffersPerHost + 1, Patience);
+    QTest::qWait(100);
+    QCOMPARE(offers.count(), Transfer::Limits().maxIncomingOffersPerHost + 1);
+    QCOMPARE(offers.constLast().at(0).value<Transfer::IncomingOffer>().address, QByteArray("10.0.0.2"));
 }
 
 QTEST_GUILESS_MAIN(TestFileTransfer)
