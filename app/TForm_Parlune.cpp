@@ -4,11 +4,14 @@
 #include "admin/TForm_Telecentre.h"
 #include "engine/ConsoleState.h"
 #include "engine/FriendTable.h"
+#include "engine/HistoryKeeper.h"
+#include "engine/HistoryStore.h"
 #include "engine/InboundDispatch.h"
 #include "engine/MessageTable.h"
 #include "engine/NoticeText.h"
 #include "engine/Packet.h"
 #include "engine/Presence.h"
+#include "engine/SettingsNames.h"
 #include "engine/StartupSettings.h"
 #include "engine/WireTexts.h"
 #include "game/GameRouter.h"
@@ -62,6 +65,7 @@ TForm_Parlune::TForm_Parlune(const SocketEngine::Endpoints &endpoints, std::uniq
     connectRules();
     registerActions();
     wireWindows();
+    createHistory();
     connect(m_windows.get(), &WindowRegistry::added, this, &TForm_Parlune::windowAdded);
 
     // A failed engine asks to close while start-up still runs; the close waits for the event loop.
@@ -107,6 +111,13 @@ void TForm_Parlune::FormCreate()
     m_assistantController->startupDone();
 
     m_trayIcon->AddTrayIcon();
+
+    m_historyKeeper->reportOpening();
+    // Unread messages of the last run make the tray flash as if they had just arrived.
+    if (m_restoredUnread)
+        m_trayIcon->unreadMessageStored();
+    purgeHistory();
+    m_historyPurge->start();
 }
 
 void TForm_Parlune::createTimers()
@@ -281,6 +292,11 @@ void TForm_Parlune::windowAdded(QWidget *window)
             if (m_trayIcon)
                 m_trayIcon->comeToRest();
         });
+        connect(messenger, &TForm_Messenger::messageSent, m_historyKeeper,
+                [this](const QByteArray &address, const QByteArray &nickname, const QByteArray &rtf) {
+                    m_historyKeeper->record(HistoryStore::Kind::Chat, HistoryStore::Direction::Sent, address, nickname,
+                                            rtf);
+                });
     }
 }
 
@@ -352,6 +368,8 @@ TForm_Parlune::~TForm_Parlune()
     m_farewell.reset();
     // The windows refer to the tables and the state, which go with the console.
     m_windows.reset();
+    // The store goes before the table that reports to it.
+    RxMemoryData_Message->setKeeper(nullptr);
 }
 
 // ---- commands -----------------------------------------------------------------------------------------------
@@ -445,6 +463,34 @@ void TForm_Parlune::MenuItem_GFiveClick()
 {
     TForm_Gobang *window = m_windows->open<TForm_Gobang>([this] { return new TForm_Gobang(values(), *m_engine); });
     m_gameRouter->setSession(&window->session());
+}
+
+void TForm_Parlune::createHistory()
+{
+    m_historyStore = std::make_unique<HistoryStore>();
+    m_historyKeeper = new HistoryKeeper(*m_historyStore, this);
+    connect(m_historyKeeper, &HistoryKeeper::noticeRequested, this, &TForm_Parlune::ShowNotice);
+    m_restoredUnread = m_historyKeeper->restoreRows(*RxMemoryData_Message);
+    RxMemoryData_Message->setKeeper(m_historyKeeper);
+    connect(m_inboundDispatch, &InboundDispatch::saidToKeep, m_historyKeeper,
+            [this](HistoryStore::Kind kind, bool own, const QByteArray &address, const QByteArray &nickname,
+                   const QByteArray &body) {
+                // A notice is from the host whose connection brought it.
+                const QByteArray peer =
+                    kind == HistoryStore::Kind::Notice ? m_engine->dispatchedPeerAddress() : address;
+                m_historyKeeper->record(kind, own ? HistoryStore::Direction::Sent : HistoryStore::Direction::Received,
+                                        peer, nickname, body);
+            });
+    m_historyPurge = new QTimer(this);
+    m_historyPurge->setInterval(24 * 60 * 60 * 1000);
+    connect(m_historyPurge, &QTimer::timeout, this, &TForm_Parlune::purgeHistory);
+}
+
+void TForm_Parlune::purgeHistory()
+{
+    const std::unique_ptr<SettingsKey> key = m_store->openKey(settings::SystemKey);
+    const int days = key ? key->readInteger(settings::HistoryDays).value_or(0) : 0;
+    m_historyKeeper->purge(days);
 }
 
 void TForm_Parlune::routeGame(const QByteArray &packet, bool viaStream)

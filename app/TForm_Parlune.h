@@ -19,6 +19,8 @@ class DesktopAssistant;
 class ExitFarewell;
 class FriendTable;
 class GameRouter;
+class HistoryKeeper;
+class HistoryStore;
 class HotKey;
 class InboundDispatch;
 class MainMenu;
@@ -73,6 +75,8 @@ public:
     DesktopAssistant &desktopAssistant() { return *m_assistant; }
     TrayIcon *trayIcon() const { return m_trayIcon; }
     bool hasClosed() const { return m_closed; }
+    HistoryStore &historyStore() { return *m_historyStore; }
+    HistoryKeeper &historyKeeper() { return *m_historyKeeper; }
 
     FriendTable *RxMemoryData_Friend;
     MessageTable *RxMemoryData_Message;
@@ -119,6 +123,10 @@ private:
     void routeGame(const QByteArray &packet, bool viaStream);
     void showReceivedNotice(const QByteArray &text, const QByteArray &caption);
     void showBroadcast(const QByteArray &name, const QByteArray &time, const QByteArray &body);
+    // The store opened, the messages of the last run back in the table, and what is said kept from now on.
+    void createHistory();
+    // Drops the history older than the setting keeps; run at start-up and once a day.
+    void purgeHistory();
 
     std::unique_ptr<SettingsStore> m_store;
     ConsoleState *m_state;
@@ -144,4 +152,10 @@ private:
     ProclamationDeps m_proclamationDeps;
     bool m_created = false;
     bool m_closed = false;
+    // What lasts beyond the run: the message table's rows and the history, in the user's data folder.
+    std::unique_ptr<HistoryStore> m_historyStore;
+    HistoryKeeper *m_historyKeeper = nullptr;
+    QTimer *m_historyPurge = nullptr;
+    // Some message of the last run came back unread: the tray flashes once it is there.
+    bool m_restoredUnread = false;
 };
