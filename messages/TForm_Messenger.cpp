@@ -712,13 +712,13 @@ void TForm_Messenger::suiButton_SendClick()
         return;
     }
     const ConsoleValues &values = *m_deps.values;
-    const QByteArray rtf = editorRtf();
     const QByteArray packet =
-        Packet::build(Packet::CMD_MESSAGE,
-                      {values.OwnAddress, values.OwnNickname,
-                       QTime::currentTime().toString(QStringLiteral("hh:mm")).toLatin1(), rtf, QByteArrayLiteral("0")});
+        Packet::build(Packet::CMD_MESSAGE, {values.OwnAddress, values.OwnNickname,
+                                            QTime::currentTime().toString(QStringLiteral("hh:mm")).toLatin1(),
+                                            editorRtf(), QByteArrayLiteral("0")});
     if (SendWithProgress(*address, packet, notices, this, m_deps.send) != -1) {
-        Q_EMIT messageSent(*address, recipientNickname(*address), rtf);
+        // The body as the recipient reads it out of the packet.
+        Q_EMIT messageSent(*address, recipientNickname(*address), Packet::ExtractField(5, packet));
         close();
     }
 }
