@@ -10,12 +10,15 @@
 #include "admin/transfer/FileTransfer.h"
 #include "engine/ConsoleState.h"
 #include "engine/FriendTable.h"
+#include "engine/HistoryKeeper.h"
+#include "engine/HistoryStore.h"
 #include "engine/InboundDispatch.h"
 #include "engine/MessageTable.h"
 #include "engine/NoticeText.h"
 #include "engine/OtherSegments.h"
 #include "engine/Packet.h"
 #include "engine/Presence.h"
+#include "engine/SettingsNames.h"
 #include "engine/StartupSettings.h"
 #include "engine/WireTexts.h"
 #include "game/GameRouter.h"
@@ -69,6 +72,7 @@ TForm_Parlune::TForm_Parlune(const SocketEngine::Endpoints &endpoints, std::uniq
     connectRules();
     registerActions();
     wireWindows();
+    createHistory();
     connect(m_windows.get(), &WindowRegistry::added, this, &TForm_Parlune::windowAdded);
     // Every broadcast also goes to the other segments of the list, as start-up reads it and the user changes it.
     m_otherSegments = new OtherSegments(*m_store, this);
@@ -121,6 +125,13 @@ void TForm_Parlune::FormCreate()
     startFileTransfer();
 
     m_trayIcon->AddTrayIcon();
+
+    m_historyKeeper->reportOpening();
+    // Unread messages of the last run make the tray flash as if they had just arrived.
+    if (m_restoredUnread)
+        m_trayIcon->unreadMessageStored();
+    purgeHistory();
+    m_historyPurge->start();
 }
 
 void TForm_Parlune::createTimers()
@@ -302,6 +313,11 @@ void TForm_Parlune::windowAdded(QWidget *window)
             if (m_trayIcon)
                 m_trayIcon->comeToRest();
         });
+        connect(messenger, &TForm_Messenger::messageSent, m_historyKeeper,
+                [this](const QByteArray &address, const QByteArray &nickname, const QByteArray &rtf) {
+                    m_historyKeeper->record(HistoryStore::Kind::Chat, HistoryStore::Direction::Sent, address, nickname,
+                                            rtf);
+                });
     }
     if (auto *preferences = qobject_cast<TForm_Preferences *>(window)) {
         // "網絡診斷" there opens the same window as the menu's item.
@@ -381,6 +397,8 @@ TForm_Parlune::~TForm_Parlune()
     // The offers the windows showed, then the transfer engine behind them, before the socket engine goes.
     delete std::exchange(m_receivedOffers, nullptr);
     m_fileTransfer.reset();
+    // The store goes before the table that reports to it.
+    RxMemoryData_Message->setKeeper(nullptr);
 }
 
 // ---- commands -----------------------------------------------------------------------------------------------
@@ -474,6 +492,34 @@ void TForm_Parlune::MenuItem_GFiveClick()
 {
     TForm_Gobang *window = m_windows->open<TForm_Gobang>([this] { return new TForm_Gobang(values(), *m_engine); });
     m_gameRouter->setSession(&window->session());
+}
+
+void TForm_Parlune::createHistory()
+{
+    m_historyStore = std::make_unique<HistoryStore>();
+    m_historyKeeper = new HistoryKeeper(*m_historyStore, this);
+    connect(m_historyKeeper, &HistoryKeeper::noticeRequested, this, &TForm_Parlune::ShowNotice);
+    m_restoredUnread = m_historyKeeper->restoreRows(*RxMemoryData_Message);
+    RxMemoryData_Message->setKeeper(m_historyKeeper);
+    connect(m_inboundDispatch, &InboundDispatch::saidToKeep, m_historyKeeper,
+            [this](HistoryStore::Kind kind, bool own, const QByteArray &address, const QByteArray &nickname,
+                   const QByteArray &body) {
+                // A notice is from the host whose connection brought it.
+                const QByteArray peer =
+                    kind == HistoryStore::Kind::Notice ? m_engine->dispatchedPeerAddress() : address;
+                m_historyKeeper->record(kind, own ? HistoryStore::Direction::Sent : HistoryStore::Direction::Received,
+                                        peer, nickname, body);
+            });
+    m_historyPurge = new QTimer(this);
+    m_historyPurge->setInterval(24 * 60 * 60 * 1000);
+    connect(m_historyPurge, &QTimer::timeout, this, &TForm_Parlune::purgeHistory);
+}
+
+void TForm_Parlune::purgeHistory()
+{
+    const std::unique_ptr<SettingsKey> key = m_store->openKey(settings::SystemKey);
+    const int days = key ? key->readInteger(settings::HistoryDays).value_or(0) : 0;
+    m_historyKeeper->purge(days);
 }
 
 void TForm_Parlune::routeGame(const QByteArray &packet, bool viaStream)

@@ -20,6 +20,8 @@ class ExitFarewell;
 class FileTransfer;
 class FriendTable;
 class GameRouter;
+class HistoryKeeper;
+class HistoryStore;
 class HotKey;
 class InboundDispatch;
 class MainMenu;
@@ -79,6 +81,8 @@ public:
     OtherSegments &otherSegments() { return *m_otherSegments; }
     FileTransfer &fileTransfer() { return *m_fileTransfer; }
     ReceivedOffers &receivedOffers() { return *m_receivedOffers; }
+    HistoryStore &historyStore() { return *m_historyStore; }
+    HistoryKeeper &historyKeeper() { return *m_historyKeeper; }
 
     FriendTable *RxMemoryData_Friend;
     MessageTable *RxMemoryData_Message;
@@ -130,6 +134,10 @@ private:
     void routeFileTransfer(const QByteArray &packet);
     void MenuItem_SendFileClick();
     void tellFileTransferUnavailable();
+    // The store opened, the messages of the last run back in the table, and what is said kept from now on.
+    void createHistory();
+    // Drops the history older than the setting keeps; run at start-up and once a day.
+    void purgeHistory();
 
     std::unique_ptr<SettingsStore> m_store;
     ConsoleState *m_state;
@@ -160,4 +168,10 @@ private:
     std::unique_ptr<FileTransfer> m_fileTransfer;
     ReceivedOffers *m_receivedOffers = nullptr;
     bool m_fileTransferListening = false;
+    // What lasts beyond the run: the message table's rows and the history, in the user's data folder.
+    std::unique_ptr<HistoryStore> m_historyStore;
+    HistoryKeeper *m_historyKeeper = nullptr;
+    QTimer *m_historyPurge = nullptr;
+    // Some message of the last run came back unread: the tray flashes once it is there.
+    bool m_restoredUnread = false;
 };

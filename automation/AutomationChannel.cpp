@@ -32,6 +32,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
 
@@ -471,6 +472,14 @@ QJsonObject AutomationChannel::answer(const QJsonObject &request)
         for (const QString &text : m_spoken)
             texts.append(text);
         return QJsonObject{{QStringLiteral("ok"), true}, {QStringLiteral("spoken"), texts}};
+    }
+    if (command == QLatin1String("timer")) {
+        const QTimer *timer = m_console.actions.findChild<QTimer *>(name);
+        if (!timer)
+            return failure(QStringLiteral("no timer named ") + name);
+        QJsonObject reply = success();
+        reply.insert(QStringLiteral("active"), timer->isActive());
+        return reply;
     }
     return failure(QStringLiteral("unknown command"));
 }

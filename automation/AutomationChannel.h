@@ -56,6 +56,8 @@ class SocketEngine;
 //        character has started to say (aloud or in its balloon alone), oldest first
 //   {"cmd":"stats"}                                   -> {"ok":true,"datagrams":n,"openStreams":n}
 //        datagrams read off the broadcast socket so far, connections being drained now
+//   {"cmd":"timer","name":objectName}                 -> {"ok":true,"active":bool}  whether the console's timer
+//        of that name runs ("Timer_Innervation" while the tray flashes)
 // Controls that are hidden or disabled refuse click, type and key as they would refuse the user.
 class AutomationChannel final : public QObject
 {

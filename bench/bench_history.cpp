@@ -1,4 +1,5 @@
 #include "base/Cp950.h"
+#include "engine/HistoryKeeper.h"
 #include "engine/HistoryStore.h"
 
 #include <QCoreApplication>
@@ -13,6 +14,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <limits>
 #include <memory>
 
 // The history as a user has it after years: a million messages of mixed Chinese and Latin text from a few
@@ -192,6 +194,33 @@ void BM_StoreArrivingMessage(benchmark::State &state)
     store.clearRows();
 }
 
+// The same arrival as the console keeps it: the table's row through its keeper, then the history entry with
+// the body's plain text read from its RTF.
+void BM_KeepArrivingMessage(benchmark::State &state)
+{
+    QTemporaryDir empty;
+    const QString file = state.range(0) ? largeHistory() : empty.filePath(QStringLiteral("history.sqlite"));
+    HistoryStore store(file, unbounded());
+    HistoryKeeper keeper(store);
+    MessageTable table;
+    table.setLimits(std::numeric_limits<int>::max(), std::numeric_limits<qsizetype>::max());
+    table.setKeeper(&keeper);
+    QRandomGenerator random(29);
+    QList<HistoryStore::Entry> entries;
+    for (int i = 0; i < 1000; ++i)
+        entries << randomEntry(random, QDateTime::currentMSecsSinceEpoch());
+    int i = 0;
+    for (auto _ : state) {
+        const auto &entry = entries.at(i++ % entries.size());
+        if (!table.append(entry.nickname, "bench-arrival", entry.rtf))
+            state.SkipWithError("not stored");
+        keeper.record(HistoryStore::Kind::Chat, HistoryStore::Direction::Received, "bench-arrival", entry.nickname,
+                      entry.rtf);
+    }
+    store.deleteConversation(HistoryStore::AllKinds, "bench-arrival");
+    table.clear();
+}
+
 void BM_Search(benchmark::State &state, const QString &needle)
 {
     HistoryStore store(largeHistory(), unbounded());
@@ -229,6 +258,7 @@ void BM_ListConversations(benchmark::State &state)
 } // namespace
 
 BENCHMARK(BM_StoreArrivingMessage)->ArgName("large")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_KeepArrivingMessage)->ArgName("large")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_Search, chinese_common, QString::fromUtf8("資料庫備份"))->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Search, chinese_across, QString::fromUtf8("份完成，颱風"))->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Search, latin_word, QStringLiteral("firewall"))->Unit(benchmark::kMillisecond);

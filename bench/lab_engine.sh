@@ -27,7 +27,8 @@ now() { date +%s.%N; }
 mkdir -p "$work/a/run" "$work/a/config"
 chmod 700 "$work/a/run"
 parlune=(env QT_QPA_PLATFORM=offscreen PARLUNE_DRY_POWER_OFF=1 XDG_RUNTIME_DIR="$work/a/run"
-    XDG_CONFIG_HOME="$work/a/config" PARLUNE_AUTOMATION="$work/a/automation" "$build/parlune")
+    XDG_CONFIG_HOME="$work/a/config" XDG_DATA_HOME="$work/a/data" PARLUNE_AUTOMATION="$work/a/automation"
+    "$build/parlune")
 
 # A compiled flooder: python alone sends fewer datagrams than the receiver takes.
 flooder_bin="$work/udp_flood"

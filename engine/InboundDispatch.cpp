@@ -74,6 +74,7 @@ void InboundDispatch::onMessage(const QByteArray &packet)
     // auto-reply promising an answer to it.
     if (!m_messages.append(ExtractField(3, packet), address, ExtractField(5, packet)))
         return;
+    Q_EMIT saidToKeep(HistoryStore::Kind::Chat, false, address, ExtractField(3, packet), ExtractField(5, packet));
     if (m_state.suggestive())
         Q_EMIT beepRequested();
     if (m_state.status() == Presence::Away && address != m_questions.localAddress()) {
@@ -156,6 +157,7 @@ void InboundDispatch::warnOfGuessing(const QByteArray &requester)
 
 void InboundDispatch::onNotice(const QByteArray &packet)
 {
+    Q_EMIT saidToKeep(HistoryStore::Kind::Notice, false, {}, ExtractField(2, packet), ExtractField(3, packet));
     Q_EMIT noticeReceived(ExtractField(3, packet), ExtractField(2, packet));
 }
 
@@ -163,6 +165,8 @@ void InboundDispatch::onBulletin(const QByteArray &packet)
 {
     if (ExtractField(2, packet) == m_questions.localAddress())
         return;
+    Q_EMIT saidToKeep(HistoryStore::Kind::Bulletin, false, ExtractField(2, packet), ExtractField(3, packet),
+                      ExtractField(5, packet));
     const QByteArray caption = big5(wire::BulletinCaptionStart) + ExtractField(3, packet);
     Q_EMIT noticeRaised(ExtractField(5, packet), caption);
 }
@@ -171,6 +175,8 @@ void InboundDispatch::onBroadcast(const QByteArray &packet)
 {
     const QByteArray name = ExtractField(3, packet);
     const QByteArray body = ExtractField(5, packet);
+    const QByteArray address = ExtractField(2, packet);
+    Q_EMIT saidToKeep(HistoryStore::Kind::Broadcast, address == m_questions.localAddress(), address, name, body);
     Q_EMIT broadcastToSpeak(name, body);
     Q_EMIT broadcastArrived(name, ExtractField(4, packet), body);
 }

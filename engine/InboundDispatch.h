@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/ConsoleState.h"
+#include "engine/HistoryStore.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -86,6 +87,11 @@ Q_SIGNALS:
     void gameArrived(const QByteArray &packet, bool viaStream);
     // The power-off was accepted and answered: the console closes.
     void closeRequested();
+    // What another host said, for the history: a chat message the table took, a broadcast, a bulletin or a
+    // notice. own: this host's own broadcast coming back. A notice names no sender: its address comes empty
+    // and its caption stands for the nickname.
+    void saidToKeep(HistoryStore::Kind kind, bool own, const QByteArray &address, const QByteArray &nickname,
+                    const QByteArray &body);
 
 private:
     qint64 now() const;

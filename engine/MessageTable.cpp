@@ -37,6 +37,9 @@ bool MessageTable::makeRoom(qsizetype incoming)
         }
         m_bytes -= weight(m_rows.at(row));
         m_rows.removeAt(row);
+        if (m_keeper && m_keptIds.at(row))
+            m_keeper->rowRemoved(m_keptIds.at(row));
+        m_keptIds.removeAt(row);
         if (m_current > row)
             --m_current;
         else if (m_current == row)
@@ -64,6 +67,7 @@ bool MessageTable::append(const QByteArray &nickname, const QByteArray &ip, cons
     }
     m_toldRefusing = false;
     m_bytes += weight(message);
+    m_keptIds.append(m_keeper ? m_keeper->rowAppended(message) : 0);
     m_rows.append(std::move(message));
     m_current = int(m_rows.size()) - 1;
     Q_EMIT afterPost();
@@ -74,13 +78,26 @@ void MessageTable::setCurrentRead(bool read)
 {
     if (!current())
         return;
+    if (m_keeper && m_keptIds.at(m_current) && m_rows.at(m_current).Read != read)
+        m_keeper->rowReadChanged(m_keptIds.at(m_current), read);
     m_rows[m_current].Read = read;
     Q_EMIT afterPost();
 }
 
+void MessageTable::restore(qint64 id, const Message &row)
+{
+    m_bytes += weight(row);
+    m_rows.append(row);
+    m_keptIds.append(id);
+    m_current = int(m_rows.size()) - 1;
+}
+
 void MessageTable::clear()
 {
+    if (m_keeper)
+        m_keeper->rowsCleared();
     m_rows.clear();
+    m_keptIds.clear();
     m_current = -1;
     m_bytes = 0;
     m_toldEvicting = false;

@@ -18,6 +18,19 @@ struct Message
     bool Read = false;
 };
 
+// Where the table's rows outlast the run. The table tells it of every change before it announces the
+// change, so that a row is kept before anything acts on its arrival. Ids are the keeper's own; 0 is a row
+// it could not keep, which the table still holds for the run.
+class MessageTableKeeper
+{
+public:
+    virtual ~MessageTableKeeper() = default;
+    virtual qint64 rowAppended(const Message &row) = 0;
+    virtual void rowReadChanged(qint64 id, bool read) = 0;
+    virtual void rowRemoved(qint64 id) = 0;
+    virtual void rowsCleared() = 0;
+};
+
 class MessageTable final : public QObject
 {
     Q_OBJECT
@@ -46,6 +59,10 @@ public:
     void clear();
 
     void setLimits(int maxRows, qsizetype maxBytes);
+    // Null (the default) keeps the rows in memory only.
+    void setKeeper(MessageTableKeeper *keeper) { m_keeper = keeper; }
+    // Puts back a row the keeper kept in an earlier run, as it was, and makes it current; nothing is posted.
+    void restore(qint64 id, const Message &row);
     // What the rows hold: content, nickname and address bytes.
     qsizetype bytes() const { return m_bytes; }
 
@@ -79,6 +96,9 @@ private:
     void tell(QStringView text);
 
     QList<Message> m_rows;
+    // The keeper's id of each row, beside it.
+    QList<qint64> m_keptIds;
+    MessageTableKeeper *m_keeper = nullptr;
     int m_maxRows = DefaultMaxRows;
     qsizetype m_maxBytes = DefaultMaxBytes;
     qsizetype m_bytes = 0;

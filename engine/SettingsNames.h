@@ -31,6 +31,8 @@ inline constexpr QLatin1StringView ShowBroadcasting{"ShowBroadcasting"};
 inline constexpr QLatin1StringView ExtraDestinations{"ExtraDestinations"};
 // Binary: the folder received files were last saved into, as the file system names it.
 inline constexpr QLatin1StringView ReceiveFolder{"ReceiveFolder"};
+// Days history is kept, an integer; 0 (also when missing) keeps it for ever.
+inline constexpr QLatin1StringView HistoryDays{"HistoryDays"};
 
 // Auto-start key.
 inline constexpr QLatin1StringView AutoStartValue{"Parlune"};

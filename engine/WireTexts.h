@@ -86,4 +86,11 @@ inline constexpr char16_t PartnerResigned[] = u"本次棋局對方已認輸!!";
 inline constexpr char FileTransferCaption[] = "Send File";
 inline constexpr char16_t FileTransferUnavailable[] = u"無法打開文件傳送端口，不能傳送文件!";
 
+// The lasting message store and the history. Told once, and the trimming at most once a day.
+inline constexpr char HistoryCaption[] = "History";
+inline constexpr char16_t HistoryNotOpened[] = u"無法開啟歷史記錄資料庫，本次收到的信息在程序結束後將不會保留。";
+inline constexpr char16_t HistorySetAside[] = u"歷史記錄資料庫已損壞，已另存一份並建立新的資料庫。";
+inline constexpr char16_t HistoryTrimmed[] = u"歷史記錄已達容量上限，最舊的記錄已被刪除。";
+inline constexpr char16_t HistoryWriteFailed[] = u"信息無法寫入歷史記錄資料庫（磁碟可能已滿），只保留到程序結束。";
+
 } // namespace wire

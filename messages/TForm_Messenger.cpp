@@ -686,6 +686,19 @@ std::optional<QByteArray> TForm_Messenger::resolveRecipient(const QString &recip
     return std::nullopt;
 }
 
+// The name the recipient box gave, or for a typed address the friend's who has it; empty when none does.
+QByteArray TForm_Messenger::recipientNickname(const QByteArray &address) const
+{
+    const QByteArray typed = cp950::encode(FlatEdit_IP->text());
+    if (typed != address)
+        return typed;
+    for (const Friend &peer : m_deps.friends->rows()) {
+        if (peer.IP == address)
+            return peer.User;
+    }
+    return {};
+}
+
 void TForm_Messenger::suiButton_SendClick()
 {
     NoticeSink &notices = *m_deps.notices;
@@ -703,8 +716,11 @@ void TForm_Messenger::suiButton_SendClick()
         Packet::build(Packet::CMD_MESSAGE, {values.OwnAddress, values.OwnNickname,
                                             QTime::currentTime().toString(QStringLiteral("hh:mm")).toLatin1(),
                                             editorRtf(), QByteArrayLiteral("0")});
-    if (SendWithProgress(*address, packet, notices, this, m_deps.send) != -1)
+    if (SendWithProgress(*address, packet, notices, this, m_deps.send) != -1) {
+        // The body as the recipient reads it out of the packet.
+        Q_EMIT messageSent(*address, recipientNickname(*address), Packet::ExtractField(5, packet));
         close();
+    }
 }
 
 void TForm_Messenger::beginPieces(int pieces)

@@ -67,6 +67,8 @@ Q_SIGNALS:
     void presenceRefreshRequested();
     // "發送信息" opened the last unread message: the tray stops flashing and shows the program icon.
     void lastUnreadOpened();
+    // A message went out whole: to this address, under the recipient's nickname as far as it is known.
+    void messageSent(const QByteArray &address, const QByteArray &nickname, const QByteArray &rtf);
 
 public Q_SLOTS:
     void suiButton_CloseClick();
@@ -108,6 +110,7 @@ private:
     QByteArray editorRtf() const;
     QString editorPlainText() const;
     std::optional<QByteArray> resolveRecipient(const QString &recipient) const;
+    QByteArray recipientNickname(const QByteArray &address) const;
     QPixmap faceOf(const QByteArray &bmp) const;
 
     // SendProgress

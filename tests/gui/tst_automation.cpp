@@ -96,6 +96,8 @@ private Q_SLOTS:
         QTest::newRow("click in no window") << QByteArray(R"({"cmd":"click","window":"Nothing"})") << false;
         QTest::newRow("stats") << QByteArray(R"({"cmd":"stats"})") << true;
         QTest::newRow("windows") << QByteArray(R"({"cmd":"windows"})") << true;
+        QTest::newRow("timer") << QByteArray(R"({"cmd":"timer","name":"Timer_Refurbish"})") << true;
+        QTest::newRow("timer of nothing") << QByteArray(R"({"cmd":"timer","name":"Nothing"})") << false;
     }
     void answersEachRequest()
     {

@@ -10,6 +10,7 @@
 #include "base/Cp950.h"
 #include "engine/ConsoleState.h"
 #include "engine/FriendTable.h"
+#include "engine/HistoryStore.h"
 #include "engine/InboundDispatch.h"
 #include "engine/MemorySettingsStore.h"
 #include "engine/MessageTable.h"
@@ -849,6 +850,46 @@ private Q_SLOTS:
         QVERIFY(c.windows().find<TForm_SendFile>());
         QCOMPARE(rig.notices.captions(), QByteArrayList{"Send File"});
         QCOMPARE(rig.notices.shown[0].text, NoticeText::build(u"無法打開文件傳送端口，不能傳送文件!"));
+    }
+
+    // Two consoles in turn on one data folder: the rows come back in order with their marks and the tray flashes
+    // for the unread ones; the history kept the messages, the bulletin and the notice with their senders.
+    void messagesOutliveTheConsole()
+    {
+        QTemporaryDir home;
+        auto rows = [](const MessageTable &table) {
+            QList<std::tuple<QByteArray, QByteArray, QByteArray, bool>> list;
+            for (int i = 0; i < table.size(); ++i)
+                list.append({table.at(i).Nickname, table.at(i).IP, table.at(i).Content, table.at(i).Read});
+            return list;
+        };
+        decltype(rows(MessageTable())) before;
+        {
+            ConsoleRig rig(std::make_unique<MemorySettingsStore>(), {}, home.path());
+            TForm_Parlune &c = *rig.console;
+            QVERIFY(rig.startQuietly());
+            // The first pops up and is read; the others arrive while the window is open.
+            for (const char16_t *text : {u"第一則", u"第二則", u"第三則"})
+                c.inboundDispatch().onMessage(Packet::build(
+                    Packet::CMD_MESSAGE, {"10.0.0.2", cp950::encode(u"甲"), "12:00", NoticeText::build(text), "0"}));
+            c.inboundDispatch().onBulletin(
+                Packet::build(Packet::CMD_BULLETIN, {"10.0.0.3", "boss", "12:00", NoticeText::build(u"停電通知")}));
+            c.inboundDispatch().onNotice(Packet::build(Packet::CMD_NOTICE, {"caption", NoticeText::build(u"已讀")}));
+            before = rows(*c.RxMemoryData_Message);
+            QCOMPARE(before.size(), 3);
+            QVERIFY(std::get<3>(before.at(0)) && !std::get<3>(before.at(1)));
+        }
+        ConsoleRig rig(std::make_unique<MemorySettingsStore>(), {}, home.path());
+        TForm_Parlune &c = *rig.console;
+        QVERIFY(rig.startQuietly());
+        QCOMPARE(rows(*c.RxMemoryData_Message), before);
+        QVERIFY(c.Timer_Innervation->isActive());
+        HistoryStore &history = c.historyStore();
+        QCOMPARE(history.count(HistoryStore::Kind::Chat, "10.0.0.2"), 3);
+        QCOMPARE(history.search(QStringLiteral("二則")).value(0).nickname, cp950::encode(u"甲"));
+        QCOMPARE(history.search(QStringLiteral("停電")).value(0).kind, HistoryStore::Kind::Bulletin);
+        QCOMPARE(history.search(QStringLiteral("已讀")).value(0).nickname, QByteArray("caption"));
+        QVERIFY(rig.notices.shown.empty());
     }
 };
 

@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -390,18 +391,22 @@ private Q_SLOTS:
         QTest::addColumn<QString>("recipient");
         QTest::addColumn<int>("textBytes");
         QTest::addColumn<bool>("gauge");
-        QTest::newRow("dotted address of no friend") << QStringLiteral("127.0.0.1") << 10 << false;
-        QTest::newRow("short form address") << QStringLiteral("127.1") << 10 << false;
-        QTest::newRow("first of two friends with one nickname") << QStringLiteral("老王") << 10 << false;
-        QTest::newRow("long message") << QStringLiteral("127.0.0.1") << 70000 << true;
+        // The name the history keeps: the one typed, or the friend's at a typed address.
+        QTest::addColumn<QByteArray>("nickname");
+        QTest::newRow("dotted address of no friend") << QStringLiteral("127.0.0.3") << 10 << false << QByteArray();
+        QTest::newRow("short form address") << QStringLiteral("127.1") << 10 << false << QByteArray();
+        QTest::newRow("first of two friends with one nickname")
+            << QStringLiteral("老王") << 10 << false << big5("老王");
+        QTest::newRow("long message") << QStringLiteral("127.0.0.1") << 70000 << true << big5("老王");
     }
     void sendDelivers()
     {
         QFETCH(QString, recipient);
         QFETCH(int, textBytes);
         QFETCH(bool, gauge);
+        QFETCH(QByteArray, nickname);
         QTcpServer server;
-        QVERIFY(server.listen(QHostAddress::LocalHost));
+        QVERIFY(server.listen(QHostAddress::Any));
         QByteArray received;
         bool closed = false;
         connect(&server, &QTcpServer::newConnection, this, [&] {
@@ -424,6 +429,7 @@ private Q_SLOTS:
         control<QLineEdit>("FlatEdit_IP")->setText(recipient);
         editor()->setPlainText(QString(textBytes, QLatin1Char('m')));
         QPointer<QProgressBar> bar = control<QProgressBar>("Gauge_Progress");
+        QSignalSpy sent(sending, &TForm_Messenger::messageSent);
         click("suiButton_Send");
         QVERIFY(notices.shown.isEmpty());
         QVERIFY(!window());
@@ -442,6 +448,9 @@ private Q_SLOTS:
         QCOMPARE(Packet::ExtractField(6, received), QByteArray("0"));
         QVERIFY(received.endsWith("\x08"
                                   "0\x08"));
+        QCOMPARE(sent.size(), 1);
+        QCOMPARE(sent.at(0).at(1).toByteArray(), nickname);
+        QCOMPARE(sent.at(0).at(2).toByteArray(), Packet::ExtractField(5, received));
     }
 
     void failedSendKeepsWindowAndText()
@@ -453,7 +462,9 @@ private Q_SLOTS:
         TForm_Messenger::MenuItem_SendMessageClick(deps);
         control<QLineEdit>("FlatEdit_IP")->setText(QStringLiteral("127.0.0.1"));
         editor()->setPlainText(QString(40000, QLatin1Char('k')));
+        QSignalSpy sent(window(), &TForm_Messenger::messageSent);
         click("suiButton_Send");
+        QVERIFY(sent.isEmpty());
         QCOMPARE(notices.shown.size(), 1);
         QCOMPARE(notices.shown.at(0).text, NoticeText::build(u"發送失敗，請確認網絡正常且對方在線!"));
         QVERIFY(window());

@@ -1,5 +1,5 @@
 # Real instances on the lab's hosts, for the lab tests. Source after netlab.sh, with $build, $work,
-# $python and $here set. Each host gets a user of its own (configuration, runtime directory, automation
+# $python and $here set. Each host gets a user of its own (configuration, data and runtime directory, automation
 # socket) and a nickname written into its settings before the start.
 #
 #   lab_start_hosts a b c …   hosts 10.77.0.1, .2, … on the bridge, one instance each, started apart
@@ -21,10 +21,10 @@ lab_running() { kill -0 "${LAB_PID[$1]}" 2>/dev/null; }
 
 # lab_env HOST : the environment of HOST's user (its folders made), to put before the program.
 lab_env() {
-    mkdir -p "$work/$1/run" "$work/$1/config"
+    mkdir -p "$work/$1/run" "$work/$1/config" "$work/$1/data"
     chmod 700 "$work/$1/run"
     echo env QT_QPA_PLATFORM=offscreen PARLUNE_DRY_POWER_OFF=1 PARLUNE_NO_VOICE=1 XDG_RUNTIME_DIR="$work/$1/run" \
-        XDG_CONFIG_HOME="$work/$1/config" PARLUNE_AUTOMATION="$work/$1/automation"
+        XDG_CONFIG_HOME="$work/$1/config" PARLUNE_AUTOMATION="$work/$1/automation" XDG_DATA_HOME="$work/$1/data"
 }
 
 # lab_write_nickname HOST NICKNAME : the settings file as the program stores a string (code page 950,

@@ -1,10 +1,13 @@
 #include "tests/support/ConsoleRig.h"
 
 #include <QAction>
+#include <QFile>
 #include <QTest>
 
-ConsoleRig::ConsoleRig(std::unique_ptr<MemorySettingsStore> settings, std::optional<SocketEngine::Endpoints> endpoints)
+ConsoleRig::ConsoleRig(std::unique_ptr<MemorySettingsStore> settings, std::optional<SocketEngine::Endpoints> endpoints,
+                       const QString &dataHome)
 {
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.isEmpty() ? ownDataHome.path() : dataHome));
     store = settings.get();
     if (!endpoints) {
         wire.bind(QHostAddress::LocalHost, 0);

@@ -6,6 +6,7 @@
 #include "tests/support/RecordingSpeech.h"
 
 #include <QByteArrayList>
+#include <QTemporaryDir>
 #include <QUdpSocket>
 
 #include <memory>
@@ -13,11 +14,12 @@
 
 // A console on loopback and free ports with its settings in memory; its notices are recorded, its
 // character's voice only records, and its broadcasts land in a socket of the test unless other endpoints
-// are given.
+// are given. What the console keeps beyond the run goes to a data folder of the rig's own, or to dataHome, which a
+// test gives to two rigs in turn to see what the second finds of the first.
 struct ConsoleRig
 {
     explicit ConsoleRig(std::unique_ptr<MemorySettingsStore> settings = std::make_unique<MemorySettingsStore>(),
-                        std::optional<SocketEngine::Endpoints> endpoints = {});
+                        std::optional<SocketEngine::Endpoints> endpoints = {}, const QString &dataHome = {});
 
     // Loopback, ports chosen by the system.
     static SocketEngine::Endpoints loopbackEndpoints();
@@ -27,6 +29,7 @@ struct ConsoleRig
     // The datagrams that reached the wire socket since the last call.
     QByteArrayList heard();
 
+    QTemporaryDir ownDataHome;
     QUdpSocket wire;
     MemorySettingsStore *store = nullptr;
     NoticeRecorder notices;

@@ -1,9 +1,12 @@
 #include "base/Cp950.h"
+#include "engine/HistoryKeeper.h"
 #include "engine/HistoryStore.h"
+#include "engine/NoticeText.h"
 #include "tests/support/CodePage.h"
 
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -126,6 +129,57 @@ private Q_SLOTS:
             QCOMPARE(rows[i].message.Read, i % 2 == 0);
         }
         QCOMPARE(store.search(QStringLiteral("last words")).size(), 1);
+    }
+
+    // The message table over its keeper: each change is in the file before the table announces it, so the table
+    // read back is the table as it was, the row that made room for a newer one included. The size cap dropping
+    // history again and again is told once.
+    void tableAndHistoryThroughTheKeeper()
+    {
+        const QString file = path("table.sqlite");
+        QList<Message> before;
+        {
+            HistoryStore store(file);
+            HistoryKeeper keeper(store);
+            MessageTable table;
+            table.setKeeper(&keeper);
+            table.setLimits(3, 1 << 20);
+            QList<int> keptAtPost;
+            connect(&table, &MessageTable::afterPost, this, [&] { keptAtPost << int(store.loadRows().size()); });
+            for (const char *body : {"one", "two", "three"})
+                QVERIFY(table.append("nick", "10.0.0.2", body));
+            QCOMPARE(keptAtPost, QList<int>({1, 2, 3}));
+            QVERIFY(table.moveTo(1));
+            table.setCurrentRead(true);
+            QVERIFY(table.append(big5(u"小明"), "10.0.0.3", "four")); // makes room: "two" goes
+            QVERIFY(table.moveTo(2));
+            table.setCurrentRead(true);
+            for (int i = 0; i < table.size(); ++i)
+                before << table.at(i);
+        }
+        HistoryStore store(file);
+        HistoryKeeper keeper(store);
+        MessageTable table;
+        QVERIFY(keeper.restoreRows(table));
+        QCOMPARE(table.size(), 3);
+        for (int i = 0; i < table.size(); ++i)
+            QVERIFY(table.at(i).Content == before.at(i).Content && table.at(i).Nickname == before.at(i).Nickname &&
+                    table.at(i).Date == before.at(i).Date && table.at(i).Read == before.at(i).Read);
+        table.setKeeper(&keeper);
+        table.clear();
+        QVERIFY(store.loadRows().isEmpty());
+
+        HistoryStore::Limits limits;
+        limits.maxMemoryHistoryBytes = 4000;
+        HistoryStore small(QStringLiteral(":memory:"), limits);
+        HistoryKeeper smallKeeper(small);
+        QSignalSpy told(&smallKeeper, &HistoryKeeper::noticeRequested);
+        for (int i = 0; i < 40; ++i)
+            smallKeeper.record(Kind::Bulletin, HistoryStore::Direction::Received, "10.0.0.7", "boss",
+                               NoticeText::build(QStringLiteral("停電通知 %1").arg(i)));
+        QCOMPARE(told.size(), 1);
+        QCOMPARE(told.at(0).at(0).toByteArray(), NoticeText::build(u"歷史記錄已達容量上限，最舊的記錄已被刪除。"));
+        QCOMPARE(texts(small.search(QStringLiteral("通知 39"))), QStringList{QStringLiteral("停電通知 39")});
     }
 
     void searchFindsChineseSubstringsAndLatinWords()
