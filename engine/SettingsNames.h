@@ -27,6 +27,8 @@ inline constexpr QLatin1StringView Suggestive{"Suggestive"};
 inline constexpr QLatin1StringView Innervation{"Innervation"};
 inline constexpr QLatin1StringView BAutoHide{"BAutoHide"};
 inline constexpr QLatin1StringView ShowBroadcasting{"ShowBroadcasting"};
+// Days of history kept; 0 keeps it forever.
+inline constexpr QLatin1StringView HistoryDays{"HistoryDays"};
 
 // Auto-start key.
 inline constexpr QLatin1StringView AutoStartValue{"Parlune"};
