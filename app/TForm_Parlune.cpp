@@ -4,6 +4,7 @@
 #include "admin/TForm_Telecentre.h"
 #include "engine/ConsoleState.h"
 #include "engine/FriendTable.h"
+#include "engine/HistoryStore.h"
 #include "engine/InboundDispatch.h"
 #include "engine/MessageTable.h"
 #include "engine/NoticeText.h"
@@ -14,6 +15,7 @@
 #include "game/GameRouter.h"
 #include "game/TForm_Gobang.h"
 #include "game/UnknownGameBox.h"
+#include "messages/TForm_History.h"
 #include "messages/TForm_Messenger.h"
 #include "messages/TForm_Proclamation.h"
 #include "platform/ExitFarewell.h"
@@ -177,6 +179,7 @@ void TForm_Parlune::connectMenuCommands()
         if (m_state->innervation() && m_trayIcon)
             m_trayIcon->flashingSwitchedOn();
     });
+    on("MenuItem_History", [this] { openHistory({}); });
     const struct
     {
         const char *item;
@@ -281,6 +284,7 @@ void TForm_Parlune::windowAdded(QWidget *window)
             if (m_trayIcon)
                 m_trayIcon->comeToRest();
         });
+        connect(messenger, &TForm_Messenger::historyRequested, this, &TForm_Parlune::openHistory);
     }
 }
 
@@ -453,4 +457,14 @@ void TForm_Parlune::routeGame(const QByteArray &packet, bool viaStream)
     const QByteArray peer = viaStream ? m_engine->dispatchedPeerAddress() : QByteArray();
     if (!m_gameRouter->RouteGamePacket(packet, viaStream, peer))
         m_gamePacketUnreadable = true;
+}
+
+void TForm_Parlune::openHistory(const QByteArray &peer)
+{
+    // ---- history store: created on first use while the console keeps none for the run
+    if (!m_history)
+        m_history = std::make_unique<HistoryStore>();
+    TForm_History *window = m_windows->open<TForm_History>([this] { return new TForm_History(*m_history, *m_store); });
+    if (!peer.isEmpty())
+        window->showPeer(peer);
 }

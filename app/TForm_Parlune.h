@@ -19,6 +19,7 @@ class DesktopAssistant;
 class ExitFarewell;
 class FriendTable;
 class GameRouter;
+class HistoryStore;
 class HotKey;
 class InboundDispatch;
 class MainMenu;
@@ -117,6 +118,8 @@ private:
     void MenuItem_MoravikClick();
     void MenuItem_GFiveClick();
     void routeGame(const QByteArray &packet, bool viaStream);
+    // Opens the history window, or raises it, with the chat with peer chosen when one is given.
+    void openHistory(const QByteArray &peer);
     void showReceivedNotice(const QByteArray &text, const QByteArray &caption);
     void showBroadcast(const QByteArray &name, const QByteArray &time, const QByteArray &body);
 
@@ -144,4 +147,6 @@ private:
     ProclamationDeps m_proclamationDeps;
     bool m_created = false;
     bool m_closed = false;
+    // ---- history store: created when the history window first needs it, unless the console already keeps one
+    std::unique_ptr<HistoryStore> m_history;
 };

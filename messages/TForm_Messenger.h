@@ -14,6 +14,7 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QMenu;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
@@ -67,6 +68,8 @@ Q_SIGNALS:
     void presenceRefreshRequested();
     // "發送信息" opened the last unread message: the tray stops flashing and shows the program icon.
     void lastUnreadOpened();
+    // The history of the conversation with this peer (empty when none is known) was asked for.
+    void historyRequested(const QByteArray &address);
 
 public Q_SLOTS:
     void suiButton_CloseClick();
@@ -109,6 +112,8 @@ private:
     QString editorPlainText() const;
     std::optional<QByteArray> resolveRecipient(const QString &recipient) const;
     QPixmap faceOf(const QByteArray &bmp) const;
+    // The peer of the message on display, or the recipient being written to.
+    QByteArray historyPeer() const;
 
     // SendProgress
     void beginPieces(int pieces) override;
@@ -147,4 +152,7 @@ private:
     QPushButton *suiButton_Info = nullptr;
     QPushButton *suiButton_Cancel = nullptr;
     QPushButton *suiButton_OK = nullptr;
+    // The right-click menu of "聊天記錄" and "信息", leading to the history window.
+    QMenu *PopupMenu_Record = nullptr;
+    QByteArray m_shownPeer;
 };
