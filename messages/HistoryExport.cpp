@@ -167,7 +167,8 @@ QString HistoryExport::documentToHtml(const QTextDocument &document)
 }
 
 bool HistoryExport::write(HistoryStore &history, HistoryStore::Kinds kinds, const QByteArray &peer,
-                          const QString &title, const QString &fileName, QString *error)
+                          const QString &title, const QString &fileName, QString *error,
+                          const std::function<bool(qint64 done, qint64 total)> &progress)
 {
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly)) {
@@ -192,6 +193,13 @@ bool HistoryExport::write(HistoryStore &history, HistoryStore::Kinds kinds, cons
             break;
         for (const HistoryStore::Entry &entry : entries)
             file.write(entryHtml(entry).toUtf8());
+        if (progress && !progress(qMin(total, offset + ChunkSize), total)) {
+            file.cancelWriting();
+            file.commit();
+            if (error)
+                *error = QStringLiteral("已取消");
+            return false;
+        }
     }
     file.write(QByteArrayLiteral("</body></html>\n"));
     if (!file.commit()) {

@@ -19,6 +19,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPainter>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
@@ -424,6 +425,7 @@ void TForm_History::showPage(qint64 offset, qint64 focusId)
     RxRichEdit_History->clear();
     // Every page starts with a budget of its own: the pictures of the last page went with it.
     m_pictures = PixelBudget(PixelBudget::DocumentPixels, devicePixelRatioF());
+    m_pageRtfBytes = 0;
     m_ids.clear();
     m_starts.clear();
     QTextCursor cursor(RxRichEdit_History->document());
@@ -474,12 +476,13 @@ void TForm_History::renderEntry(QTextCursor &cursor, const HistoryStore::Entry &
 
     cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
     const int bodyStart = cursor.position();
-    if (entry.rtf.size() > MaxShownRtfBytes) {
+    if (entry.rtf.size() > MaxShownRtfBytes || m_pageRtfBytes + entry.rtf.size() > MaxPageRtfBytes) {
         cursor.insertText(entry.text);
         QTextCharFormat note;
         note.setForeground(QColor(150, 90, 20));
         cursor.insertText(QStringLiteral("\n（內容過長，只顯示文字）"), note);
     } else {
+        m_pageRtfBytes += entry.rtf.size();
         RtfReader::insertText(cursor, entry.rtf, &m_pictures);
     }
     cursor.movePosition(QTextCursor::End);
@@ -654,8 +657,22 @@ void TForm_History::suiButton_ExportClick()
         QStringLiteral("HTML (*.html *.htm)"));
     if (fileName.isEmpty())
         return;
+    // A long conversation takes a while: the window shows how far it is and may stop it.
+    QProgressDialog progress(QStringLiteral("正在導出…"), QStringLiteral("取消"), 0, 100, this);
+    progress.setObjectName(QStringLiteral("ExportProgressDialog"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
     QString error;
-    if (!exportTo(fileName, &error)) {
+    bool canceled = false;
+    const auto step = [&progress, &canceled](qint64 done, qint64 total) {
+        progress.setValue(total > 0 ? int(done * 100 / total) : 100);
+        canceled = progress.wasCanceled();
+        return !canceled;
+    };
+    const bool written = HistoryExport::write(m_history, m_kinds, m_peer, QStringLiteral("歷史記錄 - ") + m_title,
+                                              fileName, &error, step);
+    progress.reset();
+    if (!written && !canceled) {
         auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("導出"),
                                     QStringLiteral("無法寫入 %1：%2").arg(fileName, error), QMessageBox::Ok, this);
         box->setObjectName(QStringLiteral("ErrorMessageBox"));

@@ -37,6 +37,8 @@ public:
     static constexpr int SearchLimit = 200;
     // A body longer than this is shown as its plain text: reading megabytes of RTF would stop the window.
     static constexpr qsizetype MaxShownRtfBytes = 256 * 1024;
+    // RTF read for one page at most; the bodies beyond it are shown as their plain text as well.
+    static constexpr qsizetype MaxPageRtfBytes = 2 * 1024 * 1024;
     // Matches highlighted on one page at most.
     static constexpr int MaxHighlights = 2000;
     // Choices of the retention box, in days; 0 keeps history forever.
@@ -107,6 +109,7 @@ private:
     QList<int> m_starts; // where each message of the page begins in the document
     QString m_needle;
     PixelBudget m_pictures;
+    qsizetype m_pageRtfBytes = 0;
 
     SkinnedFrame *suiForm_History = nullptr;
     QWidget *m_body = nullptr;

@@ -267,6 +267,15 @@ private Q_SLOTS:
         window.search(QStringLiteral("message-100"));
         QCOMPARE(window.pageOffset(), 100 - TForm_History::PageSize / 2);
         QVERIFY(!child<QPushButton>(window, "suiButton_Older")->isHidden());
+
+        // A body of megabytes is shown as its text, not read as RTF on the window's thread.
+        HistoryStore::Entry huge = entry(Kind::Chat, "10.0.0.8", "大檔", QStringLiteral("開頭"), Now);
+        huge.rtf = "{\\rtf1 " + QByteArray(TForm_History::MaxShownRtfBytes, 'x') + "}";
+        m_store->record(huge);
+        window.showPeer("10.0.0.8");
+        QCOMPARE(shownText(window),
+                 QStringLiteral("%1  大檔 (10.0.0.8)\n開頭\n（內容過長，只顯示文字）")
+                     .arg(QDateTime::fromMSecsSinceEpoch(Now).toString(QStringLiteral("yy-MM-dd hh:mm"))));
     }
 };
 
