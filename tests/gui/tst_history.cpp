@@ -120,12 +120,13 @@ private Q_SLOTS:
         s.record(
             entry(Kind::Chat, "10.0.0.4", "舊朋友", QStringLiteral("很久以前的消息"), Now - 100LL * 24 * 60 * Minute));
         s.record(entry(Kind::Chat, "10.0.0.3", "Alice", QStringLiteral("hello, lunch at noon?"), Now - 30 * Minute));
+        s.record(entry(Kind::Chat, "10.0.0.2", "<b>小明</b>", QStringLiteral("<script>alert(1)</script> 會議記錄"),
+                       Now - 21 * Minute));
         s.record(entry(Kind::Chat, "10.0.0.2", "小明", QStringLiteral("今天下午開會嗎？附上座位圖"), Now - 20 * Minute,
                        HistoryStore::Direction::Received, redSquare()));
         s.record(entry(Kind::Chat, "10.0.0.2", "小明", QStringLiteral("好的，三點在會議室見"), Now - 19 * Minute,
                        HistoryStore::Direction::Sent));
-        s.record(entry(Kind::Chat, "10.0.0.2", "<b>小明</b>", QStringLiteral("<script>alert(1)</script> 會議記錄"),
-                       Now - 18 * Minute));
+
         s.record(entry(Kind::Broadcast, "10.0.0.9", "管理員", QStringLiteral("系統將於今晚維護"), Now - 10 * Minute));
         s.record(entry(Kind::Notice, "10.0.0.3", "", QStringLiteral("對方不在"), Now - 5 * Minute));
     }
@@ -147,7 +148,7 @@ private Q_SLOTS:
         QVERIFY(conversations->item(0)->text().startsWith(QStringLiteral("系統廣播\n1 條")));
         QVERIFY(conversations->item(1)->text().startsWith(QStringLiteral("公告/通知\n1 條")));
         // The latest name of the latest peer, which opens by itself.
-        QVERIFY(conversations->item(2)->text().startsWith(QStringLiteral("<b>小明</b>\n10.0.0.2 · 3 條")));
+        QVERIFY(conversations->item(2)->text().startsWith(QStringLiteral("小明\n10.0.0.2 · 3 條")));
         QVERIFY(conversations->item(4)->text().startsWith(QStringLiteral("舊朋友\n")));
         QCOMPARE(window.shownPeer(), QByteArray("10.0.0.2"));
 
@@ -168,7 +169,8 @@ private Q_SLOTS:
         window.search(QStringLiteral("會議"));
         auto *results = child<QListWidget>(window, "suiListView_Result");
         QCOMPARE(results->count(), 2);
-        QVERIFY(results->item(0)->text().contains(QStringLiteral("會議記錄")));
+        QVERIFY(results->item(0)->text().contains(QStringLiteral("會議室")));
+        QVERIFY(results->item(1)->text().contains(QStringLiteral("會議記錄")));
         QCOMPARE(window.shownPeer(), QByteArray("10.0.0.2"));
         QCOMPARE(highlighted(window), QStringList({QStringLiteral("會議"), QStringLiteral("會議")}));
         if (const QString dir = qEnvironmentVariable("PARLUNE_SCREENSHOTS"); !dir.isEmpty()) {
@@ -207,9 +209,13 @@ private Q_SLOTS:
         QVERIFY(page.contains(QStringLiteral("好的，三點在會議室見")));
         QCOMPARE(page.count(QStringLiteral("src=\"data:image/png;base64,")), 1);
         QVERIFY(page.contains(QStringLiteral("&lt;script&gt;alert(1)&lt;/script&gt;")));
-        QVERIFY(page.contains(QStringLiteral("&lt;b&gt;小明&lt;/b&gt;")));
+        QVERIFY(page.contains(QStringLiteral("&lt;b&gt;小明&lt;/b&gt; (10.0.0.2)")));
         QVERIFY(!page.contains(QStringLiteral("<script")));
         QVERIFY(!window.exportTo(m_dir.filePath(QStringLiteral("no/such/folder/out.html"))));
+        if (const QString dir = qEnvironmentVariable("PARLUNE_SCREENSHOTS"); !dir.isEmpty()) {
+            QFile::remove(dir + QStringLiteral("/history-export.html"));
+            QFile::copy(file, dir + QStringLiteral("/history-export.html"));
+        }
 
         auto *remove = child<QPushButton>(window, "suiButton_Delete");
         remove->click();
