@@ -289,6 +289,11 @@ void TForm_History::buildControls()
 
     connect(suiEdit_Search, &QLineEdit::returnPressed, this, &TForm_History::suiButton_SearchClick);
     connect(suiButton_Search, &QPushButton::clicked, this, &TForm_History::suiButton_SearchClick);
+    // Emptying the box ends the search: the hits go, and so do the highlights.
+    connect(suiEdit_Search, &QLineEdit::textChanged, this, [this](const QString &text) {
+        if (text.trimmed().isEmpty() && !m_needle.isEmpty())
+            search(QString());
+    });
     connect(suiComboBox_Keep, &QComboBox::activated, this,
             [this](int index) { setKeepDays(suiComboBox_Keep->itemData(index).toInt()); });
     connect(suiListView_Conversation, &QListWidget::currentItemChanged, this,
@@ -651,7 +656,8 @@ void TForm_History::suiButton_ExportClick()
     if (!hasConversation())
         return;
     QString name = m_peer.isEmpty() ? m_title : QString::fromLatin1(m_peer);
-    name.replace(QRegularExpression(QStringLiteral("[^\\w.-]")), QStringLiteral("_"));
+    name.replace(QRegularExpression(QStringLiteral("[^\\w.-]"), QRegularExpression::UseUnicodePropertiesOption),
+                 QStringLiteral("_"));
     const QString fileName = QFileDialog::getSaveFileName(
         this, QStringLiteral("導出"), QDir::home().filePath(QStringLiteral("歷史記錄-%1.html").arg(name)),
         QStringLiteral("HTML (*.html *.htm)"));

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
@@ -190,6 +191,10 @@ private Q_SLOTS:
         window.search(QStringLiteral("不存在的字"));
         QCOMPARE(results->count(), 0);
         QVERIFY(child<QLabel>(window, "Panel_Result")->text().startsWith(QStringLiteral("找不到")));
+        QCOMPARE(window.highlightCount(), 0);
+        window.search(QStringLiteral("會議"));
+        child<QLineEdit>(window, "suiEdit_Search")->clear();
+        QVERIFY(!results->isVisibleTo(&window));
         QCOMPARE(window.highlightCount(), 0);
     }
 
