@@ -4,7 +4,6 @@
 #include "admin/TForm_Telecentre.h"
 #include "engine/ConsoleState.h"
 #include "engine/FriendTable.h"
-#include "engine/HistoryStore.h"
 #include "engine/InboundDispatch.h"
 #include "engine/MessageTable.h"
 #include "engine/NoticeText.h"
@@ -279,12 +278,12 @@ void TForm_Parlune::wireWindows()
 void TForm_Parlune::windowAdded(QWidget *window)
 {
     if (auto *messenger = qobject_cast<TForm_Messenger *>(window)) {
+        connect(messenger, &TForm_Messenger::historyRequested, this, &TForm_Parlune::openHistory);
         connect(messenger, &TForm_Messenger::presenceRefreshRequested, this, &TForm_Parlune::AnnouncePresence);
         connect(messenger, &TForm_Messenger::lastUnreadOpened, this, [this] {
             if (m_trayIcon)
                 m_trayIcon->comeToRest();
         });
-        connect(messenger, &TForm_Messenger::historyRequested, this, &TForm_Parlune::openHistory);
     }
 }
 
@@ -462,9 +461,10 @@ void TForm_Parlune::routeGame(const QByteArray &packet, bool viaStream)
 void TForm_Parlune::openHistory(const QByteArray &peer)
 {
     // ---- history store: created on first use while the console keeps none for the run
-    if (!m_history)
-        m_history = std::make_unique<HistoryStore>();
-    TForm_History *window = m_windows->open<TForm_History>([this] { return new TForm_History(*m_history, *m_store); });
+    if (!m_historyStore)
+        m_historyStore = std::make_unique<HistoryStore>();
+    TForm_History *window =
+        m_windows->open<TForm_History>([this] { return new TForm_History(*m_historyStore, *m_store); });
     if (!peer.isEmpty())
         window->showPeer(peer);
 }

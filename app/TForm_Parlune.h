@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/HistoryStore.h"
 #include "engine/NoticeSink.h"
 #include "engine/SettingsStore.h"
 #include "engine/SocketEngine.h"
@@ -19,7 +20,6 @@ class DesktopAssistant;
 class ExitFarewell;
 class FriendTable;
 class GameRouter;
-class HistoryStore;
 class HotKey;
 class InboundDispatch;
 class MainMenu;
@@ -148,5 +148,5 @@ private:
     bool m_created = false;
     bool m_closed = false;
     // ---- history store: created when the history window first needs it, unless the console already keeps one
-    std::unique_ptr<HistoryStore> m_history;
+    std::unique_ptr<HistoryStore> m_historyStore;
 };

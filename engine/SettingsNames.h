@@ -27,7 +27,7 @@ inline constexpr QLatin1StringView Suggestive{"Suggestive"};
 inline constexpr QLatin1StringView Innervation{"Innervation"};
 inline constexpr QLatin1StringView BAutoHide{"BAutoHide"};
 inline constexpr QLatin1StringView ShowBroadcasting{"ShowBroadcasting"};
-// Days of history kept; 0 keeps it forever.
+// Days history is kept, an integer; 0 (also when missing) keeps it for ever.
 inline constexpr QLatin1StringView HistoryDays{"HistoryDays"};
 
 // Auto-start key.

@@ -497,6 +497,22 @@ void TForm_Messenger::suiImageButton_NextClick()
     showCurrentRecord();
 }
 
+QByteArray TForm_Messenger::historyPeer() const
+{
+    if (!isComposing())
+        return m_shownPeer;
+    // Looked up without moving the friend table's current row, which the friend panel shows.
+    const QString recipient = FlatEdit_IP->text().trimmed();
+    const QByteArray typed = cp950::encode(recipient);
+    if (inetAddr(typed))
+        return typed;
+    const FriendTable &friends = *m_deps.friends;
+    for (int row = 0; row < friends.size(); ++row)
+        if (friends.at(row).User == typed || cp950::decode(friends.at(row).User) == recipient)
+            return friends.at(row).IP;
+    return m_shownPeer;
+}
+
 // ---- strip, title buttons, keys, links ----------------------------------------------------------------------
 
 void TForm_Messenger::setStripOpen(bool open)
@@ -700,22 +716,6 @@ std::optional<QByteArray> TForm_Messenger::resolveRecipient(const QString &recip
         }
     }
     return std::nullopt;
-}
-
-QByteArray TForm_Messenger::historyPeer() const
-{
-    if (!isComposing())
-        return m_shownPeer;
-    // Looked up without moving the friend table's current row, which the friend panel shows.
-    const QString recipient = FlatEdit_IP->text().trimmed();
-    const QByteArray typed = cp950::encode(recipient);
-    if (inetAddr(typed))
-        return typed;
-    const FriendTable &friends = *m_deps.friends;
-    for (int row = 0; row < friends.size(); ++row)
-        if (friends.at(row).User == typed || cp950::decode(friends.at(row).User) == recipient)
-            return friends.at(row).IP;
-    return m_shownPeer;
 }
 
 void TForm_Messenger::suiButton_SendClick()

@@ -64,12 +64,12 @@ public:
     bool FormCanResize(int &newWidth, int &newHeight) const;
 
 Q_SIGNALS:
+    // The history of the conversation with this peer (empty when none is known) was asked for.
+    void historyRequested(const QByteArray &address);
     // The title bar's "Info" while composing: the console announces the presence anew.
     void presenceRefreshRequested();
     // "發送信息" opened the last unread message: the tray stops flashing and shows the program icon.
     void lastUnreadOpened();
-    // The history of the conversation with this peer (empty when none is known) was asked for.
-    void historyRequested(const QByteArray &address);
 
 public Q_SLOTS:
     void suiButton_CloseClick();
@@ -100,6 +100,8 @@ private:
     void suiListView_FriendMouseDown(Qt::MouseButton button);
     void onTitleButtonClicked(int index);
     void openLink(const QUrl &url);
+    // The peer of the message on display, or the recipient being written to.
+    QByteArray historyPeer() const;
 
     void buildControls();
     void relayout();
@@ -112,8 +114,6 @@ private:
     QString editorPlainText() const;
     std::optional<QByteArray> resolveRecipient(const QString &recipient) const;
     QPixmap faceOf(const QByteArray &bmp) const;
-    // The peer of the message on display, or the recipient being written to.
-    QByteArray historyPeer() const;
 
     // SendProgress
     void beginPieces(int pieces) override;
