@@ -33,7 +33,7 @@
 
 namespace {
 
-enum Role { KindsRole = Qt::UserRole, PeerRole, IdRole };
+enum Role { KindsRole = Qt::UserRole, PeerRole, IdRole, TitleRole };
 
 constexpr HistoryStore::Kinds BroadcastKinds{HistoryStore::Kind::Broadcast};
 constexpr HistoryStore::Kinds NoticeKinds{HistoryStore::Kind::Bulletin, HistoryStore::Kind::Notice};
@@ -340,6 +340,7 @@ void TForm_History::refresh()
         auto *item = new QListWidgetItem(title + u'\n' + detail, suiListView_Conversation);
         item->setData(KindsRole, kinds.toInt());
         item->setData(PeerRole, peer);
+        item->setData(TitleRole, title);
         item->setToolTip(title);
         return item;
     };
@@ -383,10 +384,11 @@ QString TForm_History::titleOf(HistoryStore::Kinds kinds, const QByteArray &peer
         return QStringLiteral("公告/通知");
     for (int row = 0; row < suiListView_Conversation->count(); ++row) {
         const QListWidgetItem *item = suiListView_Conversation->item(row);
-        if (item->data(KindsRole).toInt() == kinds.toInt() && item->data(PeerRole).toByteArray() == peer)
-            return item->toolTip() == oneLine(cp950::decode(peer))
-                       ? item->toolTip()
-                       : QStringLiteral("%1 (%2)").arg(item->toolTip(), oneLine(cp950::decode(peer)));
+        if (item->data(KindsRole).toInt() == kinds.toInt() && item->data(PeerRole).toByteArray() == peer) {
+            const QString name = item->data(TitleRole).toString();
+            const QString address = oneLine(cp950::decode(peer));
+            return name == address ? name : QStringLiteral("%1 (%2)").arg(name, address);
+        }
     }
     return oneLine(cp950::decode(peer));
 }
@@ -398,7 +400,6 @@ void TForm_History::conversationChosen(QListWidgetItem *item)
     const auto kinds = HistoryStore::Kinds::fromInt(item->data(KindsRole).toInt());
     const QByteArray peer = item->data(PeerRole).toByteArray();
     choose(kinds, peer, titleOf(kinds, peer));
-    m_total = m_history.count(m_kinds, m_peer);
     showPage(m_total - PageSize);
 }
 
@@ -407,6 +408,7 @@ void TForm_History::choose(HistoryStore::Kinds kinds, const QByteArray &peer, co
     m_kinds = kinds;
     m_peer = peer;
     m_title = title;
+    m_total = hasConversation() ? m_history.count(m_kinds, m_peer) : 0;
     Panel_Conversation->setText(title);
 }
 
@@ -415,7 +417,6 @@ void TForm_History::showPeer(const QByteArray &address)
     refresh();
     selectConversation(ChatKinds, address);
     choose(ChatKinds, address, titleOf(ChatKinds, address));
-    m_total = m_history.count(m_kinds, m_peer);
     showPage(m_total - PageSize);
 }
 
@@ -636,7 +637,6 @@ void TForm_History::resultChosen(QListWidgetItem *item)
     const QByteArray peer = item->data(PeerRole).toByteArray();
     selectConversation(kinds, peer);
     choose(kinds, peer, titleOf(kinds, peer));
-    m_total = m_history.count(m_kinds, m_peer);
     const qint64 position = m_history.position(kinds, peer, id);
     // Gone since the search (deleted or purged): the latest page of its conversation.
     showPage(position < 0 ? m_total - PageSize : position - PageSize / 2, position < 0 ? 0 : id);
