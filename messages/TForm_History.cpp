@@ -294,8 +294,7 @@ void TForm_History::buildControls()
         if (text.trimmed().isEmpty() && !m_needle.isEmpty())
             search(QString());
     });
-    connect(suiComboBox_Keep, &QComboBox::activated, this,
-            [this](int index) { setKeepDays(suiComboBox_Keep->itemData(index).toInt()); });
+    connect(suiComboBox_Keep, &QComboBox::activated, this, &TForm_History::suiComboBox_KeepChange);
     connect(suiListView_Conversation, &QListWidget::currentItemChanged, this,
             [this](QListWidgetItem *item) { conversationChosen(item); });
     connect(suiListView_Result, &QListWidget::currentItemChanged, this,
@@ -720,6 +719,7 @@ void TForm_History::suiButton_DeleteClick()
 void TForm_History::readKeepDays()
 {
     const int days = qMax(0, settings::readInteger(m_settings, settings::SystemKey, settings::HistoryDays).value_or(0));
+    m_keepDays = days;
     int index = suiComboBox_Keep->findData(days);
     if (index < 0) {
         // A number of days set elsewhere shows as it is.
@@ -729,9 +729,36 @@ void TForm_History::readKeepDays()
     suiComboBox_Keep->setCurrentIndex(index);
 }
 
+// Keeping less drops history for good: the user says so first, and a "no" leaves the choice as it was.
+void TForm_History::suiComboBox_KeepChange(int index)
+{
+    const int days = suiComboBox_Keep->itemData(index).toInt();
+    if (days == m_keepDays)
+        return;
+    if (days == 0 || (m_keepDays > 0 && days > m_keepDays)) {
+        setKeepDays(days);
+        return;
+    }
+    auto *box =
+        new QMessageBox(QMessageBox::Question, QStringLiteral("保存期限"),
+                        QStringLiteral("只保存 %1 天內的記錄，更早的記錄會立即刪除，且無法恢復。確定嗎？").arg(days),
+                        QMessageBox::Yes | QMessageBox::No, this);
+    box->setObjectName(QStringLiteral("KeepConfirmMessageBox"));
+    box->setDefaultButton(QMessageBox::No);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QMessageBox::finished, this, [this, days](int result) {
+        if (result == QMessageBox::Yes)
+            setKeepDays(days);
+        else
+            suiComboBox_Keep->setCurrentIndex(suiComboBox_Keep->findData(m_keepDays));
+    });
+    box->open();
+}
+
 void TForm_History::setKeepDays(int days)
 {
     days = qMax(0, days);
+    m_keepDays = days;
     if (const int index = suiComboBox_Keep->findData(days); index >= 0)
         suiComboBox_Keep->setCurrentIndex(index);
     if (!settings::writeInteger(m_settings, settings::SystemKey, settings::HistoryDays, days)) {

@@ -77,6 +77,7 @@ public Q_SLOTS:
     void suiButton_OlderClick();
     void suiButton_NewerClick();
     void suiButton_RefreshClick();
+    void suiComboBox_KeepChange(int index);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -108,6 +109,7 @@ private:
     QList<qint64> m_ids;
     QList<int> m_starts; // where each message of the page begins in the document
     QString m_needle;
+    int m_keepDays = 0;
     PixelBudget m_pictures;
     qsizetype m_pageRtfBytes = 0;
 

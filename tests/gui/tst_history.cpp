@@ -238,7 +238,19 @@ private Q_SLOTS:
 
         auto *keep = child<QComboBox>(window, "suiComboBox_Keep");
         QCOMPARE(keep->currentData().toInt(), 0);
+        // Keeping less is confirmed first; a "no" changes nothing.
+        keep->setCurrentIndex(keep->findData(30));
         Q_EMIT keep->activated(keep->findData(30));
+        QVERIFY((box = openBox("KeepConfirmMessageBox")));
+        box->button(QMessageBox::No)->click();
+        QCOMPARE(keep->currentData().toInt(), 0);
+        QVERIFY(!m_settings.values(settings::SystemKey) ||
+                !m_settings.values(settings::SystemKey)->contains(QString(settings::HistoryDays)));
+        QCOMPARE(m_store->count(Kind::Chat, "10.0.0.4"), 1);
+        keep->setCurrentIndex(keep->findData(30));
+        Q_EMIT keep->activated(keep->findData(30));
+        QVERIFY((box = openBox("KeepConfirmMessageBox")));
+        box->button(QMessageBox::Yes)->click();
         QCOMPARE(m_settings.values(settings::SystemKey)->value(settings::HistoryDays).number, 30);
         QCOMPARE(m_store->count(Kind::Chat, "10.0.0.4"), 0);
         QCOMPARE(m_store->count(HistoryStore::AllKinds), 3);
