@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 # Extra CMake options, e.g. CMAKE_ARGS=-DPARLUNE_WERROR=ON; given, they are applied to an existing build too.
 CMAKE_ARGS ?=
 
-.PHONY: deps configure build run test format fuzz bench clean
+.PHONY: deps configure build run test package format fuzz bench clean
 
 deps:
 	@scripts/install-deps.sh
@@ -21,6 +21,10 @@ run: build
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# The Debian package, $(BUILD)/parlune_<version>_<arch>.deb.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -1,12 +1,14 @@
 #include "app/TForm_Parlune.h"
 
 #include "admin/TForm_PIM.h"
+#include "admin/TForm_Preferences.h"
 #include "admin/TForm_Telecentre.h"
 #include "engine/ConsoleState.h"
 #include "engine/FriendTable.h"
 #include "engine/InboundDispatch.h"
 #include "engine/MessageTable.h"
 #include "engine/NoticeText.h"
+#include "engine/OtherSegments.h"
 #include "engine/Packet.h"
 #include "engine/Presence.h"
 #include "engine/StartupSettings.h"
@@ -64,6 +66,9 @@ TForm_Parlune::TForm_Parlune(const SocketEngine::Endpoints &endpoints, std::uniq
     registerActions();
     wireWindows();
     connect(m_windows.get(), &WindowRegistry::added, this, &TForm_Parlune::windowAdded);
+    // Every broadcast also goes to the other segments of the list, as start-up reads it and the user changes it.
+    m_otherSegments = new OtherSegments(*m_store, this);
+    connect(m_otherSegments, &OtherSegments::destinationsChanged, m_engine, &SocketEngine::setExtraDestinations);
 
     // A failed engine asks to close while start-up still runs; the close waits for the event loop.
     connect(m_engine, &SocketEngine::closeRequested, this, &TForm_Parlune::requestClose, Qt::QueuedConnection);
@@ -89,6 +94,8 @@ void TForm_Parlune::FormCreate()
     m_state->setOwnAddress(LocalAddress());
     values().AutoReplyText = InboundDispatch::defaultAutoReply();
     m_engine->StartSocketEngine();
+    // Before the settings: their reading sends the first announcement.
+    m_otherSegments->load();
     // The goodbye also goes out when the process ends without the close query, e.g. when the X server dies
     // and Qt calls exit(). It is one sendto() on the open socket, which needs no event loop.
     m_farewell = std::make_unique<ExitFarewell>(
@@ -191,6 +198,8 @@ void TForm_Parlune::connectMenuCommands()
         const Presence::Status status = s.status;
         on(s.item, [this, status] { m_presence->SetStatus(status); });
     }
+    on("MenuItem_Preferences",
+       [this] { m_windows->open<TForm_Preferences>([this] { return new TForm_Preferences(*m_otherSegments); }); });
 }
 
 void TForm_Parlune::connectRules()
@@ -284,6 +293,10 @@ void TForm_Parlune::windowAdded(QWidget *window)
             if (m_trayIcon)
                 m_trayIcon->comeToRest();
         });
+    }
+    if (auto *preferences = qobject_cast<TForm_Preferences *>(window)) {
+        // "網絡診斷": the diagnosis window (TForm_Diagnosis, coming) opens in this lambda, through m_windows.
+        connect(preferences, &TForm_Preferences::diagnosisRequested, this, [] {});
     }
 }
 

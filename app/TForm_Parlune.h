@@ -24,6 +24,7 @@ class HotKey;
 class InboundDispatch;
 class MainMenu;
 class MessageTable;
+class OtherSegments;
 class Presence;
 class QTimer;
 class TerminationSignals;
@@ -74,6 +75,7 @@ public:
     DesktopAssistant &desktopAssistant() { return *m_assistant; }
     TrayIcon *trayIcon() const { return m_trayIcon; }
     bool hasClosed() const { return m_closed; }
+    OtherSegments &otherSegments() { return *m_otherSegments; }
 
     FriendTable *RxMemoryData_Friend;
     MessageTable *RxMemoryData_Message;
@@ -147,6 +149,7 @@ private:
     ProclamationDeps m_proclamationDeps;
     bool m_created = false;
     bool m_closed = false;
+    OtherSegments *m_otherSegments = nullptr;
     // ---- history store: created when the history window first needs it, unless the console already keeps one
     std::unique_ptr<HistoryStore> m_historyStore;
 };

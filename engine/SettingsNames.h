@@ -27,6 +27,8 @@ inline constexpr QLatin1StringView Suggestive{"Suggestive"};
 inline constexpr QLatin1StringView Innervation{"Innervation"};
 inline constexpr QLatin1StringView BAutoHide{"BAutoHide"};
 inline constexpr QLatin1StringView ShowBroadcasting{"ShowBroadcasting"};
+// Text: the extra destinations of every broadcast, dotted addresses joined by commas. Absent: none.
+inline constexpr QLatin1StringView ExtraDestinations{"ExtraDestinations"};
 // Days history is kept, an integer; 0 (also when missing) keeps it for ever.
 inline constexpr QLatin1StringView HistoryDays{"HistoryDays"};
 

@@ -8,7 +8,6 @@
 #include "engine/ReplyQueue.h"
 #include "engine/WireTexts.h"
 
-#include <QNetworkInterface>
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QTcpServer>
@@ -412,15 +411,29 @@ int SocketEngine::SendDirect(const QByteArray &address, const QByteArray &packet
     return written > 0 || packet.isEmpty() ? int(written) : -1;
 }
 
+bool SocketEngine::sendDatagram(quint32 address, quint16 port, const QByteArray &packet)
+{
+    const sockaddr_in destination = ipv4(address, port);
+    const ssize_t n = ::sendto(m_udpFd, packet.data(), size_t(packet.size()), MSG_DONTWAIT | MSG_NOSIGNAL,
+                               reinterpret_cast<const sockaddr *>(&destination), sizeof destination);
+    return n >= 0 || errno == EAGAIN || errno == EWOULDBLOCK;
+}
+
 void SocketEngine::SendBroadcast(const QByteArray &packet)
 {
     const quint16 port = m_endpoints.broadcastDestinationPort ? m_endpoints.broadcastDestinationPort
                          : m_endpoints.broadcastPort          ? m_endpoints.broadcastPort
                                                               : broadcastPort();
-    const sockaddr_in destination = ipv4(m_endpoints.broadcastAddress.toIPv4Address(), port);
-    const ssize_t n = ::sendto(m_udpFd, packet.data(), size_t(packet.size()), MSG_DONTWAIT | MSG_NOSIGNAL,
-                               reinterpret_cast<const sockaddr *>(&destination), sizeof destination);
-    if (n >= 0 || errno == EAGAIN || errno == EWOULDBLOCK)
+    const quint32 broadcast = m_endpoints.broadcastAddress.toIPv4Address();
+    const bool sent = sendDatagram(broadcast, port, packet);
+    if (!m_extraDestinations.empty() && hostAddressesStale())
+        readHostAddresses();
+    // A segment that cannot be reached now (its router is down) must not keep the others from hearing,
+    // nor bury the user in notices at every announcement; the network diagnosis tells about it.
+    for (const quint32 destination : m_extraDestinations)
+        if (destination != broadcast && !m_host.covers(destination))
+            sendDatagram(destination, port, packet);
+    if (sent)
         return;
     // Leaving the network must stay silent: it is what a closing or unplugged host sends.
     if (Packet::command(packet) == Packet::CMD_OFFLINE)
@@ -430,17 +443,14 @@ void SocketEngine::SendBroadcast(const QByteArray &packet)
 
 void SocketEngine::readHostAddresses()
 {
-    m_hostAddresses.clear();
-    for (const QNetworkInterface &interface : QNetworkInterface::allInterfaces()) {
-        for (const QNetworkAddressEntry &entry : interface.addressEntries()) {
-            if (entry.ip().protocol() != QAbstractSocket::IPv4Protocol)
-                continue;
-            m_hostAddresses.push_back(entry.ip().toIPv4Address());
-            if (!entry.broadcast().isNull())
-                m_hostAddresses.push_back(entry.broadcast().toIPv4Address());
-        }
-    }
+    m_host = segments::HostSegments::read();
     m_hostAddressesRead = Clock::now();
+}
+
+// Addresses can change while the program runs (a new lease, a cable moved to another segment).
+bool SocketEngine::hostAddressesStale() const
+{
+    return m_hostAddressesRead == Clock::time_point() || Clock::now() - m_hostAddressesRead > std::chrono::seconds(5);
 }
 
 bool SocketEngine::fitForReply(quint32 address)
@@ -451,10 +461,10 @@ bool SocketEngine::fitForReply(quint32 address)
     // "This network", multicast, and the reserved block that holds the limited broadcast address.
     if (top == 0 || top >= 224)
         return false;
-    // Addresses can change while the program runs (a new lease, a cable moved to another segment).
-    if (m_hostAddressesRead == Clock::time_point() || Clock::now() - m_hostAddressesRead > std::chrono::seconds(5))
+    if (hostAddressesStale())
         readHostAddresses();
-    return std::find(m_hostAddresses.begin(), m_hostAddresses.end(), address) == m_hostAddresses.end();
+    const std::vector<quint32> &own = m_host.ownAddresses;
+    return std::find(own.begin(), own.end(), address) == own.end();
 }
 
 void SocketEngine::SendReply(const QByteArray &address, const QByteArray &packet, ReplyKind kind)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/OtherSegments.h"
 #include "engine/Packet.h"
 #include "engine/PacketTransport.h"
 
@@ -97,8 +98,13 @@ public:
     // Connects to address:3289, writes the packet, closes. Bytes written or -1; tells nothing but a socket
     // the system refused. The address is read by inetAddr. Connect and write are each bounded by the limits.
     int SendDirect(const QByteArray &address, const QByteArray &packet) override;
-    // One datagram to the broadcast address. A failure is told unless the packet is a CMD_OFFLINE.
+    // One datagram to the broadcast address and one to each extra destination. A failure of the first is
+    // told unless the packet is a CMD_OFFLINE; the extra ones fail without a word.
     void SendBroadcast(const QByteArray &packet) override;
+    // The other segments every broadcast also goes to. Any that this host's own segments cover are passed
+    // over when a broadcast is sent: their hosts hear the broadcast already.
+    void setExtraDestinations(const std::vector<quint32> &destinations) { m_extraDestinations = destinations; }
+    const std::vector<quint32> &extraDestinations() const { return m_extraDestinations; }
     // Queued and sent without blocking, only to a plain dotted address that is neither loopback,
     // multicast, broadcast nor this host's own; everything else, and what overflows the queue, is dropped.
     void SendReply(const QByteArray &address, const QByteArray &packet, ReplyKind kind) override;
@@ -132,6 +138,8 @@ private:
     void acceptFailed();
     bool fitForReply(quint32 address);
     void readHostAddresses();
+    bool hostAddressesStale() const;
+    bool sendDatagram(quint32 address, quint16 port, const QByteArray &packet);
     void dispatch(Transport transport, const QByteArray &packet, const QByteArray &peer = {});
     void notice(QStringView text, const char *caption);
 
@@ -156,10 +164,11 @@ private:
     NoticeCoalescer *m_coalescer = nullptr;
     ReplyQueue *m_replies = nullptr;
     // This host's addresses and its segments' broadcast addresses, re-read now and then.
-    std::vector<quint32> m_hostAddresses;
+    segments::HostSegments m_host;
     std::chrono::steady_clock::time_point m_hostAddressesRead;
     std::map<int, Action> m_udpActions;
     std::map<int, Action> m_tcpActions;
     std::vector<char> m_datagramBuffer;
     QByteArray m_dispatchedPeer;
+    std::vector<quint32> m_extraDestinations;
 };

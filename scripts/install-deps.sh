@@ -11,6 +11,7 @@ packages=(
   xvfb xdotool trayer imagemagick x11-utils dbus iproute2 util-linux
   libreoffice-writer-nogui
   python3
+  dpkg-dev python3-dbus python3-gi
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -171,7 +171,7 @@ void MainMenu::build()
     addItem(this, QStringLiteral("MenuItem_Bio"), QStringLiteral("個人設定"), 4);
 
     QMenu *setup = addSubmenu(QStringLiteral("MenuItem_SysSetup"), QStringLiteral("系統參數"), 5);
-    addItem(setup, QStringLiteral("MenuItem_Preferences"), QStringLiteral("參數設置"), 15); // no command
+    addItem(setup, QStringLiteral("MenuItem_Preferences"), QStringLiteral("參數設置"), 15);
     setup->addSeparator();
     addSwitch(setup, Switch::Helper, QStringLiteral("Parlune 助手"), 20);
     addItem(setup, QStringLiteral("MenuItem_HelperSel"), QStringLiteral("選擇助手"));

@@ -98,7 +98,7 @@ bool TrayIcon::AddTrayIcon()
     m_look = Look::Idle;
     m_current = notifyImage(0);
     m_tray->setIcon(m_current);
-    m_tray->setToolTip(tipForDisplay(TrayTip()));
+    showTip();
     m_tray->show();
     return QSystemTrayIcon::isSystemTrayAvailable() && m_tray->isVisible();
 }
@@ -107,13 +107,22 @@ bool TrayIcon::SetTrayIcon(const QIcon &icon)
 {
     m_current = icon.isNull() ? emptyIcon() : icon;
     m_tray->setIcon(m_current);
-    m_tray->setToolTip(tipForDisplay(TrayTip()));
+    showTip();
     return m_tray->isVisible();
 }
 
 void TrayIcon::refreshTip()
 {
-    m_tray->setToolTip(tipForDisplay(TrayTip()));
+    showTip();
+}
+
+void TrayIcon::showTip()
+{
+    // A tray host on D-Bus re-reads the tip at every change it is told of, twice a second while the icon
+    // flashes; the tip is still built anew each time, but only a changed one goes out.
+    const QString tip = tipForDisplay(TrayTip());
+    if (tip != m_tray->toolTip())
+        m_tray->setToolTip(tip);
 }
 
 bool TrayIcon::RemoveTrayIcon()
@@ -176,7 +185,9 @@ void TrayIcon::Timer_InnervationTimer()
 
 // QSystemTrayIcon on X11 (XEmbed) reports Trigger and Context when the button goes down, and the second press
 // of a double click only as DoubleClick; that is the press of the left and right button and nothing else.
-// Other tray hosts (StatusNotifierItem) report the same reasons on click, the closest they offer.
+// A tray host on D-Bus (StatusNotifierItem) calls Activate and ContextMenu on a click, the closest it offers,
+// which Qt reports as the same reasons. Those calls carry neither the modifiers nor, through Qt, the position:
+// the Shift state and the pointer are read from the display as the call is handled, as for XEmbed.
 void TrayIcon::trayActivated(QSystemTrayIcon::ActivationReason reason)
 {
     switch (reason) {

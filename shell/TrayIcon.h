@@ -86,6 +86,7 @@ Q_SIGNALS:
 
 private:
     QIcon emptyIcon() const;
+    void showTip();
 
     Questions m_questions;
     QSystemTrayIcon *m_tray = nullptr;

@@ -1,4 +1,5 @@
 #include "admin/TForm_PIM.h"
+#include "admin/TForm_Preferences.h"
 #include "admin/TForm_Telecentre.h"
 #include "app/TForm_Parlune.h"
 #include "base/Cp950.h"
@@ -7,6 +8,7 @@
 #include "engine/MemorySettingsStore.h"
 #include "engine/MessageTable.h"
 #include "engine/NoticeText.h"
+#include "engine/OtherSegments.h"
 #include "engine/Packet.h"
 #include "engine/SettingsNames.h"
 #include "game/GameRouter.h"
@@ -23,14 +25,19 @@
 #include "shell/assistant/SpeechQueue.h"
 #include "shell/character/AcsReader.h"
 #include "tests/support/ConsoleRig.h"
+#include "widgets/FontSubstitutions.h"
 #include "widgets/WindowRegistry.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTcpSocket>
@@ -85,6 +92,24 @@ bool chooseCharacter(TForm_Parlune &console, const QString &path)
     dialog->selectFile(path);
     static_cast<QDialog *>(dialog)->accept();
     return true;
+}
+QStringList listed(const QListWidget *list)
+{
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i)
+        texts << list->item(i)->text();
+    return texts;
+}
+
+// The text of the settings window's message box, closed again; empty when none is open.
+QString takeMessage(QWidget *window)
+{
+    auto *box = window->findChild<QMessageBox *>(QStringLiteral("PreferencesMessageBox"));
+    if (!box)
+        return {};
+    const QString text = box->text();
+    delete box;
+    return text;
 }
 } // namespace
 
@@ -619,6 +644,94 @@ private Q_SLOTS:
         QCOMPARE(rig.notices.shown[0].text, NoticeText::build(u"套接字創建失敗!"));
         QCOMPARE(rig.notices.shown[0].caption, QByteArray("Socket Engine"));
         QTRY_VERIFY(c.hasClosed());
+    }
+
+    // "參數設置" opens the settings window on the stored list of other segments. What the user adds, changes
+    // and removes there reaches the engine and the store with "確 定" only; a refused entry is explained.
+    void preferencesEditTheOtherSegments()
+    {
+        auto store = std::make_unique<MemorySettingsStore>();
+        store->plant(settings::SystemKey, settings::ExtraDestinations,
+                     {MemorySettingsStore::Type::String, "10.1.2.255,junk, 10.1.3.7", 0});
+        ConsoleRig rig(std::move(store));
+        QVERIFY(rig.startQuietly());
+        TForm_Parlune &c = *rig.console;
+        const std::vector<quint32> stored{0x0A0102FF, 0x0A010307};
+        QCOMPARE(c.socketEngine().extraDestinations(), stored);
+
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_Preferences")));
+        QPointer<TForm_Preferences> window = c.windows().find<TForm_Preferences>();
+        QVERIFY(window && window->isVisible());
+        QCOMPARE(window->windowTitle(), QStringLiteral("參數設置"));
+        auto *list = window->findChild<QListWidget *>(QStringLiteral("suiListBox_Destinations"));
+        auto *edit = window->findChild<QLineEdit *>(QStringLiteral("suiEdit_Destination"));
+        const auto click = [&](const char *name) { window->findChild<QPushButton *>(QLatin1String(name))->click(); };
+        QCOMPARE(listed(list), (QStringList{QStringLiteral("10.1.2.255"), QStringLiteral("10.1.3.7")}));
+
+        using R = segments::Refusal;
+        std::vector<std::pair<QString, R>> refused{{QStringLiteral("10.1.2"), R::NotAnAddress},
+                                                   {QStringLiteral("127.0.0.1"), R::Unusable},
+                                                   {QStringLiteral("10.1.3.7"), R::Duplicate}};
+        if (!LocalAddress().isEmpty())
+            refused.emplace_back(QString::fromLatin1(LocalAddress()), R::ThisSegment);
+        for (const auto &[typed, refusal] : refused) {
+            edit->setText(typed);
+            click("suiButton_Add");
+            QCOMPARE(takeMessage(window), TForm_Preferences::refusalText(refusal));
+        }
+        QCOMPARE(list->count(), 2);
+
+        edit->setText(QStringLiteral("10.1.4.255"));
+        click("suiButton_Add");
+        QVERIFY(edit->text().isEmpty());
+        list->setCurrentRow(0);
+        QCOMPARE(edit->text(), QStringLiteral("10.1.2.255"));
+        edit->setText(QStringLiteral("10.1.5.255"));
+        click("suiButton_Edit");
+        // A row may be stored again unchanged, but not made a copy of another.
+        list->setCurrentRow(1);
+        click("suiButton_Edit");
+        QCOMPARE(takeMessage(window), QString());
+        edit->setText(QStringLiteral("10.1.4.255"));
+        click("suiButton_Edit");
+        QCOMPARE(takeMessage(window), TForm_Preferences::refusalText(R::Duplicate));
+        click("suiButton_Remove");
+        QCOMPARE(listed(list), (QStringList{QStringLiteral("10.1.5.255"), QStringLiteral("10.1.4.255")}));
+        QCOMPARE(c.socketEngine().extraDestinations(), stored);
+
+        const QString folder = qEnvironmentVariable("PARLUNE_SCREENSHOTS");
+        if (!folder.isEmpty()) {
+            FontSubstitutions::install();
+            QVERIFY(QDir().mkpath(folder));
+            edit->setText(QStringLiteral("10.1.6.255"));
+            QVERIFY(window->grab().save(folder + QStringLiteral("/preferences.png")));
+            edit->clear();
+        }
+
+        QSignalSpy diagnosis(window.data(), &TForm_Preferences::diagnosisRequested);
+        click("suiButton_Diagnosis");
+        QCOMPARE(diagnosis.count(), 1);
+        click("suiButton_OK");
+        QTRY_VERIFY(!window);
+        const std::vector<quint32> chosen{0x0A0105FF, 0x0A0104FF};
+        QCOMPARE(c.socketEngine().extraDestinations(), chosen);
+        QCOMPARE(settings::readString(*rig.store, settings::SystemKey, settings::ExtraDestinations),
+                 std::optional<QByteArray>("10.1.5.255,10.1.4.255"));
+
+        // Opened again, it shows what was stored; a store that refuses keeps it open and says so.
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_Preferences")));
+        window = c.windows().find<TForm_Preferences>();
+        QVERIFY(window);
+        list = window->findChild<QListWidget *>(QStringLiteral("suiListBox_Destinations"));
+        QCOMPARE(listed(list), (QStringList{QStringLiteral("10.1.5.255"), QStringLiteral("10.1.4.255")}));
+        rig.store->setReadOnly(true);
+        list->setCurrentRow(0);
+        click("suiButton_Remove");
+        click("suiButton_OK");
+        QCOMPARE(takeMessage(window), QStringLiteral("無法寫入注冊表信息!"));
+        QVERIFY(window->isVisible());
+        click("suiButton_Cancel");
+        QTRY_VERIFY(!window);
     }
 };
 

@@ -6,7 +6,7 @@ build=$1
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
-expect=(bin/parlune share/applications/parlune.desktop share/parlune/Helper.acs)
+expect=(bin/parlune share/applications/parlune.desktop share/parlune/Helper.acs share/parlune/autostart/parlune.desktop)
 for size in 16 22 24 32 48 64 128 256; do expect+=("share/icons/hicolor/${size}x${size}/apps/parlune.png"); done
 for f in "${expect[@]}"; do
     [ -e "$prefix/$f" ] || { echo "FAIL: $f not installed"; exit 1; }
@@ -14,6 +14,8 @@ done
 grep -qx 'Exec=parlune' "$prefix/share/applications/parlune.desktop"
 grep -qx 'Icon=parlune' "$prefix/share/applications/parlune.desktop"
 if command -v desktop-file-validate >/dev/null; then desktop-file-validate "$prefix/share/applications/parlune.desktop"; fi
+# The autostart template names the program where it was installed.
+grep -qx "Exec=\"$prefix/bin/parlune\"" "$prefix/share/parlune/autostart/parlune.desktop"
 cmp -s "$prefix/share/parlune/Helper.acs" "$2/resources/character/Helper.acs" || { echo "FAIL: Helper.acs differs"; exit 1; }
 
 # The installed program's first start names its own character as the default of SYS "Helper".

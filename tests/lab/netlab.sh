@@ -115,3 +115,51 @@ netlab_teardown() {
     done
     NETLAB_SAVED_SYSCTLS=()
 }
+
+# Two segments and a router between them. Broadcasts stay on their segment; a directed broadcast to the
+# other segment (10.78.0.255) crosses only because the router is told to pass those on (bc_forwarding,
+# Linux 5.3 and later; off by default, as on most routers).
+#
+#   netlab_add_segment br1                                   # another bridge: a segment of its own
+#   netlab_add_router r br0 10.77.0.254 br1 10.78.0.254      # forwards between them
+#   netlab_add_routed_host b 10.78.0.1 br1 10.78.0.254       # a host on br1, its default route via r
+
+# netlab_add_segment BRIDGE
+netlab_add_segment() {
+    ip -n "$NETLAB_BRIDGE_NS" link add "$1" type bridge
+    ip -n "$NETLAB_BRIDGE_NS" link set "$1" up
+}
+
+# netlab_plug NAME INTERFACE ADDRESS BRIDGE : a veth from the host's namespace into the bridge, addressed /24.
+netlab_plug() {
+    local ns="${NETLAB_PREFIX}-$1" port="p${NETLAB_PORTS:-0}x"
+    NETLAB_PORTS=$((${NETLAB_PORTS:-0} + 1))
+    ip -n "$ns" link add "$2" type veth peer name "$port" netns "$NETLAB_BRIDGE_NS"
+    ip -n "$NETLAB_BRIDGE_NS" link set "$port" master "$4" up
+    ip -n "$ns" addr add "$3/24" dev "$2"
+    ip -n "$ns" link set "$2" up
+}
+
+# netlab_add_router NAME BRIDGE1 ADDRESS1 BRIDGE2 ADDRESS2
+netlab_add_router() {
+    local ns="${NETLAB_PREFIX}-$1" setting
+    ip netns add "$ns"
+    NETLAB_HOSTS+=("$1")
+    ip -n "$ns" link set lo up
+    netlab_plug "$1" eth0 "$3" "$2"
+    netlab_plug "$1" eth1 "$5" "$4"
+    for setting in net.ipv4.ip_forward=1 net.ipv4.conf.all.bc_forwarding=1 net.ipv4.conf.eth0.bc_forwarding=1 \
+        net.ipv4.conf.eth1.bc_forwarding=1; do
+        ip netns exec "$ns" sysctl -qw "$setting"
+    done
+}
+
+# netlab_add_routed_host NAME ADDRESS BRIDGE GATEWAY
+netlab_add_routed_host() {
+    local ns="${NETLAB_PREFIX}-$1"
+    ip netns add "$ns"
+    NETLAB_HOSTS+=("$1")
+    ip -n "$ns" link set lo up
+    netlab_plug "$1" eth0 "$2" "$3"
+    ip -n "$ns" route add default via "$4" dev eth0
+}

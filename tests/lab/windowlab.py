@@ -5,6 +5,7 @@
   windowlab.py broadcasts SOCKET_A ADDRESS_A NICK_A SOCKET_B WIRE_FILE
   windowlab.py gobang SOCKET_A ADDRESS_A NICK_A SOCKET_B ADDRESS_B NICK_B SOCKET_C ADDRESS_C NICK_C SOCKET_D
   windowlab.py profile SOCKET_A ADDRESS_A SOCKET_B ADDRESS_B NICK_B LOG_B FACE_FILE
+  windowlab.py segments SOCKET_A ADDRESS_A SEGMENT_A SOCKET_B ADDRESS_B NICK_B SEGMENT_B
 
 Nicknames are UTF-8 on the command line. Exits 0 when every check held, 1 with the reason on stderr.
 """
@@ -527,6 +528,57 @@ def profile(sock_a, address_a, sock_b, address_b, nick_b, log_b, face_file):
     check(window(sock_a, "TForm_Telecentre") is not None, "the remote host window closed after sending")
 
 
+# ---------------------------------------------------------------------------------------------- segments
+
+
+def preferences_add(sock, destination):
+    act(sock, {"cmd": "trigger", "name": "MenuItem_Preferences"})
+    name = wait_for("the settings window", lambda: window(sock, "TForm_Preferences"))["name"]
+    act(sock, {"cmd": "type", "window": name, "control": "suiEdit_Destination", "text": destination})
+    act(sock, {"cmd": "click", "window": name, "control": "suiButton_Add"})
+    wait_for("the destination in the list", lambda: [i for i in control(window(sock, "TForm_Preferences"),
+                                                                         "suiListBox_Destinations")["items"]
+                                                      if i["text"] == destination], 10)
+    act(sock, {"cmd": "click", "window": name, "control": "suiButton_OK"})
+    wait_for("the settings window to close", lambda: window(sock, "TForm_Preferences") is None, 10)
+
+
+def segments(sock_a, address_a, segment_a, sock_b, address_b, nick_b, segment_b):
+    check(has_window_commands(sock_a) and has_window_commands(sock_b), "the automation channel lacks window commands")
+
+    # Apart: a refresh on both sides and a broadcast from A stay on their own segments.
+    for sock in (sock_a, sock_b):
+        act(sock, {"cmd": "trigger", "name": "MenuItem_Refurbish"})
+    local = "只在本網段 this segment only"
+    composer_send(sock_a, local)
+    wait_for("A's own broadcast in its ticker", lambda: ticker_texts(sock_a)[0] == local)
+    # Absence has no event to wait for: the datagrams cross a router in well under this.
+    time.sleep(2)
+    check(address_b not in friends(sock_a) and address_a not in friends(sock_b), "the hosts found each other apart")
+    check(not ticker_texts(sock_b)[1], f"B's ticker shows {ticker_texts(sock_b)}")
+
+    # Each adds the other's segment in its settings window; one refresh makes them friends.
+    preferences_add(sock_a, segment_b)
+    preferences_add(sock_b, segment_a)
+    act(sock_b, {"cmd": "trigger", "name": "MenuItem_Refurbish"})
+    wait_for("A and B to know each other", lambda: address_b in friends(sock_a) and address_a in friends(sock_b))
+
+    # A chat message crosses by nickname, and broadcasts reach the other segment's ticker both ways, once.
+    greeting = "路由器那邊的你好 across"
+    name = compose_in_window(sock_a, nick_b, greeting)
+    act(sock_a, {"cmd": "click", "window": name, "control": "suiButton_Send"})
+    rows = wait_for("the message at B", lambda: messages(sock_b))
+    check(rows[0]["ip"] == address_a and holds(base64.b64decode(rows[0]["content"]), greeting), f"B's row: {rows[0]}")
+    news = "跨網段廣播 news"
+    composer_send(sock_b, news)
+    wait_for("B's broadcast in A's ticker", lambda: ticker_texts(sock_a)[0] == news)
+    time.sleep(0.5)
+    check(len(ticker_texts(sock_a)[1]) == 2, f"A's bands, its own and B's once: {ticker_texts(sock_a)[1]}")
+    reply = "收到廣播 heard"
+    composer_send(sock_a, reply)
+    wait_for("A's broadcast in B's ticker", lambda: ticker_texts(sock_b)[0] == reply)
+
+
 def main(argv):
     try:
         if argv[1] == "chat":
@@ -537,6 +589,8 @@ def main(argv):
             gobang(*argv[2:12])
         elif argv[1] == "profile":
             profile(argv[2], argv[3], argv[4], argv[5], argv[6], argv[7], argv[8])
+        elif argv[1] == "segments":
+            segments(*argv[2:9])
         else:
             print(__doc__, file=sys.stderr)
             return 2

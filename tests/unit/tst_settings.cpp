@@ -3,6 +3,7 @@
 #include "engine/ConsoleState.h"
 #include "engine/MemorySettingsStore.h"
 #include "engine/NoticeText.h"
+#include "engine/OtherSegments.h"
 #include "engine/SettingWrites.h"
 #include "engine/SettingsNames.h"
 #include "engine/SettingsStore.h"
@@ -773,6 +774,73 @@ private Q_SLOTS:
 
         QVERIFY(settings::writeState(store, Presence::Away));
         QCOMPARE(settings::readInteger(store, settings::SystemKey, settings::State), 6);
+    }
+
+    // A typed destination against the list it joins, on a host at 192.168.5.20/24.
+    void otherSegmentRefusals_data()
+    {
+        using R = segments::Refusal;
+        QTest::addColumn<QByteArray>("typed");
+        QTest::addColumn<int>("listed");
+        QTest::addColumn<int>("refusal");
+        const auto row = [](const char *name, const char *typed, int listed, R refusal) {
+            QTest::newRow(name) << QByteArray(typed) << listed << int(refusal);
+        };
+        row("directed broadcast", "10.1.2.255", 0, R::None);
+        row("single host, spaces around", " 10.1.2.7 ", 0, R::None);
+        row("three parts", "10.1.2", 0, R::NotAnAddress);
+        row("octal part", "010.1.2.255", 0, R::NotAnAddress);
+        row("name", "router", 0, R::NotAnAddress);
+        row("any address", "0.0.0.0", 0, R::Unusable);
+        row("limited broadcast", "255.255.255.255", 0, R::Unusable);
+        row("loopback", "127.0.0.1", 0, R::Unusable);
+        row("multicast", "224.0.0.1", 0, R::Unusable);
+        row("own address", "192.168.5.20", 0, R::ThisSegment);
+        row("host on this segment", "192.168.5.77", 0, R::ThisSegment);
+        row("other interface's broadcast", "172.16.0.255", 0, R::ThisSegment);
+        row("next segment", "192.168.6.255", 0, R::None);
+        row("duplicate", "10.1.0.3", 31, R::Duplicate);
+        row("32nd", "10.9.9.9", 31, R::None);
+        row("33rd", "10.9.9.9", 32, R::TooMany);
+    }
+    void otherSegmentRefusals()
+    {
+        QFETCH(QByteArray, typed);
+        QFETCH(int, listed);
+        QFETCH(int, refusal);
+        segments::HostSegments host;
+        host.ownAddresses = {0xC0A80514, 0xC0A805FF, 0xAC100001, 0xAC1000FF};
+        host.subnet = 0xC0A80500;
+        host.netmask = 0xFFFFFF00;
+        std::vector<quint32> list;
+        for (int i = 0; i < listed; ++i)
+            list.push_back(0x0A010000 + quint32(i));
+        quint32 address = 0;
+        QCOMPARE(int(segments::check(typed, list, host, &address)), refusal);
+        if (refusal == int(segments::Refusal::None))
+            QCOMPARE(segments::dotted(address), typed.trimmed());
+    }
+
+    // The stored list keeps what is usable, once, at most 32; what the user sets is stored.
+    void otherSegmentsStored()
+    {
+        QCOMPARE(segments::parse("10.1.2.255, 10.1.3.7,,junk,127.0.0.1,10.1.2.255,"),
+                 (std::vector<quint32>{0x0A0102FF, 0x0A010307}));
+        QByteArray many;
+        for (int i = 1; i <= 40; ++i)
+            many += "10.2.0." + QByteArray::number(i) + ',';
+        QCOMPARE(segments::parse(many).size(), size_t(segments::MaxDestinations));
+
+        MemorySettingsStore store;
+        OtherSegments first(store);
+        QVERIFY(first.setDestinations({0x0A0102FF, 0xC0A80007}));
+        QCOMPARE(settings::readString(store, settings::SystemKey, settings::ExtraDestinations),
+                 std::optional<QByteArray>("10.1.2.255,192.168.0.7"));
+
+        // A store that refuses the write: the list still holds for the run, and the caller hears of it.
+        store.setReadOnly(true);
+        QVERIFY(!first.setDestinations({}));
+        QVERIFY(first.destinations().empty());
     }
 };
 

@@ -1,9 +1,11 @@
+#include "engine/InetAddr.h"
 #include "engine/NoticeCoalescer.h"
 #include "engine/NoticeSink.h"
 #include "engine/NoticeText.h"
 #include "engine/Packet.h"
 #include "engine/ReplyQueue.h"
 #include "engine/SocketEngine.h"
+#include "platform/HostAddress.h"
 #include "tests/support/NoticeRecorder.h"
 
 #include <QElapsedTimer>
@@ -14,12 +16,15 @@
 #include <QUdpSocket>
 
 #include <fcntl.h>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <sched.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <stdexcept>
 
 using namespace std::chrono_literals;
@@ -141,6 +146,36 @@ struct SilentListener
     int fd = -1;
     int filler = -1;
     quint16 port = 0;
+};
+
+// A socket standing for the hosts at one address, on the port broadcasts go to.
+struct Listener
+{
+    Listener(const QHostAddress &address, quint16 port) { bound = socket.bind(address, port); }
+
+    // Every datagram up to a marker sent to it now, so that what has not come by then never will.
+    QByteArrayList received()
+    {
+        const QByteArray marker("marker");
+        QUdpSocket().writeDatagram(marker, socket.localAddress(), socket.localPort());
+        QByteArrayList all;
+        const bool complete = QTest::qWaitFor([&] {
+            while (socket.hasPendingDatagrams()) {
+                QByteArray d(int(socket.pendingDatagramSize()), '\0');
+                socket.readDatagram(d.data(), d.size());
+                all.append(d);
+            }
+            return !all.isEmpty() && all.back() == marker;
+        });
+        if (complete)
+            all.removeLast();
+        else
+            all.append("the marker never came");
+        return all;
+    }
+
+    QUdpSocket socket;
+    bool bound = false;
 };
 
 } // namespace
@@ -887,6 +922,71 @@ private Q_SLOTS:
                          u"套接字創建失敗，請檢查網絡是否正常!然後使用主菜單的《刷新》功能重新取得好友資料。"));
             QCOMPARE(sink.shown[0].caption, QByteArray("Socket Engine"));
         }
+    }
+
+    // Each extra destination gets the same datagram once; those this host's segment covers get no second copy.
+    void broadcastsReachOtherSegments()
+    {
+        Listener segment(QHostAddress(QStringLiteral("127.0.0.1")), 0);
+        Listener other(QHostAddress(QStringLiteral("127.0.0.2")), segment.socket.localPort());
+        Listener third(QHostAddress(QStringLiteral("127.0.0.3")), segment.socket.localPort());
+        QVERIFY(segment.bound && other.bound && third.bound);
+        const std::optional<quint32> own = inetAddr(LocalAddress());
+        std::optional<Listener> self;
+        if (own)
+            self.emplace(QHostAddress(*own), segment.socket.localPort());
+
+        SocketEngine::Endpoints endpoints = loopbackEndpoints();
+        endpoints.broadcastDestinationPort = segment.socket.localPort();
+        Rig rig({}, endpoints);
+        std::vector<quint32> destinations{0x7F000002, 0x7F000001, 0x7F000003};
+        if (own)
+            destinations.push_back(*own);
+        rig.engine.setExtraDestinations(destinations);
+        const QByteArray packet = framed(Packet::CMD_BROADCAST);
+        rig.engine.SendBroadcast(packet);
+        QCOMPARE(segment.received(), QByteArrayList{packet});
+        QCOMPARE(other.received(), QByteArrayList{packet});
+        QCOMPARE(third.received(), QByteArrayList{packet});
+        if (self)
+            QCOMPARE(self->received(), QByteArrayList{});
+        QVERIFY(rig.notices.shown.empty());
+    }
+
+    // A segment without a route fails on its own: the ones after it still hear, and nobody is told.
+    void unreachableSegmentStopsNothing()
+    {
+        const int original = ::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
+        QVERIFY(original >= 0);
+        if (::unshare(CLONE_NEWNET) != 0) {
+            ::close(original);
+            QSKIP("needs CAP_SYS_ADMIN for a network namespace of its own");
+        }
+        // Loopback only, up: 10.9.9.255 has no route.
+        const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+        ifreq request{};
+        std::strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
+        const bool up = ::ioctl(fd, SIOCGIFFLAGS, &request) == 0 && (request.ifr_flags |= IFF_UP) &&
+                        ::ioctl(fd, SIOCSIFFLAGS, &request) == 0;
+        ::close(fd);
+        QByteArrayList heard;
+        NoticeRecorder sink;
+        if (up) {
+            Listener segment(QHostAddress(QStringLiteral("127.0.0.1")), 0);
+            Listener other(QHostAddress(QStringLiteral("127.0.0.2")), segment.socket.localPort());
+            SocketEngine::Endpoints endpoints = loopbackEndpoints();
+            endpoints.broadcastDestinationPort = segment.socket.localPort();
+            SocketEngine engine(sink, endpoints, {});
+            engine.StartSocketEngine();
+            engine.setExtraDestinations({0x0A0909FF, 0x7F000002});
+            engine.SendBroadcast(framed(Packet::CMD_ONLINE));
+            heard = other.received();
+        }
+        QVERIFY(::setns(original, CLONE_NEWNET) == 0);
+        ::close(original);
+        QVERIFY(up);
+        QCOMPARE(heard, QByteArrayList{framed(Packet::CMD_ONLINE)});
+        QVERIFY(sink.shown.empty());
     }
 };
 
