@@ -24,6 +24,7 @@
 #include "game/GameRouter.h"
 #include "game/TForm_Gobang.h"
 #include "game/UnknownGameBox.h"
+#include "messages/TForm_History.h"
 #include "messages/TForm_Messenger.h"
 #include "messages/TForm_Proclamation.h"
 #include "platform/ExitFarewell.h"
@@ -206,6 +207,7 @@ void TForm_Parlune::connectMenuCommands()
         m_windows->open<TForm_Diagnosis>(
             [this] { return new TForm_Diagnosis(*m_engine, *m_presence, *RxMemoryData_Friend); });
     });
+    on("MenuItem_History", [this] { openHistory({}); });
     const struct
     {
         const char *item;
@@ -308,6 +310,7 @@ void TForm_Parlune::wireWindows()
 void TForm_Parlune::windowAdded(QWidget *window)
 {
     if (auto *messenger = qobject_cast<TForm_Messenger *>(window)) {
+        connect(messenger, &TForm_Messenger::historyRequested, this, &TForm_Parlune::openHistory);
         connect(messenger, &TForm_Messenger::presenceRefreshRequested, this, &TForm_Parlune::AnnouncePresence);
         connect(messenger, &TForm_Messenger::lastUnreadOpened, this, [this] {
             if (m_trayIcon)
@@ -593,4 +596,12 @@ void TForm_Parlune::MenuItem_SendFileClick()
     if (!m_fileTransferListening)
         tellFileTransferUnavailable();
     m_windows->open<TForm_SendFile>([this] { return new TForm_SendFile(*RxMemoryData_Friend, *m_fileTransfer); });
+}
+
+void TForm_Parlune::openHistory(const QByteArray &peer)
+{
+    TForm_History *window =
+        m_windows->open<TForm_History>([this] { return new TForm_History(*m_historyStore, *m_store); });
+    if (!peer.isEmpty())
+        window->showPeer(peer);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/HistoryStore.h"
 #include "engine/NoticeSink.h"
 #include "engine/SettingsStore.h"
 #include "engine/SocketEngine.h"
@@ -127,6 +128,8 @@ private:
     void MenuItem_MoravikClick();
     void MenuItem_GFiveClick();
     void routeGame(const QByteArray &packet, bool viaStream);
+    // Opens the history window, or raises it, with the chat with peer chosen when one is given.
+    void openHistory(const QByteArray &peer);
     void showReceivedNotice(const QByteArray &text, const QByteArray &caption);
     void showBroadcast(const QByteArray &name, const QByteArray &time, const QByteArray &body);
     void createFileTransfer(const SocketEngine::Endpoints &endpoints);

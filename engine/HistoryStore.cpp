@@ -690,3 +690,23 @@ qint64 HistoryStore::historyBytes()
 {
     return d->ready ? d->queryNumber(QStringLiteral("SELECT bytes FROM history_stats")) : 0;
 }
+
+qint64 HistoryStore::position(Kinds kinds, const QByteArray &peer, qint64 id)
+{
+    const std::optional<Entry> found = entry(id);
+    if (!found || !kinds.testFlag(found->kind) || (!peer.isEmpty() && found->peer != peer))
+        return -1;
+    QSqlQuery select(d->db());
+    select.prepare(QStringLiteral("SELECT count(*) FROM history WHERE %1 AND (time < ? OR (time = ? AND id < ?))")
+                       .arg(peer.isEmpty() ? QStringLiteral("kind IN (%1)").arg(kindList(kinds))
+                                           : QStringLiteral("peer = ? AND +kind IN (%1)").arg(kindList(kinds))));
+    if (!peer.isEmpty())
+        select.addBindValue(peer);
+    const qint64 time = found->time.toMSecsSinceEpoch();
+    select.addBindValue(time);
+    select.addBindValue(time);
+    select.addBindValue(id);
+    if (!d->run(select) || !select.next())
+        return -1;
+    return select.value(0).toLongLong();
+}

@@ -109,6 +109,9 @@ public:
     int purgeOlderThan(int days, const QDateTime &now = QDateTime::currentDateTime());
     // What the size cap counts, for all history kept.
     qint64 historyBytes();
+    // How many entries of the conversation come before the entry with this id in the time order of
+    // messages(), so that a page around it can be read; -1 when the entry is not one of them.
+    qint64 position(Kinds kinds, const QByteArray &peer, qint64 id);
 
 private:
     struct Database;

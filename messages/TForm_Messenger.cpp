@@ -16,6 +16,7 @@
 #include "widgets/SkinnedFrame.h"
 #include "widgets/WindowRegistry.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFontDialog>
@@ -247,6 +248,19 @@ void TForm_Messenger::buildControls()
     connect(suiButton_Updata, &QPushButton::clicked, this, &TForm_Messenger::suiButton_UpdataClick);
     connect(suiButton_Cancel, &QPushButton::clicked, this, &TForm_Messenger::suiButton_CancelClick);
     // "資料" and "確定" have no action.
+
+    // The history of the peer lies behind the history buttons' right click; their left click browses as always.
+    PopupMenu_Record = new QMenu(this);
+    PopupMenu_Record->setObjectName(QStringLiteral("PopupMenu_Record"));
+    QAction *history = PopupMenu_Record->addAction(big5("歷史記錄..."));
+    history->setObjectName(QStringLiteral("MenuItem_RecordHistory"));
+    connect(history, &QAction::triggered, this, [this] { Q_EMIT historyRequested(historyPeer()); });
+    for (QPushButton *b : {suiButton_Record, suiButton_Message}) {
+        b->setContextMenuPolicy(Qt::CustomContextMenu);
+        b->setToolTip(big5("右鍵：歷史記錄"));
+        connect(b, &QWidget::customContextMenuRequested, this,
+                [this, b](const QPoint &at) { PopupMenu_Record->popup(b->mapToGlobal(at)); });
+    }
 }
 
 void TForm_Messenger::relayout()
@@ -365,6 +379,7 @@ TForm_Messenger *TForm_Messenger::OpenForReading(const MessengerDeps &deps)
     MessageTable &messages = *deps.messages;
     window->m_openedMessage = messages.current() ? messages.currentRow() : -1;
     if (const Message *message = messages.current()) {
+        window->m_shownPeer = message->IP;
         window->RxRichEdit_Content->showText(message->Content);
         window->FlatEdit_IP->setText(cp950::decode(message->Nickname));
         window->Panel_Info->setText(message->Date.toString(QStringLiteral("yy-MM-dd hh:mm")));
@@ -446,6 +461,7 @@ void TForm_Messenger::showCurrentRecord()
     RxRichEdit_Content->stopLoading();
     RxRichEdit_Content->clear();
     const Message *message = m_deps.messages->current();
+    m_shownPeer = message ? message->IP : QByteArray();
     if (message) {
         RxRichEdit_Content->showText(message->Content);
         FlatEdit_IP->setText(cp950::decode(message->Nickname));
@@ -479,6 +495,22 @@ void TForm_Messenger::suiImageButton_NextClick()
 {
     m_deps.messages->next();
     showCurrentRecord();
+}
+
+QByteArray TForm_Messenger::historyPeer() const
+{
+    if (!isComposing())
+        return m_shownPeer;
+    // Looked up without moving the friend table's current row, which the friend panel shows.
+    const QString recipient = FlatEdit_IP->text().trimmed();
+    const QByteArray typed = cp950::encode(recipient);
+    if (inetAddr(typed))
+        return typed;
+    const FriendTable &friends = *m_deps.friends;
+    for (int row = 0; row < friends.size(); ++row)
+        if (friends.at(row).User == typed || cp950::decode(friends.at(row).User) == recipient)
+            return friends.at(row).IP;
+    return m_shownPeer;
 }
 
 // ---- strip, title buttons, keys, links ----------------------------------------------------------------------

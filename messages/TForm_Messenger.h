@@ -14,6 +14,7 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QMenu;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
@@ -63,6 +64,8 @@ public:
     bool FormCanResize(int &newWidth, int &newHeight) const;
 
 Q_SIGNALS:
+    // The history of the conversation with this peer (empty when none is known) was asked for.
+    void historyRequested(const QByteArray &address);
     // The title bar's "Info" while composing: the console announces the presence anew.
     void presenceRefreshRequested();
     // "發送信息" opened the last unread message: the tray stops flashing and shows the program icon.
@@ -99,6 +102,8 @@ private:
     void suiListView_FriendMouseDown(Qt::MouseButton button);
     void onTitleButtonClicked(int index);
     void openLink(const QUrl &url);
+    // The peer of the message on display, or the recipient being written to.
+    QByteArray historyPeer() const;
 
     void buildControls();
     void relayout();
@@ -150,4 +155,7 @@ private:
     QPushButton *suiButton_Info = nullptr;
     QPushButton *suiButton_Cancel = nullptr;
     QPushButton *suiButton_OK = nullptr;
+    // The right-click menu of "聊天記錄" and "信息", leading to the history window.
+    QMenu *PopupMenu_Record = nullptr;
+    QByteArray m_shownPeer;
 };

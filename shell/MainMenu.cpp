@@ -164,6 +164,7 @@ void MainMenu::build()
     addSwitch(info, Switch::Suggestive, QStringLiteral("聲音提示"));
     info->addSeparator();
     addItem(info, QStringLiteral("MenuItem_Empty"), QStringLiteral("清空信息"), 17);
+    addItem(info, QStringLiteral("MenuItem_History"), QStringLiteral("歷史記錄"), 2);
 
     addItem(this, QStringLiteral("MenuItem_SendMessage"), QStringLiteral("發送信息"), 3);
     addEngravedSeparator(QStringLiteral("MenuItem_Separate"));

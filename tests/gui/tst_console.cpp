@@ -20,6 +20,7 @@
 #include "engine/SettingsNames.h"
 #include "game/GameRouter.h"
 #include "game/TForm_Gobang.h"
+#include "messages/TForm_History.h"
 #include "messages/TForm_Messenger.h"
 #include "platform/HostAddress.h"
 #include "shell/MainMenu.h"
@@ -37,6 +38,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -413,6 +415,23 @@ private Q_SLOTS:
         QVERIFY(c.trayIcon()->systemTrayIcon()->toolTip().contains(QStringLiteral("新名字")));
         QVERIFY(triggerAction(c, QStringLiteral("MenuItem_RTelecentre")));
         QVERIFY(c.windows().find<TForm_Telecentre>());
+
+        // One history window, kept in a data folder of the test's own; the message window asks for it with the
+        // peer it writes to chosen.
+        QTemporaryDir data;
+        qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_History")));
+        TForm_History *history = c.windows().find<TForm_History>();
+        QVERIFY(history);
+        QVERIFY(triggerAction(c, QStringLiteral("MenuItem_History")));
+        QCOMPARE(c.windows().find<TForm_History>(), history);
+        QVERIFY(messenger->isComposing());
+        messenger->findChild<QLineEdit *>(QStringLiteral("FlatEdit_IP"))->setText(QStringLiteral("10.0.0.2"));
+        messenger->findChild<QAction *>(QStringLiteral("MenuItem_RecordHistory"))->trigger();
+        QCOMPARE(c.windows().find<TForm_History>(), history);
+        QCOMPARE(history->shownPeer(), QByteArray("10.0.0.2"));
+        history->close();
+        qunsetenv("XDG_DATA_HOME");
     }
 
     // "網絡診斷" opens one diagnosis window: its facts show this program on both its ports and when a friend was

@@ -107,7 +107,8 @@ private Q_SLOTS:
                                   {"MenuItem_SLeave", "離開"},
                                   {"MenuItem_SHideLine", "隱身"},
                                   {"MenuItem_SOffLine", "離線"},
-                                  {"MenuItem_Moravik", ""}};
+                                  {"MenuItem_Moravik", ""},
+                                  {"MenuItem_History", "歷史記錄"}};
         for (const auto &i : items)
             QTest::newRow(i[0]) << QString::fromUtf8(i[0]) << QString::fromUtf8(i[1]);
     }

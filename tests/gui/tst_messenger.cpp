@@ -12,6 +12,7 @@
 #include "widgets/RichEdit.h"
 #include "widgets/WindowRegistry.h"
 
+#include <QAction>
 #include <QBuffer>
 #include <QGuiApplication>
 #include <QImage>
@@ -241,6 +242,15 @@ private Q_SLOTS:
         click("suiButton_Message");
         QVERIFY(!control<QPushButton>("suiButton_Record")->isHidden());
         QCOMPARE(editorText(), QStringLiteral("first"));
+
+        // The history of the peer on display is asked for from the record button's menu; browsing stays as it was.
+        messages.append("d", "10.0.0.4", "fourth");
+        QSignalSpy history(window(), &TForm_Messenger::historyRequested);
+        window()->findChild<QAction *>(QStringLiteral("MenuItem_RecordHistory"))->trigger();
+        QCOMPARE(history.value(0).value(0).toByteArray(), QByteArray("10.0.0.9"));
+        QCOMPARE(editorText(), QStringLiteral("first"));
+        QVERIFY(!control<QPushButton>("suiButton_Record")->isHidden());
+        QCOMPARE(control<QPushButton>("suiButton_Record")->contextMenuPolicy(), Qt::CustomContextMenu);
     }
 
     void longMessageOpensAtOnceAndShowsWhole()
@@ -286,6 +296,18 @@ private Q_SLOTS:
     void browsingFromComposeSwitchesToReadMode()
     {
         TForm_Messenger::MenuItem_SendMessageClick(deps);
+        QVERIFY(sendShown());
+        // While composing, the history asked for is the recipient's, typed as an address or a friend's name.
+        QSignalSpy history(window(), &TForm_Messenger::historyRequested);
+        QAction *historyItem = window()->findChild<QAction *>(QStringLiteral("MenuItem_RecordHistory"));
+        control<QLineEdit>("FlatEdit_IP")->setText(QStringLiteral("10.0.0.5"));
+        historyItem->trigger();
+        friends.addIfNew(big5("阿華"), "10.0.0.6", {});
+        control<QLineEdit>("FlatEdit_IP")->setText(QStringLiteral("阿華"));
+        historyItem->trigger();
+        QCOMPARE(history.size(), 2);
+        QCOMPARE(history[0][0].toByteArray(), QByteArray("10.0.0.5"));
+        QCOMPARE(history[1][0].toByteArray(), QByteArray("10.0.0.6"));
         QVERIFY(sendShown());
         click("suiButton_Record");
         QVERIFY(!sendShown());

@@ -259,6 +259,15 @@ private Q_SLOTS:
         QCOMPARE(store.messages(Kind::Chat, "10.0.0.2", 5, 1)[0].direction, HistoryStore::Direction::Sent);
         QCOMPARE(store.messages(Kind::Broadcast, {}, 0, 10).size(), 1);
 
+        // Where an entry stands in its conversation: the index messages() gives it; -1 outside it.
+        const auto alpha = store.messages(Kind::Chat, "10.0.0.2", 0, 10);
+        for (qsizetype i = 0; i < alpha.size(); ++i)
+            QCOMPARE(store.position(Kind::Chat, "10.0.0.2", alpha[i].id), i);
+        const qint64 broadcastId = store.messages(Kind::Broadcast, {}, 0, 1)[0].id;
+        QCOMPARE(store.position(Kind::Broadcast, {}, broadcastId), 0);
+        QCOMPARE(store.position(Kind::Chat, "10.0.0.2", broadcastId), -1);
+        QCOMPARE(store.position(Kind::Chat, "10.0.0.3", alpha[0].id), -1);
+
         QCOMPARE(store.deleteConversation(Kind::Chat, "10.0.0.3"), 2);
         QVERIFY(store.search(QStringLiteral("beta")).isEmpty());
         QCOMPARE(store.search(QStringLiteral("everybody")).size(), 1);
