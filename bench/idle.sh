@@ -68,7 +68,7 @@ measure() {
     settings "$look" "$home/config"
     env HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" XDG_RUNTIME_DIR="$home/run" \
         QT_QPA_PLATFORM=xcb DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent PARLUNE_DRY_POWER_OFF=1 \
-        PARLUNE_NO_VOICE=1 "$@" >"$home/log" 2>&1 &
+        "$@" >"$home/log" 2>&1 &
     pid=$!
     sleep "$settle"
     if ! kill -0 "$pid" 2>/dev/null; then

@@ -136,6 +136,14 @@ TextToSpeechBackend::TextToSpeechBackend(QObject *parent)
     : SpeechBackend(parent), m_available(std::make_shared<std::atomic<bool>>(true))
 {
     m_thread.setObjectName(QStringLiteral("speech"));
+}
+
+// The thread, the speech plugin and the speech service it may start come with the first text: a host that
+// hears no broadcast never carries them.
+void TextToSpeechBackend::startVoice()
+{
+    if (m_voice)
+        return;
     m_voice = new Voice(this, m_available);
     m_voice->moveToThread(&m_thread);
     connect(&m_thread, &QThread::finished, m_voice, &QObject::deleteLater);
@@ -144,8 +152,15 @@ TextToSpeechBackend::TextToSpeechBackend(QObject *parent)
         m_voice, [voice = m_voice] { voice->start(); }, Qt::QueuedConnection);
 }
 
+bool TextToSpeechBackend::isStarted() const
+{
+    return m_voice != nullptr;
+}
+
 TextToSpeechBackend::~TextToSpeechBackend()
 {
+    if (!m_voice)
+        return;
     QMetaObject::invokeMethod(
         m_voice, [voice = m_voice] { voice->stop(); }, Qt::QueuedConnection);
     m_thread.quit();
@@ -159,12 +174,15 @@ bool TextToSpeechBackend::isAvailable() const
 
 void TextToSpeechBackend::say(const QString &text)
 {
+    startVoice();
     QMetaObject::invokeMethod(
         m_voice, [voice = m_voice, text] { voice->say(text); }, Qt::QueuedConnection);
 }
 
 void TextToSpeechBackend::stop()
 {
+    if (!m_voice)
+        return;
     QMetaObject::invokeMethod(
         m_voice, [voice = m_voice] { voice->stop(); }, Qt::QueuedConnection);
 }

@@ -11,7 +11,7 @@ class QTextToSpeech;
 
 // The desktop's voice through Qt TextToSpeech and speech-dispatcher, preferring a Chinese voice. Connecting
 // to the speech service can take a while (it may have to be started), so the engine lives on a thread of
-// its own and the user interface only ever posts to it.
+// its own and the user interface only ever posts to it. Nothing of it is started before the first text.
 class TextToSpeechBackend : public SpeechBackend
 {
     Q_OBJECT
@@ -27,9 +27,12 @@ public:
     // The locale and voice chosen once the engine is up; empty before or without a voice.
     QString localeName() const;
     QString voiceName() const;
+    // Whether the voice has been brought up, which the first text does.
+    bool isStarted() const;
 
 private:
     class Voice;
+    void startVoice();
     QThread m_thread;
     Voice *m_voice = nullptr;
     std::shared_ptr<std::atomic<bool>> m_available;
