@@ -2,7 +2,9 @@
 # What the program costs while nothing happens: one instance under Xvfb with a tray host (trayer), left alone
 # for IDLE_SECONDS (60 by default) after it has settled. CPU from utime + stime of /proc/PID/stat, wake-ups
 # from the context switches of every thread (/proc/PID/task/*/status), memory from /proc/PID/smaps_rollup:
-# resident, proportional and private. Each row is one look of the desktop:
+# resident, proportional, private and private dirty (the program's own: heap, stacks, written pages).
+# Proportional and private depend on what else maps the same libraries at that moment. Each row is one
+# look of the desktop:
 #   ticker-hidden    the ticker slid above the top edge (auto-hide on), no character
 #   ticker-shown     the ticker on the screen, showing its greeting, no character
 #   assistant        the ticker hidden and the character standing on the desktop
@@ -54,14 +56,14 @@ threads() {
 }
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
 switches() { threads "$1" | awk '{ n += $NF } END { print n }'; }
-memory() { # resident, proportional and private kB
-    awk '/^Rss:/ { r = $2 } /^Pss:/ { p = $2 } /^Private_(Clean|Dirty):/ { v += $2 }
-         END { printf "%d %d %d\n", r, p, v }' "/proc/$1/smaps_rollup"
+memory() { # resident, proportional, private and private dirty kB
+    awk '/^Rss:/ { r = $2 } /^Pss:/ { p = $2 } /^Private_(Clean|Dirty):/ { v += $2 } /^Private_Dirty:/ { d = $2 }
+         END { printf "%d %d %d %d\n", r, p, v, d }' "/proc/$1/smaps_rollup"
 }
 
 # measure NAME LOOK PROGRAM… : starts the program in a fresh home, lets it settle, prints one row.
 measure() {
-    local name=$1 look=$2 pid home ticks0 ticks1 sw0 sw1 hz rss pss private
+    local name=$1 look=$2 pid home ticks0 ticks1 sw0 sw1 hz rss pss private dirty
     shift 2
     home=$(mktemp -d "$work/home.XXXX")
     mkdir -p "$home/run" && chmod 700 "$home/run"
@@ -81,11 +83,11 @@ measure() {
     sleep "$seconds"
     ticks1=$(cpu_ticks "$pid")
     sw1=$(switches "$pid")
-    read -r rss pss private < <(memory "$pid")
+    read -r rss pss private dirty < <(memory "$pid")
     hz=$(getconf CLK_TCK)
     awk -v n="$name" -v l="$look" -v t=$((ticks1 - ticks0)) -v hz="$hz" -v s="$seconds" -v w=$((sw1 - sw0)) \
-        -v r="$rss" -v p="$pss" -v v="$private" \
-        'BEGIN { printf "%-10s %-14s %9.2f %12.1f %8.1f %8.1f %10.1f\n", n, l, 100 * t / hz / s, w / s, r / 1024, p / 1024, v / 1024 }'
+        -v r="$rss" -v p="$pss" -v v="$private" -v d="$dirty" \
+        'BEGIN { printf "%-10s %-14s %9.2f %12.1f %8.1f %8.1f %10.1f %8.1f\n", n, l, 100 * t / hz / s, w / s, r / 1024, p / 1024, v / 1024, d / 1024 }'
     if [ "${IDLE_THREADS:-0}" = 1 ]; then
         threads "$pid" | sort | join -a 1 - "$home/threads0" |
             awk -v s="$seconds" '{ d = $2 - $3; if (d > 0) printf "             thread %-18s %8.1f/s\n", $1, d / s }'
@@ -95,7 +97,7 @@ measure() {
 }
 
 echo "idle for ${seconds}s under Xvfb with trayer"
-echo "program    look           cpu_%core  wakeups_per_s   rss_mb   pss_mb private_mb"
+echo "program    look           cpu_%core  wakeups_per_s   rss_mb   pss_mb private_mb dirty_mb"
 for look in "${looks[@]}"; do
     [ -z "${BASELINE_BUILD:-}" ] || measure before "$look" "$(program_of "$(realpath "$BASELINE_BUILD")")"
     measure parlune "$look" "$program"
