@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -284,6 +285,10 @@ void dropFiles(QWidget *control, const QStringList &paths)
 AutomationChannel::AutomationChannel(const Console &console, const QString &path, QObject *parent)
     : QObject(parent), m_console(console), m_server(new QLocalServer(this))
 {
+    // Stamped as it happens, so that a test polling many instances learns when each table changed, not
+    // when it got round to asking.
+    connect(&m_console.friends, &FriendTable::changed, this,
+            [this] { m_friendsChangedAt = QDateTime::currentMSecsSinceEpoch(); });
     if (listenPrivately(path))
         connect(m_server, &QLocalServer::newConnection, this, &AutomationChannel::acceptClients);
     else
@@ -494,6 +499,7 @@ QJsonObject AutomationChannel::friends() const
     }
     QJsonObject reply = success();
     reply.insert(QStringLiteral("friends"), rows);
+    reply.insert(QStringLiteral("changedAt"), double(m_friendsChangedAt) / 1000);
     return reply;
 }
 

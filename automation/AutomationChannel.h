@@ -31,7 +31,7 @@ class SocketEngine;
 //        clicks the button of that name in any window; runs after the answer, as a click would
 //   {"cmd":"checked","name":objectName}               -> {"ok":true,"checked":bool}  a check mark
 //   {"cmd":"friends"}                                 -> {"ok":true,"friends":[{"user":…,"ip":…,"face":base64}]}
-//        the friend table in its order
+//        the friend table in its order; "changedAt": Unix time (seconds, fractional) of its last change
 //   {"cmd":"messages"}                                -> {"ok":true,"current":row,"messages":[{"nickname":…,
 //        "ip":…,"date":ISO 8601,"content":base64 RTF,"read":bool}]}  the message table in arrival order
 //   {"cmd":"sendDirect","address":…,"packet":base64}  -> {"ok":true,"result":bytes sent or -1}
@@ -117,5 +117,6 @@ private:
     QLocalServer *m_server;
     std::deque<Notice> m_notices;
     std::deque<QString> m_spoken;
+    qint64 m_friendsChangedAt = 0; // Unix time in ms of the friend table's last change
     QString m_refusal;
 };

@@ -18,3 +18,6 @@ for script in "$(dirname "$0")/../bench"/lab_*.sh; do
   echo "== $(basename "$script")"
   bash "$script" "$build" || [ $? -eq 77 ]
 done
+# What the program costs while idle under Xvfb with a tray; skipped without Xvfb or trayer (status 77).
+echo "== idle.sh"
+bash "$(dirname "$0")/../bench/idle.sh" "$build" || [ $? -eq 77 ]

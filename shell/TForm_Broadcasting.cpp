@@ -20,6 +20,8 @@
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QVBoxLayout>
+#include <QWindow>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -81,18 +83,16 @@ TForm_Broadcasting::TForm_Broadcasting(std::function<bool()> autoHide, QWidget *
     setCursor(Qt::SizeAllCursor);
     setFixedSize(FormWidth, RowHeight);
 
-    m_foldSound = new QSoundEffect(this);
-    m_foldSound->setSource(QUrl(QStringLiteral("qrc:/sounds/SNF_001.wav")));
-    m_openSound = new QSoundEffect(this);
-    m_openSound->setSource(QUrl(QStringLiteral("qrc:/sounds/SNF_005.wav")));
-
     buildTopRow();
     buildList();
 
+    // Both clocks run only while the strip can be seen (updateMotion), from the first showing on.
     m_moveTimer.setObjectName(QStringLiteral("Timer_Move"));
     m_moveTimer.setInterval(MoveIntervalMs);
     connect(&m_moveTimer, &QTimer::timeout, this, &TForm_Broadcasting::Timer_MoveTimer);
-    m_moveTimer.start();
+    m_pictureTimer.setInterval(PictureIntervalMs);
+    for (TickerAnimation *picture : findChildren<TickerAnimation *>())
+        connect(&m_pictureTimer, &QTimer::timeout, picture, &TickerAnimation::advance);
 }
 
 TForm_Broadcasting::~TForm_Broadcasting() = default;
@@ -177,8 +177,14 @@ int TForm_Broadcasting::bandCount() const
     return m_bands->count() - 1;
 }
 
-void TForm_Broadcasting::play(QSoundEffect *sound)
+void TForm_Broadcasting::play(QSoundEffect *&sound, const char *name)
 {
+    // Made at the first press that needs it: a sound effect brings up the audio back-end, which a ticker
+    // nobody touches never needs.
+    if (!sound) {
+        sound = new QSoundEffect(this);
+        sound->setSource(QUrl(QStringLiteral("qrc:/sounds/%1.wav").arg(QLatin1String(name))));
+    }
     // Fire and forget; without an audio device QSoundEffect stays silent.
     sound->play();
 }
@@ -193,17 +199,67 @@ void TForm_Broadcasting::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
     // A window manager's restore after a minimise shows the window again; placing it anew would undo the
     // user's move and the greeting would replace the latest broadcast.
-    if (m_shownBefore)
+    if (m_shownBefore) {
+        updateMotion();
         return;
+    }
     m_shownBefore = true;
     setListOpen(false);
-    play(m_foldSound);
+    play(m_foldSound, "SNF_001");
     const QRect screen = (this->screen() ? this->screen() : QGuiApplication::primaryScreen())->geometry();
     move(screen.width() - width() - 60, (m_autoHide && m_autoHide()) ? HiddenTop() : 0);
     loadStrip(greetingRtf());
+    m_showingGreeting = true;
     // The greeting is a little wider than the box; a strip as wide as its text shows it whole as it passes.
     m_strip->setGeometry(0, 0, std::max(ViewportWidth, oneLineWidth()), StripHeight);
     TickerLeft = 0;
+    // Expose events tell when the window system unmaps the window (minimised, another desktop).
+    if (QWindow *handle = windowHandle())
+        handle->installEventFilter(this);
+    updateMotion();
+}
+
+void TForm_Broadcasting::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    updateMotion();
+}
+
+void TForm_Broadcasting::moveEvent(QMoveEvent *event)
+{
+    QWidget::moveEvent(event);
+    updateMotion();
+}
+
+void TForm_Broadcasting::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        updateMotion();
+}
+
+bool TForm_Broadcasting::stripInSight() const
+{
+    if (!isVisible() || isMinimized() || !m_exposed)
+        return false;
+    const QRect box(m_viewport->mapToGlobal(QPoint(0, 0)), m_viewport->size());
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    return std::any_of(screens.begin(), screens.end(),
+                       [&box](const QScreen *screen) { return screen->geometry().intersects(box); });
+}
+
+void TForm_Broadcasting::updateMotion()
+{
+    const bool inSight = stripInSight();
+    const bool scroll = inSight && !TickerDragging && !m_greetingAtRest;
+    if (!scroll)
+        m_moveTimer.stop();
+    else if (!m_moveTimer.isActive())
+        m_moveTimer.start();
+    if (!inSight)
+        m_pictureTimer.stop();
+    else if (!m_pictureTimer.isActive())
+        m_pictureTimer.start();
 }
 
 void TForm_Broadcasting::loadStrip(const QByteArray &body)
@@ -248,9 +304,12 @@ void TForm_Broadcasting::ShowBroadcast(const QByteArray &name, const QByteArray 
 
     m_moveTimer.stop();
     loadStrip(body);
+    m_showingGreeting = false;
+    m_greetingAtRest = false;
     m_strip->setGeometry(-ViewportWidth, 0, std::max(MinimumStripWidth, oneLineWidth()), StripHeight);
     TickerLeft = -ViewportWidth;
-    m_moveTimer.start();
+    // Out of sight the strip waits at its start and scrolls from there once it can be seen.
+    updateMotion();
 }
 
 void TForm_Broadcasting::addBand(BroadcastBand *band)
@@ -279,22 +338,30 @@ int TForm_Broadcasting::oneLineWidth() const
 void TForm_Broadcasting::Timer_MoveTimer()
 {
     int left = m_strip->x();
-    if (left < -m_strip->width())
+    if (left < -m_strip->width()) {
         left = ViewportWidth;
-    else
+        m_greetingWrapped = m_showingGreeting;
+    } else {
         left -= 1;
+    }
     m_strip->move(left, 0);
     TickerLeft = left;
+    // Once round, the greeting stands where it started: scrolling it again would show nothing new, and a
+    // program idling in the tray all day should not repaint 50 times a second for it.
+    if (m_showingGreeting && m_greetingWrapped && left == 0) {
+        m_greetingAtRest = true;
+        updateMotion();
+    }
 }
 
 void TForm_Broadcasting::Panel1Click()
 {
     if (listOpen()) {
         setListOpen(false);
-        play(m_foldSound);
+        play(m_foldSound, "SNF_001");
     } else if (bandCount() > 0) {
         setListOpen(true);
-        play(m_openSound);
+        play(m_openSound, "SNF_005");
     }
 }
 
@@ -304,6 +371,7 @@ void TForm_Broadcasting::autoHideSwitched(bool on)
         move(x(), HiddenTop());
     else if (!on && y() == HiddenTop())
         move(x(), 0);
+    updateMotion();
 }
 
 void TForm_Broadcasting::stripPressed(int globalX)
@@ -311,6 +379,9 @@ void TForm_Broadcasting::stripPressed(int globalX)
     TickerDragX = globalX;
     m_moveTimer.stop();
     TickerDragging = true;
+    // A dragged greeting goes round once more after the release.
+    m_greetingAtRest = false;
+    m_greetingWrapped = false;
 }
 
 void TForm_Broadcasting::stripMoved(int globalX)
@@ -328,13 +399,16 @@ void TForm_Broadcasting::stripMoved(int globalX)
 
 void TForm_Broadcasting::stripReleased()
 {
-    m_moveTimer.start();
     TickerDragging = false;
+    updateMotion();
 }
 
 bool TForm_Broadcasting::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_strip) {
+    if (watched == windowHandle() && event->type() == QEvent::Expose) {
+        m_exposed = windowHandle()->isExposed();
+        updateMotion();
+    } else if (watched == m_strip) {
         switch (event->type()) {
         case QEvent::MouseButtonPress:
             stripPressed(qRound(static_cast<QMouseEvent *>(event)->globalPosition().x()));
@@ -414,6 +488,7 @@ void TForm_Broadcasting::enterEvent(QEnterEvent *event)
     QWidget::enterEvent(event);
     if (y() == HiddenTop())
         move(x(), 0);
+    updateMotion();
 }
 
 void TForm_Broadcasting::leaveEvent(QEvent *event)
@@ -421,4 +496,5 @@ void TForm_Broadcasting::leaveEvent(QEvent *event)
     QWidget::leaveEvent(event);
     if (!frameGeometry().contains(QCursor::pos()) && y() == 0 && m_autoHide && m_autoHide())
         move(x(), HiddenTop());
+    updateMotion();
 }

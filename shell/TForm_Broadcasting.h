@@ -33,6 +33,7 @@ public:
     static constexpr int MinimumStripWidth = 17;
     static constexpr int MagnetPixels = 15;
     static constexpr int MoveIntervalMs = 20;
+    static constexpr int PictureIntervalMs = 100;
     // Any host can broadcast: the list keeps the newest bands only, and the strip the start of a long body.
     static constexpr int MaxBands = 100;
     static constexpr int MaxStripCharacters = 4096;
@@ -63,6 +64,12 @@ public:
     bool tickerDragging() const { return TickerDragging; }
     bool movingWindow() const { return m_movingWindow; }
     QTimer *moveTimer() { return &m_moveTimer; }
+    QTimer *pictureTimer() { return &m_pictureTimer; }
+    // Whether a person could see the strip: the window shown, not minimised or unmapped, and the strip's box on
+    // a screen (not slid above the top edge). Out of sight nothing scrolls or animates.
+    bool stripInSight() const;
+    // The greeting has gone round once and stands where it started; only a broadcast or a drag moves it again.
+    bool greetingAtRest() const { return m_greetingAtRest; }
     const PixelBudget &pictureBudget() const { return m_pictures; }
 
     // The RTF shown in the strip when the ticker opens: a small picture and "~~~Version II".
@@ -70,6 +77,9 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+    void changeEvent(QEvent *event) override;
     void enterEvent(QEnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
@@ -85,16 +95,19 @@ private:
     void addBand(BroadcastBand *band);
     void dropOldestBand();
     int oneLineWidth() const;
-    void play(QSoundEffect *sound);
+    void play(QSoundEffect *&sound, const char *name);
     void stripPressed(int globalX);
     void stripMoved(int globalX);
     void stripReleased();
     QPoint magnet(QPoint topLeft) const;
+    // Runs the scrolling and the pictures while they can be seen and stops them while they cannot.
+    void updateMotion();
 
     std::function<bool()> m_autoHide;
     PixelBudget m_pictures;
     qint64 m_stripPicturePixels = 0;
     QTimer m_moveTimer;            // Timer_Move
+    QTimer m_pictureTimer;         // both animated pictures, one frame a tick
     QWidget *m_viewport = nullptr; // Panel_Broadcasting
     QWidget *m_strip = nullptr;    // Panel_Move
     QTextEdit *m_stripView = nullptr;
@@ -109,6 +122,10 @@ private:
     int TickerLeft = 0;
 
     bool m_shownBefore = false;
+    bool m_exposed = true;
+    bool m_showingGreeting = false;
+    bool m_greetingWrapped = false;
+    bool m_greetingAtRest = false;
     bool m_movingWindow = false;
     QPoint m_moveOffset;
 };

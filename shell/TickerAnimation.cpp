@@ -6,12 +6,12 @@
 TickerAnimation::TickerAnimation(int firstFrame, QWidget *parent) : QWidget(parent), m_frame(firstFrame % FrameCount)
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    m_timer.setInterval(FrameMs);
-    connect(&m_timer, &QTimer::timeout, this, [this] {
-        m_frame = (m_frame + 1) % FrameCount;
-        update();
-    });
-    m_timer.start();
+}
+
+void TickerAnimation::advance()
+{
+    m_frame = (m_frame + 1) % FrameCount;
+    update();
 }
 
 void TickerAnimation::paintEvent(QPaintEvent *)

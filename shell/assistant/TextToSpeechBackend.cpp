@@ -1,9 +1,11 @@
 #include "shell/assistant/TextToSpeechBackend.h"
 
 #include <QLocale>
-#include <QPointer>
+#include <QMutex>
 #include <QTextToSpeech>
 #include <QVoice>
+
+#include <algorithm>
 
 namespace {
 const QString Engine = QStringLiteral("speechd");
@@ -28,13 +30,21 @@ int chineseScore(const QLocale &locale, const QVoice &voice)
 }
 } // namespace
 
+// What a voice's thread may reach of the backend. A voice that was let go, or outlived the backend, stuck in
+// the speech service, finds no owner and reports nothing.
+struct TextToSpeechBackend::Link
+{
+    QMutex mutex;
+    TextToSpeechBackend *owner = nullptr;
+};
+
 // Owns the engine on the speech thread; every call reaches it as a queued call, every report leaves it
 // as a queued call to the backend on the user-interface thread.
 class TextToSpeechBackend::Voice : public QObject
 {
 public:
-    Voice(TextToSpeechBackend *owner, std::shared_ptr<std::atomic<bool>> available)
-        : m_owner(owner), m_available(std::move(available))
+    Voice(std::shared_ptr<Link> link, std::shared_ptr<std::atomic<bool>> available)
+        : m_link(std::move(link)), m_available(std::move(available))
     {
     }
 
@@ -56,13 +66,10 @@ public:
         });
         const QString locale = m_engine->locale().name();
         const QString voice = m_engine->voice().name();
-        QMetaObject::invokeMethod(
-            m_owner,
-            [owner = m_owner, locale, voice] {
-                owner->m_localeName = locale;
-                owner->m_voiceName = voice;
-            },
-            Qt::QueuedConnection);
+        post([locale, voice](TextToSpeechBackend *owner) {
+            owner->m_localeName = locale;
+            owner->m_voiceName = voice;
+        });
     }
 
     void say(const QString &text)
@@ -114,18 +121,24 @@ private:
     void report(bool failed, const QString &reason)
     {
         m_expecting = false;
-        QMetaObject::invokeMethod(
-            m_owner,
-            [owner = m_owner, failed, reason] {
-                if (failed)
-                    Q_EMIT owner->failed(reason);
-                else
-                    Q_EMIT owner->finished();
-            },
-            Qt::QueuedConnection);
+        post([failed, reason](TextToSpeechBackend *owner) {
+            if (failed)
+                Q_EMIT owner->failed(reason);
+            else
+                Q_EMIT owner->finished();
+        });
     }
 
-    TextToSpeechBackend *m_owner;
+    template <typename Call> void post(Call call)
+    {
+        // Posted under the lock: the owner cannot go between the test and the post.
+        QMutexLocker lock(&m_link->mutex);
+        if (TextToSpeechBackend *owner = m_link->owner)
+            QMetaObject::invokeMethod(
+                owner, [owner, call] { call(owner); }, Qt::QueuedConnection);
+    }
+
+    std::shared_ptr<Link> m_link;
     std::shared_ptr<std::atomic<bool>> m_available;
     QTextToSpeech *m_engine = nullptr;
     bool m_expecting = false;
@@ -135,21 +148,70 @@ private:
 TextToSpeechBackend::TextToSpeechBackend(QObject *parent)
     : SpeechBackend(parent), m_available(std::make_shared<std::atomic<bool>>(true))
 {
-    m_thread.setObjectName(QStringLiteral("speech"));
-    m_voice = new Voice(this, m_available);
-    m_voice->moveToThread(&m_thread);
-    connect(&m_thread, &QThread::finished, m_voice, &QObject::deleteLater);
-    m_thread.start(QThread::LowPriority);
+    // The speech client's threads keep waking while connected; a voice with nothing to say is let go.
+    m_release.setSingleShot(true);
+    m_release.setInterval(ReleaseAfterMs);
+    connect(&m_release, &QTimer::timeout, this, &TextToSpeechBackend::releaseVoice);
+    auto reported = [this] {
+        m_pending = std::max(0, m_pending - 1);
+        if (m_pending == 0)
+            m_release.start();
+    };
+    connect(this, &SpeechBackend::finished, this, reported);
+    connect(this, &SpeechBackend::failed, this, reported);
+}
+
+// The thread, the speech plugin and the speech service it may start come with the first text: a host that
+// hears no broadcast never carries them.
+void TextToSpeechBackend::startVoice()
+{
+    if (m_voice)
+        return;
+    m_link = std::make_shared<Link>();
+    m_link->owner = this;
+    m_thread = new QThread;
+    m_thread->setObjectName(QStringLiteral("speech"));
+    m_voice = new Voice(m_link, m_available);
+    m_voice->moveToThread(m_thread);
+    connect(m_thread, &QThread::finished, m_voice, &QObject::deleteLater);
+    // A thread left running below goes by itself once it ends.
+    connect(m_thread, &QThread::finished, m_thread, &QObject::deleteLater);
+    m_thread->start(QThread::LowPriority);
     QMetaObject::invokeMethod(
         m_voice, [voice = m_voice] { voice->start(); }, Qt::QueuedConnection);
 }
 
-TextToSpeechBackend::~TextToSpeechBackend()
+bool TextToSpeechBackend::isStarted() const
 {
+    return m_voice != nullptr;
+}
+
+void TextToSpeechBackend::releaseVoice()
+{
+    m_release.stop();
+    if (!m_voice)
+        return;
+    {
+        QMutexLocker lock(&m_link->mutex);
+        m_link->owner = nullptr;
+    }
     QMetaObject::invokeMethod(
         m_voice, [voice = m_voice] { voice->stop(); }, Qt::QueuedConnection);
-    m_thread.quit();
-    m_thread.wait();
+    m_thread->quit();
+    // The voice is deleted as its thread finishes. A voice stuck in the speech service (a connection that
+    // never answers) must not hold the user interface or the program's end: its thread is left to end when
+    // it can.
+    if (m_thread->wait(QuitWaitMs))
+        delete m_thread;
+    m_thread = nullptr;
+    m_voice = nullptr;
+    m_link.reset();
+    m_pending = 0;
+}
+
+TextToSpeechBackend::~TextToSpeechBackend()
+{
+    releaseVoice();
 }
 
 bool TextToSpeechBackend::isAvailable() const
@@ -159,12 +221,20 @@ bool TextToSpeechBackend::isAvailable() const
 
 void TextToSpeechBackend::say(const QString &text)
 {
+    m_release.stop();
+    ++m_pending;
+    startVoice();
     QMetaObject::invokeMethod(
         m_voice, [voice = m_voice, text] { voice->say(text); }, Qt::QueuedConnection);
 }
 
 void TextToSpeechBackend::stop()
 {
+    if (!m_voice)
+        return;
+    // No report follows for the text that was silenced.
+    m_pending = 0;
+    m_release.start();
     QMetaObject::invokeMethod(
         m_voice, [voice = m_voice] { voice->stop(); }, Qt::QueuedConnection);
 }

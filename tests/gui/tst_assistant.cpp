@@ -4,6 +4,7 @@
 #include "shell/assistant/SpeechBackend.h"
 #include "shell/assistant/SpeechBalloon.h"
 #include "shell/assistant/SpeechQueue.h"
+#include "shell/assistant/TextToSpeechBackend.h"
 #include "shell/character/AcsReader.h"
 #include "tests/support/RecordingSpeech.h"
 
@@ -273,6 +274,12 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 4, 15000);
         QCOMPARE(finished.at(3).at(0).toString(), QStringLiteral("四"));
         QCOMPARE(voice->said.size(), 2);
+
+        // The desktop's voice starts nothing (thread, plugin, speech service) until it has a text to say.
+        TextToSpeechBackend desktopVoice;
+        desktopVoice.stop();
+        QVERIFY(!desktopVoice.isStarted());
+        QVERIFY(desktopVoice.isAvailable());
     }
 
     void theQueueIsBounded()

@@ -1,11 +1,13 @@
 #include "app/TForm_Parlune.h"
 #include "automation/AutomationChannel.h"
+#include "engine/FriendTable.h"
 #include "engine/MemorySettingsStore.h"
 #include "engine/NoticeText.h"
 #include "engine/Packet.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -312,6 +314,20 @@ private Q_SLOTS:
         for (int i = 0; i < 3; ++i)
             QCOMPARE(peer.writeDatagram(QByteArray("\b10\b"), QHostAddress::LocalHost, port), 4);
         QTRY_COMPARE(client.ask(R"({"cmd":"stats"})")[QStringLiteral("datagrams")].toInteger(), before + 3);
+    }
+
+    // The friend table tells when it last changed, as it happened, however late it is asked.
+    void stampsTheFriendTablesLastChange()
+    {
+        Client client(dir.filePath(QStringLiteral("automation")));
+        const double before = double(QDateTime::currentMSecsSinceEpoch()) / 1000;
+        console->RxMemoryData_Friend->addIfNew("peer", "10.0.0.9", {});
+        const double after = double(QDateTime::currentMSecsSinceEpoch()) / 1000;
+        QTest::qWait(50);
+        const QJsonObject reply = client.ask(R"({"cmd":"friends"})");
+        QCOMPARE(reply[QStringLiteral("friends")].toArray().size(), 1);
+        const double stamp = reply[QStringLiteral("changedAt")].toDouble();
+        QVERIFY2(stamp >= before - 0.001 && stamp <= after + 0.001, qPrintable(QString::number(stamp, 'f', 3)));
     }
 
 private:

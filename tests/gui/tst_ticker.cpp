@@ -72,6 +72,35 @@ private Q_SLOTS:
             "{\\pict\\wmetafile8\\picw423\\pich423\\picwgoal240\\pichgoal240 "));
     }
 
+    // The greeting goes round once and then stands where it started, costing nothing; the pictures beside it
+    // keep moving. A broadcast sets the strip going again, and so does dragging the greeting.
+    void greetingGoesRoundOnce()
+    {
+        auto ticker = open();
+        QVERIFY(ticker->stripInSight());
+        QVERIFY(ticker->moveTimer()->isActive());
+        QVERIFY(ticker->pictureTimer()->isActive());
+        int steps = 0;
+        for (; steps < 5000 && ticker->moveTimer()->isActive(); ++steps)
+            ticker->Timer_MoveTimer();
+        QVERIFY(ticker->greetingAtRest());
+        QCOMPARE(ticker->strip()->x(), 0);
+        QCOMPARE(steps, ticker->strip()->width() + 2 + TForm_Broadcasting::ViewportWidth);
+        QVERIFY(ticker->pictureTimer()->isActive());
+
+        QTest::mousePress(ticker->strip(), Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseRelease(ticker->strip(), Qt::LeftButton, {}, QPoint(5, 5));
+        QVERIFY(ticker->moveTimer()->isActive());
+        ticker->Timer_MoveTimer();
+        QCOMPARE(ticker->strip()->x(), -1);
+
+        ticker->ShowBroadcast("a", "10:00", rtf("abc"));
+        QVERIFY(!ticker->greetingAtRest());
+        for (int i = 0; i < 2000; ++i)
+            ticker->Timer_MoveTimer();
+        QVERIFY(ticker->moveTimer()->isActive()); // a broadcast goes round for ever
+    }
+
     void bandsAndTheirCaptions()
     {
         auto ticker = open();
@@ -264,7 +293,10 @@ private Q_SLOTS:
         QCOMPARE(ticker->pos(), QPoint(100, 300));
         QCOMPARE(stripView(*ticker)->toPlainText(), QStringLiteral("latest"));
         ticker->hide();
+        QVERIFY(!ticker->moveTimer()->isActive());
+        QVERIFY(!ticker->pictureTimer()->isActive());
         ticker->show();
+        QVERIFY(ticker->moveTimer()->isActive());
         QCOMPARE(ticker->pos(), QPoint(100, 300));
         QCOMPARE(stripView(*ticker)->toPlainText(), QStringLiteral("latest"));
     }
@@ -275,15 +307,27 @@ private Q_SLOTS:
         auto ticker = open();
         QCOMPARE(ticker->HiddenTop(), 1 - 21);
         QCOMPARE(ticker->y(), ticker->HiddenTop());
+        // Above the edge only the frame's bottom row shows: nothing scrolls or animates out of sight, and a
+        // broadcast waits at its start.
+        auto stillOutOfSight = [&ticker] {
+            return !ticker->stripInSight() && !ticker->moveTimer()->isActive() && !ticker->pictureTimer()->isActive();
+        };
+        QVERIFY(stillOutOfSight());
+        ticker->ShowBroadcast("a", "10:00", rtf("while hidden"));
+        QVERIFY(stillOutOfSight());
+        QCOMPARE(ticker->strip()->x(), -162);
 
         QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
         QApplication::sendEvent(ticker.get(), &enter);
         QCOMPARE(ticker->y(), 0);
+        QVERIFY(ticker->moveTimer()->isActive());
+        QVERIFY(ticker->pictureTimer()->isActive());
 
         QCursor::setPos(ticker->geometry().center() + QPoint(0, 200));
         QEvent leave(QEvent::Leave);
         QApplication::sendEvent(ticker.get(), &leave);
         QCOMPARE(ticker->y(), ticker->HiddenTop());
+        QVERIFY(stillOutOfSight());
 
         // A ticker moved away from the top edge is never hidden, not even by the switch.
         ticker->move(ticker->x(), 1);

@@ -313,17 +313,21 @@ def wait_messages(path, seconds, count):
 
 
 def wait_converged(seconds, start, peers, paths):
-    """Polls only the instances still incomplete, so the polling itself stays a small load."""
+    """Polls only the instances still incomplete, so the polling itself stays a small load. An instance
+    that stamps its friend table's last change is taken at that stamp rather than at the poll that found it
+    complete, as the floor program stamps its own."""
     pending = set(paths)
     deadline = time.monotonic() + float(seconds)
     last = None
     while pending and time.monotonic() < deadline:
         for path in sorted(pending):
             try:
-                if len(friend_ips(path)) >= int(peers):
+                reply = ask_json(path, {"cmd": "friends"})
+                if len(reply["friends"]) >= int(peers):
                     pending.discard(path)
-                    last = time.time()
-            except (OSError, ValueError, RuntimeError):
+                    done = reply.get("changedAt") or time.time()
+                    last = done if last is None else max(last, done)
+            except (OSError, ValueError, RuntimeError, KeyError):
                 pass
         if pending:
             time.sleep(0.05)
