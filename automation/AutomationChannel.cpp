@@ -616,5 +616,7 @@ QJsonObject AutomationChannel::stats() const
     QJsonObject reply = success();
     reply.insert(QStringLiteral("datagrams"), qint64(m_console.engine.datagramsReceived()));
     reply.insert(QStringLiteral("openStreams"), m_console.engine.openStreamCount());
+    reply.insert(QStringLiteral("waitingStreams"), m_console.engine.waitingStreamCount());
+    reply.insert(QStringLiteral("refusedStreams"), qint64(m_console.engine.refusedStreamCount()));
     return reply;
 }

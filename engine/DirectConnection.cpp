@@ -25,7 +25,7 @@ bool DirectConnection::connectTo(quint32 address, quint16 port, Clock::time_poin
     destination.sin_addr.s_addr = htonl(address);
     if (::connect(m_fd, reinterpret_cast<const sockaddr *>(&destination), sizeof destination) == 0)
         return true;
-    if (errno != EINPROGRESS || !waitWritable(deadline))
+    if (errno != EINPROGRESS || !waitFor(POLLOUT, deadline))
         return false;
     int error = 0;
     socklen_t length = sizeof error;
@@ -48,20 +48,39 @@ qsizetype DirectConnection::write(QByteArrayView bytes, Clock::time_point deadli
             break;
         const auto now = Clock::now();
         const bool stallFirst = stallLimit < std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
-        if (!waitWritable(stallFirst ? now + stallLimit : deadline))
+        if (!waitFor(POLLOUT, stallFirst ? now + stallLimit : deadline))
             break;
     }
     return written;
 }
 
+bool DirectConnection::discardedByPeer(Clock::time_point deadline)
+{
+    if (m_fd < 0 || ::shutdown(m_fd, SHUT_WR) != 0)
+        return false;
+    char sink[512];
+    for (;;) {
+        const ssize_t n = ::recv(m_fd, sink, sizeof sink, MSG_DONTWAIT);
+        if (n == 0)
+            return false;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+            return errno == ECONNRESET;
+        // Nothing is ever said back on this connection; a peer talking anyway holds the caller no longer.
+        if (Clock::now() >= deadline || (n < 0 && !waitFor(POLLIN, deadline)))
+            return false;
+    }
+}
+
 // A signal does not shorten the wait.
-bool DirectConnection::waitWritable(Clock::time_point deadline) const
+bool DirectConnection::waitFor(short events, Clock::time_point deadline) const
 {
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0)
             return false;
-        pollfd p{m_fd, POLLOUT, 0};
+        pollfd p{m_fd, events, 0};
         const int r = ::poll(&p, 1, int(std::min<qint64>(left.count(), 1 << 30)));
         if (r > 0)
             return true;

@@ -28,8 +28,12 @@ public:
     qsizetype write(QByteArrayView bytes, Clock::time_point deadline,
                     std::chrono::milliseconds stallLimit = std::chrono::milliseconds::max());
 
+    // After the last write: true when the peer reset the connection rather than closing it, which it does when
+    // it throws the packet away unread. A peer still silent at the deadline is taken to have it.
+    bool discardedByPeer(Clock::time_point deadline);
+
 private:
-    bool waitWritable(Clock::time_point deadline) const;
+    bool waitFor(short events, Clock::time_point deadline) const;
 
     int m_fd = -1;
 };

@@ -25,6 +25,8 @@ namespace {
 
 // A readiness notice hands over at most this many datagrams, so a flood cannot starve the loop.
 constexpr int DatagramsPerEvent = 64;
+// What Qt reads ahead of a connection that waits its turn.
+constexpr qint64 WaitingReadBufferBytes = 4096;
 // Every host on the segment connects back at once after an announcement, often while this thread is
 // still blocked in a send of its own. With the 5 that Windows peers use, the kernel drops the excess
 // handshakes and an answer whose retries run out is lost until the next refresh, ten minutes later.
@@ -156,6 +158,12 @@ void SocketEngine::CloseSockets()
         }
     }
     m_streams.clear();
+    for (const WaitingConnection &waiting : std::exchange(m_waiting, {})) {
+        if (waiting.socket) {
+            waiting.socket->abort();
+            waiting.socket->deleteLater();
+        }
+    }
     m_sources.clear();
     m_openStreams = 0;
     m_bufferedBytes = 0;
@@ -268,70 +276,117 @@ void SocketEngine::acceptConnections()
         const quint32 source = socket->peerAddress().toIPv4Address();
         heardFrom(source, Transport::Tcp);
         const auto known = m_sources.find(source);
-        // Accepted and closed at once rather than left waiting: a paused listener would shut out
-        // every other host along with the one that holds the streams.
-        if (m_openStreams >= m_limits.maxOpenStreams ||
-            (known != m_sources.end() && known->second.streams >= m_limits.maxStreamsPerSource)) {
+        // Behind others of its host, a connection waits its turn so that its packets act in the order sent.
+        const bool mustWait = m_openStreams >= m_limits.maxOpenStreams ||
+                              (known != m_sources.end() &&
+                               (known->second.streams >= m_limits.maxStreamsPerSource || known->second.waiting > 0));
+        if (mustWait && !holdConnection(socket, source)) {
+            // Closed at once rather than left in the backlog: a paused listener would shut out every other
+            // host along with the one that holds the streams.
             ++m_refusedStreams;
             socket->abort();
             delete socket;
             continue;
         }
-        auto stream = std::make_shared<Stream>();
-        stream->key = socket;
-        stream->socket = socket;
-        stream->source = source;
-        m_streams.emplace(socket, stream);
-        ++m_openStreams;
-        ++m_sources[source].streams;
-
-        auto *idle = new QTimer(socket);
-        idle->setSingleShot(true);
-        idle->setInterval(m_limits.streamIdleTimeout);
-        auto *lifetime = new QTimer(socket);
-        lifetime->setSingleShot(true);
-        lifetime->setInterval(m_limits.streamLifetime);
-
-        auto collect = [this, stream, idle] {
-            if (stream->finished || !stream->socket)
-                return;
-            const QByteArray chunk = stream->socket->readAll();
-            if (chunk.isEmpty())
-                return;
-            SourceUse &use = m_sources[stream->source];
-            if (stream->data.size() + chunk.size() > m_limits.maxStreamBytes ||
-                m_bufferedBytes + chunk.size() > m_limits.maxBufferedBytes ||
-                use.bytes + chunk.size() > m_limits.maxSourceBytes) {
-                finishStream(stream, true);
-                return;
-            }
-            stream->data.append(chunk);
-            m_bufferedBytes += chunk.size();
-            use.bytes += chunk.size();
-            idle->start();
-        };
-        connect(socket, &QTcpSocket::readyRead, this, collect);
-        connect(socket, &QTcpSocket::disconnected, this, [this, stream, collect] {
-            collect();
-            finishStream(stream, false);
-        });
-        connect(socket, &QTcpSocket::errorOccurred, this, [this, stream, collect](QAbstractSocket::SocketError e) {
-            // The peer's close also reports an error; disconnected() follows and finishes the stream.
-            if (e == QAbstractSocket::RemoteHostClosedError)
-                return;
-            collect();
-            finishStream(stream, false);
-        });
-        connect(idle, &QTimer::timeout, this, [this, stream] { finishStream(stream, false); });
-        connect(lifetime, &QTimer::timeout, this, [this, stream] { finishStream(stream, false); });
-        idle->start();
-        lifetime->start();
-
-        // Bytes and the close may have arrived before the signals were connected.
-        collect();
-        if (!stream->finished && socket->state() != QAbstractSocket::ConnectedState)
-            finishStream(stream, false);
+        if (!mustWait)
+            startStream(socket, source);
     }
+}
+
+// Held unread: the system's buffers keep what the peer writes, and a small read buffer stops Qt from taking
+// more of it than a glance.
+bool SocketEngine::holdConnection(QTcpSocket *socket, quint32 source)
+{
+    SourceUse &use = m_sources[source];
+    if (int(m_waiting.size()) >= m_limits.maxWaitingStreams || use.waiting >= m_limits.maxWaitingPerSource) {
+        if (use.streams <= 0 && use.waiting <= 0)
+            m_sources.erase(source);
+        return false;
+    }
+    socket->setReadBufferSize(WaitingReadBufferBytes);
+    ++use.waiting;
+    m_waiting.push_back({socket, source});
+    return true;
+}
+
+// The first waiting connections whose host has a place again become streams, oldest first.
+void SocketEngine::startWaitingStreams()
+{
+    m_waitingStartQueued = false;
+    for (auto next = m_waiting.begin(); next != m_waiting.end() && m_openStreams < m_limits.maxOpenStreams;) {
+        SourceUse &use = m_sources[next->source];
+        if (use.streams >= m_limits.maxStreamsPerSource) {
+            ++next;
+            continue;
+        }
+        const WaitingConnection waiting = *next;
+        m_waiting.erase(next);
+        --use.waiting;
+        if (waiting.socket) {
+            waiting.socket->setReadBufferSize(0);
+            startStream(waiting.socket, waiting.source);
+        }
+        // Starting may have finished a stream already, which changes the queue.
+        next = m_waiting.begin();
+    }
+}
+
+void SocketEngine::startStream(QTcpSocket *socket, quint32 source)
+{
+    auto stream = std::make_shared<Stream>();
+    stream->key = socket;
+    stream->socket = socket;
+    stream->source = source;
+    m_streams.emplace(socket, stream);
+    ++m_openStreams;
+    ++m_sources[source].streams;
+
+    auto *idle = new QTimer(socket);
+    idle->setSingleShot(true);
+    idle->setInterval(m_limits.streamIdleTimeout);
+    auto *lifetime = new QTimer(socket);
+    lifetime->setSingleShot(true);
+    lifetime->setInterval(m_limits.streamLifetime);
+
+    auto collect = [this, stream, idle] {
+        if (stream->finished || !stream->socket)
+            return;
+        const QByteArray chunk = stream->socket->readAll();
+        if (chunk.isEmpty())
+            return;
+        SourceUse &use = m_sources[stream->source];
+        if (stream->data.size() + chunk.size() > m_limits.maxStreamBytes ||
+            m_bufferedBytes + chunk.size() > m_limits.maxBufferedBytes ||
+            use.bytes + chunk.size() > m_limits.maxSourceBytes) {
+            finishStream(stream, true);
+            return;
+        }
+        stream->data.append(chunk);
+        m_bufferedBytes += chunk.size();
+        use.bytes += chunk.size();
+        idle->start();
+    };
+    connect(socket, &QTcpSocket::readyRead, this, collect);
+    connect(socket, &QTcpSocket::disconnected, this, [this, stream, collect] {
+        collect();
+        finishStream(stream, false);
+    });
+    connect(socket, &QTcpSocket::errorOccurred, this, [this, stream, collect](QAbstractSocket::SocketError e) {
+        // The peer's close also reports an error; disconnected() follows and finishes the stream.
+        if (e == QAbstractSocket::RemoteHostClosedError)
+            return;
+        collect();
+        finishStream(stream, false);
+    });
+    connect(idle, &QTimer::timeout, this, [this, stream] { finishStream(stream, false); });
+    connect(lifetime, &QTimer::timeout, this, [this, stream] { finishStream(stream, false); });
+    idle->start();
+    lifetime->start();
+
+    // Bytes and the close may have arrived before the signals were connected.
+    collect();
+    if (!stream->finished && socket->state() != QAbstractSocket::ConnectedState)
+        finishStream(stream, false);
 }
 
 // The listener has paused itself; nothing else would ever resume it, and this instance would stop hearing
@@ -355,8 +410,13 @@ void SocketEngine::finishStream(std::shared_ptr<Stream> stream, bool cutOff)
     --m_openStreams;
     if (const auto use = m_sources.find(stream->source); use != m_sources.end()) {
         use->second.bytes -= text.size();
-        if (--use->second.streams <= 0)
+        if (--use->second.streams <= 0 && use->second.waiting <= 0)
             m_sources.erase(use);
+    }
+    // Later, not inside whatever finished this stream: a waiting connection may finish as it starts.
+    if (!m_waiting.empty() && !m_waitingStartQueued) {
+        m_waitingStartQueued = true;
+        QMetaObject::invokeMethod(this, &SocketEngine::startWaitingStreams, Qt::QueuedConnection);
     }
     if (socket)
         socket->disconnect(this);
@@ -414,6 +474,9 @@ int SocketEngine::SendDirect(const QByteArray &address, const QByteArray &packet
     if (!peer || !connection.connectTo(*peer, m_endpoints.directPort, Clock::now() + m_limits.connectTimeout))
         return -1;
     const qsizetype written = connection.write(packet, Clock::now() + m_limits.writeTimeout);
+    // A packet the peer threw away unread was not sent, however many bytes went.
+    if (written == packet.size() && connection.discardedByPeer(Clock::now() + m_limits.writeTimeout))
+        return -1;
     // Like a blocking send cut short: the bytes that went, or -1 when none could.
     return written > 0 || packet.isEmpty() ? int(written) : -1;
 }

@@ -9,8 +9,10 @@
 #include <QByteArrayView>
 #include <QHostAddress>
 #include <QObject>
+#include <QPointer>
 
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -60,9 +62,13 @@ public:
         qsizetype maxBufferedBytes = qsizetype(256) << 20; // all streams being drained together
         // Every host of a /24 answering an announcement at once, each from its own address.
         int maxOpenStreams = 256;
-        // One host must not hold every stream or most of the buffer: connections beyond its share are
-        // accepted and closed at once, and its streams together may not buffer more than this.
+        // One host must not hold every stream or most of the buffer: connections beyond its share wait,
+        // and its streams together may not buffer more than this.
         int maxStreamsPerSource = 4;
+        // Connections beyond a share wait unread in arrival order, each holding a descriptor: the sender has
+        // already been told its packet was delivered. Beyond these they are accepted and closed at once.
+        int maxWaitingStreams = 128;
+        int maxWaitingPerSource = 32;
         qsizetype maxSourceBytes = qsizetype(64) << 20;
         // An accept that failed (no descriptors left, for example) is tried again after this.
         std::chrono::milliseconds acceptRetryDelay{500};
@@ -96,8 +102,10 @@ public:
     // Installs the action for a code; refused (false) for a code the transport does not act on.
     bool registerAction(Transport transport, int code, Action action);
 
-    // Connects to address:3289, writes the packet, closes. Bytes written or -1; tells nothing but a socket
-    // the system refused. The address is read by inetAddr. Connect and write are each bounded by the limits.
+    // Connects to address:3289, writes the packet, closes and waits for the peer's close. Bytes written, or -1
+    // also when the peer reset the connection instead (it threw the packet away); tells nothing but a socket
+    // the system refused. The address is read by inetAddr. Connect, write and the wait are each bounded by the
+    // limits.
     int SendDirect(const QByteArray &address, const QByteArray &packet) override;
     // One datagram to the broadcast address and one to each extra destination. A failure of the first is
     // told unless the packet is a CMD_OFFLINE; the extra ones fail without a word.
@@ -116,7 +124,9 @@ public:
     quint16 broadcastPort() const;
     quint16 listeningPort() const;
     int openStreamCount() const { return m_openStreams; }
-    // Connections closed at once because their source or the engine had no stream left for them.
+    int waitingStreamCount() const { return int(m_waiting.size()); }
+    // Connections closed at once because their source or the engine had no stream, and no place to wait, left
+    // for them.
     quint64 refusedStreamCount() const { return m_refusedStreams; }
     const ReplyQueue &replyQueue() const { return *m_replies; }
     // Datagrams read off the broadcast socket so far, whether acted on or dropped; for load figures.
@@ -143,6 +153,9 @@ private:
 
     void readDatagrams();
     void acceptConnections();
+    bool holdConnection(QTcpSocket *socket, quint32 source);
+    void startStream(QTcpSocket *socket, quint32 source);
+    void startWaitingStreams();
     void finishStream(std::shared_ptr<Stream> stream, bool cutOff);
     void acceptFailed();
     bool fitForReply(quint32 address);
@@ -167,9 +180,17 @@ private:
     struct SourceUse
     {
         int streams = 0;
+        int waiting = 0;
         qsizetype bytes = 0;
     };
     std::map<quint32, SourceUse> m_sources;
+    struct WaitingConnection
+    {
+        QPointer<QTcpSocket> socket;
+        quint32 source = 0;
+    };
+    std::deque<WaitingConnection> m_waiting;
+    bool m_waitingStartQueued = false;
     std::map<QTcpSocket *, std::shared_ptr<Stream>> m_streams;
     QTimer *m_acceptRetry = nullptr;
     NoticeCoalescer *m_coalescer = nullptr;

@@ -73,5 +73,7 @@ int SendWithProgress(QByteArrayView address, const QByteArray &packet, NoticeSin
         if (connection->write(QByteArrayView(packet).sliced(offset, length), deadline, pieceTimeout) != length)
             return fail();
     }
+    if (connection->discardedByPeer(Clock::now() + std::chrono::milliseconds(options.closeTimeoutMs)))
+        return fail();
     return 0;
 }

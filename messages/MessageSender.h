@@ -26,6 +26,8 @@ struct SendOptions
     // A host that never answers must not freeze the desktop for minutes.
     int connectTimeoutMs = 5000;
     int pieceTimeoutMs = 15000;
+    // How long the peer has to close after the last piece; a reset within it means the message was thrown away.
+    int closeTimeoutMs = 3000;
 };
 
 namespace MessageSender {

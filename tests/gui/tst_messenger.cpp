@@ -121,6 +121,8 @@ private Q_SLOTS:
         opened.clear();
         deps.openUrl = [this](const QUrl &url) { opened.append(url); };
         deps.send.connectTimeoutMs = 2000;
+        // The receivers here share the sender's thread: they cannot close while it waits for them to.
+        deps.send.closeTimeoutMs = 0;
     }
     void cleanup()
     {

@@ -378,57 +378,99 @@ private Q_SLOTS:
             QCOMPARE(rig.notices.shown[0].text, UnknownStream);
     }
 
-    // Beyond the overall bound, and beyond a source's share, a connection is accepted and closed at once;
-    // the listener never pauses, so other hosts still get through.
+    // Beyond the overall bound, or beyond a source's share, a connection waits unread for a place, in arrival
+    // order (o open, w waiting); beyond the places to wait it is accepted and closed at once (r). The listener
+    // never pauses, so other hosts still get through, and every connection kept delivers its packet.
     void openStreamsBounded_data()
     {
         QTest::addColumn<int>("total");
         QTest::addColumn<int>("perSource");
+        QTest::addColumn<int>("waitingPerSource");
         QTest::addColumn<QByteArrayList>("sources");
-        QTest::addColumn<QList<bool>>("kept");
-        const QList<bool> twoThenOne{true, true, false};
-        QTest::newRow("overall") << 2 << 4 << QByteArrayList{"127.0.0.1", "127.0.0.2", "127.0.0.3"} << twoThenOne;
-        QTest::newRow("per source") << 32 << 2 << QByteArrayList{"127.0.0.1", "127.0.0.1", "127.0.0.1", "127.0.0.2"}
-                                    << QList<bool>{true, true, false, true};
+        QTest::addColumn<QByteArray>("fates");
+        const QByteArrayList three{"127.0.0.1", "127.0.0.2", "127.0.0.3"};
+        const QByteArrayList oneHost{"127.0.0.1", "127.0.0.1", "127.0.0.1", "127.0.0.1", "127.0.0.2"};
+        QTest::newRow("overall") << 2 << 4 << 0 << three << QByteArray("oor");
+        QTest::newRow("overall, waiting") << 2 << 4 << 1 << three << QByteArray("oow");
+        QTest::newRow("per source") << 32 << 2 << 0 << oneHost << QByteArray("oorro");
+        QTest::newRow("per source, waiting") << 32 << 2 << 1 << oneHost << QByteArray("oowro");
     }
     void openStreamsBounded()
     {
         QFETCH(int, total);
         QFETCH(int, perSource);
+        QFETCH(int, waitingPerSource);
         QFETCH(QByteArrayList, sources);
-        QFETCH(QList<bool>, kept);
+        QFETCH(QByteArray, fates);
         SocketEngine::Limits limits;
         limits.maxOpenStreams = total;
         limits.maxStreamsPerSource = perSource;
+        limits.maxWaitingPerSource = waitingPerSource;
         Rig rig(limits);
         std::vector<std::unique_ptr<QTcpSocket>> clients;
         for (const QByteArray &source : sources) {
             clients.push_back(connectFrom(source.constData(), rig.engine.listeningPort()));
             QVERIFY(clients.back()->state() == QAbstractSocket::ConnectedState);
-            QTRY_COMPARE(rig.engine.openStreamCount() + int(rig.engine.refusedStreamCount()), int(clients.size()));
+            QTRY_COMPARE(rig.engine.openStreamCount() + rig.engine.waitingStreamCount() +
+                             int(rig.engine.refusedStreamCount()),
+                         int(clients.size()));
         }
-        const int keptCount = int(kept.count(true));
-        QCOMPARE(rig.engine.openStreamCount(), keptCount);
-        for (qsizetype i = 0; i < kept.size(); ++i) {
-            if (!kept[i])
+        QCOMPARE(rig.engine.openStreamCount(), int(fates.count('o')));
+        QCOMPARE(rig.engine.waitingStreamCount(), int(fates.count('w')));
+        const int keptCount = int(fates.size() - fates.count('r'));
+        for (qsizetype i = 0; i < fates.size(); ++i) {
+            if (fates[i] == 'r')
                 QTRY_COMPARE(clients[i]->state(), QAbstractSocket::UnconnectedState);
         }
-        for (qsizetype i = 0; i < kept.size(); ++i) {
-            if (!kept[i])
-                continue;
-            QCOMPARE(clients[i]->state(), QAbstractSocket::ConnectedState);
-            clients[i]->write(framed(8, QByteArray::number(i)));
-            clients[i]->waitForBytesWritten(5000);
-            clients[i]->disconnectFromHost();
+        // The waiting ones write first and are answered last.
+        QByteArrayList expected;
+        for (char fate : {'w', 'o'}) {
+            for (qsizetype i = 0; i < fates.size(); ++i) {
+                if (fates[i] != fate)
+                    continue;
+                QCOMPARE(clients[i]->state(), QAbstractSocket::ConnectedState);
+                clients[i]->write(framed(8, QByteArray::number(i)));
+                clients[i]->waitForBytesWritten(5000);
+                clients[i]->disconnectFromHost();
+                expected.append(framed(8, QByteArray::number(i)));
+            }
         }
         QTRY_COMPARE(rig.tcp.size(), keptCount);
         QTRY_COMPARE(rig.engine.openStreamCount(), 0);
+        QCOMPARE(rig.engine.waitingStreamCount(), 0);
+        std::sort(expected.begin(), expected.end());
+        QByteArrayList arrived = rig.tcp;
+        std::sort(arrived.begin(), arrived.end());
+        QCOMPARE(arrived, expected);
         // A refused connection is no packet: nothing to tell.
         QVERIFY(rig.notices.shown.empty());
 
         // The freed places take new streams again.
         QVERIFY(rig.sendStream({framed(8)}));
         QCOMPARE(rig.tcp.size(), keptCount + 1);
+    }
+
+    // One host sending a burst of packets, each on a connection of its own written and closed at once, as the
+    // message window does: every one the sender saw accepted acts, as long as the places to wait last.
+    void burstFromOneHostKeepsEveryPacket()
+    {
+        Rig rig;
+        QByteArrayList sent;
+        std::vector<std::unique_ptr<QTcpSocket>> clients;
+        const SocketEngine::Limits limits;
+        for (int i = 0; i < limits.maxStreamsPerSource + limits.maxWaitingPerSource; ++i) {
+            clients.push_back(connectFrom("127.0.0.1", rig.engine.listeningPort()));
+            sent.append(framed(8, QByteArray::number(i)));
+            clients.back()->write(sent.back());
+            clients.back()->waitForBytesWritten(5000);
+            clients.back()->disconnectFromHost();
+        }
+        QTRY_COMPARE(rig.tcp.size(), sent.size());
+        QCOMPARE(rig.engine.refusedStreamCount(), quint64(0));
+        QByteArrayList arrived = rig.tcp;
+        std::sort(arrived.begin(), arrived.end());
+        std::sort(sent.begin(), sent.end());
+        QCOMPARE(arrived, sent);
     }
 
     // The streams of one source together get a share of the buffer, not all of it.
