@@ -404,7 +404,7 @@ void SocketEngine::finishStream(std::shared_ptr<Stream> stream, bool cutOff)
     if (stream->finished)
         return;
     stream->finished = true;
-    QPointer<QTcpSocket> socket = stream->socket;
+    const QPointer<QTcpSocket> socket = stream->socket;
     QByteArray text = std::move(stream->data);
     m_bufferedBytes -= text.size();
     --m_openStreams;
@@ -418,8 +418,12 @@ void SocketEngine::finishStream(std::shared_ptr<Stream> stream, bool cutOff)
         m_waitingStartQueued = true;
         QMetaObject::invokeMethod(this, &SocketEngine::startWaitingStreams, Qt::QueuedConnection);
     }
-    if (socket)
+    // Closed before the packet acts: the sender waits for this close to count the packet delivered, and an
+    // action may take its time (a window, a nested event loop).
+    if (socket) {
         socket->disconnect(this);
+        socket->abort();
+    }
     m_streams.erase(stream->key);
     // A descriptor has come free: an accept that failed for want of one may succeed now.
     if (m_listener && m_acceptRetry->isActive()) {
@@ -432,11 +436,10 @@ void SocketEngine::finishStream(std::shared_ptr<Stream> stream, bool cutOff)
                  stream->source ? QHostAddress(stream->source).toString().toLatin1() : QByteArray());
     else
         notice(wire::UnknownStream, wire::ErrorMessageCaption);
-
-    if (socket) {
-        socket->abort();
+    // Only now: the socket may be inside its own signal still, which an event loop run by the action must not
+    // see deleted.
+    if (socket)
         socket->deleteLater();
-    }
 }
 
 void SocketEngine::dispatch(Transport transport, const QByteArray &packet, const QByteArray &peer)

@@ -450,6 +450,20 @@ private Q_SLOTS:
         QCOMPARE(rig.tcp.size(), keptCount + 1);
     }
 
+    // The connection is closed before its packet acts: a sender waiting for the close is not held by an action
+    // that takes its time.
+    void closedBeforeThePacketActs()
+    {
+        Rig rig;
+        bool closedFirst = false;
+        rig.engine.registerAction(SocketEngine::Transport::Tcp, 8, [&](const QByteArray &) {
+            closedFirst =
+                QTest::qWaitFor([&] { return rig.client->state() == QAbstractSocket::UnconnectedState; }, 2000);
+        });
+        QVERIFY(rig.sendStream({framed(8)}));
+        QVERIFY(closedFirst);
+    }
+
     // One host sending a burst of packets, each on a connection of its own written and closed at once, as the
     // message window does: every one the sender saw accepted acts, as long as the places to wait last.
     void burstFromOneHostKeepsEveryPacket()
