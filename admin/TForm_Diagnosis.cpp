@@ -1,5 +1,6 @@
 #include "admin/TForm_Diagnosis.h"
 
+#include "admin/transfer/FileTransfer.h"
 #include "base/Cp950.h"
 #include "engine/FriendTable.h"
 #include "engine/NetworkDiagnosis.h"
@@ -62,18 +63,28 @@ QStringList networkLines(const DiagnosisFacts &facts)
     return lines;
 }
 
-QString portLine(const DiagnosisFacts::Port &port)
+// use: what the port is for; unbound: what is missed without it.
+QString portLine(const DiagnosisFacts::Port &port, const QString &use, const QString &unbound)
 {
     const QString name =
         QStringLiteral("%1 %2").arg(port.udp ? QStringLiteral("UDP") : QStringLiteral("TCP")).arg(port.number);
-    const QString use = port.udp ? QStringLiteral("收發廣播") : QStringLiteral("接收信息");
     if (port.boundHere)
         return QStringLiteral("%1（%2）：已由本程序綁定。").arg(name, use);
     if (!port.holders.isEmpty())
         return QStringLiteral("%1（%2）：被其他程序佔用：%3。請關閉它後重新啟動 Parlune。")
             .arg(name, use, escaped(port.holders.join(QStringLiteral("、"))));
-    return QStringLiteral("%1（%2）：沒有綁定，本機收不到%3。請重新啟動 Parlune。")
-        .arg(name, use, port.udp ? QStringLiteral("廣播") : QStringLiteral("信息"));
+    return QStringLiteral("%1（%2）：沒有綁定，%3。請重新啟動 Parlune。").arg(name, use, unbound);
+}
+
+QStringList portLines(const DiagnosisFacts &facts)
+{
+    QStringList lines{
+        portLine(facts.udp, QStringLiteral("收發廣播"), QStringLiteral("本機收不到廣播")),
+        portLine(facts.tcp, QStringLiteral("接收信息"), QStringLiteral("本機收不到信息")),
+    };
+    if (facts.files.number)
+        lines << portLine(facts.files, QStringLiteral("傳送文件"), QStringLiteral("別人無法從本機取得傳送的文件"));
+    return lines;
 }
 
 QStringList firewallLines(const DiagnosisFacts &facts)
@@ -119,9 +130,11 @@ QStringList friendLines(const DiagnosisFacts &facts)
 
 } // namespace
 
-TForm_Diagnosis::TForm_Diagnosis(SocketEngine &engine, Presence &presence, FriendTable &friends, QWidget *parent)
+TForm_Diagnosis::TForm_Diagnosis(SocketEngine &engine, Presence &presence, FriendTable &friends,
+                                 const FileTransfer *files, QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_friends(friends),
-      m_diagnosis(new NetworkDiagnosis(engine, friends, this)), m_probe(new NetworkProbe(engine, presence, this))
+      m_files(files), m_diagnosis(new NetworkDiagnosis(engine, friends, this)),
+      m_probe(new NetworkProbe(engine, presence, this))
 {
     setObjectName(QStringLiteral("Form_Diagnosis"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -202,6 +215,10 @@ void TForm_Diagnosis::suiButton_RecheckClick()
 {
     suiButton_Recheck->setEnabled(false);
     Memo_Facts->setHtml(QStringLiteral("<p>正在檢查…</p>"));
+    if (m_files) {
+        const quint16 serving = m_files->servingPort();
+        m_diagnosis->setFilePort(m_files->configuredPort() ? m_files->configuredPort() : serving, serving);
+    }
     m_diagnosis->refresh();
 }
 
@@ -269,7 +286,6 @@ QString TForm_Diagnosis::adviceText(NetworkProbe::Verdict verdict)
 QString TForm_Diagnosis::factsHtml(const DiagnosisFacts &facts)
 {
     return section(QStringLiteral("本機網絡"), networkLines(facts)) +
-           section(QStringLiteral("端口"), {portLine(facts.udp), portLine(facts.tcp)}) +
-           section(QStringLiteral("防火牆"), firewallLines(facts)) +
+           section(QStringLiteral("端口"), portLines(facts)) + section(QStringLiteral("防火牆"), firewallLines(facts)) +
            section(QStringLiteral("好友最後收到的時間"), friendLines(facts));
 }

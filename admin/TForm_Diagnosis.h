@@ -4,6 +4,7 @@
 
 #include <QWidget>
 
+class FileTransfer;
 class FriendTable;
 class NetworkDiagnosis;
 class Presence;
@@ -26,7 +27,9 @@ public:
     static constexpr int DesignWidth = 460;
     static constexpr int DesignHeight = 520;
 
-    TForm_Diagnosis(SocketEngine &engine, Presence &presence, FriendTable &friends, QWidget *parent = nullptr);
+    // files: the transfer engine whose port is shown beside the others; none, none shown.
+    TForm_Diagnosis(SocketEngine &engine, Presence &presence, FriendTable &friends, const FileTransfer *files = nullptr,
+                    QWidget *parent = nullptr);
     ~TForm_Diagnosis() override;
 
     // What the window says about a verdict: the finding and what to do.
@@ -48,6 +51,7 @@ private:
     void tell(const QString &finding, const QString &advice);
 
     FriendTable &m_friends;
+    const FileTransfer *m_files;
     NetworkDiagnosis *m_diagnosis;
     NetworkProbe *m_probe;
 

@@ -205,7 +205,7 @@ void TForm_Parlune::connectMenuCommands()
     });
     on("MenuItem_Diagnosis", [this] {
         m_windows->open<TForm_Diagnosis>(
-            [this] { return new TForm_Diagnosis(*m_engine, *m_presence, *RxMemoryData_Friend); });
+            [this] { return new TForm_Diagnosis(*m_engine, *m_presence, *RxMemoryData_Friend, m_fileTransfer.get()); });
     });
     on("MenuItem_History", [this] { openHistory({}); });
     const struct

@@ -66,6 +66,12 @@ DiagnosisFacts::Port NetworkDiagnosis::port(quint16 number, bool udp, quint16 bo
     return port;
 }
 
+void NetworkDiagnosis::setFilePort(quint16 port, quint16 boundHere)
+{
+    m_filePort = port;
+    m_fileBoundHere = boundHere;
+}
+
 void NetworkDiagnosis::refresh()
 {
     const SocketEngine::Endpoints &endpoints = m_engine.endpoints();
@@ -90,5 +96,10 @@ void NetworkDiagnosis::refresh()
         }
         m_facts.friends.append(heard);
     }
-    m_firewall->read({udpPort, tcpPort});
+    QList<quint16> ports{udpPort, tcpPort};
+    if (m_filePort) {
+        m_facts.files = port(m_filePort, false, m_fileBoundHere);
+        ports.append(m_filePort);
+    }
+    m_firewall->read(ports);
 }

@@ -51,6 +51,7 @@ struct DiagnosisFacts
     QList<QHostAddress> extraDestinations; // other segments' broadcast addresses and single hosts
     Port udp;
     Port tcp;
+    Port files; // number 0: no file port to show
     host::FirewallReport firewall;
     QList<FriendHeard> friends;
 };
@@ -64,6 +65,8 @@ class NetworkDiagnosis final : public QObject
 public:
     NetworkDiagnosis(SocketEngine &engine, const FriendTable &friends, QObject *parent = nullptr);
 
+    // The port files are served on, and the one this program has bound (0: none); shown from the next refresh.
+    void setFilePort(quint16 port, quint16 boundHere);
     // Starts gathering; factsReady follows once the firewall is read.
     void refresh();
     const DiagnosisFacts &facts() const { return m_facts; }
@@ -78,4 +81,6 @@ private:
     const FriendTable &m_friends;
     host::FirewallReader *m_firewall;
     DiagnosisFacts m_facts;
+    quint16 m_filePort = 0;
+    quint16 m_fileBoundHere = 0;
 };

@@ -6,7 +6,8 @@
 
 FileTransfer::FileTransfer(PacketTransport &transport, const Transfer::Endpoints &endpoints,
                            const Transfer::Limits &limits, QObject *parent)
-    : QObject(parent), m_transport(transport), m_worker(new TransferWorker(endpoints, limits))
+    : QObject(parent), m_transport(transport), m_configuredPort(endpoints.servePort),
+      m_worker(new TransferWorker(endpoints, limits))
 {
     qRegisterMetaType<Transfer::IncomingOffer>();
     m_worker->moveToThread(&m_thread);

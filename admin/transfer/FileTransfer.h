@@ -28,7 +28,10 @@ public:
 
     // Opens the port the offered files are served on; false when it cannot be had.
     bool start();
+    // The port files are served on once started; 0 when not serving.
     quint16 servingPort() const;
+    // The port start() asks for; 0: any free one.
+    quint16 configuredPort() const { return m_configuredPort; }
     // What the packets say about this host: the address files are fetched from, and the nickname.
     void setIdentity(const QByteArray &address, const QByteArray &nickname);
 
@@ -57,6 +60,7 @@ private:
     void deliver(const QByteArray &address, const QByteArray &packet, const QByteArray &id, bool isOffer);
 
     PacketTransport &m_transport;
+    const quint16 m_configuredPort;
     QThread m_thread;
     TransferWorker *m_worker;
 };

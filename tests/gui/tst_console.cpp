@@ -5,6 +5,7 @@
 #include "admin/TForm_Preferences.h"
 #include "admin/TForm_SendFile.h"
 #include "admin/TForm_Telecentre.h"
+#include "admin/transfer/FileTransfer.h"
 #include "admin/transfer/TransferPacket.h"
 #include "app/TForm_Parlune.h"
 #include "base/Cp950.h"
@@ -434,7 +435,7 @@ private Q_SLOTS:
         qunsetenv("XDG_DATA_HOME");
     }
 
-    // "網絡診斷" opens one diagnosis window: its facts show this program on both its ports and when a friend was
+    // "網絡診斷" opens one diagnosis window: its facts show this program on its three ports and when a friend was
     // last heard; the probe refuses what is no other host before it sends anything.
     void diagnosisWindowThroughTheConsole()
     {
@@ -454,6 +455,7 @@ private Q_SLOTS:
         SocketEngine &engine = c.socketEngine();
         QVERIFY(shown(QStringLiteral("UDP %1（收發廣播）：已由本程序綁定。").arg(engine.broadcastPort())));
         QVERIFY(shown(QStringLiteral("TCP %1（接收信息）：已由本程序綁定。").arg(engine.listeningPort())));
+        QVERIFY(shown(QStringLiteral("TCP %1（傳送文件）：已由本程序綁定。").arg(c.fileTransfer().servingPort())));
         QVERIFY(shown(QStringLiteral("bob（127.0.0.1）：廣播 從未，連接 從未")));
         QVERIFY(!shown(QStringLiteral("其他網段")));
         engine.setExtraDestinations({0x0A0104FF, 0x0A010509});

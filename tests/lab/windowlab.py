@@ -577,7 +577,7 @@ def diagnosis(sock_a, sock_c, no_host, no_parlune, firewalled, nick_d, shots="")
     name, facts = diagnosis_window(sock_a)
     for section in ("本機網絡", "端口", "防火牆", "好友最後收到的時間"):
         check(section in facts, f"no section {section}: {facts}")
-    check(facts.count("已由本程序綁定") == 2, f"A's ports: {facts}")
+    check(facts.count("已由本程序綁定") == 3 and "TCP 3290（傳送文件）" in facts, f"A's ports: {facts}")
     check("eth0：已連線" in facts and "10.77.0.1，子網掩碼 255.255.255.0，廣播 10.77.0.255" in facts, f"A's network: {facts}")
     check("沒有丟棄 Parlune 端口的規則（讀自 nft）" in facts, f"A's firewall: {facts}")
     check(nick_d + "（" in facts and "廣播 從未" not in facts, f"A's friends: {facts}")
