@@ -1,5 +1,6 @@
 #include "app/TForm_Parlune.h"
 #include "automation/AutomationChannel.h"
+#include "platform/DisplayPlatform.h"
 #include "platform/SingleInstance.h"
 #include "shell/assistant/AssistantController.h"
 
@@ -18,6 +19,7 @@ int main(int argc, char *argv[])
         return 0;
     }
 
+    host::PreferX11UnderWayland();
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     instance.listen();

@@ -1,3 +1,4 @@
+#include "platform/DisplayPlatform.h"
 #include "platform/FirewallRules.h"
 #include "platform/HostAddress.h"
 #include "platform/InputMethod.h"
@@ -217,6 +218,34 @@ private Q_SLOTS:
         QFETCH(QByteArray, lang);
         QFETCH(bool, expected);
         QCOMPARE(IsEastAsianLocale(lcAll, lcCtype, lang), expected);
+    }
+
+    void preferredPlatform_data()
+    {
+        QTest::addColumn<QByteArray>("chosen");
+        QTest::addColumn<QByteArray>("waylandDisplay");
+        QTest::addColumn<QByteArray>("sessionType");
+        QTest::addColumn<QByteArray>("x11Display");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("x11 session") << QByteArray() << QByteArray() << QByteArray("x11") << QByteArray(":0")
+                                     << QByteArray();
+        QTest::newRow("wayland with x") << QByteArray() << QByteArray("wayland-0") << QByteArray("wayland")
+                                        << QByteArray(":0") << QByteArray("xcb");
+        QTest::newRow("session type only")
+            << QByteArray() << QByteArray() << QByteArray("wayland") << QByteArray(":1") << QByteArray("xcb");
+        QTest::newRow("user's choice") << QByteArray("wayland") << QByteArray("wayland-0") << QByteArray("wayland")
+                                       << QByteArray(":0") << QByteArray();
+        QTest::newRow("no x server") << QByteArray() << QByteArray("wayland-0") << QByteArray("wayland") << QByteArray()
+                                     << QByteArray();
+    }
+    void preferredPlatform()
+    {
+        QFETCH(QByteArray, chosen);
+        QFETCH(QByteArray, waylandDisplay);
+        QFETCH(QByteArray, sessionType);
+        QFETCH(QByteArray, x11Display);
+        QFETCH(QByteArray, expected);
+        QCOMPARE(host::PreferredPlatform(chosen, waylandDisplay, sessionType, x11Display), expected);
     }
 
     void activateIme_data()
