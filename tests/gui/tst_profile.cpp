@@ -16,6 +16,7 @@
 #include "tests/support/CodePage.h"
 #include "tests/support/NoticeRecorder.h"
 #include "tests/support/RecordingTransport.h"
+#include "tests/support/WindowControls.h"
 #include "widgets/FontSubstitutions.h"
 
 #include <QApplication>
@@ -38,26 +39,6 @@
 #include <memory>
 
 namespace {
-
-template <typename T> T *control(const QWidget *window, const char *name)
-{
-    T *child = window ? window->findChild<T *>(QLatin1String(name)) : nullptr;
-    if (!child)
-        qWarning("no control %s", name);
-    return child;
-}
-
-// The text of the message box the window shows, closed again; empty when there is none.
-QString takeMessageBox(QWidget *window, const char *name)
-{
-    auto *box = window->findChild<QMessageBox *>(QLatin1String(name));
-    if (!box)
-        return {};
-    const QString text = box->text();
-    box->close();
-    delete box;
-    return text;
-}
 
 } // namespace
 

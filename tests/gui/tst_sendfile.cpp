@@ -4,6 +4,7 @@
 #include "engine/FriendTable.h"
 #include "engine/PacketTransport.h"
 #include "tests/support/CodePage.h"
+#include "tests/support/WindowControls.h"
 #include "widgets/FontSubstitutions.h"
 
 #include <QComboBox>
@@ -30,25 +31,6 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr int Patience = 20000;
-
-template <typename T> T *control(const QWidget *window, const char *name)
-{
-    T *child = window ? window->findChild<T *>(QLatin1String(name)) : nullptr;
-    if (!child)
-        qWarning("no control %s", name);
-    return child;
-}
-
-// The text of the message box of that name, closed again; empty when there is none.
-QString takeMessageBox(QWidget *window, const char *name)
-{
-    auto *box = window->findChild<QMessageBox *>(QLatin1String(name));
-    if (!box)
-        return {};
-    const QString text = box->text();
-    delete box;
-    return text;
-}
 
 // Hands each packet to the other engine, as the console would on arrival.
 class PeerTransport final : public PacketTransport
