@@ -5,6 +5,7 @@
 #include "engine/MemorySettingsStore.h"
 #include "engine/PacketTransport.h"
 #include "engine/SettingsNames.h"
+#include "tests/support/TransferPeers.h"
 #include "widgets/FontSubstitutions.h"
 
 #include <QDir>
@@ -25,32 +26,6 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr int Patience = 20000;
-
-// Hands each packet to the other host's engine, as its console would on arrival, and keeps a copy.
-class PeerTransport final : public PacketTransport
-{
-public:
-    int SendDirect(const QByteArray &, const QByteArray &packet) override
-    {
-        sent.append(packet);
-        if (peer)
-            peer->handlePacket(packet);
-        return int(packet.size());
-    }
-    void SendBroadcast(const QByteArray &) override {}
-
-    FileTransfer *peer = nullptr;
-    QByteArrayList sent;
-};
-
-Transfer::Limits quickLimits()
-{
-    Transfer::Limits limits;
-    limits.connectTimeout = 2s;
-    limits.retryDelay = 50ms;
-    limits.maxRetries = 2;
-    return limits;
-}
 
 // Two hosts on loopback: the sender serves on a free port, the recipient fetches from it (or from `fetchPort`)
 // and shows what it is offered in its window.
@@ -219,7 +194,7 @@ private Q_SLOTS:
         QTest::mouseClick(child<QPushButton>(window.get(), "suiButton_Refuse"), Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(phase(hosts, id), ReceivedOffers::Phase::Declined, Patience);
         QCOMPARE(status(window.get()), QStringLiteral("已拒絕接收。"));
-        const auto answer = TransferPacket::parse(hosts.receiverTransport.sent.value(0));
+        const auto answer = TransferPacket::parse(hosts.receiverTransport.sent.value(0).second);
         QVERIFY(answer && answer->kind == TransferPacket::Kind::Decline && answer->offerId == id);
         QVERIFY(!shows(window.get(), "suiButton_Refuse") && !shows(window.get(), "suiButton_OpenFolder"));
         QVERIFY(QDir(target.path()).isEmpty());

@@ -4,6 +4,7 @@
 #include "engine/FriendTable.h"
 #include "engine/PacketTransport.h"
 #include "tests/support/CodePage.h"
+#include "tests/support/TransferPeers.h"
 #include "tests/support/WindowControls.h"
 #include "widgets/FontSubstitutions.h"
 
@@ -31,32 +32,6 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr int Patience = 20000;
-
-// Hands each packet to the other engine, as the console would on arrival.
-class PeerTransport final : public PacketTransport
-{
-public:
-    int SendDirect(const QByteArray &, const QByteArray &packet) override
-    {
-        ++sent;
-        if (peer)
-            peer->handlePacket(packet);
-        return int(packet.size());
-    }
-    void SendBroadcast(const QByteArray &) override {}
-
-    FileTransfer *peer = nullptr;
-    int sent = 0;
-};
-
-Transfer::Limits quickLimits()
-{
-    Transfer::Limits limits;
-    limits.connectTimeout = 2s;
-    limits.retryDelay = 50ms;
-    limits.maxRetries = 2;
-    return limits;
-}
 
 QString makeFile(const QString &path, qint64 size)
 {
@@ -174,7 +149,7 @@ private Q_SLOTS:
         QVERIFY(receiver->start());
         sender->setIdentity("127.0.0.1", "sender");
         receiver->setIdentity("127.0.0.1", "receiver");
-        senderTransport.sent = 0;
+        senderTransport.sent.clear();
         senderTransport.peer = receiver.get();
         receiverTransport.peer = sender.get();
     }
@@ -304,7 +279,7 @@ private Q_SLOTS:
         setRecipient(QStringLiteral("nobody"));
         click("suiButton3");
         QCOMPARE(takeMessageBox(window, "SendFileMessageBox"), QStringLiteral("請確認所輸入地址無誤，并且在線!!!!"));
-        QCOMPARE(senderTransport.sent, 0);
+        QVERIFY(senderTransport.sent.isEmpty());
         QVERIFY(!window->isSending());
     }
 

@@ -4,6 +4,7 @@
 #include "admin/transfer/TransferPacket.h"
 #include "engine/Packet.h"
 #include "engine/PacketTransport.h"
+#include "tests/support/TransferPeers.h"
 
 #include <QCryptographicHash>
 #include <QDirIterator>
@@ -26,40 +27,18 @@ namespace {
 
 constexpr int Patience = 20000;
 
-// Hands each packet to the other engine, as the console's socket engine would on arrival.
-class PeerTransport final : public PacketTransport
+// The shared quick limits, and a stalled stream given up soon, though not too soon for a loaded machine.
+Transfer::Limits transferLimits()
 {
-public:
-    int SendDirect(const QByteArray &address, const QByteArray &packet) override
-    {
-        sent.append({address, packet});
-        if (result < 0)
-            return -1;
-        if (peer)
-            peer->handlePacket(packet);
-        return int(packet.size());
-    }
-    void SendBroadcast(const QByteArray &) override {}
-
-    FileTransfer *peer = nullptr;
-    int result = 0;
-    QList<QPair<QByteArray, QByteArray>> sent;
-};
-
-Transfer::Limits quickLimits()
-{
-    Transfer::Limits limits;
-    limits.connectTimeout = 2s;
-    limits.stallTimeout = 2s; // long enough for a loaded machine, short enough for the stalled stream
-    limits.retryDelay = 50ms;
-    limits.maxRetries = 2;
+    Transfer::Limits limits = quickLimits();
+    limits.stallTimeout = 2s;
     return limits;
 }
 
 struct Side
 {
     explicit Side(quint16 fetchPort, const QByteArray &address = "127.0.0.1")
-        : engine(transport, {0, fetchPort}, quickLimits())
+        : engine(transport, {0, fetchPort}, transferLimits())
     {
         engine.start();
         engine.setIdentity(address, "nick");
@@ -503,7 +482,7 @@ void TestFileTransfer::hostileOffers()
 
     ScriptedHost host(answer);
     PeerTransport silent;
-    FileTransfer receiver(silent, {0, host.server.serverPort()}, quickLimits());
+    FileTransfer receiver(silent, {0, host.server.serverPort()}, transferLimits());
     QVERIFY(receiver.start());
     QSignalSpy ended(&receiver, &FileTransfer::transferEnded);
     const QByteArray id = TransferPacket::newOfferId();
@@ -525,7 +504,7 @@ void TestFileTransfer::servesOnlyWhatWasOffered()
     QTemporaryDir source;
     PeerTransport nowhere;
     nowhere.result = 0;
-    FileTransfer sender(nowhere, {0, 0}, quickLimits());
+    FileTransfer sender(nowhere, {0, 0}, transferLimits());
     QVERIFY(sender.start());
     sender.setIdentity("127.0.0.1", "nick");
     const QString path = writeFile(QDir(source.path()).filePath(u"a.txt"_qs), "secret");
@@ -554,7 +533,7 @@ void TestFileTransfer::refusesWithoutSpace()
 {
     QTemporaryDir target;
     PeerTransport silent;
-    FileTransfer receiver(silent, {0, 1}, quickLimits());
+    FileTransfer receiver(silent, {0, 1}, transferLimits());
     QVERIFY(receiver.start());
     QSignalSpy refusals(&receiver, &FileTransfer::acceptRefused);
     const QByteArray id = TransferPacket::newOfferId();
@@ -575,7 +554,7 @@ void TestFileTransfer::refusesWithoutSpace()
 void TestFileTransfer::offersBoundedPerHost()
 {
     PeerTransport silent;
-    FileTransfer receiver(silent, {0, 0}, quickLimits());
+    FileTransfer receiver(silent, {0, 0}, transferLimits());
     QSignalSpy offers(&receiver, &FileTransfer::offerReceived);
     const auto offerFrom = [&](const QByteArray &address) {
         receiver.handlePacket(TransferPacket::build({TransferPacket::Kind::Offer,
