@@ -477,8 +477,10 @@ int SocketEngine::SendDirect(const QByteArray &address, const QByteArray &packet
     if (!peer || !connection.connectTo(*peer, m_endpoints.directPort, Clock::now() + m_limits.connectTimeout))
         return -1;
     const qsizetype written = connection.write(packet, Clock::now() + m_limits.writeTimeout);
-    // A packet the peer threw away unread was not sent, however many bytes went.
-    if (written == packet.size() && connection.discardedByPeer(Clock::now() + m_limits.writeTimeout))
+    // A packet the peer threw away unread was not sent, however many bytes went. This engine itself, which
+    // shares this thread, could only close once the wait is over.
+    if (written == packet.size() && !reachesItself(*peer) &&
+        connection.discardedByPeer(Clock::now() + m_limits.writeTimeout))
         return -1;
     // Like a blocking send cut short: the bytes that went, or -1 when none could.
     return written > 0 || packet.isEmpty() ? int(written) : -1;
@@ -544,6 +546,18 @@ void SocketEngine::readHostAddresses()
 bool SocketEngine::hostAddressesStale() const
 {
     return m_hostAddressesRead == Clock::time_point() || Clock::now() - m_hostAddressesRead > std::chrono::seconds(5);
+}
+
+bool SocketEngine::reachesItself(quint32 address)
+{
+    if (m_endpoints.directPort != listeningPort())
+        return false;
+    if (address >> 24 == 127)
+        return true;
+    if (hostAddressesStale())
+        readHostAddresses();
+    const std::vector<quint32> &own = m_host.ownAddresses;
+    return std::find(own.begin(), own.end(), address) != own.end();
 }
 
 bool SocketEngine::fitForReply(quint32 address)

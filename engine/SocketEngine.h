@@ -158,6 +158,8 @@ private:
     void startWaitingStreams();
     void finishStream(std::shared_ptr<Stream> stream, bool cutOff);
     void acceptFailed();
+    // True when a direct send to this address connects to this engine's own listener.
+    bool reachesItself(quint32 address);
     bool fitForReply(quint32 address);
     void readHostAddresses();
     bool hostAddressesStale() const;
