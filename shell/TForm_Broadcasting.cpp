@@ -5,6 +5,7 @@
 #include "richtext/MetafileWriter.h"
 #include "richtext/RtfReader.h"
 #include "shell/BroadcastBand.h"
+#include "shell/ObscurityWatch.h"
 #include "shell/TickerAnimation.h"
 
 #include <QCursor>
@@ -93,6 +94,9 @@ TForm_Broadcasting::TForm_Broadcasting(std::function<bool()> autoHide, QWidget *
     m_pictureTimer.setInterval(PictureIntervalMs);
     for (TickerAnimation *picture : findChildren<TickerAnimation *>())
         connect(&m_pictureTimer, &QTimer::timeout, picture, &TickerAnimation::advance);
+    // Covered whole by other windows (a full-screen program, a locked screen) it cannot be seen either.
+    m_obscurity = new ObscurityWatch(this);
+    connect(m_obscurity, &ObscurityWatch::obscuredChanged, this, &TForm_Broadcasting::updateMotion);
 }
 
 TForm_Broadcasting::~TForm_Broadcasting() = default;
@@ -200,6 +204,7 @@ void TForm_Broadcasting::showEvent(QShowEvent *event)
     // A window manager's restore after a minimise shows the window again; placing it anew would undo the
     // user's move and the greeting would replace the latest broadcast.
     if (m_shownBefore) {
+        m_obscurity->watch(winId());
         updateMotion();
         return;
     }
@@ -216,6 +221,7 @@ void TForm_Broadcasting::showEvent(QShowEvent *event)
     // Expose events tell when the window system unmaps the window (minimised, another desktop).
     if (QWindow *handle = windowHandle())
         handle->installEventFilter(this);
+    m_obscurity->watch(winId());
     updateMotion();
 }
 
@@ -240,7 +246,7 @@ void TForm_Broadcasting::changeEvent(QEvent *event)
 
 bool TForm_Broadcasting::stripInSight() const
 {
-    if (!isVisible() || isMinimized() || !m_exposed)
+    if (!isVisible() || isMinimized() || !m_exposed || m_obscurity->isObscured())
         return false;
     const QRect box(m_viewport->mapToGlobal(QPoint(0, 0)), m_viewport->size());
     const QList<QScreen *> screens = QGuiApplication::screens();

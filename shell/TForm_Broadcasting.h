@@ -10,6 +10,7 @@
 #include "richtext/PixelBudget.h"
 
 class BroadcastBand;
+class ObscurityWatch;
 class QScrollArea;
 class QSoundEffect;
 class QTextEdit;
@@ -123,6 +124,7 @@ private:
 
     bool m_shownBefore = false;
     bool m_exposed = true;
+    ObscurityWatch *m_obscurity = nullptr;
     bool m_showingGreeting = false;
     bool m_greetingWrapped = false;
     bool m_greetingAtRest = false;

@@ -280,6 +280,25 @@ private Q_SLOTS:
         QCOMPARE(ticker->pos(), before);
     }
 
+    // Covered whole by another window on a real X server, the strip stops scrolling and animating, and goes on
+    // once uncovered. tests/x11/test_ticker_x11.sh runs this under Xvfb; offscreen nothing covers a window.
+    void coveredStripRests()
+    {
+        if (QGuiApplication::platformName() != QLatin1String("xcb"))
+            QSKIP("needs an X server");
+        auto ticker = open();
+        QVERIFY(QTest::qWaitForWindowExposed(ticker.get()));
+        QVERIFY(ticker->moveTimer()->isActive() && ticker->pictureTimer()->isActive());
+        QWidget cover(nullptr, Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint);
+        cover.setGeometry(ticker->frameGeometry().adjusted(-10, -10, 10, 10));
+        cover.show();
+        QTRY_VERIFY(!ticker->pictureTimer()->isActive());
+        QVERIFY(!ticker->moveTimer()->isActive());
+        cover.hide();
+        QTRY_VERIFY(ticker->pictureTimer()->isActive());
+        QVERIFY(ticker->moveTimer()->isActive());
+    }
+
     // Minimised and restored by the window manager, or hidden and shown, the ticker stays where the user put
     // it and keeps showing the latest broadcast: placement and greeting belong to its first showing.
     void showingAgainKeepsPlaceAndStrip()
