@@ -7,6 +7,7 @@
 # look of the desktop:
 #   ticker-hidden    the ticker slid above the top edge (auto-hide on), no character
 #   ticker-shown     the ticker on the screen, showing its greeting, no character
+#   ticker-covered   the same, with another window (ImageMagick's display) over the top of the screen
 #   assistant        the ticker hidden and the character standing on the desktop
 # With BASELINE_BUILD set to another build folder (or a program file), that program is measured in the same
 # run, for a before and after; a program called iptux on PATH is measured beside them. With IDLE_THREADS=1
@@ -17,7 +18,7 @@ set -euo pipefail
 build=$(realpath "${1:?usage: idle.sh BUILD_DIR [LOOK…]}")
 shift
 looks=("$@")
-[ ${#looks[@]} -gt 0 ] || looks=(ticker-hidden ticker-shown assistant)
+[ ${#looks[@]} -gt 0 ] || looks=(ticker-hidden ticker-shown ticker-covered assistant)
 seconds=${IDLE_SECONDS:-60}
 settle=${IDLE_SETTLE:-5}
 for tool in Xvfb trayer xdotool; do
@@ -38,7 +39,7 @@ sleep 0.5
 settings() {
     local helper=0 autohide=1
     case "$1" in
-    ticker-shown) autohide=0 ;;
+    ticker-shown | ticker-covered) autohide=0 ;;
     assistant) helper=1 ;;
     esac
     mkdir -p "$2/Parlune"
@@ -72,6 +73,18 @@ measure() {
         QT_QPA_PLATFORM=xcb DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent PARLUNE_DRY_POWER_OFF=1 \
         "$@" >"$home/log" 2>&1 &
     pid=$!
+    local cover=
+    if [ "$look" = ticker-covered ]; then
+        # Mapped after the ticker's first showing, so that it lies above it.
+        sleep 2
+        display -size 800x80 xc:gray >/dev/null 2>&1 &
+        cover=$!
+        # display places itself in the middle; without a window manager, a move is obeyed.
+        for _ in $(seq 50); do
+            xdotool search --name '^ImageMagick' windowmove 0 0 >/dev/null 2>&1 && break
+            sleep 0.1
+        done
+    fi
     sleep "$settle"
     if ! kill -0 "$pid" 2>/dev/null; then
         printf "%-10s %-14s did not stay up: %s\n" "$name" "$look" "$(tail -n 1 "$home/log")"
@@ -92,8 +105,8 @@ measure() {
         threads "$pid" | sort | join -a 1 - "$home/threads0" |
             awk -v s="$seconds" '{ d = $2 - $3; if (d > 0) printf "             thread %-18s %8.1f/s\n", $1, d / s }'
     fi
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
+    kill "$pid" $cover 2>/dev/null || true
+    wait "$pid" $cover 2>/dev/null || true
 }
 
 echo "idle for ${seconds}s under Xvfb with trayer"
