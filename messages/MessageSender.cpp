@@ -4,13 +4,29 @@
 #include "engine/InetAddr.h"
 #include "engine/NoticeSink.h"
 #include "engine/NoticeText.h"
+#include "engine/OtherSegments.h"
 #include "engine/WireTexts.h"
+
+#include <algorithm>
+#include <vector>
 
 namespace {
 
 void notify(NoticeSink &notices, const char16_t *text, const char *caption)
 {
     notices.ShowNotice(NoticeText::build(text), QByteArray(caption));
+}
+
+// One instance runs per host, so the message port of this host is this very program, whose thread is the one
+// that would wait: its close could only come once the wait is over.
+bool toThisProgram(quint32 address, quint16 port)
+{
+    if (port != Packet::TcpPort)
+        return false;
+    if (address >> 24 == 127)
+        return true;
+    const std::vector<quint32> own = segments::HostSegments::read().ownAddresses;
+    return std::find(own.begin(), own.end(), address) != own.end();
 }
 
 } // namespace
@@ -73,7 +89,8 @@ int SendWithProgress(QByteArrayView address, const QByteArray &packet, NoticeSin
         if (connection->write(QByteArrayView(packet).sliced(offset, length), deadline, pieceTimeout) != length)
             return fail();
     }
-    if (connection->discardedByPeer(Clock::now() + std::chrono::milliseconds(options.closeTimeoutMs)))
+    if (!toThisProgram(*target, options.port) &&
+        connection->discardedByPeer(Clock::now() + std::chrono::milliseconds(options.closeTimeoutMs)))
         return fail();
     return 0;
 }
