@@ -1,3 +1,4 @@
+#include "bench/WidgetBenchmarkMain.h"
 #include "engine/HistoryStore.h"
 #include "engine/MemorySettingsStore.h"
 #include "messages/TForm_History.h"
@@ -139,10 +140,5 @@ BENCHMARK(BM_SearchHitFarBack)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWidgetBenchmarks(argc, argv);
 }

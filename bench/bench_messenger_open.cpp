@@ -1,6 +1,7 @@
 // Opening a received message in the message window, from the table to the whole text shown: about 1 MB with
 // pictures, and 16 MB of text in paragraphs or in one paragraph. A long message is read on a worker thread
 // while the event loop runs; longest_stall_ms is the longest the event loop was kept from running meanwhile.
+#include "bench/WidgetBenchmarkMain.h"
 #include "engine/ConsoleValues.h"
 #include "engine/FriendTable.h"
 #include "engine/MessageTable.h"
@@ -129,10 +130,5 @@ BENCHMARK(BM_OpenSixteenMegabytesInOneParagraph)->Unit(benchmark::kMillisecond)-
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWidgetBenchmarks(argc, argv);
 }

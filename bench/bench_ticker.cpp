@@ -1,5 +1,6 @@
 // The ticker's ShowBroadcast for bodies of 100 bytes, 5 KB and 20 KB, beside the same call followed by
 // widening the strip one pixel at a time from 16 until the text fits on one line, re-laying out each time.
+#include "bench/WidgetBenchmarkMain.h"
 #include "shell/TForm_Broadcasting.h"
 
 #include <QApplication>
@@ -102,10 +103,5 @@ BENCHMARK(BM_ShowBroadcastWideningEachPixel)
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWidgetBenchmarks(argc, argv);
 }
