@@ -31,9 +31,10 @@
                                       prints how many notices were shown under CAPTION
   labtool.py wait-messages SOCKET SECS COUNT
                                       waits until the message table holds COUNT rows; prints them as JSON
-  labtool.py serve-fetch PORT MODE    a hostile offering host on PORT: every fetch request is answered by MODE,
-                                      "long:N" (promises N bytes, sends 2N, closes) or "stop:N:M" (promises N,
-                                      sends M, then holds the connection open until killed)
+  labtool.py serve-fetch PORT MODE    an offering host on PORT: every fetch request is answered by MODE,
+                                      "long:N" (promises N bytes, sends 2N, closes), "stop:N:M" (promises N,
+                                      sends M, then holds the connection open until killed) or "honest:HEX"
+                                      (those bytes from the offset asked for, then waits for the receipt)
   labtool.py try-fetch HOST PORT LINE one fetch request line to HOST:PORT; prints the answer line, or "closed"
   labtool.py wait-converged SECS START PEERS SOCKET...
                                       waits until every instance lists PEERS friends; prints the seconds
@@ -354,6 +355,14 @@ def serve_fetch(port, mode):
             if not chunk:
                 break
             request += chunk
+        if parts[0] == "honest":
+            content = bytes.fromhex(parts[1])
+            fields = request.split()
+            offset = int(fields[3]) if len(fields) == 4 else 0
+            client.sendall(b"OK %d\n" % (len(content) - offset) + content[offset:])
+            client.recv(16)
+            client.close()
+            continue
         promised = int(parts[1])
         if parts[0] == "long":
             client.sendall(b"OK %d\n" % promised + b"x" * (2 * promised))

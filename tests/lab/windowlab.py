@@ -816,7 +816,8 @@ def sendfile(sock_a, address_a, nick_a, ns_a, sock_b, address_b, nick_b, ns_c, a
             # C serves these honestly: only the names are hostile.
             server.kill()
             server.wait()
-            server = subprocess.Popen(in_namespace(ns_c, sys.executable, "-c", HONEST_SERVER, content.hex()),
+            server = subprocess.Popen(in_namespace(ns_c, sys.executable, LABTOOL, "serve-fetch", "3290",
+                                                   "honest:" + content.hex()),
                                       stderr=subprocess.PIPE)
             check(server.stderr.readline().strip() == b"ready", "C's honest server did not start")
             offer_id = "%032x" % (0xC0FFEE00 + number)
@@ -885,30 +886,6 @@ def sendfile(sock_a, address_a, nick_a, ns_a, sock_b, address_b, nick_b, ns_c, a
     click_receive(sock_b, "suiButton_Accept")
     wait_for("the last file", lambda: receive_text(sock_b, "Label_Status") == "接收完成，已保存 1 個文件。")
     check(sha256_of(os.path.join(downloads, "one (1).bin")) == sha256_of(small[1]), "one (1).bin differs")
-
-
-# Serves every fetch honestly with the bytes given in hex, from the offset asked for.
-HONEST_SERVER = """
-import socket, sys
-content = bytes.fromhex(sys.argv[1])
-server = socket.socket()
-server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-server.bind(("0.0.0.0", 3290))
-server.listen(4)
-print("ready", file=sys.stderr, flush=True)
-while True:
-    client, _ = server.accept()
-    request = b""
-    while b"\\n" not in request:
-        chunk = client.recv(256)
-        if not chunk:
-            break
-        request += chunk
-    offset = int(request.split()[3]) if len(request.split()) == 4 else 0
-    client.sendall(b"OK %d\\n" % (len(content) - offset) + content[offset:])
-    client.recv(16)
-    client.close()
-"""
 
 
 def main(argv):
