@@ -49,6 +49,11 @@ bool HostSegments::covers(quint32 address) const
     return netmask != 0 && (address & netmask) == subnet;
 }
 
+bool HostSegments::isThisHost(quint32 address) const
+{
+    return address >> 24 == 127 || std::find(ownAddresses.begin(), ownAddresses.end(), address) != ownAddresses.end();
+}
+
 Refusal check(QByteArrayView text, const std::vector<quint32> &list, const HostSegments &host, quint32 *address)
 {
     const QByteArrayView typed = text.trimmed();

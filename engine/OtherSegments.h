@@ -41,6 +41,8 @@ struct HostSegments
 
     static HostSegments read();
     bool covers(quint32 address) const;
+    // A loopback address or one of this host's own.
+    bool isThisHost(quint32 address) const;
 };
 
 // The refusal for one destination as typed, judged against the list it is to join; address gets its value.

@@ -552,12 +552,9 @@ bool SocketEngine::reachesItself(quint32 address)
 {
     if (m_endpoints.directPort != listeningPort())
         return false;
-    if (address >> 24 == 127)
-        return true;
     if (hostAddressesStale())
         readHostAddresses();
-    const std::vector<quint32> &own = m_host.ownAddresses;
-    return std::find(own.begin(), own.end(), address) != own.end();
+    return m_host.isThisHost(address);
 }
 
 bool SocketEngine::fitForReply(quint32 address)

@@ -7,9 +7,6 @@
 #include "engine/OtherSegments.h"
 #include "engine/WireTexts.h"
 
-#include <algorithm>
-#include <vector>
-
 namespace {
 
 void notify(NoticeSink &notices, const char16_t *text, const char *caption)
@@ -21,12 +18,7 @@ void notify(NoticeSink &notices, const char16_t *text, const char *caption)
 // that would wait: its close could only come once the wait is over.
 bool toThisProgram(quint32 address, quint16 port)
 {
-    if (port != Packet::TcpPort)
-        return false;
-    if (address >> 24 == 127)
-        return true;
-    const std::vector<quint32> own = segments::HostSegments::read().ownAddresses;
-    return std::find(own.begin(), own.end(), address) != own.end();
+    return port == Packet::TcpPort && segments::HostSegments::read().isThisHost(address);
 }
 
 } // namespace
