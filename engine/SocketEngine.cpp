@@ -567,8 +567,7 @@ bool SocketEngine::fitForReply(quint32 address)
         return false;
     if (hostAddressesStale())
         readHostAddresses();
-    const std::vector<quint32> &own = m_host.ownAddresses;
-    return std::find(own.begin(), own.end(), address) == own.end();
+    return !m_host.isThisHost(address);
 }
 
 void SocketEngine::SendReply(const QByteArray &address, const QByteArray &packet, ReplyKind kind)
