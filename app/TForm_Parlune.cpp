@@ -208,6 +208,7 @@ void TForm_Parlune::connectMenuCommands()
             [this] { return new TForm_Diagnosis(*m_engine, *m_presence, *RxMemoryData_Friend, m_fileTransfer.get()); });
     });
     on("MenuItem_History", [this] { openHistory({}); });
+    on("MenuItem_SendFile", &TForm_Parlune::MenuItem_SendFileClick);
     const struct
     {
         const char *item;
@@ -563,8 +564,6 @@ void TForm_Parlune::createFileTransfer(const SocketEngine::Endpoints &endpoints)
     connect(m_state, &ConsoleState::ownNicknameChanged, this, tellIdentity);
     // Offers name the address the recipient fetches from; an announcement may have found a new one.
     connect(m_presence, &Presence::ownAddressRefreshed, this, tellIdentity);
-    connect(PopupMenu_Main->action(QStringLiteral("MenuItem_SendFile")), &QAction::triggered, this,
-            &TForm_Parlune::MenuItem_SendFileClick);
 }
 
 // Without its port this host cannot serve what it offers; everything else goes on, and sending says why.
@@ -583,18 +582,13 @@ void TForm_Parlune::routeFileTransfer(const QByteArray &packet)
     m_fileTransfer->handlePacket(packet);
 }
 
-void TForm_Parlune::tellFileTransferUnavailable()
-{
-    ShowNotice(NoticeText::build(wire::FileTransferUnavailable), QByteArray(wire::FileTransferCaption));
-}
-
 void TForm_Parlune::MenuItem_SendFileClick()
 {
     // The port may have come free since start-up.
     if (!m_fileTransferListening && m_created)
         m_fileTransferListening = m_fileTransfer->start();
     if (!m_fileTransferListening)
-        tellFileTransferUnavailable();
+        ShowNotice(NoticeText::build(wire::FileTransferUnavailable), QByteArray(wire::FileTransferCaption));
     m_windows->open<TForm_SendFile>([this] { return new TForm_SendFile(*RxMemoryData_Friend, *m_fileTransfer); });
 }
 

@@ -136,7 +136,6 @@ private:
     void startFileTransfer();
     void routeFileTransfer(const QByteArray &packet);
     void MenuItem_SendFileClick();
-    void tellFileTransferUnavailable();
     // The store opened, the messages of the last run back in the table, and what is said kept from now on.
     void createHistory();
     // Drops the history older than the setting keeps; run at start-up and once a day.
